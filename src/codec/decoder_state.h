@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+
+namespace lettermoor {
+
+// What one decode leaves behind for the next: one instance per running editor.
+struct DecoderState {
+  // The plain-English listing of the control codes of the string decoded last, lines joined by
+  // "\r\n". It grows as needed; no listing is ever cut.
+  std::string interpreterText;
+  // True from the start of a decode until its first item.
+  bool atStringStart = false;
+  // Whether the last control code (of this decode or an earlier one) was described. Decodes do
+  // not reset it: it carries over from one string to the next.
+  bool lastCodeDescribed = false;
+};
+
+}  // namespace lettermoor

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "rom/rom_file.h"
+#include "rom/rom_type.h"
+
+namespace lettermoor {
+
+// File offsets and sizes of the ROM layout that recognition and expansion rely on.
+inline constexpr int64_t kTitleOffset = 0x101C0;
+inline constexpr int kTitleLength = 15;
+inline constexpr int64_t kExpandedRomSize = 0x4001FF;  // from this size on a ROM counts as expanded
+inline constexpr int kExpansionBlockSize = 256;        // 255 bytes 0x00, then the end code 0x02
+
+// The one ROM the editor works on: the open file (or none), its bare name and its path.
+// A ROM is loaded exactly when the handle is present.
+struct RomImage {
+  std::unique_ptr<RomFile> handle;
+  std::string fileName;
+  std::string path;
+
+  bool IsLoaded() const { return handle != nullptr; }
+};
+
+// Opens an existing file for update; nullptr when it cannot be opened so (missing, read-only,
+// not a regular file, empty path).
+std::unique_ptr<RomFile> OpenRomFile(const std::string& path);
+
+// Recognises the file by the 15 title bytes at 0x101C0; bytes past the end read as 0xFF.
+RomType DetectRomType(const RomFile& file);
+
+// The file's size in bytes.
+int64_t RomFileSize(const RomFile& file);
+
+// True when the file is at least 0x4001FF bytes long.
+bool IsExpandedRom(const RomFile& file);
+
+enum class GrowResult {
+  Grown,           // blocks were appended and the file was reopened for update
+  AlreadyLarge,    // the file was already at least the target size; nothing changed
+  Failed,          // appending or reopening failed; the image may have lost its handle
+};
+
+// Appends whole 256-byte blank blocks until the file is at least `target` bytes long, then
+// reopens it for update by its path. When the reopen fails the image is left without a handle,
+// so nothing can read or write through a closed file.
+[[nodiscard]] GrowResult GrowRom(RomImage& rom, int64_t target);
+
+// Closes the file, if any; the image keeps no handle.
+void CloseRomFile(RomImage& rom);
+
+// The bare file name of a path (what follows the last '/').
+std::string BareFileName(const std::string& path);
+
+}  // namespace lettermoor
