@@ -1,0 +1,40 @@
+#pragma once
+
+namespace lettermoor {
+
+// Menu command ids. The numbers are those of the original menu resource; the list control
+// shares 32774 with About but reports through notifications, so they never meet.
+enum class CommandId : int {
+  Open = 32771,
+  Close = 32772,
+  Exit = 32773,
+  Undo = 57643,
+  Cut = 57635,
+  Copy = 57634,
+  Paste = 57637,
+  Search = 32794,
+  ExpandRom = 32797,
+  EditTptEntry = 32798,
+  ViewDetails = 32780,
+  DumpToTextFile = 32800,
+  PointerTableListing = 32778,
+  RawTextListing = 32779,
+  ExpandedRomListing = 32799,
+  DisplayTextAndCodes = 32795,
+  DisplayCodesOnly = 32796,
+  UseCompression = 32775,
+  PreventOverwrites = 32776,
+  Help = 32777,
+  About = 32774,
+};
+
+// The three labels under the list and the edit box.
+enum class LabelId : int {
+  Line = 1046,
+  Size = 1047,
+  CurrentSize = 1030,
+};
+
+enum class MessageIcon { None, Warning };
+
+}  // namespace lettermoor

@@ -1,0 +1,146 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "codec/decoder_state.h"
+#include "codec/text_decoder.h"
+#include "codec/text_dictionary.h"
+#include "editor/editor_view.h"
+#include "entries/text_entry.h"
+#include "rom/rom_image.h"
+
+namespace lettermoor {
+
+// Texts the main window shows.
+namespace editor_text {
+inline constexpr const char* kTitleNoRom = "Lettermoor 3.7 - No File Loaded";
+inline constexpr const char* kTitleRomOpen = "Lettermoor 3.7 - File Loaded";
+inline constexpr const char* kBadRom = "This is an unrecognized ROM.";
+inline constexpr const char* kBadRomCaption = "Bad ROM";
+inline constexpr const char* kMother2 = "This program does not work with the Mother 2 ROM.";
+inline constexpr const char* kMother2Caption = "Mother 2 ROM Not Supported";
+inline constexpr const char* kExpanded = "ROM expanded to 0x4001FF bytes.\nHave a nice day!";
+inline constexpr const char* kExpandedCaption = "ROM Expanded";
+inline constexpr const char* kBracketError =
+    "A bracket error was detected.  Make sure all brackets are correct and try again.";
+inline constexpr const char* kTooLarge =
+    "The new text is larger than the old text.\nShorten the text, or uncheck the Prevent Overwrite box.";
+inline constexpr const char* kPreWriteCaption = "Pre-Write Error";
+inline constexpr const char* kNotFound = "String not found.";
+inline constexpr const char* kNotFoundCaption = "String not found";
+inline constexpr const char* kDumped = "Text has been dumped to %s!\nHave a nice day!";
+inline constexpr const char* kDumpedCaption = "Text dumped";
+inline constexpr const char* kLineFormat = "Line: %d/%d";
+inline constexpr const char* kSizeFormat = "Size: %d";
+inline constexpr const char* kCurrentSizeFormat = "Current Size: %d (uncompressed)";
+inline constexpr const char* kCurrentSizeUnknown = "Current Size: Unknown";
+}  // namespace editor_text
+
+inline constexpr int kEditTextLimit = 4000;
+inline constexpr int kListColumnWidth = 439;
+inline constexpr size_t kRowPreviewLength = 149;
+
+// The main window's logic: owner of the open ROM, the modes, the overwrite guard and the entry
+// table, driving an EditorView. Every user command and notification enters through a method here.
+class EditorWindow {
+ public:
+  explicit EditorWindow(EditorView& view);
+
+  // Window initialisation: icon, list column, edit limit, defaults, check marks, then CloseRom.
+  void Initialise();
+
+  // Runs a menu command by id.
+  void OnCommand(CommandId id);
+
+  // File menu.
+  void OpenRom();                              // asks the view's open-file dialog
+  void OpenRomPath(const std::string& path);   // as if `path` had been picked in the dialog
+  void CloseRom();
+  void Exit();
+
+  // Options and Tools.
+  void SetListingMode(ListingMode mode);
+  void SetDisplayMode(int mode);  // 1 text and codes, 0 codes only
+  void TogglePreventOverwrites();
+  void ExpandRom();
+  void DumpToTextFile();
+  void EditTextPointerEntry();
+  void OpenDetails();
+
+  // List and edit box notifications.
+  void OnListClick();
+  void OnListKey();
+  void OnListDoubleClick();
+  void OnListRightClick();
+  void OnEditChanged();
+  void OnEditFocus(bool gained);
+
+  // The entry view.
+  void ShowEntry(int row);
+  void UpdateCurrentSize();
+  void ApplyChanges();
+  void SelectRow(int row);
+  void RefreshSharedRows(int row);
+  void FillEntryList();
+  std::string RowPreview(int entry);
+
+  // One press of Find in the search window: selects the next matching row after the mark and
+  // gives true, or shows "String not found." and gives false.
+  bool FindNext(std::string_view query);
+
+  // State, for the dialogs, the command-line tool and tests.
+  bool IsRomOpen() const { return rom_.IsLoaded(); }
+  RomImage& Rom() { return rom_; }
+  const RomImage& Rom() const { return rom_; }
+  ListingMode Listing() const { return listingMode_; }
+  int Display() const { return displayMode_; }
+  bool PreventOverwrites() const { return preventOverwrites_; }
+  TextEntryTable& Table() { return table_; }
+  const TextEntryTable& Table() const { return table_; }
+  const TextDecoder& Decoder() const { return decoder_; }
+  DecoderState& State() { return state_; }
+  EditorView& View() { return view_; }
+
+  // The text of entry `row` as the edit box shows it in the text-and-codes mode (bracketed codes).
+  std::string DecodeEntry(int row, int32_t* size = nullptr);
+
+ private:
+  EditorView& view_;
+  RomImage rom_;
+  ListingMode listingMode_ = ListingMode::PointerTableListing;
+  int displayMode_ = 1;
+  bool preventOverwrites_ = true;
+  TextEntryTable table_;
+  TextDictionary dictionary_;
+  DecoderState state_;
+  TextDecoder decoder_{dictionary_, state_};
+};
+
+// The plain search: the first row after `mark` whose bracketed text, upper-cased (a-z only),
+// contains the upper-cased query. `decode(row)` gives a row's bracketed text.
+template <typename Decode>
+std::optional<int> FindNextRow(std::string_view query, int mark, int rowCount, Decode&& decode);
+
+// "ptrlist.txt", "rawlist.txt" or "explist.txt".
+const char* DumpFileName(ListingMode mode);
+
+// True when the command line carries the embedding or automation switch: then no window is made.
+bool HasEmbeddingSwitch(const std::vector<std::string>& arguments);
+
+// Upper-cases the letters a to z only.
+std::string UpperCaseAscii(std::string_view text);
+
+template <typename Decode>
+std::optional<int> FindNextRow(std::string_view query, int mark, int rowCount, Decode&& decode) {
+  const std::string needle = UpperCaseAscii(query);
+  for (int row = mark + 1; row < rowCount; ++row) {
+    if (row < 0) continue;
+    if (UpperCaseAscii(decode(row)).find(needle) != std::string::npos) return row;
+  }
+  return std::nullopt;
+}
+
+}  // namespace lettermoor

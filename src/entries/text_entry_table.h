@@ -1,0 +1,68 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "entries/text_entry.h"
+
+namespace lettermoor {
+
+class RomFile;
+class TextDecoder;
+
+// ROM regions the builders read (file offsets; the end is the bound a start must stay below).
+inline constexpr int64_t kPointerTableStart = 0xF8B92;
+inline constexpr int64_t kPointerTableEnd = 0xFE8F0;
+inline constexpr int kPointerRecordSize = 17;
+inline constexpr int64_t kPlainPointerStart = 0x157D6C;
+inline constexpr int64_t kPlainPointerEnd = 0x158C50;
+inline constexpr int64_t kExpansionStart = 0x300200;
+inline constexpr int64_t kExpansionListEnd = 0x400100;
+
+// The text target window: a pointer is listed only when its file offset lies in it.
+inline constexpr int64_t kTextWindowFirst = 0x51D12;
+inline constexpr int64_t kTextWindowLast = 0x4001FF;
+
+struct TextRange {
+  int64_t start;
+  int64_t end;
+};
+
+// The eleven raw script text ranges, in listing order.
+inline constexpr std::array<TextRange, 11> kRawTextRanges = {{
+    {0x51D12, 0x581C1},
+    {0x5B5B1, 0x680EC},
+    {0x68200, 0x701E2},
+    {0x70200, 0x78100},
+    {0x78200, 0x8013B},
+    {0x80200, 0x88120},
+    {0x88200, 0x8BE2C},
+    {0x8DC31, 0x901F2},
+    {0x90200, 0x981B2},
+    {0x98200, 0xA0123},
+    {0x2F5020, 0x2FA579},
+}};
+
+// True when the pointer's file offset lies in the text target window.
+bool IsInTextWindow(SnesAddress pointer);
+
+// Empties the table and fills it for the listing mode. The decoder is used only for the size
+// counts of the raw and expanded listings. Stops at the table's capacity and marks it truncated.
+void BuildTextEntries(const RomFile& rom, ListingMode mode, TextEntryTable& table,
+                      const TextDecoder& decoder);
+
+// True when `location` is the first byte of one of the 1406 text pointer table records.
+bool IsPointerRecordLocation(int64_t location);
+// True when `location` is the first byte of one of the 953 plain pointers.
+bool IsPlainPointerLocation(int64_t location);
+
+// Writes the sprite (16 bits), movement (8 bits) and text pointer (32 bits) of the record at
+// `location`, leaving its other 10 bytes alone. Refuses, writing nothing, any location that is not
+// a record start (a plain pointer's, for one). Synced to disk before it returns.
+[[nodiscard]] bool WriteTextPointerRecord(RomFile& rom, int64_t location, SnesAddress textAddress,
+                                          int32_t sprite, int32_t movement);
+
+// Rewrites the 4-byte pointer of a plain pointer list entry; refuses any other location.
+[[nodiscard]] bool WritePlainPointer(RomFile& rom, int64_t location, SnesAddress textAddress);
+
+}  // namespace lettermoor
