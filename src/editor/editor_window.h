@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -37,6 +38,21 @@ inline constexpr const char* kLineFormat = "Line: %d/%d";
 inline constexpr const char* kSizeFormat = "Size: %d";
 inline constexpr const char* kCurrentSizeFormat = "Current Size: %d (uncompressed)";
 inline constexpr const char* kCurrentSizeUnknown = "Current Size: Unknown";
+// Our own texts, for failures the original never reported.
+inline constexpr const char* kListingCut =
+    "The ROM holds more strings than the list can show: only the first 8000 are listed.";
+inline constexpr const char* kListingCutCaption = "Listing incomplete";
+inline constexpr const char* kPastEndOfFile =
+    "The new text would be written past the end of the ROM file.\nNothing was written.";
+inline constexpr const char* kWriteFailed =
+    "The text could not be written to the ROM file.\nCheck that the file is still there and writable.";
+inline constexpr const char* kWriteFailedCaption = "Write Error";
+inline constexpr const char* kExpandFailed = "The ROM could not be expanded.\nThe file was left as it was.";
+inline constexpr const char* kExpandReopenFailed =
+    "The ROM file could not be opened again after the expansion, so it has been closed.\nOpen it again to go on.";
+inline constexpr const char* kExpandFailedCaption = "Expansion Failed";
+inline constexpr const char* kDumpFailed = "The dump file %s could not be written.\nNothing was dumped.";
+inline constexpr const char* kDumpFailedCaption = "Dump Failed";
 }  // namespace editor_text
 
 inline constexpr int kEditTextLimit = 4000;
@@ -107,7 +123,17 @@ class EditorWindow {
   // The text of entry `row` as the edit box shows it in the text-and-codes mode (bracketed codes).
   std::string DecodeEntry(int row, int32_t* size = nullptr);
 
+  // Writes the dump of the current listing (one bracketed text and "\n" per row) to `out`.
+  // Gives false when a write failed.
+  bool WriteDump(std::FILE* out);
+
  private:
+  // The open file, first brought in step with changes other programs made to it; null when no
+  // ROM is open.
+  RomFile* SyncedRom();
+  int64_t EntryOffset(int row) const;
+  void ReplaceRow(int row, const std::string& text);
+
   EditorView& view_;
   RomImage rom_;
   ListingMode listingMode_ = ListingMode::PointerTableListing;

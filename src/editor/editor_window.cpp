@@ -1,0 +1,430 @@
+#include "editor/editor_window.h"
+
+#include <cstdio>
+
+#include "codec/text_encoder.h"
+#include "entries/text_entry_table.h"
+#include "rom/snes_address.h"
+
+namespace lettermoor {
+
+namespace {
+
+std::string Format(const char* format, int a) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, format, a);
+  return buf;
+}
+
+std::string Format(const char* format, int a, int b) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, format, a, b);
+  return buf;
+}
+
+std::string Format(const char* format, const std::string& s) {
+  const int n = std::snprintf(nullptr, 0, format, s.c_str());
+  std::string out(static_cast<size_t>(n), '\0');
+  std::snprintf(out.data(), out.size() + 1, format, s.c_str());
+  return out;
+}
+
+// Items that every successful open enables and every close grays.
+constexpr CommandId kOpenOnlyItems[] = {
+    CommandId::ViewDetails,         CommandId::DumpToTextFile,   CommandId::Close,
+    CommandId::Search,              CommandId::PointerTableListing, CommandId::RawTextListing,
+    CommandId::DisplayTextAndCodes, CommandId::DisplayCodesOnly, CommandId::PreventOverwrites,
+    CommandId::UseCompression,
+};
+
+constexpr CommandId kClipboardItems[] = {CommandId::Undo, CommandId::Cut, CommandId::Copy,
+                                         CommandId::Paste};
+
+constexpr CommandId kListingItems[] = {CommandId::PointerTableListing, CommandId::RawTextListing,
+                                       CommandId::ExpandedRomListing};
+
+}  // namespace
+
+EditorWindow::EditorWindow(EditorView& view) : view_(view) {}
+
+RomFile* EditorWindow::SyncedRom() {
+  if (!rom_.handle) return nullptr;
+  rom_.handle->Refresh();
+  return rom_.handle.get();
+}
+
+int64_t EditorWindow::EntryOffset(int row) const {
+  return SnesToFileOffset(table_.entries[static_cast<size_t>(row)].textAddress);
+}
+
+void EditorWindow::Initialise() {
+  view_.SetIcon();
+  view_.InsertListColumn(kListColumnWidth);
+  view_.LimitEditText(kEditTextLimit);
+  rom_.handle.reset();
+  preventOverwrites_ = true;
+  listingMode_ = ListingMode::PointerTableListing;
+  displayMode_ = 1;
+  for (CommandId id : {CommandId::Open, CommandId::Exit, CommandId::Help, CommandId::About}) {
+    view_.EnableMenuItem(id, true);
+  }
+  view_.CheckMenuItem(CommandId::PointerTableListing, true);
+  view_.CheckMenuItem(CommandId::RawTextListing, false);
+  view_.CheckMenuItem(CommandId::UseCompression, false);
+  view_.CheckMenuItem(CommandId::DisplayTextAndCodes, true);
+  view_.CheckMenuItem(CommandId::DisplayCodesOnly, false);
+  view_.CheckMenuItem(CommandId::PreventOverwrites, true);
+  CloseRom();
+}
+
+void EditorWindow::OnCommand(CommandId id) {
+  switch (id) {
+    case CommandId::Open: OpenRom(); break;
+    case CommandId::Close: CloseRom(); break;
+    case CommandId::Exit: Exit(); break;
+    case CommandId::Undo: view_.EditUndo(); break;
+    case CommandId::Cut: view_.EditCut(); break;
+    case CommandId::Copy: view_.EditCopy(); break;
+    case CommandId::Paste: view_.EditPaste(); break;
+    case CommandId::Search:
+      if (IsRomOpen()) view_.RunSearchWindow();
+      break;
+    case CommandId::ExpandRom: ExpandRom(); break;
+    case CommandId::EditTptEntry: EditTextPointerEntry(); break;
+    case CommandId::ViewDetails: OpenDetails(); break;
+    case CommandId::DumpToTextFile: DumpToTextFile(); break;
+    case CommandId::PointerTableListing: SetListingMode(ListingMode::PointerTableListing); break;
+    case CommandId::RawTextListing: SetListingMode(ListingMode::RawTextListing); break;
+    case CommandId::ExpandedRomListing: SetListingMode(ListingMode::ExpandedRomListing); break;
+    case CommandId::DisplayTextAndCodes: SetDisplayMode(1); break;
+    case CommandId::DisplayCodesOnly: SetDisplayMode(0); break;
+    case CommandId::UseCompression:
+      if (IsRomOpen()) view_.RunGizmoDialog();
+      break;
+    case CommandId::PreventOverwrites: TogglePreventOverwrites(); break;
+    case CommandId::Help: view_.OpenHelp(); break;
+    case CommandId::About: view_.RunAboutBox(); break;
+  }
+}
+
+void EditorWindow::OpenRom() {
+  RomChoice choice = view_.ChooseRomFile();
+  if (choice.path.empty()) return;
+  OpenRomPath(choice.path);
+}
+
+void EditorWindow::OpenRomPath(const std::string& path) {
+  std::unique_ptr<RomFile> file = OpenRomFile(path);
+  if (!file) return;  // cancelled, missing or not writable: nothing changes, nothing is said
+  switch (DetectRomType(*file)) {
+    case RomType::Unrecognized:
+      view_.ShowMessage(editor_text::kBadRom, editor_text::kBadRomCaption, MessageIcon::None);
+      return;
+    case RomType::Mother2:
+      view_.ShowMessage(editor_text::kMother2, editor_text::kMother2Caption, MessageIcon::None);
+      return;
+    case RomType::EarthBound:
+    case RomType::EarthBoundBad:
+      break;
+  }
+  CloseRom();
+  rom_.fileName = BareFileName(path);
+  rom_.path = path;
+  rom_.handle = std::move(file);
+  view_.SetTitle(editor_text::kTitleRomOpen);
+  view_.DeleteAllRows();
+  view_.EnableList(true);
+  view_.EnableEditBox(true);
+  for (CommandId id : kOpenOnlyItems) view_.EnableMenuItem(id, true);
+  if (IsExpandedRom(*rom_.handle)) {
+    view_.EnableMenuItem(CommandId::ExpandedRomListing, true);
+  } else {
+    view_.EnableMenuItem(CommandId::ExpandRom, true);
+  }
+  FillEntryList();
+}
+
+void EditorWindow::CloseRom() {
+  CloseRomFile(rom_);
+  view_.SetTitle(editor_text::kTitleNoRom);
+  view_.DeleteAllRows();
+  view_.EnableList(false);
+  view_.EnableEditBox(false);
+  view_.SetEditText("");
+  view_.SetLabel(LabelId::Size, "");
+  view_.SetLabel(LabelId::CurrentSize, "");
+  view_.SetLabel(LabelId::Line, "");
+  for (CommandId id : kOpenOnlyItems) view_.EnableMenuItem(id, false);
+  view_.EnableMenuItem(CommandId::ExpandRom, false);
+  view_.EnableMenuItem(CommandId::EditTptEntry, false);
+  view_.EnableMenuItem(CommandId::ExpandedRomListing, false);
+  view_.CheckMenuItem(CommandId::PointerTableListing, true);
+  view_.CheckMenuItem(CommandId::RawTextListing, false);
+  view_.CheckMenuItem(CommandId::ExpandedRomListing, false);
+  listingMode_ = ListingMode::PointerTableListing;
+  for (CommandId id : kClipboardItems) view_.EnableMenuItem(id, false);
+}
+
+void EditorWindow::Exit() {
+  CloseRom();
+  view_.CloseWindow();
+}
+
+void EditorWindow::SetListingMode(ListingMode mode) {
+  const ListingMode old = listingMode_;
+  listingMode_ = mode;
+  for (int i = 0; i < 3; ++i) view_.CheckMenuItem(kListingItems[i], i == static_cast<int>(mode));
+  if (mode != old) FillEntryList();
+}
+
+void EditorWindow::SetDisplayMode(int mode) {
+  if (mode == displayMode_ || (mode != 0 && mode != 1)) return;
+  const int mark = view_.SelectionMark();
+  view_.CheckMenuItem(CommandId::DisplayTextAndCodes, mode == 1);
+  view_.CheckMenuItem(CommandId::DisplayCodesOnly, mode == 0);
+  displayMode_ = mode;
+  if (IsRomOpen()) {
+    ShowEntry(mark);
+    UpdateCurrentSize();
+  }
+}
+
+void EditorWindow::TogglePreventOverwrites() {
+  preventOverwrites_ = !preventOverwrites_;
+  ShowEntry(-1);
+}
+
+void EditorWindow::ExpandRom() {
+  if (!IsRomOpen()) return;
+  const GrowResult result = GrowRom(rom_, kExpandedRomSize);
+  if (!rom_.IsLoaded()) {
+    CloseRom();
+    view_.ShowMessage(editor_text::kExpandReopenFailed, editor_text::kExpandFailedCaption,
+                      MessageIcon::None);
+    return;
+  }
+  if (result == GrowResult::Failed || !IsExpandedRom(*rom_.handle)) {
+    view_.ShowMessage(editor_text::kExpandFailed, editor_text::kExpandFailedCaption,
+                      MessageIcon::None);
+    return;
+  }
+  view_.EnableMenuItem(CommandId::ExpandRom, false);
+  view_.EnableMenuItem(CommandId::ExpandedRomListing, true);
+  view_.ShowMessage(editor_text::kExpanded, editor_text::kExpandedCaption, MessageIcon::None);
+}
+
+std::string EditorWindow::RowPreview(int entry) {
+  RomFile* rom = SyncedRom();
+  if (!rom || !table_.Contains(entry)) return {};
+  std::string text;
+  decoder_.Decode(*rom, EntryOffset(entry), &text, DecodeFlags{false, false});
+  if (text.size() > kRowPreviewLength) text.resize(kRowPreviewLength);
+  return text;
+}
+
+std::string EditorWindow::DecodeEntry(int row, int32_t* size) {
+  std::string text;
+  RomFile* rom = SyncedRom();
+  int32_t n = 0;
+  if (rom && table_.Contains(row)) {
+    n = decoder_.Decode(*rom, EntryOffset(row), &text, DecodeFlags{true, false});
+  }
+  if (size) *size = n;
+  return text;
+}
+
+void EditorWindow::FillEntryList() {
+  RomFile* rom = SyncedRom();
+  if (!rom) return;
+  LoadTextDictionary(*rom, dictionary_);
+  BuildTextEntries(*rom, listingMode_, table_, decoder_);
+  std::vector<std::string> rows;
+  rows.reserve(table_.entries.size());
+  for (int i = 0; i < table_.count(); ++i) rows.push_back(RowPreview(i));
+  view_.SetAllRows(std::move(rows));
+  view_.SetSelectionMark(0);
+  ShowEntry(0);
+  UpdateCurrentSize();
+  if (table_.truncated) {
+    view_.ShowMessage(editor_text::kListingCut, editor_text::kListingCutCaption, MessageIcon::None);
+  }
+}
+
+void EditorWindow::ShowEntry(int row) {
+  if (row != -1) {
+    if (!IsRomOpen() || !table_.Contains(row)) {
+      // No such entry: show nothing rather than a text that Apply could not write back.
+      view_.SetEditText("");
+      view_.SetLabel(LabelId::Line, "");
+      view_.SetLabel(LabelId::Size, "");
+      view_.EnableMenuItem(CommandId::EditTptEntry, false);
+    } else {
+      int32_t size = 0;
+      std::string text = DecodeEntry(row, &size);
+      if (displayMode_ == 0) text = FormatRawBytes(*rom_.handle, EntryOffset(row), size);
+      view_.SetEditText(text);
+      view_.SetLabel(LabelId::Line, Format(editor_text::kLineFormat, row + 1, table_.count()));
+      view_.SetLabel(LabelId::Size, Format(editor_text::kSizeFormat, size));
+      const TextEntry& e = table_.entries[static_cast<size_t>(row)];
+      view_.EnableMenuItem(CommandId::EditTptEntry, listingMode_ == ListingMode::PointerTableListing &&
+                                                        e.sprite != 0 && e.movement != 0);
+    }
+  }
+  view_.CheckMenuItem(CommandId::PreventOverwrites, preventOverwrites_);
+}
+
+void EditorWindow::UpdateCurrentSize() {
+  const int32_t size = MeasureText(view_.EditText());
+  view_.SetLabel(LabelId::CurrentSize, size < 0 ? std::string(editor_text::kCurrentSizeUnknown)
+                                                : Format(editor_text::kCurrentSizeFormat, size));
+}
+
+void EditorWindow::ReplaceRow(int row, const std::string& text) {
+  view_.DeleteRow(row);
+  view_.InsertRow(row, text);
+}
+
+void EditorWindow::ApplyChanges() {
+  const int r = view_.SelectionMark();
+  RomFile* rom = SyncedRom();
+  if (!rom || !table_.Contains(r)) return;
+  const std::string text = view_.EditText();
+  const int32_t newSize = MeasureText(text);
+  if (newSize < 0) {
+    view_.ShowMessage(editor_text::kBracketError, editor_text::kPreWriteCaption, MessageIcon::Warning);
+    return;
+  }
+  int32_t oldSize = 0;
+  DecodeEntry(r, &oldSize);
+  if (preventOverwrites_ && newSize > oldSize) {
+    view_.ShowMessage(editor_text::kTooLarge, editor_text::kPreWriteCaption, MessageIcon::Warning);
+    return;
+  }
+  // Only Expand ROM grows a file: bytes that would reach past its end are refused.
+  const int64_t offset = EntryOffset(r);
+  if (offset < 0 || offset + newSize > RomFileSize(*rom)) {
+    view_.ShowMessage(editor_text::kPastEndOfFile, editor_text::kPreWriteCaption, MessageIcon::Warning);
+    return;
+  }
+  if (!WriteText(*rom, offset, text).written) {
+    view_.ShowMessage(editor_text::kWriteFailed, editor_text::kWriteFailedCaption, MessageIcon::Warning);
+    return;
+  }
+  ReplaceRow(r, RowPreview(r));
+  RefreshSharedRows(r);
+  view_.SetSelectionMark(r);
+  ShowEntry(r);
+  UpdateCurrentSize();
+}
+
+void EditorWindow::RefreshSharedRows(int row) {
+  if (listingMode_ != ListingMode::PointerTableListing || !table_.Contains(row)) return;
+  const std::string preview = RowPreview(row);
+  const SnesAddress address = table_.entries[static_cast<size_t>(row)].textAddress;
+  for (int i = 0; i < table_.count(); ++i) {
+    if (i != row && table_.entries[static_cast<size_t>(i)].textAddress == address) {
+      ReplaceRow(i, preview);
+    }
+  }
+}
+
+void EditorWindow::SelectRow(int row) {
+  view_.SetSelectionMark(row);
+  view_.EnsureVisible(row);
+  view_.SetRowSelected(row);
+  ShowEntry(row);
+  UpdateCurrentSize();
+}
+
+void EditorWindow::OnListClick() {
+  if (!IsRomOpen()) return;
+  ShowEntry(view_.SelectionMark());
+  UpdateCurrentSize();
+}
+
+void EditorWindow::OnListKey() { OnListClick(); }
+
+void EditorWindow::OnListDoubleClick() {
+  if (listingMode_ == ListingMode::PointerTableListing) {
+    EditTextPointerEntry();
+  } else {
+    OpenDetails();
+  }
+}
+
+void EditorWindow::OnListRightClick() {
+  if (!IsRomOpen()) return;
+  ShowEntry(view_.SelectionMark());
+  UpdateCurrentSize();
+  OpenDetails();
+}
+
+void EditorWindow::OnEditChanged() { UpdateCurrentSize(); }
+
+void EditorWindow::OnEditFocus(bool gained) {
+  for (CommandId id : kClipboardItems) view_.EnableMenuItem(id, gained && IsRomOpen());
+}
+
+bool EditorWindow::FindNext(std::string_view query) {
+  if (!IsRomOpen()) return false;
+  const std::optional<int> hit = FindNextRow(query, view_.SelectionMark(), table_.count(),
+                                             [this](int row) { return DecodeEntry(row); });
+  if (!hit) {
+    view_.ShowMessage(editor_text::kNotFound, editor_text::kNotFoundCaption, MessageIcon::None);
+    return false;
+  }
+  SelectRow(*hit);
+  return true;
+}
+
+bool EditorWindow::WriteDump(std::FILE* out) {
+  bool ok = true;
+  for (int i = 0; i < table_.count() && ok; ++i) {
+    const std::string text = DecodeEntry(i);
+    ok = std::fwrite(text.data(), 1, text.size(), out) == text.size() && std::fputc('\n', out) != EOF;
+  }
+  return ok;
+}
+
+void EditorWindow::DumpToTextFile() {
+  if (!IsRomOpen()) return;
+  const std::string name = DumpFileName(listingMode_);
+  std::FILE* out = std::fopen(name.c_str(), "w");
+  bool ok = out != nullptr;
+  if (out) {
+    ok = WriteDump(out);
+    ok = std::fclose(out) == 0 && ok;
+  }
+  if (!ok) {
+    view_.ShowMessage(Format(editor_text::kDumpFailed, name), editor_text::kDumpFailedCaption,
+                      MessageIcon::None);
+    return;
+  }
+  view_.ShowMessage(Format(editor_text::kDumped, name), editor_text::kDumpedCaption, MessageIcon::None);
+}
+
+const char* DumpFileName(ListingMode mode) {
+  switch (mode) {
+    case ListingMode::RawTextListing: return "rawlist.txt";
+    case ListingMode::ExpandedRomListing: return "explist.txt";
+    case ListingMode::PointerTableListing: break;
+  }
+  return "ptrlist.txt";
+}
+
+bool HasEmbeddingSwitch(const std::vector<std::string>& arguments) {
+  for (const std::string& a : arguments) {
+    if (a == "-Embedding" || a == "/Embedding" || a == "-Automation" || a == "/Automation") return true;
+  }
+  return false;
+}
+
+std::string UpperCaseAscii(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return out;
+}
+
+}  // namespace lettermoor
