@@ -1,0 +1,169 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "codec/byte_class.h"
+#include "codec/control_code_table.h"
+#include "codec/text_decoder.h"
+#include "codec/text_encoder.h"
+#include "support/synthetic_rom.h"
+
+namespace lettermoor {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+TEST(TextEncoder, EncodesCharactersAndGroups) {
+  EXPECT_EQ(TextEncoder("Hello[03 00 02]"), (Bytes{0x78, 0x95, 0x9C, 0x9C, 0x9F, 0x03, 0x00, 0x02}));
+  EXPECT_EQ(TextEncoder(" Aaz"), (Bytes{0x50, 0x71, 0x91, 0xAA}));
+  EXPECT_EQ(TextEncoder("{}"), (Bytes{0xAB, 0xAD}));
+  EXPECT_EQ(TextEncoder("\r\n"), (Bytes{0x3D, 0x3A}));
+  EXPECT_EQ(TextEncoder("\xD2"), (Bytes{0x02}));  // wraps round to the end code
+}
+
+TEST(TextEncoder, TokensAndBlanks) {
+  EXPECT_EQ(TextEncoder("[]"), Bytes{});
+  EXPECT_EQ(TextEncoder("[   ]"), Bytes{});
+  EXPECT_EQ(TextEncoder("Hi[]").size(), 2u);
+  EXPECT_EQ(TextEncoder("[03  00]"), (Bytes{0x03, 0x00}));
+  EXPECT_EQ(TextEncoder("[ 03 00 ]"), (Bytes{0x03, 0x00}));
+  EXPECT_EQ(TextEncoder("[0a ff]"), (Bytes{0x0A, 0xFF}));
+  EXPECT_EQ(TextEncoder("[0G]"), Bytes{0x00});
+  EXPECT_EQ(TextEncoder("[G1]"), Bytes{0x01});
+  EXPECT_EQ(TextEncoder("[1G]"), Bytes{0x10});
+  EXPECT_EQ(TextEncoder("[123]"), Bytes{0x23});
+  EXPECT_EQ(TextEncoder("[5]"), Bytes{0x05});
+  EXPECT_EQ(TextEncoder("[0x1F]"), Bytes{0x1F});
+  EXPECT_EQ(TextEncoder("[FFFFFFFFFFFF12]"), Bytes{0x12});  // the value wraps, the last digits stay
+  EXPECT_EQ(TextEncoder("[[03] ]"), (Bytes{0x03, 0x50, 0x8D}));
+}
+
+TEST(TextEncoder, HexDigitValues) {
+  EXPECT_EQ(HexDigitValue('0'), 0);
+  EXPECT_EQ(HexDigitValue('9'), 9);
+  EXPECT_EQ(HexDigitValue('a'), 10);
+  EXPECT_EQ(HexDigitValue('F'), 15);
+  EXPECT_EQ(HexDigitValue('g'), 0);
+  EXPECT_EQ(HexDigitValue('['), 0);
+}
+
+TEST(MeasureText, CountsOrRefusesUnbalancedBrackets) {
+  EXPECT_EQ(MeasureText(""), 0);
+  EXPECT_EQ(MeasureText("Hello[03 00 02]"), 8);
+  for (const char* bad : {"[03", "a[02", "[[02]", "[02]]", "]"}) EXPECT_EQ(MeasureText(bad), -1) << bad;
+  EXPECT_EQ(MeasureText("[[03] ]"), 3);
+  // Balanced counts in the wrong order pass; the last group runs to the end of the text.
+  EXPECT_EQ(MeasureText("]x["), 2);
+  EXPECT_EQ(TextEncoder("]x["), (Bytes{0x8D, 0xA8}));
+  EXPECT_EQ(TextEncoder("a[1 2"), (Bytes{0x91, 0x01, 0x02}));
+}
+
+TEST(ParseBracketGroup, GivesTokensOrRefuses) {
+  std::vector<uint32_t> values;
+  EXPECT_EQ(ParseBracketGroup("03 00]", values), -1);
+  EXPECT_EQ(ParseBracketGroup("[03 1F 123]", values), 3);
+  EXPECT_EQ(values, (std::vector<uint32_t>{0x03, 0x1F, 0x123}));
+  // Far more than 256 tokens in one group.
+  std::string many = "[";
+  for (int i = 0; i < 1000; ++i) many += "0A ";
+  many += "]";
+  EXPECT_EQ(ParseBracketGroup(many, values), 1000);
+  EXPECT_EQ(TextEncoder(many).size(), 1000u);
+}
+
+TEST(WriteText, WritesEveryByteInPlace) {
+  test::SyntheticRom image(0x4000, "");
+  auto file = image.Save();
+  auto rom = test::OpenForTest(file->Path());
+  std::string text = "[";
+  for (int i = 0; i < 3000; ++i) text += "41 ";
+  text += "]";
+  WriteTextResult result = WriteText(*rom, 0x100, text);
+  EXPECT_TRUE(result.written);
+  EXPECT_EQ(result.byteCount, 3000);  // no staging limit
+  auto bytes = file->ReadAll();
+  EXPECT_EQ(bytes[0x100], 0x41);
+  EXPECT_EQ(bytes[0x100 + 2999], 0x41);
+  EXPECT_EQ(bytes[0x100 + 3000], 0x00);
+  EXPECT_EQ(rom->ReadByte(0x100 + 2999), 0x41);  // later reads see the new bytes
+
+  WriteTextResult empty = WriteText(*rom, 0x100, "");
+  EXPECT_TRUE(empty.written);
+  EXPECT_EQ(empty.byteCount, 0);
+
+  WriteTextResult tooFar = WriteText(*rom, 0x3FFE, "abc");
+  EXPECT_FALSE(tooFar.written);
+  EXPECT_EQ(file->ReadAll().size(), 0x4000u);
+  EXPECT_EQ(file->ReadAll()[0x3FFE], 0x00);
+}
+
+// Decoding a string that has no dictionary reference and no bracket character, then encoding
+// the text, gives back the very bytes, for strings built from every kind of item.
+TEST(RoundTrip, DecodeThenEncodeGivesTheOriginalBytes) {
+  std::mt19937 random(20261207);
+  std::vector<uint8_t> printable;
+  for (int b = 0x50; b <= 0xAA; ++b) {
+    if (b != 0x8B && b != 0x8D) printable.push_back(static_cast<uint8_t>(b));
+  }
+  std::vector<uint8_t> codes;  // every undescribed code byte: each stands alone
+  for (int b = 0; b < 256; ++b) {
+    const auto c = static_cast<uint8_t>(b);
+    if (ClassifyByte(c) == ByteClass::ControlCode && !HasSubCode(c) && !LookupControlCode(c, 0)) {
+      codes.push_back(c);
+    }
+  }
+  const auto& table = ControlCodeTable();
+
+  TextDictionary dictionary;
+  DecoderState state;
+  TextDecoder decoder(dictionary, state);
+  test::SyntheticRom image(0x200000, "");
+  int64_t at = 0x10;
+  std::vector<std::pair<int64_t, Bytes>> strings;
+  for (int s = 0; s < 3000; ++s) {
+    Bytes bytes;
+    const int items = static_cast<int>(random() % 40);
+    for (int i = 0; i < items; ++i) {
+      switch (random() % 3) {
+        case 0: bytes.push_back(printable[random() % printable.size()]); break;
+        case 1: {  // a described code with its arguments, never an early end code
+          const ControlCodeEntry& e = table[random() % table.size()];
+          if (e.code == 0x02) break;
+          bytes.push_back(e.code);
+          for (int a = 0; a < e.argumentCount; ++a) {
+            uint8_t arg = static_cast<uint8_t>(random());
+            if (a == 0 && e.subCode >= 0) arg = static_cast<uint8_t>(e.subCode);
+            bytes.push_back(arg);
+          }
+          break;
+        }
+        default: bytes.push_back(codes[random() % codes.size()]); break;
+      }
+    }
+    bytes.push_back(0x02);
+    image.Put(at, bytes);
+    strings.emplace_back(at, bytes);
+    at += static_cast<int64_t>(bytes.size()) + 8;
+  }
+  auto file = image.Save();
+  auto rom = test::OpenForTest(file->Path());
+  int checked = 0;
+  for (const auto& [offset, bytes] : strings) {
+    std::string text;
+    const int32_t size = decoder.Decode(*rom, offset, &text, DecodeFlags{true, false});
+    // Arguments may hold an end code or a reference that cuts the string short; those are not
+    // plain strings, so compare what the decoder says the string is.
+    Bytes consumed(bytes.begin(), bytes.begin() + std::min<size_t>(bytes.size(), static_cast<size_t>(size)));
+    if (static_cast<size_t>(size) > bytes.size()) continue;
+    bool hasReference = false;
+    for (uint8_t b : consumed) hasReference |= (b >= 0x15 && b <= 0x17);
+    if (hasReference) continue;
+    EXPECT_EQ(TextEncoder(text), consumed) << text;
+    EXPECT_EQ(MeasureText(text), size) << text;
+    ++checked;
+  }
+  EXPECT_GT(checked, 2000);
+}
+
+}  // namespace
+}  // namespace lettermoor
