@@ -1,0 +1,114 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "editor/editor_view.h"
+
+class QAction;
+class QLabel;
+class QListView;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace lettermoor {
+class EditorWindow;
+}
+
+namespace lettermoor::ui {
+
+class EntryEditBox;
+class EntryListView;
+class EntryRowModel;
+class HelpWindow;
+
+// The main window: a fixed-size top-level window with the menu bar, the entry list, the edit
+// box, three labels and the Apply button, laid out in dialog units. It decides nothing itself:
+// every notification goes to the EditorWindow logic, which drives the window back through the
+// EditorView operations.
+class MainWindow : public QMainWindow, public EditorView {
+  Q_OBJECT
+
+ public:
+  explicit MainWindow(QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  // Connects the window to its logic; call before the logic's Initialise().
+  void Attach(EditorWindow& logic);
+
+  // Opens a ROM named on the command line as if it had been picked in the open-file dialog,
+  // working directory change included.
+  void OpenRomFromCommandLine(const QString& path);
+
+  // Replaces the open-file dialog (tests). The prompt gives a path, or an empty one to cancel.
+  void SetRomPathPrompt(std::function<QString()> prompt) { romPathPrompt_ = std::move(prompt); }
+
+  // The controls, for tests and tools.
+  QListView* List() const;
+  QPlainTextEdit* EditBox() const;
+  QPushButton* ApplyButton() const { return applyButton_; }
+  QLabel* Label(LabelId id) const;
+  QAction* Action(CommandId id) const;
+  HelpWindow* Help() const { return helpWindow_; }
+
+  // --- EditorView ---
+  void SetTitle(const std::string& title) override;
+  void SetIcon() override;
+  void EnableList(bool enabled) override;
+  void EnableEditBox(bool enabled) override;
+  void SetEditText(const std::string& text) override;
+  std::string EditText() const override;
+  void LimitEditText(int characters) override;
+  void EditUndo() override;
+  void EditCut() override;
+  void EditCopy() override;
+  void EditPaste() override;
+  void SetLabel(LabelId label, const std::string& text) override;
+  void InsertListColumn(int widthPixels) override;
+  void DeleteAllRows() override;
+  void SetAllRows(std::vector<std::string> rows) override;
+  void DeleteRow(int row) override;
+  void InsertRow(int row, const std::string& text) override;
+  int SelectionMark() const override;
+  void SetSelectionMark(int row) override;
+  void EnsureVisible(int row) override;
+  void SetRowSelected(int row) override;
+  void EnableMenuItem(CommandId id, bool enabled) override;
+  void CheckMenuItem(CommandId id, bool checked) override;
+  void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override;
+  RomChoice ChooseRomFile() override;
+  void RunSearchWindow() override;
+  bool RunPointerEntryEditor(PointerEntryForm& form) override;
+  void RunDetailsWindow(const DetailsRequest& request) override;
+  void RunAboutBox() override;
+  void RunGizmoDialog() override;
+  void OpenHelp() override;
+  void CloseWindow() override;
+
+ private:
+  void BuildControls();
+  void BuildMenus();
+  QAction* AddCommand(QMenu* menu, const char* text, CommandId id, bool checkable = false);
+  void OnMenuCommand(QAction* action, CommandId id);
+
+  EditorWindow* logic_ = nullptr;
+  EntryListView* list_ = nullptr;
+  EntryRowModel* rows_ = nullptr;
+  EntryEditBox* edit_ = nullptr;
+  QPushButton* applyButton_ = nullptr;
+  std::map<LabelId, QLabel*> labels_;
+  std::map<CommandId, QAction*> actions_;
+  // The check state the logic last set for each item; Qt's own toggling is undone with it.
+  std::map<CommandId, bool> checked_;
+  std::function<QString()> romPathPrompt_;
+  // Message boxes belong to the dialog that is running the command, if any (the search window).
+  QPointer<QWidget> messageOwner_;
+  HelpWindow* helpWindow_ = nullptr;
+};
+
+}  // namespace lettermoor::ui

@@ -1,0 +1,56 @@
+#include "ui/search_dialog.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "ui/geometry.h"
+
+namespace lettermoor::ui {
+
+namespace {
+
+// The query buffer holds 4000 characters with its terminator.
+constexpr int kQueryLimit = 3999;
+
+QRect DluRect(int x, int y, int width, int height) {
+  return QRect(DluX(x), DluY(y), DluX(width), DluY(height));
+}
+
+}  // namespace
+
+SearchDialog::SearchDialog(QWidget* parent, std::function<void(const std::string&)> find)
+    : QDialog(parent), find_(std::move(find)) {
+  setWindowTitle(QStringLiteral("Search"));
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+  setFixedSize(DluX(208), DluY(46));
+  QFont small = font();
+  small.setPixelSize(11);
+  setFont(small);
+
+  auto* label = new QLabel(QStringLiteral("Find what:"), this);
+  label->setGeometry(DluRect(8, 6, 35, 9));
+
+  query_ = new QLineEdit(this);
+  query_->setGeometry(DluRect(49, 4, 155, 12));
+  query_->setMaxLength(kQueryLimit);
+  label->setBuddy(query_);
+
+  cancelButton_ = new QPushButton(QStringLiteral("Cancel"), this);
+  cancelButton_->setGeometry(DluRect(100, 29, 50, 14));
+  findButton_ = new QPushButton(QStringLiteral("&Find"), this);
+  findButton_->setGeometry(DluRect(154, 29, 50, 14));
+  findButton_->setDefault(true);
+
+  setTabOrder(query_, findButton_);
+  setTabOrder(findButton_, cancelButton_);
+  query_->setFocus();
+
+  connect(cancelButton_, &QPushButton::clicked, this, &QDialog::reject);
+  connect(findButton_, &QPushButton::clicked, this, [this] {
+    if (find_) find_(query_->text().toLatin1().toStdString());
+  });
+}
+
+}  // namespace lettermoor::ui
