@@ -1,0 +1,57 @@
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+
+#include "editor/dialog_requests.h"
+
+namespace lettermoor {
+
+// Texts of the details window. The blanks inside the labels line their values up.
+namespace details_text {
+inline constexpr const char* kCaption = "Details";
+inline constexpr std::array<const char*, 4> kTabLabels = {"Misc. Info", "Interpreter", "Raw Data",
+                                                          "ROM Info"};
+inline constexpr const char* kLine = "Text Attributes:\n\nLine:                  %d/%d\n";
+inline constexpr const char* kHexAddress = "Hex Address:     $%X\n";
+inline constexpr const char* kSnesAddress = "SNES Address:  $%X\n";
+inline constexpr const char* kSize = "Size:                   %d\n";
+inline constexpr const char* kPointerTableHeading = "Text Pointer Table Attributes:\n\n";
+inline constexpr const char* kLocation = "Location:        $%X\n";
+inline constexpr const char* kSprite = "Sprite #:          %d\n";
+inline constexpr const char* kMovement = "Movement #:  %d\n";
+inline constexpr const char* kIndeterminate = "Indeterminate";
+inline constexpr const char* kRawByte = "%.2X ";
+inline constexpr const char* kRomInfoHeading = "ROM Info:\n\n";
+inline constexpr const char* kFileName = "File Name:    %s\n";
+inline constexpr const char* kRomType = "ROM Type:  %s\n";
+inline constexpr const char* kFileSize = "File size:       %ld bytes";
+}  // namespace details_text
+
+// The eight children of the details window's tab control, by id.
+enum DetailsChild : int {
+  kFigurePicture = 0,  // bitmap 145, "ROM Info"
+  kPageEditBox = 1,    // "Interpreter" and "Raw Data"
+  kRomInfoText = 2,
+  kToolBoxPicture = 3,  // bitmap 148, "Misc. Info"
+  kAttributesText = 4,
+  kRulePicture = 5,    // bitmap 150
+  kScreenPicture = 6,  // bitmap 149
+  kPointerTableText = 7,
+};
+inline constexpr int kDetailsChildCount = 8;
+inline constexpr int kDetailsTabCount = 4;
+
+// What showing one tab does to the children: the texts it sets (children it does not set keep
+// theirs) and which children are visible afterwards.
+struct DetailsPage {
+  std::array<std::optional<std::string>, kDetailsChildCount> texts;
+  std::array<bool, kDetailsChildCount> visible{};
+};
+
+// Composes the page for a tab from the table, the ROM file and the interpreter listing as they
+// are now. Any other index shows nothing. Texts have no length limit.
+DetailsPage ShowDetailsPage(const DetailsRequest& request, int tabIndex);
+
+}  // namespace lettermoor
