@@ -1,0 +1,122 @@
+#include "support/fake_editor_view.h"
+
+#include <utility>
+
+#include "editor/editor_window.h"
+#include "rom/rom_image.h"
+
+namespace lettermoor::test {
+
+void FakeEditorView::DeleteAllRows() {
+  ++deleteAllCalls;
+  rows.clear();
+  selectionMark = -1;
+  selectedRow = -1;
+}
+
+void FakeEditorView::SetAllRows(std::vector<std::string> newRows) {
+  ++setAllRowsCalls;
+  rows = std::move(newRows);
+  selectionMark = -1;
+  selectedRow = -1;
+}
+
+void FakeEditorView::DeleteRow(int row) {
+  deletedRows.push_back(row);
+  if (row >= 0 && row < RowCount()) rows.erase(rows.begin() + row);
+}
+
+void FakeEditorView::InsertRow(int row, const std::string& text) {
+  insertedRows.push_back(row);
+  if (row < 0) row = 0;
+  if (row > RowCount()) row = RowCount();
+  rows.insert(rows.begin() + row, text);
+}
+
+RomChoice FakeEditorView::ChooseRomFile() {
+  ++chooseRomCalls;
+  if (romChoices.empty()) return {};
+  RomChoice choice = romChoices.front();
+  romChoices.pop_front();
+  return choice;
+}
+
+void FakeEditorView::RunSearchWindow() {
+  ++searchRuns;
+  if (onSearchWindow) onSearchWindow();
+}
+
+bool FakeEditorView::RunPointerEntryEditor(PointerEntryForm& form) {
+  pointerEditorForms.push_back(form);
+  return onPointerEntryEditor ? onPointerEntryEditor(form) : false;
+}
+
+void FakeEditorView::RunDetailsWindow(const DetailsRequest& request) {
+  DetailsCall call;
+  call.rom = request.rom;
+  call.fileName = request.fileName;
+  call.row = request.row;
+  call.size = request.size;
+  call.table = request.table;
+  call.hadInterpreterText = request.interpreterText != nullptr;
+  if (request.interpreterText) call.interpreterText = *request.interpreterText;
+  detailsCalls.push_back(std::move(call));
+}
+
+void FakeEditorView::Type(EditorWindow& window, const std::string& text) {
+  editText = editLimit > 0 && text.size() > static_cast<size_t>(editLimit)
+                 ? text.substr(0, static_cast<size_t>(editLimit))
+                 : text;
+  window.OnEditChanged();
+}
+
+void FakeEditorView::ClickRow(EditorWindow& window, int row) {
+  selectionMark = row;
+  selectedRow = row;
+  window.OnListClick();
+}
+
+void FakeEditorView::KeyToRow(EditorWindow& window, int row) {
+  selectionMark = row;
+  selectedRow = row;
+  window.OnListKey();
+}
+
+void FakeEditorView::DoubleClickRow(EditorWindow& window, int row) {
+  ClickRow(window, row);
+  window.OnListDoubleClick();
+}
+
+void FakeEditorView::RightClickRow(EditorWindow& window, int row) {
+  selectionMark = row;
+  selectedRow = row;
+  window.OnListRightClick();
+}
+
+void FakeEditorView::PickRom(const std::string& path) {
+  romChoices.push_back({path, BareFileName(path)});
+}
+
+bool FakeEditorView::IsEnabled(CommandId id) const {
+  auto it = menuEnabled.find(id);
+  return it == menuEnabled.end() ? true : it->second;
+}
+
+bool FakeEditorView::IsChecked(CommandId id) const {
+  auto it = menuChecked.find(id);
+  if (it != menuChecked.end()) return it->second;
+  return id == CommandId::PreventOverwrites;
+}
+
+std::string FakeEditorView::Label(LabelId id) const {
+  auto it = labels.find(id);
+  return it == labels.end() ? std::string() : it->second;
+}
+
+std::vector<FakeEditorView::Message> FakeEditorView::TakeMessages() {
+  std::vector<Message> out;
+  out.swap(messages);
+  return out;
+}
+
+}  // namespace lettermoor::test

@@ -1,0 +1,144 @@
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "editor/editor_view.h"
+
+namespace lettermoor {
+class EditorWindow;
+}
+
+namespace lettermoor::test {
+
+// A recording EditorView: it keeps what a user would see (title, texts, rows, menu states,
+// messages) and answers the dialogs from a script. Menu items start as the menu resource has
+// them: every item enabled, only "Prevent Overwrites" checked; the window's code changes them.
+class FakeEditorView : public EditorView {
+ public:
+  struct Message {
+    std::string text;
+    std::string caption;
+    MessageIcon icon = MessageIcon::None;
+  };
+
+  struct DetailsCall {
+    const RomFile* rom = nullptr;
+    std::string fileName;
+    int32_t row = 0;
+    int32_t size = 0;
+    const TextEntryTable* table = nullptr;
+    bool hadInterpreterText = false;
+    std::string interpreterText;  // a copy taken while the window was "open"
+  };
+
+  // --- EditorView ---
+  void SetTitle(const std::string& text) override { title = text; }
+  void SetIcon() override { iconSet = true; }
+  void EnableList(bool enabled) override { listEnabled = enabled; }
+  void EnableEditBox(bool enabled) override { editEnabled = enabled; }
+  void SetEditText(const std::string& text) override {
+    editText = text;
+    ++setEditTextCalls;
+  }
+  std::string EditText() const override { return editText; }
+  void LimitEditText(int characters) override { editLimit = characters; }
+  void EditUndo() override { ++undoCalls; }
+  void EditCut() override { ++cutCalls; }
+  void EditCopy() override { ++copyCalls; }
+  void EditPaste() override { ++pasteCalls; }
+  void SetLabel(LabelId label, const std::string& text) override { labels[label] = text; }
+  void InsertListColumn(int widthPixels) override { columnWidths.push_back(widthPixels); }
+  void DeleteAllRows() override;
+  void SetAllRows(std::vector<std::string> newRows) override;
+  void DeleteRow(int row) override;
+  void InsertRow(int row, const std::string& text) override;
+  int SelectionMark() const override { return selectionMark; }
+  void SetSelectionMark(int row) override { selectionMark = row; }
+  void EnsureVisible(int row) override { ensuredVisible = row; }
+  void SetRowSelected(int row) override { selectedRow = row; }
+  void EnableMenuItem(CommandId id, bool enabled) override { menuEnabled[id] = enabled; }
+  void CheckMenuItem(CommandId id, bool checked) override { menuChecked[id] = checked; }
+  void ShowMessage(const std::string& text, const std::string& caption,
+                   MessageIcon icon) override {
+    messages.push_back({text, caption, icon});
+  }
+  RomChoice ChooseRomFile() override;
+  void RunSearchWindow() override;
+  bool RunPointerEntryEditor(PointerEntryForm& form) override;
+  void RunDetailsWindow(const DetailsRequest& request) override;
+  void RunAboutBox() override { ++aboutRuns; }
+  void RunGizmoDialog() override { ++gizmoRuns; }
+  void OpenHelp() override { ++helpOpens; }
+  void CloseWindow() override { ++closeWindowCalls; }
+
+  // --- What a user does ---
+  // Types `text` into the edit box (typing stops at the edit limit) and lets the window hear
+  // the change notification, as the real edit box does.
+  void Type(EditorWindow& window, const std::string& text);
+  // Clicks a row: it becomes the selection mark and the highlighted row, then the click is
+  // reported.
+  void ClickRow(EditorWindow& window, int row);
+  // Moves to a row with the keyboard.
+  void KeyToRow(EditorWindow& window, int row);
+  // The platform reports the click before the double-click.
+  void DoubleClickRow(EditorWindow& window, int row);
+  void RightClickRow(EditorWindow& window, int row);
+  // Queues the answer of the next open-file dialog; then the window opens it.
+  void PickRom(const std::string& path);
+
+  // --- Queries ---
+  bool IsEnabled(CommandId id) const;
+  bool IsChecked(CommandId id) const;
+  std::string Label(LabelId id) const;
+  int RowCount() const { return static_cast<int>(rows.size()); }
+  // The messages shown since the last call, which then forgets them.
+  std::vector<Message> TakeMessages();
+
+  // --- Recorded state ---
+  std::string title;
+  bool iconSet = false;
+  bool listEnabled = true;
+  bool editEnabled = true;
+  std::string editText;
+  int editLimit = 0;
+  int setEditTextCalls = 0;
+  std::map<LabelId, std::string> labels;
+  std::vector<int> columnWidths;
+  std::vector<std::string> rows;
+  int selectionMark = -1;
+  int selectedRow = -1;
+  int ensuredVisible = -1;
+  int deleteAllCalls = 0;
+  int setAllRowsCalls = 0;
+  std::vector<int> insertedRows;  // the index of every single-row insert, in order
+  std::vector<int> deletedRows;   // the index of every single-row delete, in order
+  std::map<CommandId, bool> menuEnabled;
+  std::map<CommandId, bool> menuChecked;
+  std::vector<Message> messages;
+  int undoCalls = 0;
+  int cutCalls = 0;
+  int copyCalls = 0;
+  int pasteCalls = 0;
+  int aboutRuns = 0;
+  int gizmoRuns = 0;
+  int helpOpens = 0;
+  int closeWindowCalls = 0;
+
+  // --- Scripted dialogs ---
+  // Answers of the open-file dialog, taken in order; when empty the dialog is cancelled.
+  std::deque<RomChoice> romChoices;
+  int chooseRomCalls = 0;
+  // What the user does in the search window; it may press Find through the window.
+  std::function<void()> onSearchWindow;
+  int searchRuns = 0;
+  // Edits the form and gives whether the user applied; when unset the dialog is cancelled.
+  std::function<bool(PointerEntryForm&)> onPointerEntryEditor;
+  std::vector<PointerEntryForm> pointerEditorForms;  // each form as the dialog was handed it
+  std::vector<DetailsCall> detailsCalls;
+};
+
+}  // namespace lettermoor::test
