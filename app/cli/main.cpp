@@ -1,0 +1,373 @@
+// lettermoor-cli: the editor's commands from a shell. Every command drives the same EditorWindow
+// logic as the desktop program (open, list fill, click a line, apply, search, dump, expand,
+// details), so what it prints is what the window would show.
+
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <map>
+#include <optional>
+#include <string>
+
+#include "dialogs/details_page.h"
+#include "editor/editor_window.h"
+#include "entries/text_entry_table.h"
+#include "headless_view.h"
+#include "rom/rom_image.h"
+#include "sample/sample_rom.h"
+
+namespace lettermoor::cli {
+namespace {
+
+// Exit codes: 0 done; 1 the command ran but was refused or found nothing; 2 bad usage, a ROM
+// that cannot be opened or is refused, or a line that does not exist.
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+const std::map<std::string, ListingMode> kListings = {
+    {"pointer", ListingMode::PointerTableListing},
+    {"raw", ListingMode::RawTextListing},
+    {"expanded", ListingMode::ExpandedRomListing},
+};
+
+const std::map<std::string, int> kDetailsTabs = {{"misc", 0}, {"interpreter", 1}, {"raw", 2}, {"rom", 3}};
+
+// Raised to end a command with an exit code once its message has been printed.
+struct CommandEnd {
+  int code;
+};
+
+[[noreturn]] void Fail(int code, const std::string& message) {
+  std::fprintf(stderr, "%s\n", message.c_str());
+  throw CommandEnd{code};
+}
+
+// One editor session over a ROM file, as a user would run it in the desktop program.
+class Session {
+ public:
+  Session() { window_.Initialise(); }
+
+  // File > Open on `path`, then the chosen listing. The window's own messages for refused ROMs
+  // go to standard error.
+  void Open(const std::string& path, const std::string& listing) {
+    window_.OpenRomPath(path);
+    if (!window_.IsRomOpen()) {
+      if (view_.Messages().empty()) {
+        Fail(kExitUsage, "Cannot open " + path + ": the file is missing or cannot be opened for reading and writing.");
+      }
+      throw CommandEnd{kExitUsage};
+    }
+    const ListingMode mode = kListings.at(listing);
+    if (mode == ListingMode::ExpandedRomListing && !IsExpandedRom(*window_.Rom().handle)) {
+      // The desktop program grays "Expanded ROM listing" for such a file.
+      Fail(kExitUsage, "This ROM has not been expanded, so it has no expanded ROM listing (run expand first).");
+    }
+    window_.SetListingMode(mode);
+  }
+
+  // A click on line `line` (counted from 1): the selection mark moves there and the entry is shown.
+  void ClickLine(int line) {
+    CheckLine(line);
+    view_.SetSelectionMark(line - 1);
+    window_.OnListClick();
+  }
+
+  void CheckLine(int line) const {
+    const int count = window_.Table().count();
+    if (line < 1 || line > count) {
+      Fail(kExitUsage, "Line " + std::to_string(line) + " does not exist: the listing has " +
+                           std::to_string(count) + " lines.");
+    }
+  }
+
+  EditorWindow& Window() { return window_; }
+  HeadlessView& View() { return view_; }
+
+ private:
+  HeadlessView view_;
+  EditorWindow window_{view_};
+};
+
+std::string Hex(int32_t value) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%X", static_cast<unsigned>(value));
+  return buf;
+}
+
+// Row previews go into tab-separated lines; a dictionary word can carry any character.
+std::string OneCell(std::string text) {
+  for (char& c : text) {
+    if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+  }
+  return text;
+}
+
+void WriteOut(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+
+int RunInfo(const std::string& rom) {
+  Session s;
+  s.Open(rom, "pointer");
+  const RomImage& image = s.Window().Rom();
+  std::printf("File name: %s\n", image.fileName.c_str());
+  std::printf("ROM type: %s\n", RomTypeName(DetectRomType(*image.handle)));
+  std::printf("Size: %lld bytes\n", static_cast<long long>(RomFileSize(*image.handle)));
+  std::printf("Expanded: %s\n", IsExpandedRom(*image.handle) ? "yes" : "no");
+  return kExitOk;
+}
+
+int RunList(const std::string& rom, const std::string& listing) {
+  Session s;
+  s.Open(rom, listing);
+  const TextEntryTable& table = s.Window().Table();
+  const std::vector<std::string>& rows = s.View().Rows();
+  for (int i = 0; i < table.count(); ++i) {
+    const TextEntry& e = table.entries[static_cast<size_t>(i)];
+    int32_t size = 0;
+    s.Window().DecodeEntry(i, &size);
+    const std::string preview = static_cast<size_t>(i) < rows.size() ? OneCell(rows[static_cast<size_t>(i)]) : "";
+    std::printf("%d\t%s\t%s\t%d\t%d\t%d\t", i + 1, Hex(e.location).c_str(), Hex(e.textAddress).c_str(),
+                e.sprite, e.movement, size);
+    WriteOut(preview);
+    std::putchar('\n');
+  }
+  return kExitOk;
+}
+
+int RunDump(const std::string& rom, const std::string& listing, const std::string& output) {
+  Session s;
+  s.Open(rom, listing);
+  EditorWindow& window = s.Window();
+  if (output.empty()) {
+    // Tools > "Dump to text file": the listing's own file name in the working directory.
+    window.DumpToTextFile();
+    for (const HeadlessView::Message& m : s.View().Messages()) {
+      if (m.caption == editor_text::kDumpFailedCaption) return kExitFailed;
+    }
+    return kExitOk;
+  }
+  if (output == "-") {
+    const bool ok = window.WriteDump(stdout) && std::fflush(stdout) == 0;
+    return ok ? kExitOk : kExitFailed;
+  }
+  std::FILE* out = std::fopen(output.c_str(), "w");
+  if (!out) Fail(kExitFailed, "Cannot write " + output + ".");
+  bool ok = window.WriteDump(out);
+  ok = std::fclose(out) == 0 && ok;
+  if (!ok) Fail(kExitFailed, "Cannot write " + output + ".");
+  return kExitOk;
+}
+
+int RunShow(const std::string& rom, int line, const std::string& listing, bool codesOnly) {
+  Session s;
+  s.Open(rom, listing);
+  if (codesOnly) s.Window().SetDisplayMode(0);
+  s.ClickLine(line);
+  WriteOut(s.View().EditText());
+  std::putchar('\n');
+  return kExitOk;
+}
+
+int RunSearch(const std::string& rom, const std::string& query, const std::string& listing,
+              std::optional<int> after) {
+  Session s;
+  s.Open(rom, listing);
+  int mark = -1;  // no row marked: the first row is examined too
+  if (after) {
+    s.CheckLine(*after);
+    mark = *after - 1;
+  }
+  s.View().SetSelectionMark(mark);
+  // Only the final "String not found." of a search with no hit at all is reported.
+  s.View().SetMessageStream(nullptr);
+  int hits = 0;
+  while (s.Window().FindNext(query)) {
+    ++hits;
+    std::printf("%d\t", s.View().SelectionMark() + 1);
+    WriteOut(s.View().EditText());
+    std::putchar('\n');
+  }
+  if (hits == 0) Fail(kExitFailed, editor_text::kNotFound);
+  return kExitOk;
+}
+
+int RunApply(const std::string& rom, int line, const std::string& text, const std::string& listing,
+             bool allowLarger) {
+  if (text.size() > static_cast<size_t>(kEditTextLimit)) {
+    Fail(kExitUsage, "The text is longer than the " + std::to_string(kEditTextLimit) +
+                         " characters the edit box takes.");
+  }
+  Session s;
+  s.Open(rom, listing);
+  if (allowLarger) s.Window().TogglePreventOverwrites();
+  s.ClickLine(line);
+  s.View().ClearMessages();
+  s.View().SetEditText(text);
+  s.Window().OnEditChanged();
+  s.Window().ApplyChanges();
+  // Every refusal and failure of Apply Changes is a message box (already on standard error).
+  return s.View().Messages().empty() ? kExitOk : kExitFailed;
+}
+
+int RunExpand(const std::string& rom) {
+  Session s;
+  s.Open(rom, "pointer");
+  if (IsExpandedRom(*s.Window().Rom().handle)) {
+    // The desktop program grays "Expand ROM" for such a file.
+    std::printf("The ROM is already expanded; nothing was changed.\n");
+    return kExitOk;
+  }
+  s.View().SetMessageStream(nullptr);
+  s.View().ClearMessages();
+  s.Window().ExpandRom();
+  int code = kExitFailed;
+  for (const HeadlessView::Message& m : s.View().Messages()) {
+    const bool done = m.caption == editor_text::kExpandedCaption;
+    std::fprintf(done ? stdout : stderr, "%s\n", m.text.c_str());
+    if (done) code = kExitOk;
+  }
+  return code;
+}
+
+int RunMakeSample(const std::string& out, bool expanded) {
+  if (!SaveSampleRom(out, expanded)) Fail(kExitFailed, "Cannot write " + out + ".");
+  return kExitOk;
+}
+
+int RunDetails(const std::string& rom, int line, const std::string& page, const std::string& listing) {
+  Session s;
+  s.Open(rom, listing);
+  s.ClickLine(line);
+  const int tab = kDetailsTabs.at(page);
+  s.View().SetDetailsTab(tab);
+  s.Window().OpenDetails();
+  const std::optional<DetailsPage>& shown = s.View().ShownDetailsPage();
+  if (!shown) Fail(kExitFailed, "The details window did not open for line " + std::to_string(line) + ".");
+  // The page's texts from top to bottom, each on its own.
+  static const std::map<int, std::vector<int>> kTextsOfTab = {
+      {0, {kAttributesText, kPointerTableText}},
+      {1, {kPageEditBox}},
+      {2, {kPageEditBox}},
+      {3, {kRomInfoText}},
+  };
+  for (int child : kTextsOfTab.at(tab)) {
+    const std::optional<std::string>& text = shown->texts[static_cast<size_t>(child)];
+    if (!shown->visible[static_cast<size_t>(child)] || !text) continue;
+    WriteOut(*text);
+    std::putchar('\n');
+  }
+  return kExitOk;
+}
+
+// Prints the parse error and the usage of the command that was being parsed.
+int UsageError(const CLI::App& app, const CLI::ParseError& error) {
+  const CLI::App* usage = &app;
+  for (const CLI::App* sub : app.get_subcommands()) usage = sub;
+  const std::string prefix = usage == &app ? std::string() : app.get_name();
+  std::fprintf(stderr, "%s\n\n%s", error.what(), usage->help(prefix).c_str());
+  return kExitUsage;
+}
+
+int Main(int argc, char** argv) {
+  CLI::App app{"Lettermoor command-line tool: list, show, search, dump and edit the script text of "
+               "an EarthBound ROM image, in place."};
+  app.name("lettermoor-cli");
+  app.require_subcommand(1);
+
+  std::string rom, listing = "pointer", output, query, text, page, out;
+  int line = 0, after = 0;
+  bool codesOnly = false, allowLarger = false, expanded = false;
+  auto addRom = [&](CLI::App* cmd) {
+    cmd->add_option("ROM", rom, "The ROM image (.smc, .sfc, .fig), opened for reading and writing")
+        ->required()
+        ->type_name("FILE");
+  };
+  auto addListing = [&](CLI::App* cmd) {
+    cmd->add_option("--listing", listing, "Which strings to list: pointer (the default), raw or expanded")
+        ->check(CLI::IsMember({"pointer", "raw", "expanded"}));
+  };
+  auto addLine = [&](CLI::App* cmd) {
+    cmd->add_option("LINE", line, "The line of the listing, counted from 1")->required();
+  };
+
+  CLI::App* info = app.add_subcommand("info", "Show the file name, ROM type, size and whether it is expanded");
+  addRom(info);
+
+  CLI::App* list = app.add_subcommand(
+      "list", "One tab-separated line per entry: line, location, text address, sprite, movement, size, preview");
+  addRom(list);
+  addListing(list);
+
+  CLI::App* dump = app.add_subcommand("dump", "Write every entry's text, one line each, as Dump to text file does");
+  addRom(dump);
+  addListing(dump);
+  dump->add_option("-o,--output", output,
+                   "Where to write (- for standard output); by default ptrlist.txt, rawlist.txt or "
+                   "explist.txt in the working directory");
+
+  CLI::App* show = app.add_subcommand("show", "Print the text the edit box shows for a line");
+  addRom(show);
+  addLine(show);
+  addListing(show);
+  show->add_flag("--codes-only", codesOnly, "Show the raw bytes, as Display codes only does");
+
+  CLI::App* search = app.add_subcommand(
+      "search", "Print every later line whose text contains QUERY (case of letters ignored), in order");
+  addRom(search);
+  search->add_option("QUERY", query, "The text to find")->required();
+  addListing(search);
+  CLI::Option* afterOption =
+      search->add_option("--after", after, "Start after this line (by default the first line is searched too)");
+
+  CLI::App* apply = app.add_subcommand("apply", "Write TEXT over the string of a line, as Apply Changes does");
+  addRom(apply);
+  addLine(apply);
+  apply->add_option("TEXT", text, "The new text, with control codes in brackets, e.g. Hello[03 02]")->required();
+  addListing(apply);
+  apply->add_flag("--allow-larger", allowLarger, "Write even a text larger than the old one (Prevent Overwrites off)");
+
+  CLI::App* expand = app.add_subcommand("expand", "Grow the ROM to 0x4001FF bytes of blank text space");
+  addRom(expand);
+
+  CLI::App* makeSample = app.add_subcommand("make-sample", "Write a sample ROM built from our own story text");
+  makeSample->add_option("OUT", out, "The file to write")->required()->type_name("FILE");
+  makeSample->add_flag("--expanded", expanded, "Write it already expanded");
+
+  CLI::App* details = app.add_subcommand("details", "Print a page of the Details window for a line");
+  addRom(details);
+  addLine(details);
+  details->add_option("--page", page, "misc, interpreter, raw or rom")
+      ->required()
+      ->check(CLI::IsMember({"misc", "interpreter", "raw", "rom"}));
+  addListing(details);
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    return UsageError(app, e);
+  }
+
+  try {
+    if (*info) return RunInfo(rom);
+    if (*list) return RunList(rom, listing);
+    if (*dump) return RunDump(rom, listing, output);
+    if (*show) return RunShow(rom, line, listing, codesOnly);
+    if (*search) return RunSearch(rom, query, listing, afterOption->count() ? std::optional<int>(after) : std::nullopt);
+    if (*apply) return RunApply(rom, line, text, listing, allowLarger);
+    if (*expand) return RunExpand(rom);
+    if (*makeSample) return RunMakeSample(out, expanded);
+    if (*details) return RunDetails(rom, line, page, listing);
+  } catch (const CommandEnd& end) {
+    return end.code;
+  }
+  return kExitUsage;
+}
+
+}  // namespace
+}  // namespace lettermoor::cli
+
+int main(int argc, char** argv) { return lettermoor::cli::Main(argc, argv); }
