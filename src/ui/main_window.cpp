@@ -227,10 +227,10 @@ class EntryEditBox : public QPlainTextEdit {
 
  private:
   static bool IsTyping(const QKeyEvent* event) {
-    if (event->text().isEmpty()) return false;
+    const QString text = event->text();
+    if (text.isEmpty()) return false;
     if (event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier)) return false;
-    return std::all_of(event->text().begin(), event->text().end(),
-                       [](QChar c) { return c.isPrint(); });
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.isPrint(); });
   }
 
   // Characters that may still be typed: what the limit leaves once the selection is replaced.

@@ -1,0 +1,209 @@
+// The window itself: its frame, layout, menus and the keys that end it.
+
+#include <QMenu>
+#include <QMenuBar>
+#include <QTextBrowser>
+
+#include "main_window_fixture.h"
+#include "ui/help_window.h"
+
+namespace lettermoor::test {
+namespace {
+
+struct MenuItem {
+  const char* text;  // nullptr for a separator
+  CommandId id;
+};
+
+constexpr CommandId kSeparator{};
+
+const std::vector<std::pair<QString, std::vector<MenuItem>>>& ExpectedMenus() {
+  static const std::vector<std::pair<QString, std::vector<MenuItem>>> menus = {
+      {"&File",
+       {{"&Open", CommandId::Open},
+        {"&Close", CommandId::Close},
+        {nullptr, kSeparator},
+        {"E&xit", CommandId::Exit}}},
+      {"&Edit",
+       {{"&Undo", CommandId::Undo},
+        {nullptr, kSeparator},
+        {"Cu&t", CommandId::Cut},
+        {"&Copy", CommandId::Copy},
+        {"&Paste", CommandId::Paste},
+        {nullptr, kSeparator},
+        {"&Search", CommandId::Search}}},
+      {"&Tools",
+       {{"&Expand ROM", CommandId::ExpandRom},
+        {"Edit &TPT entry", CommandId::EditTptEntry},
+        {"&View current details", CommandId::ViewDetails},
+        {nullptr, kSeparator},
+        {"&Dump to text file", CommandId::DumpToTextFile}}},
+      {"&Options",
+       {{"&Pointer table listing", CommandId::PointerTableListing},
+        {"&Raw text listing", CommandId::RawTextListing},
+        {"&Expanded ROM listing", CommandId::ExpandedRomListing},
+        {nullptr, kSeparator},
+        {"Display &text and codes", CommandId::DisplayTextAndCodes},
+        {"Display &codes only", CommandId::DisplayCodesOnly},
+        {nullptr, kSeparator},
+        {"Use &Compression", CommandId::UseCompression},
+        {"Prevent &Overwrites", CommandId::PreventOverwrites}}},
+      {"&Help", {{"&Help", CommandId::Help}, {"&About", CommandId::About}}},
+  };
+  return menus;
+}
+
+TEST_F(MainWindowTest, MenuBarHasEveryItemTextIdAndSeparatorInOrder) {
+  const QList<QAction*> titles = window.menuBar()->actions();
+  ASSERT_EQ(titles.size(), static_cast<qsizetype>(ExpectedMenus().size()));
+  for (size_t m = 0; m < ExpectedMenus().size(); ++m) {
+    const auto& [title, items] = ExpectedMenus()[m];
+    EXPECT_EQ(titles[static_cast<qsizetype>(m)]->text(), title);
+    const QList<QAction*> actions = titles[static_cast<qsizetype>(m)]->menu()->actions();
+    ASSERT_EQ(actions.size(), static_cast<qsizetype>(items.size())) << title.toStdString();
+    for (size_t i = 0; i < items.size(); ++i) {
+      QAction* action = actions[static_cast<qsizetype>(i)];
+      if (!items[i].text) {
+        EXPECT_TRUE(action->isSeparator()) << title.toStdString() << " item " << i;
+        continue;
+      }
+      EXPECT_EQ(action->text(), QString::fromLatin1(items[i].text));
+      EXPECT_EQ(action->data().toInt(), static_cast<int>(items[i].id)) << items[i].text;
+      EXPECT_EQ(window.Action(items[i].id), action) << items[i].text;
+    }
+  }
+
+  // Standard keys stand beside the texts without changing them.
+  EXPECT_EQ(window.Action(CommandId::Open)->shortcut(), QKeySequence(QKeySequence::Open));
+  EXPECT_EQ(window.Action(CommandId::Close)->shortcut(), QKeySequence(QKeySequence::Close));
+  EXPECT_EQ(window.Action(CommandId::Search)->shortcut(), QKeySequence(QKeySequence::Find));
+  EXPECT_EQ(window.Action(CommandId::Exit)->shortcut(), QKeySequence(QKeySequence::Quit));
+  EXPECT_EQ(window.Action(CommandId::Help)->shortcut(), QKeySequence(Qt::Key_F1));
+}
+
+TEST_F(MainWindowTest, StartsWithoutRomAsTheLogicSetIt) {
+  EXPECT_EQ(window.windowTitle(), "Lettermoor 3.7 - No File Loaded");
+  EXPECT_FALSE(List().isEnabled());
+  EXPECT_FALSE(Edit().isEnabled());
+  EXPECT_EQ(RowCount(), 0);
+  EXPECT_EQ(window.SelectionMark(), -1);
+  for (LabelId id : {LabelId::Line, LabelId::Size, LabelId::CurrentSize}) EXPECT_EQ(Label(id), "");
+  EXPECT_TRUE(window.ApplyButton()->isEnabled());
+  EXPECT_EQ(window.ApplyButton()->text(), "&Apply Changes");
+
+  for (const auto& [title, items] : ExpectedMenus()) {
+    for (const MenuItem& item : items) {
+      if (!item.text) continue;
+      const bool always = item.id == CommandId::Open || item.id == CommandId::Exit ||
+                          item.id == CommandId::Help || item.id == CommandId::About;
+      EXPECT_EQ(window.Action(item.id)->isEnabled(), always) << item.text;
+      const bool checked = item.id == CommandId::PointerTableListing ||
+                           item.id == CommandId::DisplayTextAndCodes ||
+                           item.id == CommandId::PreventOverwrites;
+      EXPECT_EQ(window.Action(item.id)->isChecked(), checked) << item.text;
+    }
+  }
+}
+
+TEST_F(MainWindowTest, FixedFrameLaidOutInDialogUnits) {
+  // 320 by 230 dialog units of client area under the menu bar.
+  EXPECT_EQ(window.centralWidget()->size(), QSize(480, 373));
+  EXPECT_EQ(window.centralWidget()->y(), window.menuBar()->height());
+  EXPECT_EQ(window.minimumSize(), window.maximumSize());
+  EXPECT_EQ(window.size(), QSize(480, 373 + window.menuBar()->height()));
+  EXPECT_FALSE(window.windowFlags() & Qt::WindowMaximizeButtonHint);
+  EXPECT_TRUE(window.windowFlags() & Qt::WindowMinimizeButtonHint);
+
+  EXPECT_EQ(List().geometry(), QRect(10, 16, 459, 186));
+  EXPECT_EQ(window.Label(LabelId::Line)->geometry(), QRect(10, 208, 102, 16));
+  EXPECT_EQ(window.Label(LabelId::Size)->geometry(), QRect(124, 208, 90, 16));
+  EXPECT_EQ(Edit().geometry(), QRect(10, 234, 459, 97));
+  EXPECT_EQ(window.Label(LabelId::CurrentSize)->geometry(), QRect(10, 338, 166, 16));
+  EXPECT_EQ(window.ApplyButton()->geometry(), QRect(361, 338, 108, 26));
+}
+
+TEST_F(MainWindowTest, TabRunsFromListToEditBoxToApply) {
+  OpenStandard();
+  List().setFocus();
+  ASSERT_TRUE(List().hasFocus());
+  QTest::keyClick(&List(), Qt::Key_Tab);
+  EXPECT_TRUE(Edit().hasFocus());
+  QTest::keyClick(&Edit(), Qt::Key_Tab);  // no tab character: the focus moves on
+  EXPECT_TRUE(window.ApplyButton()->hasFocus());
+  EXPECT_EQ(EditText(), "Hello there[03 00 02]");
+}
+
+TEST_F(MainWindowTest, EscapeEndsTheWindow) {
+  OpenStandard();
+  Edit().setFocus();
+  QTest::keyClick(&Edit(), Qt::Key_Escape);
+  EXPECT_FALSE(window.isVisible());
+}
+
+TEST_F(MainWindowTest, ExitClosesTheRomAndTheWindow) {
+  OpenStandard();
+  Trigger(CommandId::Exit);
+  EXPECT_FALSE(window.isVisible());
+  EXPECT_FALSE(logic.IsRomOpen());
+}
+
+TEST_F(MainWindowTest, CheckMarksChangeOnlyThroughTheLogic) {
+  OpenStandard();
+  QAction* pointer = window.Action(CommandId::PointerTableListing);
+  QAction* raw = window.Action(CommandId::RawTextListing);
+
+  // Choosing the listing in force: Qt would uncheck the item, the logic keeps it checked.
+  Trigger(CommandId::PointerTableListing);
+  EXPECT_TRUE(pointer->isChecked());
+  EXPECT_EQ(RowCount(), ui_rom::kRows);
+
+  Trigger(CommandId::RawTextListing);
+  EXPECT_TRUE(raw->isChecked());
+  EXPECT_FALSE(pointer->isChecked());
+  EXPECT_EQ(Row(0), "Hello there");
+  EXPECT_EQ(Row(1), "Good morning");
+  EXPECT_EQ(Row(2), "Find a clue");
+  EXPECT_EQ(Row(3), "Good night");
+  EXPECT_EQ(logic.Listing(), ListingMode::RawTextListing);
+
+  Trigger(CommandId::DisplayCodesOnly);
+  EXPECT_TRUE(window.Action(CommandId::DisplayCodesOnly)->isChecked());
+  EXPECT_FALSE(window.Action(CommandId::DisplayTextAndCodes)->isChecked());
+  EXPECT_EQ(EditText(), "[78 95 9C 9C 9F 50 A4 98 95 A2 95 03 00 02]");
+  Trigger(CommandId::DisplayCodesOnly);  // already in force
+  EXPECT_TRUE(window.Action(CommandId::DisplayCodesOnly)->isChecked());
+  Trigger(CommandId::DisplayTextAndCodes);
+  EXPECT_EQ(EditText(), "Hello there[03 00 02]");
+
+  QAction* guard = window.Action(CommandId::PreventOverwrites);
+  Trigger(CommandId::PreventOverwrites);
+  EXPECT_FALSE(guard->isChecked());
+  EXPECT_FALSE(logic.PreventOverwrites());
+  Trigger(CommandId::PreventOverwrites);
+  EXPECT_TRUE(guard->isChecked());
+
+  // "Use Compression" only runs its dialog: it never gets a check.
+  Trigger(CommandId::UseCompression);
+  EXPECT_FALSE(window.Action(CommandId::UseCompression)->isChecked());
+  EXPECT_TRUE(modals.TakeMessages().empty());
+}
+
+TEST_F(MainWindowTest, HelpOpensTheGuideBesideTheWindow) {
+  Trigger(CommandId::Help);
+  ASSERT_NE(window.Help(), nullptr);
+  EXPECT_TRUE(window.Help()->isVisible());
+  EXPECT_FALSE(window.Help()->isModal());
+  const QString guide = window.Help()->Browser()->toPlainText();
+  for (const char* topic : {"bracket", "Pointer table listing", "Raw text listing",
+                            "Expanded ROM listing", "Prevent Overwrites", "Expand ROM",
+                            "Edit TPT entry", "Be careful", "Search", "Dump to text file"}) {
+    EXPECT_TRUE(guide.contains(QString::fromLatin1(topic))) << topic;
+  }
+  // A second Help raises the same window.
+  ui::HelpWindow* first = window.Help();
+  Trigger(CommandId::Help);
+  EXPECT_EQ(window.Help(), first);
+}
+
+}  // namespace
+}  // namespace lettermoor::test
