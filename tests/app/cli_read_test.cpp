@@ -1,0 +1,225 @@
+// lettermoor-cli's reading commands on a generated sample ROM: info, list, dump, show, search and
+// details, checked against what the codec itself makes of the same file.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <set>
+
+#include "editor/editor_window.h"
+#include "entries/text_entry_table.h"
+#include "rom/snes_address.h"
+#include "sample/sample_rom.h"
+#include "sample_fixture.h"
+
+namespace lettermoor::test {
+namespace {
+
+using CliRead = CliSample;
+
+std::string Hex(int64_t value) {
+  char buf[24];
+  std::snprintf(buf, sizeof buf, "%llX", static_cast<unsigned long long>(value));
+  return buf;
+}
+
+std::string Upper(std::string text) { return UpperCaseAscii(text); }
+
+TEST_F(CliRead, InfoNamesTheFileItsTypeAndSize) {
+  const CliRun run = Run({"info", "sample.smc"});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out,
+            "File name: sample.smc\n"
+            "ROM type: EarthBound ROM\n"
+            "Size: 3146240 bytes\n"
+            "Expanded: no\n");
+  EXPECT_EQ(run.err, "");
+}
+
+TEST_F(CliRead, ListGivesOneLinePerEntryOfEachListing) {
+  const CliRun pointer = Run({"list", "sample.smc"});
+  ASSERT_EQ(pointer.exitCode, 0) << pointer.err;
+  const std::vector<std::string> lines = Lines(pointer.out);
+  const TextEntryTable table = Table(ListingMode::PointerTableListing);
+  ASSERT_EQ(lines.size(), 2359u);
+  ASSERT_EQ(table.count(), 2359);
+  for (int i : {0, 1, 5, 700, 1405, 1406, 2358}) {
+    const TextEntry& e = table.entries[static_cast<size_t>(i)];
+    int32_t size = 0;
+    Decoded(e, &size);
+    const std::vector<std::string> f = Fields(lines[static_cast<size_t>(i)]);
+    ASSERT_EQ(f.size(), 7u) << lines[static_cast<size_t>(i)];
+    EXPECT_EQ(f[0], std::to_string(i + 1));
+    EXPECT_EQ(f[1], Hex(e.location));
+    EXPECT_EQ(f[2], Hex(e.textAddress));
+    EXPECT_EQ(f[3], std::to_string(e.sprite));
+    EXPECT_EQ(f[4], std::to_string(e.movement));
+    EXPECT_EQ(f[5], std::to_string(size));
+    EXPECT_FALSE(f[6].empty());
+    EXPECT_LE(f[6].size(), 149u);
+  }
+  EXPECT_EQ(Fields(lines[0])[1], "F8B92");
+  EXPECT_EQ(Fields(lines[1406])[3], "-1");  // the first plain pointer
+  EXPECT_EQ(Fields(lines[700])[3], "500");  // the one sprite past what the pointer editor takes
+
+  const CliRun raw = Run({"list", "sample.smc", "--listing", "raw"});
+  ASSERT_EQ(raw.exitCode, 0) << raw.err;
+  const std::vector<std::string> rawLines = Lines(raw.out);
+  EXPECT_EQ(rawLines.size(), static_cast<size_t>(Table(ListingMode::RawTextListing).count()));
+  const std::vector<std::string> first = Fields(rawLines.front());
+  EXPECT_EQ(first[1], "0");
+  EXPECT_EQ(first[2], Hex(FileOffsetToSnes(static_cast<int32_t>(kRawTextRanges[0].start))));
+  EXPECT_EQ(first[3], "0");
+  EXPECT_EQ(first[4], "0");
+}
+
+TEST_F(CliRead, DumpWritesTheListingsFileOrStandardOutput) {
+  const CliRun toFile = Run({"dump", "sample.smc"});
+  ASSERT_EQ(toFile.exitCode, 0) << toFile.err;
+  EXPECT_EQ(toFile.err, "Text has been dumped to ptrlist.txt!\nHave a nice day!\n");
+  const std::vector<uint8_t> file = ReadBytes(Dir() + "/ptrlist.txt");
+
+  const CliRun toStdout = Run({"dump", "sample.smc", "-o", "-"});
+  ASSERT_EQ(toStdout.exitCode, 0) << toStdout.err;
+  EXPECT_EQ(std::string(file.begin(), file.end()), toStdout.out);
+
+  const TextEntryTable table = Table(ListingMode::PointerTableListing);
+  const std::vector<std::string> lines = Lines(toStdout.out);
+  ASSERT_EQ(lines.size(), static_cast<size_t>(table.count()));
+  for (int i = 0; i < table.count(); ++i) {
+    ASSERT_EQ(lines[static_cast<size_t>(i)], Decoded(table.entries[static_cast<size_t>(i)])) << "line " << i + 1;
+  }
+
+  // The raw listing has a file name of its own; -o writes where it is told.
+  const CliRun raw = Run({"dump", "sample.smc", "--listing", "raw"});
+  ASSERT_EQ(raw.exitCode, 0) << raw.err;
+  EXPECT_TRUE(std::filesystem::exists(Dir() + "/rawlist.txt"));
+  const CliRun named = Run({"dump", "sample.smc", "--listing", "raw", "-o", "named.txt"});
+  ASSERT_EQ(named.exitCode, 0) << named.err;
+  const std::vector<uint8_t> rawDump = ReadBytes(Dir() + "/rawlist.txt");
+  EXPECT_EQ(ReadBytes(Dir() + "/named.txt"), rawDump);
+  EXPECT_EQ(Lines(std::string(rawDump.begin(), rawDump.end())).size(),
+            static_cast<size_t>(Table(ListingMode::RawTextListing).count()));
+}
+
+TEST_F(CliRead, ShowPrintsTheEditBoxInBothDisplayModes) {
+  const TextEntryTable raw = Table(ListingMode::RawTextListing);
+  const std::vector<uint8_t> bytes = ReadBytes(RomPath());
+  for (int line : {1, 2, 100, raw.count()}) {
+    const TextEntry& e = raw.entries[static_cast<size_t>(line - 1)];
+    int32_t size = 0;
+    const std::string text = Decoded(e, &size);
+
+    const CliRun shown = Run({"show", "sample.smc", std::to_string(line), "--listing", "raw"});
+    ASSERT_EQ(shown.exitCode, 0) << shown.err;
+    EXPECT_EQ(shown.out, text + "\n");
+
+    // Codes only: exactly the entry's bytes, as blank-separated hexadecimal in one bracket pair.
+    std::string expected = "[";
+    for (int32_t i = 0; i < size; ++i) {
+      char buf[4];
+      std::snprintf(buf, sizeof buf, "%.2X ", bytes[static_cast<size_t>(SnesToFileOffset(e.textAddress) + i)]);
+      expected += buf;
+    }
+    expected.back() = ']';
+    const CliRun codes = Run({"show", "sample.smc", std::to_string(line), "--listing", "raw", "--codes-only"});
+    ASSERT_EQ(codes.exitCode, 0) << codes.err;
+    EXPECT_EQ(codes.out, expected + "\n");
+  }
+  // The pointer listing is the default.
+  const TextEntryTable pointer = Table(ListingMode::PointerTableListing);
+  EXPECT_EQ(Run({"show", "sample.smc", "3"}).out, Decoded(pointer.entries[2]) + "\n");
+}
+
+TEST_F(CliRead, SearchVisitsEveryLaterMatchInOrder) {
+  const std::string query = "lighthouse";
+  const TextEntryTable table = Table(ListingMode::PointerTableListing);
+  std::vector<int> expected;
+  for (int i = 0; i < table.count(); ++i) {
+    if (Upper(Decoded(table.entries[static_cast<size_t>(i)])).find(Upper(query)) != std::string::npos) {
+      expected.push_back(i + 1);
+    }
+  }
+  ASSERT_GT(expected.size(), 3u);
+
+  // Mixed case finds the same lines; each hit prints the line's text.
+  const CliRun all = Run({"search", "sample.smc", "LightHouse"});
+  ASSERT_EQ(all.exitCode, 0) << all.err;
+  EXPECT_EQ(all.err, "");
+  std::vector<int> found;
+  for (const std::string& line : Lines(all.out)) {
+    const std::vector<std::string> f = Fields(line);
+    ASSERT_EQ(f.size(), 2u) << line;
+    found.push_back(std::stoi(f[0]));
+    EXPECT_EQ(f[1], Decoded(table.entries[static_cast<size_t>(found.back() - 1)]));
+  }
+  EXPECT_EQ(found, expected);
+
+  // --after starts past the line given; the line itself is not examined.
+  const int after = expected[1];
+  const CliRun later = Run({"search", "sample.smc", query, "--after", std::to_string(after)});
+  ASSERT_EQ(later.exitCode, 0) << later.err;
+  const std::vector<std::string> laterLines = Lines(later.out);
+  ASSERT_EQ(laterLines.size(), expected.size() - 2);
+  EXPECT_EQ(Fields(laterLines.front())[0], std::to_string(expected[2]));
+
+  // Without --after no line is marked, so line 1 is searched too.
+  const std::string firstText = Decoded(table.entries[0]);
+  const CliRun first = Run({"search", "sample.smc", firstText});
+  ASSERT_EQ(first.exitCode, 0) << first.err;
+  EXPECT_EQ(Fields(Lines(first.out).front())[0], "1");
+  // Codes are searchable as the edit box shows them, lower-case digits too.
+  const CliRun codes = Run({"search", "sample.smc", "[1f 00", "--listing", "raw"});
+  EXPECT_EQ(codes.exitCode, 0) << codes.err;
+  EXPECT_FALSE(codes.out.empty());
+
+  // Past the last match, or no match at all: "String not found." and exit 1.
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"search", "sample.smc", query, "--after", std::to_string(expected.back())},
+        std::vector<std::string>{"search", "sample.smc", "no such words anywhere"}}) {
+    const CliRun none = Run(args);
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_EQ(none.out, "");
+    EXPECT_EQ(none.err, "String not found.\n");
+  }
+}
+
+TEST_F(CliRead, DetailsPrintsEachPageForALine) {
+  const TextEntryTable table = Table(ListingMode::PointerTableListing);
+  const TextEntry& e = table.entries[2];
+  int32_t size = 0;
+  Decoded(e, &size);
+
+  const CliRun misc = Run({"details", "sample.smc", "3", "--page", "misc"});
+  ASSERT_EQ(misc.exitCode, 0) << misc.err;
+  EXPECT_EQ(misc.out, "Text Attributes:\n\nLine:                  3/2359\n"
+                      "Hex Address:     $" + Hex(SnesToFileOffset(e.textAddress)) + "\n" +
+                      "SNES Address:  $" + Hex(e.textAddress) + "\n" +
+                      "Size:                   " + std::to_string(size) + "\n\n" +
+                      "Text Pointer Table Attributes:\n\nLocation:        $" + Hex(e.location) + "\n" +
+                      "Sprite #:          " + std::to_string(e.sprite) + "\n" +
+                      "Movement #:  " + std::to_string(e.movement) + "\n\n");
+
+  const CliRun raw = Run({"details", "sample.smc", "3", "--page", "raw"});
+  ASSERT_EQ(raw.exitCode, 0) << raw.err;
+  EXPECT_EQ(raw.out.size(), static_cast<size_t>(size) * 3 + 1);
+  EXPECT_EQ(raw.out.substr(raw.out.size() - 4), "02 \n");
+
+  const CliRun interpreter = Run({"details", "sample.smc", "3", "--page", "interpreter"});
+  ASSERT_EQ(interpreter.exitCode, 0) << interpreter.err;
+  EXPECT_NE(interpreter.out.find("\r\nEND OF STRING\n"), std::string::npos) << interpreter.out;
+
+  const CliRun rom = Run({"details", "sample.smc", "3", "--page", "rom"});
+  ASSERT_EQ(rom.exitCode, 0) << rom.err;
+  EXPECT_EQ(rom.out, "ROM Info:\n\nFile Name:    sample.smc\nROM Type:  EarthBound ROM\n"
+                     "File size:       3146240 bytes\n");
+
+  // Raw listing entries have no pointer record.
+  const CliRun rawMisc = Run({"details", "sample.smc", "1", "--page", "misc", "--listing", "raw"});
+  ASSERT_EQ(rawMisc.exitCode, 0) << rawMisc.err;
+  EXPECT_NE(rawMisc.out.find("Text Pointer Table Attributes:\n\nIndeterminate\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace lettermoor::test

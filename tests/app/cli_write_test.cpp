@@ -1,0 +1,136 @@
+// lettermoor-cli's writing commands: apply, expand and make-sample, checked on the bytes on disk.
+
+#include <gtest/gtest.h>
+
+#include "codec/text_encoder.h"
+#include "editor/editor_window.h"
+#include "entries/text_entry_table.h"
+#include "rom/snes_address.h"
+#include "sample/sample_rom.h"
+#include "sample_fixture.h"
+
+namespace lettermoor::test {
+namespace {
+
+using CliWrite = CliSample;
+
+TEST_F(CliWrite, MakeSampleWritesTheGeneratorsImage) {
+  EXPECT_EQ(ReadBytes(RomPath()), MakeSampleRom(false));
+  const CliRun expanded = Run({"make-sample", "expanded.smc", "--expanded"});
+  ASSERT_EQ(expanded.exitCode, 0) << expanded.err;
+  EXPECT_EQ(ReadBytes(Dir() + "/expanded.smc"), MakeSampleRom(true));
+
+  const CliRun nowhere = Run({"make-sample", "no-such-directory/sample.smc"});
+  EXPECT_EQ(nowhere.exitCode, 1);
+  EXPECT_NE(nowhere.err.find("no-such-directory/sample.smc"), std::string::npos);
+}
+
+TEST_F(CliWrite, ApplyWritesInPlaceAndShowReflectsIt) {
+  const std::string path = CopyOfSample("apply.smc");
+  const TextEntry entry = Table(ListingMode::RawTextListing).entries[4];
+  const int64_t offset = SnesToFileOffset(entry.textAddress);
+  int32_t size = 0;
+  Decoded(entry, &size);
+  ASSERT_GT(size, 6);
+  const std::vector<uint8_t> before = ReadBytes(path);
+
+  // A text exactly as large as the old string passes the overwrite guard.
+  const std::string exact = std::string(static_cast<size_t>(size - 1), 'x') + "[02]";
+  const CliRun same = Run({"apply", "apply.smc", "5", exact, "--listing", "raw"});
+  ASSERT_EQ(same.exitCode, 0) << same.err;
+  EXPECT_EQ(Run({"show", "apply.smc", "5", "--listing", "raw"}).out, exact + "\n");
+
+  const CliRun applied = Run({"apply", "apply.smc", "5", "Hi[03 02]", "--listing", "raw"});
+  ASSERT_EQ(applied.exitCode, 0) << applied.err;
+  EXPECT_EQ(applied.err, "");
+  std::vector<uint8_t> expected = before;
+  const std::vector<uint8_t> exactBytes = TextEncoder(exact);
+  std::copy(exactBytes.begin(), exactBytes.end(), expected.begin() + offset);
+  const std::vector<uint8_t> hi = {0x78, 0x99, 0x03, 0x02};
+  std::copy(hi.begin(), hi.end(), expected.begin() + offset);
+  EXPECT_EQ(ReadBytes(path), expected);
+  EXPECT_EQ(Run({"show", "apply.smc", "5", "--listing", "raw"}).out, "Hi[03 02]\n");
+}
+
+TEST_F(CliWrite, RefusedAppliesLeaveTheFileUntouched) {
+  const std::string path = CopyOfSample("refused.smc");
+  const TextEntryTable table = Table(ListingMode::RawTextListing);
+  int32_t size = 0;
+  const std::string original = Decoded(table.entries[9], &size);
+  const std::vector<uint8_t> before = ReadBytes(path);
+
+  struct Case {
+    std::string text;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      // One byte more than the old string.
+      {std::string(static_cast<size_t>(size), 'x') + "[02]", editor_text::kTooLarge},
+      // The unedited text: its dictionary words come back as plain characters, so it grew.
+      {original, editor_text::kTooLarge},
+      {"Hi[03 02", editor_text::kBracketError},
+  };
+  ASSERT_GT(MeasureText(original), size);
+  for (const Case& c : cases) {
+    const CliRun run = Run({"apply", "refused.smc", "10", c.text, "--listing", "raw"});
+    EXPECT_EQ(run.exitCode, 1) << c.text;
+    EXPECT_EQ(run.err, c.message + "\n");
+    EXPECT_EQ(run.out, "");
+    ASSERT_EQ(ReadBytes(path), before) << c.text;
+  }
+
+  // With the guard off the larger text goes in, over what follows the old string.
+  const std::string larger = std::string(static_cast<size_t>(size) + 3, 'y') + "[02]";
+  const CliRun allowed = Run({"apply", "refused.smc", "10", larger, "--listing", "raw", "--allow-larger"});
+  ASSERT_EQ(allowed.exitCode, 0) << allowed.err;
+  const std::vector<uint8_t> encoded = TextEncoder(larger);
+  const std::vector<uint8_t> after = ReadBytes(path);
+  const auto at = after.begin() + SnesToFileOffset(table.entries[9].textAddress);
+  EXPECT_TRUE(std::equal(encoded.begin(), encoded.end(), at));
+}
+
+TEST_F(CliWrite, ApplyInThePointerListingReachesEveryRecordOfTheText) {
+  const std::string path = CopyOfSample("shared.smc");
+  const TextEntryTable table = Table(ListingMode::PointerTableListing);
+  // Record 5 shares its text with record 4 (lines 6 and 5).
+  ASSERT_EQ(table.entries[5].textAddress, table.entries[4].textAddress);
+  const CliRun applied = Run({"apply", "shared.smc", "6", "Ok[02]"});
+  ASSERT_EQ(applied.exitCode, 0) << applied.err;
+  const std::vector<std::string> lines = Lines(Run({"list", "shared.smc"}).out);
+  ASSERT_GT(lines.size(), 6u);
+  EXPECT_EQ(Fields(lines[4])[6], "Ok");
+  EXPECT_EQ(Fields(lines[5])[6], "Ok");
+  EXPECT_NE(Fields(lines[6])[6], "Ok");
+}
+
+TEST_F(CliWrite, ExpandAppendsTheBlankBlocksOnce) {
+  const std::string path = CopyOfSample("expand.smc");
+  const CliRun expanded = Run({"expand", "expand.smc"});
+  ASSERT_EQ(expanded.exitCode, 0) << expanded.err;
+  EXPECT_EQ(expanded.out, "ROM expanded to 0x4001FF bytes.\nHave a nice day!\n");
+  const std::vector<uint8_t> bytes = ReadBytes(path);
+  EXPECT_EQ(bytes.size(), 0x400200u);
+  EXPECT_EQ(bytes, MakeSampleRom(true));
+  EXPECT_NE(Run({"info", "expand.smc"}).out.find("Expanded: yes\n"), std::string::npos);
+
+  const CliRun list = Run({"list", "expand.smc", "--listing", "expanded"});
+  ASSERT_EQ(list.exitCode, 0) << list.err;
+  const std::vector<std::string> lines = Lines(list.out);
+  ASSERT_EQ(lines.size(), 4095u);
+  EXPECT_EQ(lines.front(), "1\t0\tF00000\t0\t0\t256\t");
+  EXPECT_EQ(lines.back(), "4095\t0\tFFFE00\t0\t0\t256\t");
+
+  // A second expand changes nothing.
+  const CliRun again = Run({"expand", "expand.smc"});
+  EXPECT_EQ(again.exitCode, 0) << again.err;
+  EXPECT_EQ(ReadBytes(path), bytes);
+
+  // An unexpanded ROM has no expanded listing to offer.
+  const CliRun notExpanded = Run({"list", "sample.smc", "--listing", "expanded"});
+  EXPECT_EQ(notExpanded.exitCode, 2);
+  EXPECT_EQ(notExpanded.out, "");
+  EXPECT_FALSE(notExpanded.err.empty());
+}
+
+}  // namespace
+}  // namespace lettermoor::test
