@@ -89,20 +89,6 @@ TEST_F(CliWrite, RefusedAppliesLeaveTheFileUntouched) {
   EXPECT_TRUE(std::equal(encoded.begin(), encoded.end(), at));
 }
 
-TEST_F(CliWrite, ApplyInThePointerListingReachesEveryRecordOfTheText) {
-  const std::string path = CopyOfSample("shared.smc");
-  const TextEntryTable table = Table(ListingMode::PointerTableListing);
-  // Record 5 shares its text with record 4 (lines 6 and 5).
-  ASSERT_EQ(table.entries[5].textAddress, table.entries[4].textAddress);
-  const CliRun applied = Run({"apply", "shared.smc", "6", "Ok[02]"});
-  ASSERT_EQ(applied.exitCode, 0) << applied.err;
-  const std::vector<std::string> lines = Lines(Run({"list", "shared.smc"}).out);
-  ASSERT_GT(lines.size(), 6u);
-  EXPECT_EQ(Fields(lines[4])[6], "Ok");
-  EXPECT_EQ(Fields(lines[5])[6], "Ok");
-  EXPECT_NE(Fields(lines[6])[6], "Ok");
-}
-
 TEST_F(CliWrite, ExpandAppendsTheBlankBlocksOnce) {
   const std::string path = CopyOfSample("expand.smc");
   const CliRun expanded = Run({"expand", "expand.smc"});
