@@ -297,7 +297,10 @@ void MainWindow::BuildControls() {
   edit_->onChanged = [this] { if (logic_) logic_->OnEditChanged(); };
   edit_->onFocus = [this](bool gained) { if (logic_) logic_->OnEditFocus(gained); };
 
-  addLabel(LabelId::CurrentSize, DluRect(7, 208, 111, 10));
+  // The live size line runs on to the Apply button: at its designed 111 units the longest
+  // text is cut off in the wider fonts of today's desktops.
+  addLabel(LabelId::CurrentSize,
+           QRect(DluX(7), DluY(208), DluX(241) - DluX(4) - DluX(7), DluY(10)));
 
   applyButton_ = new QPushButton(QStringLiteral("&Apply Changes"), client);
   applyButton_->setGeometry(DluRect(241, 208, 72, 16));

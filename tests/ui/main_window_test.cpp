@@ -118,7 +118,12 @@ TEST_F(MainWindowTest, FixedFrameLaidOutInDialogUnits) {
   EXPECT_EQ(window.Label(LabelId::Line)->geometry(), QRect(10, 208, 102, 16));
   EXPECT_EQ(window.Label(LabelId::Size)->geometry(), QRect(124, 208, 90, 16));
   EXPECT_EQ(Edit().geometry(), QRect(10, 234, 459, 97));
-  EXPECT_EQ(window.Label(LabelId::CurrentSize)->geometry(), QRect(10, 338, 166, 16));
+  // The live size line is widened to the button so that its longest text shows whole.
+  EXPECT_EQ(window.Label(LabelId::CurrentSize)->geometry(), QRect(10, 338, 345, 16));
+  window.SetLabel(LabelId::CurrentSize, "Current Size: 4000 (uncompressed)");
+  QLabel* currentSize = window.Label(LabelId::CurrentSize);
+  EXPECT_LE(currentSize->sizeHint().width(), currentSize->width());
+  EXPECT_LT(currentSize->geometry().right(), window.ApplyButton()->x());
   EXPECT_EQ(window.ApplyButton()->geometry(), QRect(361, 338, 108, 26));
 }
 
