@@ -90,6 +90,10 @@ bool IsPlainPointerLocation(int64_t location) {
 bool WriteTextPointerRecord(RomFile& rom, int64_t location, SnesAddress textAddress,
                             int32_t sprite, int32_t movement) {
   if (!IsPointerRecordLocation(location)) return false;
+  // The three fields go in together or not at all: a file that another program cut short inside
+  // the record must not be left with half an edit in it.
+  rom.Refresh();
+  if (location + kPointerRecordSize > rom.Size()) return false;
   const auto a = static_cast<uint32_t>(textAddress);
   const uint8_t spriteBytes[] = {static_cast<uint8_t>(sprite & 0xFF),
                                  static_cast<uint8_t>((sprite >> 8) & 0xFF)};

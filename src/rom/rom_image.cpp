@@ -63,6 +63,9 @@ GrowResult GrowRom(RomImage& rom, int64_t target) {
       done += static_cast<size_t>(put);
     }
     if (::fsync(fd) != 0) appended = false;
+    // A disk that filled up part way leaves blocks behind: take them back, so that a failed
+    // expansion leaves the file as it was.
+    if (!appended && ::ftruncate(fd, static_cast<off_t>(size)) == 0) ::fsync(fd);
     ::close(fd);
   }
   rom.handle = OpenRomFile(rom.path);
