@@ -1,6 +1,16 @@
 #include "codec/text_decoder.h"
 
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <vector>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "codec/byte_class.h"
+#include "codec/control_code_table.h"
 #include "codec/describe_control_code.h"
 #include "rom/rom_file.h"
 
@@ -15,10 +25,247 @@ void AppendHexByte(std::string& out, uint8_t b) {
   out.push_back(kHexDigits[b & 0x0F]);
 }
 
+// What the lean decode needs to know of each byte value, worked out once from the byte classes
+// and the control-code table.
+struct ByteRole {
+  enum Kind : uint8_t { Character, DictionaryWord, Code, SubCodedCode };
+  Kind kind = Code;
+  uint8_t argumentCount = 0;  // for codes without a sub-code
+  bool described = false;     // for codes without a sub-code
+};
+
+struct ByteRoles {
+  std::array<ByteRole, 256> of;
+  ByteRoles() {
+    for (int value = 0; value < 256; ++value) {
+      const auto b = static_cast<uint8_t>(value);
+      ByteRole& role = of[static_cast<size_t>(value)];
+      switch (ClassifyByte(b)) {
+        case ByteClass::Printable: role.kind = ByteRole::Character; break;
+        case ByteClass::DictionaryReference: role.kind = ByteRole::DictionaryWord; break;
+        case ByteClass::ControlCode:
+          if (HasSubCode(b)) {
+            role.kind = ByteRole::SubCodedCode;
+          } else {
+            const ControlCodeEntry* entry = LookupControlCode(b, 0);
+            role.kind = ByteRole::Code;
+            role.argumentCount = entry ? entry->argumentCount : 0;
+            role.described = entry != nullptr;
+          }
+          break;
+      }
+    }
+  }
+};
+
+const ByteRoles& Roles() {
+  static const ByteRoles roles;
+  return roles;
+}
+
+// The number of 0x00 bytes at the start of `data`, looking at most `limit`.
+int64_t ZeroRun(const uint8_t* data, int64_t limit) {
+  int64_t n = 0;
+  while (n + 8 <= limit) {
+    uint64_t word;
+    std::memcpy(&word, data + n, sizeof word);
+    if (word != 0) break;
+    n += 8;
+  }
+  while (n < limit && data[n] == 0) ++n;
+  return n;
+}
+
+// The number of printable bytes (0x50-0xAA) at the start of `data`, looking at most `limit`.
+size_t PrintableRun(const uint8_t* data, size_t limit) {
+  size_t n = 0;
+#ifdef __SSE2__
+  // Sixteen at a time: b is printable when b - 0x50 is at most 0x5A, unsigned.
+  const __m128i bias = _mm_set1_epi8(0x50);
+  const __m128i span = _mm_set1_epi8(0x5A);
+  while (n + 16 <= limit) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + n));
+    const __m128i t = _mm_sub_epi8(v, bias);
+    const unsigned inRange =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(t, span), span)));
+    if (inRange != 0xFFFF) return n + static_cast<size_t>(__builtin_ctz(~inRange));
+    n += 16;
+  }
+#endif
+  while (n < limit && static_cast<uint8_t>(data[n] - 0x50) <= 0x5A) ++n;
+  return n;
+}
+
+enum class Output { SizeOnly, Text, BracketedText };
+
+// Where a lean decode writes its text: a scratch area that every decode on this thread reuses,
+// so that a decode allocates nothing; the caller's string gets a copy once at the end.
+class TextOut {
+ public:
+  explicit TextOut(std::vector<char>& area) : area_(area), next_(area.data()), end_(next_ + area.size()) {}
+
+  // Room for `n` more characters at the write position.
+  char* Room(size_t n) {
+    if (static_cast<size_t>(end_ - next_) < n) Grow(n);
+    return next_;
+  }
+  void Advance(size_t n) { next_ += n; }
+  void Put(char c) { *Room(1) = c; ++next_; }
+  size_t Size() const { return static_cast<size_t>(next_ - area_.data()); }
+
+ private:
+  void Grow(size_t n) {
+    const size_t used = Size();
+    area_.resize(std::max(area_.size() * 2, used + n + 64));
+    next_ = area_.data() + used;
+    end_ = area_.data() + area_.size();
+  }
+
+  std::vector<char>& area_;
+  char* next_;
+  char* end_;
+};
+
+char* PutHexByte(char* out, uint8_t b) {
+  out[0] = kHexDigits[b >> 4];
+  out[1] = kHexDigits[b & 0x0F];
+  return out + 2;
+}
+
+// The decode without the interpreter listing. Every item consumes exactly the bytes it counts,
+// so the size count is the number of bytes consumed. With `kChecked` every byte is read through
+// RomFile::ReadByte (0xFF outside the file); without it the string's longest possible reach
+// must lie in the mirror, which is then read directly and in runs.
+template <Output kOut, bool kChecked>
+int32_t LeanDecode(const RomFile& rom, int64_t offset, const TextDictionary& dictionary,
+                   bool& lastDescribed, TextOut& out) {
+  const ByteRoles& roles = Roles();
+  const uint8_t* const bytes = kChecked ? nullptr : rom.MirrorData() + offset;
+  auto at = [&](int64_t i) -> uint8_t {
+    if constexpr (kChecked) {
+      return rom.ReadByte(offset + i);
+    } else {
+      return bytes[i];
+    }
+  };
+  constexpr bool kText = kOut != Output::SizeOnly;
+  constexpr bool kCodes = kOut == Output::BracketedText;
+  bool groupOpen = false;
+  auto closeGroup = [&] {
+    if constexpr (kCodes) {
+      if (groupOpen) {
+        out.Put(']');
+        groupOpen = false;
+      }
+    }
+  };
+
+  int64_t i = 0;  // bytes consumed, which is the size count
+  while (i < kDecodeSizeLimit) {
+    const uint8_t b = at(i);
+    const ByteRole role = roles.of[b];
+    if (role.kind == ByteRole::Character) {
+      closeGroup();
+      // The whole run of characters at once; each counts one byte, up to the size limit.
+      int64_t run = 1;
+      if constexpr (!kChecked) {
+        run = static_cast<int64_t>(PrintableRun(bytes + i, static_cast<size_t>(kDecodeSizeLimit - i)));
+      }
+      if constexpr (kText) {
+        char* o = out.Room(static_cast<size_t>(run));
+        if constexpr (kChecked) {
+          o[0] = static_cast<char>(b - 0x30);
+        } else {
+          for (int64_t k = 0; k < run; ++k) o[k] = static_cast<char>(bytes[i + k] - 0x30);
+        }
+        out.Advance(static_cast<size_t>(run));
+      }
+      i += run;
+      continue;
+    }
+    if (role.kind == ByteRole::DictionaryWord) {
+      closeGroup();
+      if constexpr (kText) {
+        const std::string& word = dictionary.Word(b, at(i + 1));
+        std::memcpy(out.Room(word.size()), word.data(), word.size());
+        out.Advance(word.size());
+      }
+      i += 2;
+      continue;
+    }
+
+    int n = role.argumentCount;
+    bool described = role.described;
+    if (role.kind == ByteRole::SubCodedCode) {
+      const ControlCodeEntry* entry = LookupControlCode(b, at(i + 1));
+      n = entry ? entry->argumentCount : 0;
+      described = entry != nullptr;
+    }
+    if constexpr (kCodes) {
+      char* o = out.Room(3 + 3 * static_cast<size_t>(n));
+      *o++ = groupOpen ? ' ' : '[';
+      o = PutHexByte(o, b);
+      for (int k = 1; k <= n; ++k) {
+        *o++ = ' ';
+        o = PutHexByte(o, at(i + k));
+      }
+      out.Advance(3 + 3 * static_cast<size_t>(n));
+      groupOpen = true;
+    }
+    i += 1 + n;
+    lastDescribed = described;
+    if (b == kEndCode) break;
+    if constexpr (!kChecked) {
+      if (b == 0x00 && n == 0) {
+        // Blank space (each expansion block is 255 zero bytes) goes by in one step: every
+        // zero is a code of its own with no arguments, counted and shown like the one just read.
+        const int64_t run = ZeroRun(bytes + i, kDecodeSizeLimit - i);
+        if constexpr (kCodes) {
+          char* o = out.Room(3 * static_cast<size_t>(run));
+          for (int64_t k = 0; k < run; ++k, o += 3) std::memcpy(o, " 00", 3);
+          out.Advance(3 * static_cast<size_t>(run));
+        }
+        i += run;
+      }
+    }
+  }
+  closeGroup();
+  return static_cast<int32_t>(i);
+}
+
+template <Output kOut>
+int32_t LeanDecode(const RomFile& rom, int64_t offset, const TextDictionary& dictionary,
+                   bool& lastDescribed, TextOut& out) {
+  // The longest reach: an item that starts just below the limit takes at most 7 bytes.
+  const bool mirrored = offset >= 0 && offset <= rom.MirrorSize() - (kDecodeSizeLimit + 8);
+  return mirrored ? LeanDecode<kOut, false>(rom, offset, dictionary, lastDescribed, out)
+                  : LeanDecode<kOut, true>(rom, offset, dictionary, lastDescribed, out);
+}
+
 }  // namespace
 
-int32_t TextDecoder::Decode(const RomFile& rom, int64_t offset, std::string* text,
-                            DecodeFlags flags) const {
+int32_t TextDecoder::DecodeLean(const RomFile& rom, int64_t offset, std::string* text,
+                                bool bracketed) const {
+  thread_local std::vector<char> scratch(64 * 1024);
+  TextOut out(scratch);
+  bool lastDescribed = state_.lastCodeDescribed;
+  int32_t size = 0;
+  if (!text) {
+    size = LeanDecode<Output::SizeOnly>(rom, offset, dictionary_, lastDescribed, out);
+  } else if (bracketed) {
+    size = LeanDecode<Output::BracketedText>(rom, offset, dictionary_, lastDescribed, out);
+  } else {
+    size = LeanDecode<Output::Text>(rom, offset, dictionary_, lastDescribed, out);
+  }
+  if (text) text->assign(scratch.data(), out.Size());
+  state_.interpreterText.clear();
+  state_.lastCodeDescribed = lastDescribed;
+  state_.atStringStart = false;  // the first item always ends it
+  return size;
+}
+
+int32_t TextDecoder::DecodeItemByItem(const RomFile& rom, int64_t offset, std::string* text,
+                                      DecodeFlags flags) const {
   const bool bracketed = flags.bracketedCodes;
   const bool listing = flags.interpreterListing;
   DecoderState& state = state_;

@@ -29,7 +29,17 @@ class TextDecoder {
 
   // Decodes the string at `offset` into `text` (replacing its content; the text grows as needed,
   // nothing is cut) and gives the size count. `text` may be null when only the size is wanted.
-  int32_t Decode(const RomFile& rom, int64_t offset, std::string* text, DecodeFlags flags) const;
+  // Without the interpreter listing this takes a lean path (list fills, searches and dumps decode
+  // every string); its text, size count and carry-over state are those of DecodeItemByItem.
+  int32_t Decode(const RomFile& rom, int64_t offset, std::string* text, DecodeFlags flags) const {
+    return flags.interpreterListing ? DecodeItemByItem(rom, offset, text, flags)
+                                    : DecodeLean(rom, offset, text, flags.bracketedCodes);
+  }
+
+  // The straightforward decode: item by item, running the control-code step for every code.
+  // Every decode with the interpreter listing takes it.
+  int32_t DecodeItemByItem(const RomFile& rom, int64_t offset, std::string* text,
+                           DecodeFlags flags) const;
 
   // The size count alone (bracketed codes on, no listing), as the table builder wants it.
   int32_t Measure(const RomFile& rom, int64_t offset) const {
@@ -40,6 +50,8 @@ class TextDecoder {
   DecoderState& State() const { return state_; }
 
  private:
+  int32_t DecodeLean(const RomFile& rom, int64_t offset, std::string* text, bool bracketed) const;
+
   const TextDictionary& dictionary_;
   DecoderState& state_;
 };

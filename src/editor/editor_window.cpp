@@ -1,5 +1,6 @@
 #include "editor/editor_window.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "codec/text_encoder.h"
@@ -222,13 +223,15 @@ std::string EditorWindow::RowPreview(int entry) {
   return text;
 }
 
+int32_t EditorWindow::DecodeBracketed(const RomFile& rom, int row, std::string& text) {
+  return decoder_.Decode(rom, EntryOffset(row), &text, DecodeFlags{true, false});
+}
+
 std::string EditorWindow::DecodeEntry(int row, int32_t* size) {
   std::string text;
   RomFile* rom = SyncedRom();
   int32_t n = 0;
-  if (rom && table_.Contains(row)) {
-    n = decoder_.Decode(*rom, EntryOffset(row), &text, DecodeFlags{true, false});
-  }
+  if (rom && table_.Contains(row)) n = DecodeBracketed(*rom, row, text);
   if (size) *size = n;
   return text;
 }
@@ -237,10 +240,26 @@ void EditorWindow::FillEntryList() {
   RomFile* rom = SyncedRom();
   if (!rom) return;
   LoadTextDictionary(*rom, dictionary_);
-  BuildTextEntries(*rom, listingMode_, table_, decoder_);
+  // Every listed string is decoded once, from this one look at the file, for its row preview.
+  // The raw and expanded listings take each string's size count from that same decode instead
+  // of decoding every string once more beforehand: the sizes are the same, and so is the decoder
+  // state left at the end, since decoding the same strings twice over in the same order ends
+  // where decoding them once does.
   std::vector<std::string> rows;
-  rows.reserve(table_.entries.size());
-  for (int i = 0; i < table_.count(); ++i) rows.push_back(RowPreview(i));
+  std::string text;
+  auto preview = [&](int64_t offset) {
+    const int32_t size = decoder_.Decode(*rom, offset, &text, DecodeFlags{false, false});
+    rows.emplace_back(text, 0, std::min(text.size(), kRowPreviewLength));
+    return size;
+  };
+  if (listingMode_ == ListingMode::PointerTableListing) {
+    BuildTextEntries(*rom, listingMode_, table_, decoder_);
+    rows.reserve(table_.entries.size());
+    for (int i = 0; i < table_.count(); ++i) preview(EntryOffset(i));
+  } else {
+    rows.reserve(TextEntryTable::kCapacity);
+    BuildTextEntries(*rom, listingMode_, table_, preview);
+  }
   view_.SetAllRows(std::move(rows));
   view_.SetSelectionMark(0);
   ShowEntry(0);
@@ -366,9 +385,21 @@ void EditorWindow::OnEditFocus(bool gained) {
 }
 
 bool EditorWindow::FindNext(std::string_view query) {
-  if (!IsRomOpen()) return false;
-  const std::optional<int> hit = FindNextRow(query, view_.SelectionMark(), table_.count(),
-                                             [this](int row) { return DecodeEntry(row); });
+  const RomFile* rom = SyncedRom();
+  if (!rom) return false;
+  // FindNextRow's search, with one look at the file for the whole walk and one text buffer
+  // for every row.
+  const std::string needle = UpperCaseAscii(query);
+  std::optional<int> hit;
+  std::string text;
+  for (int row = std::max(view_.SelectionMark() + 1, 0); row < table_.count(); ++row) {
+    DecodeBracketed(*rom, row, text);
+    UpperCaseAsciiInPlace(text);
+    if (text.find(needle) != std::string::npos) {
+      hit = row;
+      break;
+    }
+  }
   if (!hit) {
     view_.ShowMessage(editor_text::kNotFound, editor_text::kNotFoundCaption, MessageIcon::None);
     return false;
@@ -378,12 +409,26 @@ bool EditorWindow::FindNext(std::string_view query) {
 }
 
 bool EditorWindow::WriteDump(std::FILE* out) {
-  bool ok = true;
-  for (int i = 0; i < table_.count() && ok; ++i) {
-    const std::string text = DecodeEntry(i);
-    ok = std::fwrite(text.data(), 1, text.size(), out) == text.size() && std::fputc('\n', out) != EOF;
+  // One look at the file for the whole dump; the lines go out in large pieces.
+  constexpr size_t kPiece = 64 * 1024;
+  const RomFile* rom = SyncedRom();
+  std::string piece;
+  piece.reserve(kPiece + 4096);
+  std::string text;
+  auto flush = [&] {
+    const bool written = std::fwrite(piece.data(), 1, piece.size(), out) == piece.size();
+    piece.clear();
+    return written;
+  };
+  for (int i = 0; i < table_.count(); ++i) {
+    if (rom) {
+      DecodeBracketed(*rom, i, text);
+      piece += text;
+    }
+    piece += '\n';
+    if (piece.size() >= kPiece && !flush()) return false;
   }
-  return ok;
+  return flush();
 }
 
 void EditorWindow::DumpToTextFile() {
@@ -421,10 +466,16 @@ bool HasEmbeddingSwitch(const std::vector<std::string>& arguments) {
 
 std::string UpperCaseAscii(std::string_view text) {
   std::string out(text);
-  for (char& c : out) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
+  UpperCaseAsciiInPlace(out);
   return out;
+}
+
+void UpperCaseAsciiInPlace(std::string& text) {
+  for (char& c : text) {
+    // Branch-free, so that the compiler can do many characters at once.
+    const auto u = static_cast<unsigned char>(c);
+    c = static_cast<char>(u - (static_cast<unsigned>(u - 'a') < 26u ? 0x20 : 0));
+  }
 }
 
 }  // namespace lettermoor

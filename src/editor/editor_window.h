@@ -132,6 +132,9 @@ class EditorWindow {
   // ROM is open.
   RomFile* SyncedRom();
   int64_t EntryOffset(int row) const;
+  // The bracketed text of a listed row, decoded from a file already brought in step: searches
+  // and dumps look at the file once per command, not once per row.
+  int32_t DecodeBracketed(const RomFile& rom, int row, std::string& text);
   void ReplaceRow(int row, const std::string& text);
 
   EditorView& view_;
@@ -158,6 +161,7 @@ bool HasEmbeddingSwitch(const std::vector<std::string>& arguments);
 
 // Upper-cases the letters a to z only.
 std::string UpperCaseAscii(std::string_view text);
+void UpperCaseAsciiInPlace(std::string& text);
 
 template <typename Decode>
 std::optional<int> FindNextRow(std::string_view query, int mark, int rowCount, Decode&& decode) {

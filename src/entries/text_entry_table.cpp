@@ -40,12 +40,12 @@ void ListPointers(const RomFile& rom, TextEntryTable& table) {
 
 // Lists string after string from `start`; the test comes after each string, so the first one is
 // always listed and the last may run past `end`.
-bool ListRange(const RomFile& rom, const TextRange& range, TextEntryTable& table,
-               const TextDecoder& decoder) {
+bool ListRange(const TextRange& range, TextEntryTable& table,
+               const std::function<int32_t(int64_t)>& sizeOf) {
   uint32_t offset = static_cast<uint32_t>(range.start);
   do {
     if (!Add(table, TextEntry{0, FileOffsetToSnes(static_cast<int32_t>(offset)), 0, 0})) return false;
-    offset += static_cast<uint32_t>(decoder.Measure(rom, offset));
+    offset += static_cast<uint32_t>(sizeOf(offset));
   } while (offset < static_cast<uint32_t>(range.end));
   return true;
 }
@@ -59,6 +59,11 @@ bool IsInTextWindow(SnesAddress pointer) {
 
 void BuildTextEntries(const RomFile& rom, ListingMode mode, TextEntryTable& table,
                       const TextDecoder& decoder) {
+  BuildTextEntries(rom, mode, table, [&](int64_t offset) { return decoder.Measure(rom, offset); });
+}
+
+void BuildTextEntries(const RomFile& rom, ListingMode mode, TextEntryTable& table,
+                      const std::function<int32_t(int64_t offset)>& sizeOf) {
   table.entries.clear();
   table.truncated = false;
   switch (mode) {
@@ -68,11 +73,11 @@ void BuildTextEntries(const RomFile& rom, ListingMode mode, TextEntryTable& tabl
       break;
     case ListingMode::RawTextListing:
       for (const TextRange& range : kRawTextRanges) {
-        if (!ListRange(rom, range, table, decoder)) break;
+        if (!ListRange(range, table, sizeOf)) break;
       }
       break;
     case ListingMode::ExpandedRomListing:
-      ListRange(rom, TextRange{kExpansionStart, kExpansionListEnd}, table, decoder);
+      ListRange(TextRange{kExpansionStart, kExpansionListEnd}, table, sizeOf);
       break;
   }
 }

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 
 #include "entries/text_entry.h"
 
@@ -50,6 +51,12 @@ bool IsInTextWindow(SnesAddress pointer);
 // counts of the raw and expanded listings. Stops at the table's capacity and marks it truncated.
 void BuildTextEntries(const RomFile& rom, ListingMode mode, TextEntryTable& table,
                       const TextDecoder& decoder);
+
+// The same, with the size counts of the raw and expanded listings coming from `sizeOf(offset)`,
+// called once per listed string in listing order: a caller that decodes every listed string
+// anyway (the list fill) learns the sizes from that one decode.
+void BuildTextEntries(const RomFile& rom, ListingMode mode, TextEntryTable& table,
+                      const std::function<int32_t(int64_t offset)>& sizeOf);
 
 // True when `location` is the first byte of one of the 1406 text pointer table records.
 bool IsPointerRecordLocation(int64_t location);

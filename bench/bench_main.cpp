@@ -1,0 +1,86 @@
+// The benchmark suite: makes its input ROMs in a temporary directory, measures the baseline and
+// every operation in one run, then prints one table of medians and ratios to the baseline.
+//
+// Own options (besides Google Benchmark's):
+//   --json-out=PATH     also write the table as a JSON list to PATH
+//   --make-inputs=DIR   only write the input ROMs into DIR (for the memory measurements) and exit
+//   --check-inputs=no   skip the checks of the inputs (they take seconds; for profiling runs)
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "bench_inputs.h"
+#include "editor_benchmarks.h"
+#include "summary_reporter.h"
+
+#ifdef LETTERMOOR_BENCH_QT
+#include <QApplication>
+#endif
+
+namespace {
+
+// Takes `--name=value` out of argv; gives the value, or an empty string.
+std::string TakeOption(int& argc, char** argv, const char* name) {
+  const size_t n = std::strlen(name);
+  std::string value;
+  int out = 1;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strncmp(argv[i], name, n) == 0 && argv[i][n] == '=') {
+      value = argv[i] + n + 1;
+    } else {
+      argv[out++] = argv[i];
+    }
+  }
+  argc = out;
+  argv[argc] = nullptr;
+  return value;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace lettermoor::bench;
+  const std::string jsonOut = TakeOption(argc, argv, "--json-out");
+  const std::string makeInputs = TakeOption(argc, argv, "--make-inputs");
+  const bool checkInputs = TakeOption(argc, argv, "--check-inputs") != "no";
+  if (!makeInputs.empty()) {
+    BenchInputs inputs;
+    if (!WriteBenchInputs(makeInputs, inputs)) {
+      std::fprintf(stderr, "lettermoor_bench: cannot write the input ROMs to %s\n", makeInputs.c_str());
+      return 1;
+    }
+    std::printf("%s\n%s\n", inputs.sample.c_str(), inputs.worst.c_str());
+    return 0;
+  }
+
+#ifdef LETTERMOOR_BENCH_QT
+  // The window is measured without a display.
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  QApplication app(argc, argv);
+#endif
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+
+  const BenchInputs inputs = MakeBenchInputs();
+  // The dumps are written into the working directory, as the editor does.
+  if (::chdir(inputs.dir.c_str()) != 0) {
+    std::perror(inputs.dir.c_str());
+    return 1;
+  }
+  RegisterEditorBenchmarks(inputs, checkInputs);
+#ifdef LETTERMOOR_BENCH_QT
+  RegisterQtBenchmarks(inputs);
+#endif
+
+  SummaryReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  const int missed = PrintSummary(reporter.Rows(), jsonOut);
+  benchmark::Shutdown();
+  RemoveBenchInputs(inputs);
+  return missed == 0 ? 0 : 1;
+}

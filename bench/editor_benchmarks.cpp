@@ -1,0 +1,228 @@
+#include "editor_benchmarks.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "codec/text_encoder.h"
+#include "editor/editor_window.h"
+#include "quiet_editor_view.h"
+#include "stdio_reference.h"
+
+namespace lettermoor::bench {
+
+namespace {
+
+[[noreturn]] void Fail(const std::string& what) {
+  std::fprintf(stderr, "lettermoor_bench: %s\n", what.c_str());
+  std::exit(1);
+}
+
+const char* ModeName(ListingMode mode) {
+  switch (mode) {
+    case ListingMode::RawTextListing: return "raw";
+    case ListingMode::ExpandedRomListing: return "expanded";
+    case ListingMode::PointerTableListing: break;
+  }
+  return "pointer";
+}
+
+// The window opened on `path` in `mode`, as a user gets it: open, then pick the listing.
+void OpenIn(EditorWindow& window, const std::string& path, ListingMode mode) {
+  window.OpenRomPath(path);
+  if (mode != ListingMode::PointerTableListing) window.SetListingMode(mode);
+}
+
+void Baseline(benchmark::State& state, std::string path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) Fail("cannot open " + path);
+  std::setvbuf(file, nullptr, _IONBF, 0);
+  std::fseek(file, 0, SEEK_END);
+  const long size = std::ftell(file);
+  std::vector<unsigned char> buffer(static_cast<size_t>(size));
+  // Once untimed, so that the file is in the page cache and the buffer's pages are mapped.
+  std::fseek(file, 0, SEEK_SET);
+  if (std::fread(buffer.data(), 1, buffer.size(), file) != buffer.size()) Fail("short read of " + path);
+  for (auto _ : state) {
+    std::fseek(file, 0, SEEK_SET);
+    const size_t got = std::fread(buffer.data(), 1, buffer.size(), file);
+    benchmark::DoNotOptimize(got);
+    benchmark::ClobberMemory();
+  }
+  std::fclose(file);
+}
+
+void StdioReference(benchmark::State& state, std::string path) {
+  for (auto _ : state) {
+    std::vector<std::string> rows = StdioReferenceExpandedFill(path);
+    benchmark::DoNotOptimize(rows.data());
+  }
+}
+
+// The Open command: open the file, recognise it, fill the pointer table listing, show row 0.
+void OpenFillPointer(benchmark::State& state, std::string path) {
+  QuietEditorView view;
+  EditorWindow window(view);
+  window.Initialise();
+  for (auto _ : state) {
+    window.OpenRomPath(path);
+    benchmark::DoNotOptimize(view.rows.data());
+  }
+}
+
+// The listing command on an open ROM: reload the dictionary, build the table, make every row's
+// preview, show row 0. The way back to the pointer table listing is not timed.
+void FillListing(benchmark::State& state, std::string path, ListingMode mode) {
+  QuietEditorView view;
+  EditorWindow window(view);
+  window.Initialise();
+  window.OpenRomPath(path);
+  for (auto _ : state) {
+    state.PauseTiming();
+    window.SetListingMode(ListingMode::PointerTableListing);
+    state.ResumeTiming();
+    window.SetListingMode(mode);
+    benchmark::DoNotOptimize(view.rows.data());
+  }
+}
+
+void FindMissing(benchmark::State& state, std::string path, ListingMode mode) {
+  QuietEditorView view;
+  EditorWindow window(view);
+  window.Initialise();
+  OpenIn(window, path, mode);
+  for (auto _ : state) {
+    view.mark = -1;
+    benchmark::DoNotOptimize(window.FindNext(kMissingQuery));
+  }
+}
+
+void Dump(benchmark::State& state, std::string path, ListingMode mode) {
+  QuietEditorView view;
+  EditorWindow window(view);
+  window.Initialise();
+  OpenIn(window, path, mode);
+  for (auto _ : state) window.DumpToTextFile();  // into the inputs' directory, the working one
+}
+
+// A balanced 4000-character text of letters and bracket groups, as a long edit might hold.
+std::string LongEditText() {
+  std::string text;
+  while (text.size() < 3960) text += "The wind turned cold[03 00 1F 00 01]";
+  while (text.size() < 4000) text += 'x';
+  return text;
+}
+
+void Keystroke(benchmark::State& state, std::string path) {
+  QuietEditorView view;
+  EditorWindow window(view);
+  window.Initialise();
+  window.OpenRomPath(path);
+  view.editText = LongEditText();
+  for (auto _ : state) window.OnEditChanged();
+}
+
+void ApplyShared(benchmark::State& state, std::string path, int row, std::string text) {
+  QuietEditorView view;
+  EditorWindow window(view);
+  window.Initialise();
+  window.OpenRomPath(path);
+  const int messagesBefore = view.messages;
+  for (auto _ : state) {
+    view.mark = row;
+    view.editText = text;
+    window.ApplyChanges();
+  }
+  if (view.messages != messagesBefore) state.SkipWithError(("apply refused: " + view.lastMessage).c_str());
+}
+
+// What each benchmark claims about its input, checked once before anything is timed.
+void CheckInputs(const BenchInputs& inputs) {
+  QuietEditorView view;
+  EditorWindow window(view);
+  window.Initialise();
+
+  OpenIn(window, inputs.sample, ListingMode::ExpandedRomListing);
+  if (view.rows.size() != 4095) Fail("the sample's expanded listing should have 4095 rows");
+  if (StdioReferenceExpandedFill(inputs.sample) != view.rows) {
+    Fail("the stdio reference does not list the sample's expansion area as the editor does");
+  }
+  OpenIn(window, inputs.worst, ListingMode::ExpandedRomListing);
+  if (StdioReferenceExpandedFill(inputs.worst) != view.rows) {
+    Fail("the stdio reference does not list the worst case's expansion area as the editor does");
+  }
+  view.messages = 0;
+  OpenIn(window, inputs.worst, ListingMode::RawTextListing);
+  if (view.rows.size() != 8000 || !window.Table().truncated) {
+    Fail("the worst case's raw listing should stop at the 8000-entry cap");
+  }
+  for (const std::string& path : {inputs.sample, inputs.worst}) {
+    for (ListingMode mode : {ListingMode::PointerTableListing, ListingMode::RawTextListing,
+                             ListingMode::ExpandedRomListing}) {
+      OpenIn(window, path, mode);
+      view.mark = -1;
+      view.lastMessage.clear();
+      if (window.FindNext(kMissingQuery) || view.lastMessage != editor_text::kNotFound) {
+        Fail(std::string("the query is found in a ") + ModeName(mode) + " listing");
+      }
+    }
+  }
+}
+
+}  // namespace
+
+void RegisterEditorBenchmarks(const BenchInputs& inputs, bool checkInputs) {
+  if (checkInputs) CheckInputs(inputs);
+
+  auto timed = [](benchmark::internal::Benchmark* b, benchmark::TimeUnit unit) {
+    b->Unit(unit)->UseRealTime();
+  };
+  timed(benchmark::RegisterBenchmark("baseline", Baseline, inputs.sample), benchmark::kMillisecond);
+  timed(benchmark::RegisterBenchmark("stdio_reference_expanded_fill", StdioReference, inputs.sample),
+        benchmark::kMillisecond);
+
+  const std::pair<const char*, std::string> roms[] = {{"sample", inputs.sample}, {"worst", inputs.worst}};
+  const ListingMode modes[] = {ListingMode::PointerTableListing, ListingMode::RawTextListing,
+                               ListingMode::ExpandedRomListing};
+  for (const auto& [romName, path] : roms) {
+    timed(benchmark::RegisterBenchmark((std::string("open_fill_pointer_") + romName).c_str(),
+                                       OpenFillPointer, path),
+          benchmark::kMillisecond);
+    for (ListingMode mode : {ListingMode::RawTextListing, ListingMode::ExpandedRomListing}) {
+      const std::string name = std::string("fill_") + ModeName(mode) + "_" + romName;
+      timed(benchmark::RegisterBenchmark(name.c_str(), FillListing, path, mode), benchmark::kMillisecond);
+    }
+  }
+  for (const auto& [romName, path] : roms) {
+    for (ListingMode mode : modes) {
+      const std::string suffix = std::string(ModeName(mode)) + "_" + romName;
+      timed(benchmark::RegisterBenchmark(("find_" + suffix).c_str(), FindMissing, path, mode),
+            benchmark::kMillisecond);
+    }
+  }
+  for (const auto& [romName, path] : roms) {
+    for (ListingMode mode : modes) {
+      const std::string suffix = std::string(ModeName(mode)) + "_" + romName;
+      timed(benchmark::RegisterBenchmark(("dump_" + suffix).c_str(), Dump, path, mode),
+            benchmark::kMillisecond);
+    }
+  }
+  timed(benchmark::RegisterBenchmark("measure_text_4000", Keystroke, inputs.sample),
+        benchmark::kMicrosecond);
+
+  // Record 0 of the worst case shares its text with the next records: one apply renews them all.
+  QuietEditorView view;
+  EditorWindow window(view);
+  window.Initialise();
+  window.OpenRomPath(inputs.applyTarget);
+  int32_t size = 0;
+  const std::string text = window.DecodeEntry(0, &size);
+  if (MeasureText(text) != size) Fail("the shared text does not encode back to its own size");
+  timed(benchmark::RegisterBenchmark("apply_shared_text", ApplyShared, inputs.applyTarget, 0, text),
+        benchmark::kMillisecond);
+}
+
+}  // namespace lettermoor::bench

@@ -1,0 +1,127 @@
+#include "summary_reporter.h"
+
+#include <cstdio>
+#include <map>
+#include <optional>
+
+namespace lettermoor::bench {
+
+namespace {
+
+// The most each operation may take, as a multiple of the baseline.
+const std::map<std::string, double>& RatioLimits() {
+  static const std::map<std::string, double> limits = [] {
+    std::map<std::string, double> m;
+    for (const char* rom : {"sample", "worst"}) {
+      const std::string r = rom;
+      m["open_fill_pointer_" + r] = 5;
+      m["fill_raw_" + r] = 5;
+      m["find_pointer_" + r] = 5;
+      m["find_raw_" + r] = 5;
+      m["fill_expanded_" + r] = 15;
+      m["find_expanded_" + r] = 15;
+      m["dump_pointer_" + r] = 15;
+      m["dump_raw_" + r] = 15;
+      m["dump_expanded_" + r] = 15;
+    }
+    m["qt_fill_raw_worst"] = 15;  // the 8000-row list
+    m["measure_text_4000"] = 0.1;
+    return m;
+  }();
+  return limits;
+}
+
+constexpr const char* kReference = "stdio_reference_expanded_fill";
+constexpr const char* kOursAgainstReference = "fill_expanded_sample";
+constexpr double kReferenceSpeedUp = 50;
+
+std::optional<double> Median(const std::vector<SummaryReporter::Row>& rows, const std::string& name) {
+  for (const auto& r : rows) {
+    if (r.name == name) return r.medianNs;
+  }
+  return std::nullopt;
+}
+
+std::string Escaped(const std::string& s) {
+  std::string out;
+  for (char c : s) {
+    if (c == '"' || c == '\\') out.push_back('\\');
+    out.push_back(c);
+  }
+  return out;
+}
+
+}  // namespace
+
+void SummaryReporter::ReportRuns(const std::vector<Run>& runs) {
+  for (const Run& run : runs) {
+    if (run.error_occurred) continue;
+    // With repetitions the median aggregate; a single run stands for itself.
+    const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+    const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
+    if (!median && !single) continue;
+    const double toNs = 1e9 / benchmark::GetTimeUnitMultiplier(run.time_unit);
+    rows_.push_back({run.run_name.function_name, run.GetAdjustedRealTime() * toNs,
+                     run.GetAdjustedCPUTime() * toNs});
+  }
+  ConsoleReporter::ReportRuns(runs);
+}
+
+int PrintSummary(const std::vector<SummaryReporter::Row>& rows, const std::string& jsonPath) {
+  const std::optional<double> baseline = Median(rows, "baseline");
+  if (!baseline || *baseline <= 0) {
+    std::fprintf(stderr, "no baseline measured: no ratios\n");
+    return -1;
+  }
+  int missed = 0;
+  const std::optional<double> cpuBaseline = [&]() -> std::optional<double> {
+    for (const auto& r : rows) {
+      if (r.name == "baseline") return r.cpuMedianNs;
+    }
+    return std::nullopt;
+  }();
+  std::printf("\n%-34s %12s %9s %9s  %-6s %12s %9s\n", "operation", "median ms", "ratio", "target",
+              "", "cpu ms", "cpu ratio");
+  for (const auto& row : rows) {
+    const double ratio = row.medianNs / *baseline;
+    char target[32] = "";
+    const char* verdict = "";
+    auto limit = RatioLimits().find(row.name);
+    if (limit != RatioLimits().end()) {
+      std::snprintf(target, sizeof target, "<= %g", limit->second);
+      verdict = ratio <= limit->second ? "ok" : "MISSED";
+      missed += ratio > limit->second;
+    }
+    std::printf("%-34s %12.3f %9.3f %9s  %-6s %12.3f %9.3f\n", row.name.c_str(), row.medianNs / 1e6,
+                ratio, target, verdict, row.cpuMedianNs / 1e6,
+                cpuBaseline && *cpuBaseline > 0 ? row.cpuMedianNs / *cpuBaseline : 0.0);
+  }
+  const std::optional<double> reference = Median(rows, kReference);
+  const std::optional<double> ours = Median(rows, kOursAgainstReference);
+  if (reference && ours && *ours > 0) {
+    const double speedUp = *reference / *ours;
+    const bool ok = speedUp >= kReferenceSpeedUp;
+    missed += !ok;
+    std::printf("\n%s is %.0f times faster than %s (target >= %g): %s\n", kOursAgainstReference,
+                speedUp, kReference, kReferenceSpeedUp, ok ? "ok" : "MISSED");
+  }
+
+  if (!jsonPath.empty()) {
+    std::FILE* out = std::fopen(jsonPath.c_str(), "w");
+    if (!out) {
+      std::perror(jsonPath.c_str());
+      return missed + 1;
+    }
+    std::fprintf(out, "[\n");
+    for (size_t i = 0; i < rows.size(); ++i) {
+      std::fprintf(out, "  {\"name\": \"%s\", \"median_ns\": %.1f, \"ratio\": %.4f}%s\n",
+                   Escaped(rows[i].name).c_str(), rows[i].medianNs, rows[i].medianNs / *baseline,
+                   i + 1 < rows.size() ? "," : "");
+    }
+    std::fprintf(out, "]\n");
+    std::fclose(out);
+  }
+  return missed;
+}
+
+}  // namespace lettermoor::bench

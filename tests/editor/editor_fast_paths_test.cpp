@@ -1,0 +1,234 @@
+// The list fill, Find and the dump take shortcuts (one look at the file per command, one decode
+// per string, reused buffers, the decoder's lean path). Each is checked here against the plain
+// procedure it stands in for, built from the item-by-item decode: the same rows, table, texts,
+// hits, dump bytes and decoder state.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "codec/text_decoder.h"
+#include "codec/text_dictionary.h"
+#include "editor/editor_window.h"
+#include "entries/text_entry_table.h"
+#include "rom/rom_file.h"
+#include "rom/snes_address.h"
+#include "sample/sample_rom.h"
+#include "support/fake_editor_view.h"
+#include "support/synthetic_rom.h"
+
+namespace lettermoor {
+namespace {
+
+using test::FakeEditorView;
+
+// What a fill shows, worked out the plain way: every raw or expanded string decoded once for its
+// size, every entry once more for its preview, then row 0 for the edit box, item by item, with
+// one shared decoder state that starts as `lastDescribed`.
+struct PlainFill {
+  TextEntryTable table;
+  std::vector<std::string> rows;
+  std::string row0;
+  bool lastDescribed = false;
+};
+
+PlainFill MakePlainFill(const RomFile& rom, ListingMode mode, bool lastDescribed) {
+  TextDictionary dictionary;
+  LoadTextDictionary(rom, dictionary);
+  DecoderState state;
+  state.lastCodeDescribed = lastDescribed;
+  TextDecoder decoder(dictionary, state);
+  PlainFill fill;
+  BuildTextEntries(rom, mode, fill.table, [&](int64_t offset) {
+    return decoder.DecodeItemByItem(rom, offset, nullptr, DecodeFlags{true, false});
+  });
+  std::string text;
+  for (const TextEntry& e : fill.table.entries) {
+    decoder.DecodeItemByItem(rom, SnesToFileOffset(e.textAddress), &text, DecodeFlags{false, false});
+    fill.rows.push_back(text.substr(0, kRowPreviewLength));
+  }
+  if (!fill.table.entries.empty()) {
+    decoder.DecodeItemByItem(rom, SnesToFileOffset(fill.table.entries[0].textAddress), &fill.row0,
+                             DecodeFlags{true, false});
+  }
+  fill.lastDescribed = state.lastCodeDescribed;
+  return fill;
+}
+
+// The bracketed text of every row, item by item.
+std::vector<std::string> PlainTexts(const RomFile& rom, const TextEntryTable& table) {
+  TextDictionary dictionary;
+  LoadTextDictionary(rom, dictionary);
+  DecoderState state;
+  TextDecoder decoder(dictionary, state);
+  std::vector<std::string> texts;
+  std::string text;
+  for (const TextEntry& e : table.entries) {
+    decoder.DecodeItemByItem(rom, SnesToFileOffset(e.textAddress), &text, DecodeFlags{true, false});
+    texts.push_back(text);
+  }
+  return texts;
+}
+
+// A ROM whose fill ends in a state that only a faithful decode of every row gives: row 0 of
+// the raw listing has no control code (so the edit box decode keeps the state the previews
+// left), and every string of the last raw range ends at the size limit after an undescribed code.
+test::SyntheticRom StateRom() {
+  test::SyntheticRom image;
+  image.Dictionary({"lantern", "", "harbour"});
+  image.Put(kRawTextRanges[0].start, std::vector<uint8_t>(4000, 0x60));
+  std::vector<uint8_t> tail;
+  while (tail.size() < 0x6000) {
+    tail.push_back(0x07);
+    tail.insert(tail.end(), 3999, 0x61);
+  }
+  image.Put(kRawTextRanges[10].start, tail);
+  image.Put(0x60000, {0x61, 0x15, 0x01, 0x1F, 0x00, 0x05, 0x02});
+  image.ClearPointers();
+  image.PointerRecord(0, FileOffsetToSnes(0x60000), 1, 1);
+  image.PointerRecord(1, FileOffsetToSnes(static_cast<int32_t>(kRawTextRanges[10].start)), 1, 1);
+  return image;
+}
+
+class FastPaths : public ::testing::Test {
+ protected:
+  void Open(const std::vector<uint8_t>& bytes) {
+    file_ = std::make_unique<test::TempFile>();
+    file_->WriteAll(bytes);
+    window_.Initialise();
+    window_.OpenRomPath(file_->Path());
+    ASSERT_TRUE(window_.IsRomOpen());
+  }
+
+  // Fills `mode` from the given carry-over state and compares everything with the plain fill.
+  void ExpectFillAsPlain(ListingMode mode, bool lastDescribed) {
+    // Leave the mode first, so that choosing it fills again.
+    window_.SetListingMode(mode == ListingMode::RawTextListing ? ListingMode::PointerTableListing
+                                                               : ListingMode::RawTextListing);
+    window_.State().lastCodeDescribed = lastDescribed;
+    window_.SetListingMode(mode);
+    const PlainFill plain = MakePlainFill(*window_.Rom().handle, mode, lastDescribed);
+    EXPECT_EQ(window_.Table().entries, plain.table.entries);
+    EXPECT_EQ(window_.Table().truncated, plain.table.truncated);
+    EXPECT_EQ(view_.rows, plain.rows);
+    EXPECT_EQ(view_.editText, plain.row0);
+    EXPECT_EQ(window_.State().lastCodeDescribed, plain.lastDescribed);
+    EXPECT_TRUE(window_.State().interpreterText.empty());
+  }
+
+  // Every Find from every mark gives the hit the plain search gives.
+  void ExpectFindAsPlain(const std::vector<std::string>& queries) {
+    const std::vector<std::string> texts = PlainTexts(*window_.Rom().handle, window_.Table());
+    const int count = window_.Table().count();
+    for (const std::string& query : queries) {
+      for (int mark : {-1, 0, count / 2, count - 2, count - 1}) {
+        const std::optional<int> expected =
+            FindNextRow(query, mark, count, [&](int row) { return texts[static_cast<size_t>(row)]; });
+        view_.selectionMark = mark;
+        view_.TakeMessages();
+        const bool found = window_.FindNext(query);
+        ASSERT_EQ(found, expected.has_value()) << "query \"" << query << "\", mark " << mark;
+        if (found) {
+          EXPECT_EQ(view_.selectionMark, *expected) << "query \"" << query << "\", mark " << mark;
+          EXPECT_EQ(view_.editText, texts[static_cast<size_t>(*expected)]);
+        } else {
+          EXPECT_EQ(view_.selectionMark, mark);
+          const auto messages = view_.TakeMessages();
+          ASSERT_EQ(messages.size(), 1u);
+          EXPECT_EQ(messages[0].text, editor_text::kNotFound);
+        }
+      }
+    }
+  }
+
+  void ExpectDumpAsPlain() {
+    test::TempFile dump(".txt");
+    std::FILE* out = std::fopen(dump.Path().c_str(), "w");
+    ASSERT_NE(out, nullptr);
+    EXPECT_TRUE(window_.WriteDump(out));
+    std::fclose(out);
+    std::string expected;
+    for (const std::string& text : PlainTexts(*window_.Rom().handle, window_.Table())) {
+      expected += text + "\n";
+    }
+    const std::vector<uint8_t> written = dump.ReadAll();
+    EXPECT_EQ(std::string(written.begin(), written.end()), expected);
+  }
+
+  FakeEditorView view_;
+  EditorWindow window_{view_};
+  std::unique_ptr<test::TempFile> file_;
+};
+
+TEST_F(FastPaths, EveryFillOfTheSampleMatchesThePlainFill) {
+  Open(MakeSampleRom(true));
+  for (ListingMode mode : {ListingMode::PointerTableListing, ListingMode::RawTextListing,
+                           ListingMode::ExpandedRomListing}) {
+    for (bool lastDescribed : {false, true}) {
+      SCOPED_TRACE(static_cast<int>(mode));
+      ExpectFillAsPlain(mode, lastDescribed);
+    }
+  }
+}
+
+TEST_F(FastPaths, FillsLeaveTheStateThePlainFillLeaves) {
+  Open(StateRom().Bytes());
+  ExpectFillAsPlain(ListingMode::RawTextListing, true);
+  EXPECT_FALSE(window_.State().lastCodeDescribed);  // from the previews of the last range
+  ExpectFillAsPlain(ListingMode::PointerTableListing, false);
+  EXPECT_TRUE(window_.State().lastCodeDescribed);  // row 0 ends in described codes
+}
+
+TEST_F(FastPaths, FindGivesThePlainSearchHits) {
+  Open(MakeSampleRom(true));
+  const std::vector<std::string> texts = PlainTexts(*window_.Rom().handle, window_.Table());
+  std::vector<std::string> queries = {"", "[1f 00", "00 02]", "zq not in any text qz", "[02]"};
+  // Pieces of real rows, in the case they have, in lower case and in upper case.
+  for (size_t row : {size_t{3}, texts.size() / 2, texts.size() - 1}) {
+    const std::string piece = texts[row].substr(texts[row].size() / 3, 9);
+    std::string lower = piece, upper = piece;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    queries.insert(queries.end(), {piece, lower, upper});
+  }
+  ExpectFindAsPlain(queries);
+  window_.SetListingMode(ListingMode::RawTextListing);
+  ExpectFindAsPlain({"", "THE", "[1C 02", "zq not in any text qz"});
+  window_.SetListingMode(ListingMode::ExpandedRomListing);
+  ExpectFindAsPlain({"00 02", "[01", "zq not in any text qz"});
+}
+
+TEST_F(FastPaths, DumpsHoldThePlainTexts) {
+  Open(MakeSampleRom(true));
+  ExpectDumpAsPlain();
+  window_.SetListingMode(ListingMode::RawTextListing);
+  ExpectDumpAsPlain();
+  window_.SetListingMode(ListingMode::ExpandedRomListing);
+  ExpectDumpAsPlain();
+}
+
+TEST_F(FastPaths, EachCommandFollowsAChangeMadeJustBeforeIt) {
+  // One look at the file per command still sees what another program wrote just before it.
+  Open(StateRom().Bytes());
+  const int64_t at = 0x60000;
+  {
+    std::FILE* f = std::fopen(file_->Path().c_str(), "r+b");
+    ASSERT_NE(f, nullptr);
+    std::fseek(f, at, SEEK_SET);
+    const unsigned char changed[] = {0x7D, 0x02};  // "M" then the end code
+    std::fwrite(changed, 1, sizeof changed, f);
+    std::fclose(f);
+  }
+  view_.selectionMark = -1;
+  EXPECT_TRUE(window_.FindNext("m[02]"));
+  EXPECT_EQ(view_.selectionMark, 0);
+  window_.SetListingMode(ListingMode::RawTextListing);
+  window_.SetListingMode(ListingMode::PointerTableListing);
+  EXPECT_EQ(view_.rows[0], "M");
+}
+
+}  // namespace
+}  // namespace lettermoor
