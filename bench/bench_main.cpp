@@ -24,6 +24,21 @@
 
 namespace {
 
+#ifdef LETTERMOOR_BENCH_QT
+QtMessageHandler previousQtHandler = nullptr;
+
+// The offscreen platform says for every window shown that it cannot size it; that alone is
+// dropped from the output.
+void QuietQtMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+  if (message.contains(QLatin1String("propagateSizeHints"))) return;
+  if (previousQtHandler) {
+    previousQtHandler(type, context, message);
+  } else {
+    std::fprintf(stderr, "%s\n", qPrintable(message));
+  }
+}
+#endif
+
 // Takes `--name=value` out of argv; gives the value, or an empty string.
 std::string TakeOption(int& argc, char** argv, const char* name) {
   const size_t n = std::strlen(name);
@@ -62,6 +77,7 @@ int main(int argc, char** argv) {
   // The window is measured without a display.
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication app(argc, argv);
+  previousQtHandler = qInstallMessageHandler(QuietQtMessages);
 #endif
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

@@ -53,9 +53,22 @@ std::string Escaped(const std::string& s) {
 
 }  // namespace
 
+bool SummaryReporter::ReportContext(const Context& context) {
+  std::fprintf(stderr, "%d CPUs at %.0f MHz; load average %.2f %.2f %.2f\n", context.cpu_info.num_cpus,
+               context.cpu_info.cycles_per_second / 1e6,
+               context.cpu_info.load_avg.size() > 0 ? context.cpu_info.load_avg[0] : 0.0,
+               context.cpu_info.load_avg.size() > 1 ? context.cpu_info.load_avg[1] : 0.0,
+               context.cpu_info.load_avg.size() > 2 ? context.cpu_info.load_avg[2] : 0.0);
+  return true;
+}
+
 void SummaryReporter::ReportRuns(const std::vector<Run>& runs) {
   for (const Run& run : runs) {
-    if (run.error_occurred) continue;
+    if (run.error_occurred) {
+      std::fprintf(stderr, "  %-34s FAILED: %s\n", run.run_name.function_name.c_str(),
+                   run.error_message.c_str());
+      continue;
+    }
     // With repetitions the median aggregate; a single run stands for itself.
     const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
     const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
@@ -63,8 +76,8 @@ void SummaryReporter::ReportRuns(const std::vector<Run>& runs) {
     const double toNs = 1e9 / benchmark::GetTimeUnitMultiplier(run.time_unit);
     rows_.push_back({run.run_name.function_name, run.GetAdjustedRealTime() * toNs,
                      run.GetAdjustedCPUTime() * toNs});
+    std::fprintf(stderr, "  %-34s %10.3f ms\n", rows_.back().name.c_str(), rows_.back().medianNs / 1e6);
   }
-  ConsoleReporter::ReportRuns(runs);
 }
 
 int PrintSummary(const std::vector<SummaryReporter::Row>& rows, const std::string& jsonPath) {

@@ -7,10 +7,11 @@
 
 namespace lettermoor::bench {
 
-// Shows the usual console output, and keeps the median of every benchmark so that the run can
-// end with one table of medians and ratios to the baseline.
-class SummaryReporter : public benchmark::ConsoleReporter {
+// Keeps the median of every benchmark so that the run can end with one table of medians and
+// ratios to the baseline; meanwhile it shows one line of progress per benchmark on stderr.
+class SummaryReporter : public benchmark::BenchmarkReporter {
  public:
+  bool ReportContext(const Context& context) override;
   void ReportRuns(const std::vector<Run>& runs) override;
 
   struct Row {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -126,19 +127,42 @@ class TextOut {
   char* end_;
 };
 
+// Writes " 00" `count` times.
+void PutZeroCodes(TextOut& out, int64_t count) {
+  static const std::string kPattern = [] {
+    std::string p;
+    for (int k = 0; k < 256; ++k) p += " 00";
+    return p;
+  }();
+  while (count > 0) {
+    const size_t n = static_cast<size_t>(std::min<int64_t>(count, 256)) * 3;
+    std::memcpy(out.Room(n), kPattern.data(), n);
+    out.Advance(n);
+    count -= static_cast<int64_t>(n / 3);
+  }
+}
+
+// The lean decodes' text area, one per thread.
+std::vector<char>& Scratch() {
+  thread_local std::vector<char> area(64 * 1024);
+  return area;
+}
+
 char* PutHexByte(char* out, uint8_t b) {
   out[0] = kHexDigits[b >> 4];
   out[1] = kHexDigits[b & 0x0F];
   return out + 2;
 }
 
-// The decode without the interpreter listing. Every item consumes exactly the bytes it counts,
-// so the size count is the number of bytes consumed. With `kChecked` every byte is read through
-// RomFile::ReadByte (0xFF outside the file); without it the string's longest possible reach
-// must lie in the mirror, which is then read directly and in runs.
+// The decode without the interpreter listing, from `i` bytes into the string on. Every item
+// consumes exactly the bytes it counts, so the size count is the number of bytes consumed. With
+// `kChecked` every byte is read through RomFile::ReadByte (0xFF outside the file); without it the
+// string's longest possible reach must lie in the mirror, which is then read directly and in
+// runs. A text without codes may stop growing once it holds `textLimit` characters: the rest of
+// the string is then only walked, for its size count and its last code.
 template <Output kOut, bool kChecked>
 int32_t LeanDecode(const RomFile& rom, int64_t offset, const TextDictionary& dictionary,
-                   bool& lastDescribed, TextOut& out) {
+                   bool& lastDescribed, TextOut& out, int64_t i, size_t textLimit) {
   const ByteRoles& roles = Roles();
   const uint8_t* const bytes = kChecked ? nullptr : rom.MirrorData() + offset;
   auto at = [&](int64_t i) -> uint8_t {
@@ -160,8 +184,7 @@ int32_t LeanDecode(const RomFile& rom, int64_t offset, const TextDictionary& dic
     }
   };
 
-  int64_t i = 0;  // bytes consumed, which is the size count
-  while (i < kDecodeSizeLimit) {
+  while (i < kDecodeSizeLimit) {  // i: the bytes consumed, which is the size count
     const uint8_t b = at(i);
     const ByteRole role = roles.of[b];
     if (role.kind == ByteRole::Character) {
@@ -181,6 +204,11 @@ int32_t LeanDecode(const RomFile& rom, int64_t offset, const TextDictionary& dic
         out.Advance(static_cast<size_t>(run));
       }
       i += run;
+      if constexpr (kOut == Output::Text) {
+        if (out.Size() >= textLimit) {
+          return LeanDecode<Output::SizeOnly, kChecked>(rom, offset, dictionary, lastDescribed, out, i, 0);
+        }
+      }
       continue;
     }
     if (role.kind == ByteRole::DictionaryWord) {
@@ -191,6 +219,11 @@ int32_t LeanDecode(const RomFile& rom, int64_t offset, const TextDictionary& dic
         out.Advance(word.size());
       }
       i += 2;
+      if constexpr (kOut == Output::Text) {
+        if (out.Size() >= textLimit) {
+          return LeanDecode<Output::SizeOnly, kChecked>(rom, offset, dictionary, lastDescribed, out, i, 0);
+        }
+      }
       continue;
     }
 
@@ -220,11 +253,7 @@ int32_t LeanDecode(const RomFile& rom, int64_t offset, const TextDictionary& dic
         // Blank space (each expansion block is 255 zero bytes) goes by in one step: every
         // zero is a code of its own with no arguments, counted and shown like the one just read.
         const int64_t run = ZeroRun(bytes + i, kDecodeSizeLimit - i);
-        if constexpr (kCodes) {
-          char* o = out.Room(3 * static_cast<size_t>(run));
-          for (int64_t k = 0; k < run; ++k, o += 3) std::memcpy(o, " 00", 3);
-          out.Advance(3 * static_cast<size_t>(run));
-        }
+        if constexpr (kCodes) PutZeroCodes(out, run);
         i += run;
       }
     }
@@ -235,18 +264,18 @@ int32_t LeanDecode(const RomFile& rom, int64_t offset, const TextDictionary& dic
 
 template <Output kOut>
 int32_t LeanDecode(const RomFile& rom, int64_t offset, const TextDictionary& dictionary,
-                   bool& lastDescribed, TextOut& out) {
+                   bool& lastDescribed, TextOut& out, size_t textLimit = SIZE_MAX) {
   // The longest reach: an item that starts just below the limit takes at most 7 bytes.
   const bool mirrored = offset >= 0 && offset <= rom.MirrorSize() - (kDecodeSizeLimit + 8);
-  return mirrored ? LeanDecode<kOut, false>(rom, offset, dictionary, lastDescribed, out)
-                  : LeanDecode<kOut, true>(rom, offset, dictionary, lastDescribed, out);
+  return mirrored ? LeanDecode<kOut, false>(rom, offset, dictionary, lastDescribed, out, 0, textLimit)
+                  : LeanDecode<kOut, true>(rom, offset, dictionary, lastDescribed, out, 0, textLimit);
 }
 
 }  // namespace
 
 int32_t TextDecoder::DecodeLean(const RomFile& rom, int64_t offset, std::string* text,
                                 bool bracketed) const {
-  thread_local std::vector<char> scratch(64 * 1024);
+  std::vector<char>& scratch = Scratch();
   TextOut out(scratch);
   bool lastDescribed = state_.lastCodeDescribed;
   int32_t size = 0;
@@ -261,6 +290,19 @@ int32_t TextDecoder::DecodeLean(const RomFile& rom, int64_t offset, std::string*
   state_.interpreterText.clear();
   state_.lastCodeDescribed = lastDescribed;
   state_.atStringStart = false;  // the first item always ends it
+  return size;
+}
+
+int32_t TextDecoder::DecodePreview(const RomFile& rom, int64_t offset, std::string& text,
+                                   size_t length) const {
+  std::vector<char>& scratch = Scratch();
+  TextOut out(scratch);
+  bool lastDescribed = state_.lastCodeDescribed;
+  const int32_t size = LeanDecode<Output::Text>(rom, offset, dictionary_, lastDescribed, out, length);
+  text.assign(scratch.data(), std::min(out.Size(), length));
+  state_.interpreterText.clear();
+  state_.lastCodeDescribed = lastDescribed;
+  state_.atStringStart = false;
   return size;
 }
 

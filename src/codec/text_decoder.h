@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -35,6 +36,11 @@ class TextDecoder {
     return flags.interpreterListing ? DecodeItemByItem(rom, offset, text, flags)
                                     : DecodeLean(rom, offset, text, flags.bracketedCodes);
   }
+
+  // The text without codes cut to its first `length` characters, as a list row shows it. The
+  // size count and the carry-over state are those of the whole decode: the rest of the string is
+  // still walked, only no more text is made.
+  int32_t DecodePreview(const RomFile& rom, int64_t offset, std::string& text, size_t length) const;
 
   // The straightforward decode: item by item, running the control-code step for every code.
   // Every decode with the interpreter listing takes it.

@@ -58,6 +58,14 @@ int64_t EditorWindow::EntryOffset(int row) const {
   return SnesToFileOffset(table_.entries[static_cast<size_t>(row)].textAddress);
 }
 
+void EditorWindow::PrefetchRow(const RomFile& rom, int row) const {
+  // The pointer table listing jumps about the file: asking for a row's bytes a few rows ahead
+  // keeps the walk from waiting on memory at every row.
+  if (!table_.Contains(row)) return;
+  const int64_t offset = EntryOffset(row);
+  if (offset >= 0 && offset < rom.MirrorSize()) __builtin_prefetch(rom.MirrorData() + offset);
+}
+
 void EditorWindow::Initialise() {
   view_.SetIcon();
   view_.InsertListColumn(kListColumnWidth);
@@ -218,8 +226,7 @@ std::string EditorWindow::RowPreview(int entry) {
   RomFile* rom = SyncedRom();
   if (!rom || !table_.Contains(entry)) return {};
   std::string text;
-  decoder_.Decode(*rom, EntryOffset(entry), &text, DecodeFlags{false, false});
-  if (text.size() > kRowPreviewLength) text.resize(kRowPreviewLength);
+  decoder_.DecodePreview(*rom, EntryOffset(entry), text, kRowPreviewLength);
   return text;
 }
 
@@ -248,14 +255,17 @@ void EditorWindow::FillEntryList() {
   std::vector<std::string> rows;
   std::string text;
   auto preview = [&](int64_t offset) {
-    const int32_t size = decoder_.Decode(*rom, offset, &text, DecodeFlags{false, false});
-    rows.emplace_back(text, 0, std::min(text.size(), kRowPreviewLength));
+    const int32_t size = decoder_.DecodePreview(*rom, offset, text, kRowPreviewLength);
+    rows.push_back(text);
     return size;
   };
   if (listingMode_ == ListingMode::PointerTableListing) {
     BuildTextEntries(*rom, listingMode_, table_, decoder_);
     rows.reserve(table_.entries.size());
-    for (int i = 0; i < table_.count(); ++i) preview(EntryOffset(i));
+    for (int i = 0; i < table_.count(); ++i) {
+      PrefetchRow(*rom, i + kPrefetchDistance);
+      preview(EntryOffset(i));
+    }
   } else {
     rows.reserve(TextEntryTable::kCapacity);
     BuildTextEntries(*rom, listingMode_, table_, preview);
@@ -393,6 +403,7 @@ bool EditorWindow::FindNext(std::string_view query) {
   std::optional<int> hit;
   std::string text;
   for (int row = std::max(view_.SelectionMark() + 1, 0); row < table_.count(); ++row) {
+    PrefetchRow(*rom, row + kPrefetchDistance);
     DecodeBracketed(*rom, row, text);
     UpperCaseAsciiInPlace(text);
     if (text.find(needle) != std::string::npos) {
@@ -422,6 +433,7 @@ bool EditorWindow::WriteDump(std::FILE* out) {
   };
   for (int i = 0; i < table_.count(); ++i) {
     if (rom) {
+      PrefetchRow(*rom, i + kPrefetchDistance);
       DecodeBracketed(*rom, i, text);
       piece += text;
     }

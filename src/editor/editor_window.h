@@ -135,6 +135,8 @@ class EditorWindow {
   // The bracketed text of a listed row, decoded from a file already brought in step: searches
   // and dumps look at the file once per command, not once per row.
   int32_t DecodeBracketed(const RomFile& rom, int row, std::string& text);
+  void PrefetchRow(const RomFile& rom, int row) const;
+  static constexpr int kPrefetchDistance = 8;
   void ReplaceRow(int row, const std::string& text);
 
   EditorView& view_;

@@ -58,10 +58,12 @@ bool RomFile::Reload() {
   if (::fstat(fd_, &st) != 0) return false;
   size_ = st.st_size;
   int64_t want = std::min<int64_t>(size_, kMirrorLimit);
-  mirror_.resize(static_cast<size_t>(want));
+  if (want > mirrorCapacity_) {
+    mirror_.reset(new uint8_t[static_cast<size_t>(want)]);  // left uninitialised: read over below
+    mirrorCapacity_ = want;
+  }
   // A file that shrinks while we read it leaves a shorter mirror; bytes beyond it read as 0xFF.
-  mirrorSize_ = ReadFully(fd_, mirror_.data(), want, 0);
-  mirror_.resize(static_cast<size_t>(mirrorSize_));
+  mirrorSize_ = ReadFully(fd_, mirror_.get(), want, 0);
   if (mirrorSize_ < want) size_ = mirrorSize_;
   seenSize_ = st.st_size;
   seenMtimeNs_ = Nanoseconds(st.st_mtim);

@@ -40,7 +40,7 @@ class RomFile {
   int64_t Size() const { return size_; }
 
   // The mirrored bytes: the first MirrorSize() bytes of the file, for fast scanning.
-  const uint8_t* MirrorData() const { return mirror_.data(); }
+  const uint8_t* MirrorData() const { return mirror_.get(); }
   int64_t MirrorSize() const { return mirrorSize_; }
 
   // Writes the bytes at `offset`, which must lie wholly inside the file, then syncs them to
@@ -66,7 +66,10 @@ class RomFile {
 
   int fd_ = -1;
   int64_t size_ = 0;
-  std::vector<uint8_t> mirror_;
+  // Not a std::vector: the whole file is read into it at once, so zero-filling it first would
+  // only double the cost of an open.
+  std::unique_ptr<uint8_t[]> mirror_;
+  int64_t mirrorCapacity_ = 0;
   int64_t mirrorSize_ = 0;
   // What the file looked like when the mirror was last made to match it.
   int64_t seenSize_ = -1;

@@ -137,8 +137,31 @@ class LeanDecode : public ::testing::Test {
     return o;
   }
 
+  // The row preview (the text without codes, cut short) against the whole plain decode cut to
+  // the same length: the walk past the cut must still give the whole size and the last code.
+  Outcome Preview(int64_t offset, size_t length, bool lastDescribed) {
+    DecoderState state;
+    state.lastCodeDescribed = lastDescribed;
+    state.interpreterText = "left over";
+    TextDecoder decoder(dictionary_, state);
+    Outcome o;
+    o.size = decoder.DecodePreview(*rom_, offset, o.text, length);
+    o.lastCodeDescribed = state.lastCodeDescribed;
+    o.atStringStart = state.atStringStart;
+    o.interpreterText = state.interpreterText;
+    return o;
+  }
+
   // Both paths, every way of decoding, from both carry-over states.
   void ExpectSameAt(int64_t offset) {
+    for (bool lastDescribed : {false, true}) {
+      Outcome plain = Run(false, offset, true, false, lastDescribed, true);
+      for (size_t length : {size_t{0}, size_t{1}, size_t{149}, size_t{100000}}) {
+        Outcome cut = plain;
+        if (cut.text.size() > length) cut.text.resize(length);
+        ASSERT_EQ(Preview(offset, length, lastDescribed), cut) << "offset " << offset << ", preview " << length;
+      }
+    }
     for (int mode = 0; mode < 3; ++mode) {
       const bool withText = mode > 0;
       const bool bracketed = mode == 2;
