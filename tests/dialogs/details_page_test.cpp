@@ -1,0 +1,216 @@
+#include "dialogs/details_page.h"
+
+#include <gtest/gtest.h>
+
+#include "dialogs/opened_rom.h"
+#include "entries/text_entry.h"
+#include "rom/rom_image.h"
+
+namespace lettermoor {
+namespace {
+
+using test::OpenedRom;
+using test::SyntheticRom;
+
+std::vector<int> VisibleChildren(const DetailsPage& page) {
+  std::vector<int> out;
+  for (int i = 0; i < kDetailsChildCount; ++i) {
+    if (page.visible[static_cast<size_t>(i)]) out.push_back(i);
+  }
+  return out;
+}
+
+std::string Text(const DetailsPage& page, DetailsChild child) {
+  const auto& text = page.texts[static_cast<size_t>(child)];
+  return text ? *text : "<unset>";
+}
+
+// A table of `rows` entries and a request for one of them, with no ROM behind it.
+struct TableOnly {
+  TextEntryTable table;
+  DetailsRequest request;
+
+  TableOnly(int rows, int row, TextEntry entry, int32_t size) {
+    table.entries.assign(static_cast<size_t>(rows), TextEntry{});
+    table.entries[static_cast<size_t>(row)] = entry;
+    request.table = &table;
+    request.row = row;
+    request.size = size;
+  }
+};
+
+TEST(DetailsMiscInfo, RecordEntryShowsAddressesSizeAndRecord) {
+  TableOnly t(57, 0, TextEntry{0xF8B92, 0xC00200, 5, 3}, 12);
+  const DetailsPage page = ShowDetailsPage(t.request, 0);
+
+  EXPECT_EQ(Text(page, kAttributesText),
+            "Text Attributes:\n\n"
+            "Line:                  1/57\n"
+            "Hex Address:     $400\n"
+            "SNES Address:  $C00200\n"
+            "Size:                   12\n");
+  EXPECT_NE(Text(page, kAttributesText).find("\nLine:" + std::string(18, ' ') + "1/57\n"),
+            std::string::npos);
+  EXPECT_EQ(Text(page, kPointerTableText),
+            "Text Pointer Table Attributes:\n\n"
+            "Location:        $F8B92\n"
+            "Sprite #:          5\n"
+            "Movement #:  3\n");
+  EXPECT_EQ(VisibleChildren(page), (std::vector<int>{3, 4, 5, 6, 7}));
+  EXPECT_FALSE(page.texts[kPageEditBox]);
+  EXPECT_FALSE(page.texts[kRomInfoText]);
+}
+
+TEST(DetailsMiscInfo, PlainPointerAndRawListingEntries) {
+  TableOnly plain(10, 9, TextEntry{0x157D70, 0xC5FE00, -1, -1}, 6);
+  DetailsPage page = ShowDetailsPage(plain.request, 0);
+  EXPECT_EQ(Text(page, kPointerTableText),
+            "Text Pointer Table Attributes:\n\n"
+            "Location:        $157D70\n"
+            "Sprite #:          -1\n"
+            "Movement #:  -1\n");
+  EXPECT_NE(Text(page, kAttributesText).find("Line:                  10/10\n"), std::string::npos);
+
+  TableOnly raw(3, 1, TextEntry{0, 0xC51B12, 0, 0}, 0);
+  page = ShowDetailsPage(raw.request, 0);
+  EXPECT_EQ(Text(page, kPointerTableText), "Text Pointer Table Attributes:\n\nIndeterminate");
+  EXPECT_EQ(Text(page, kAttributesText),
+            "Text Attributes:\n\nLine:                  2/3\nHex Address:     $51D12\n"
+            "SNES Address:  $C51B12\nSize:                   0\n");
+
+  // Values are read when the page is shown, not when the window opened.
+  raw.table.entries[1].location = 0xF8BA3;
+  page = ShowDetailsPage(raw.request, 0);
+  EXPECT_NE(Text(page, kPointerTableText).find("Location:        $F8BA3\n"), std::string::npos);
+}
+
+TEST(DetailsMiscInfo, RowThatNoLongerExistsShowsNothing) {
+  TableOnly t(2, 0, TextEntry{}, 1);
+  t.request.row = 2;
+  EXPECT_TRUE(VisibleChildren(ShowDetailsPage(t.request, 0)).empty());
+  EXPECT_TRUE(VisibleChildren(ShowDetailsPage(t.request, 2)).empty());
+  t.request.row = -1;
+  EXPECT_TRUE(VisibleChildren(ShowDetailsPage(t.request, 0)).empty());
+}
+
+TEST(DetailsPages, InterpreterAndOtherIndices) {
+  const std::string listing = "Alpha\r\nEND OF STRING";
+  TableOnly t(1, 0, TextEntry{}, 1);
+  t.request.interpreterText = &listing;
+  DetailsPage page = ShowDetailsPage(t.request, 1);
+  EXPECT_EQ(Text(page, kPageEditBox), listing);
+  EXPECT_EQ(VisibleChildren(page), std::vector<int>{1});
+
+  for (int index : {-1, 4, 99}) {
+    page = ShowDetailsPage(t.request, index);
+    EXPECT_TRUE(VisibleChildren(page).empty()) << index;
+    for (const auto& text : page.texts) EXPECT_FALSE(text) << index;
+  }
+}
+
+class DetailsOfRom : public ::testing::Test {
+ protected:
+  void Open(SyntheticRom image, std::string_view suffix = ".smc") {
+    file_ = image.Save(suffix);
+    rom_ = test::OpenForTest(file_->Path());
+    request_.rom = rom_.get();
+    request_.fileName = file_->Name();
+    request_.table = &table_;
+  }
+
+  TextEntryTable table_;
+  DetailsRequest request_;
+  std::unique_ptr<test::TempFile> file_;
+  std::unique_ptr<RomFile> rom_;
+};
+
+TEST_F(DetailsOfRom, RawDataShowsSizeBytesInUpperCaseHex) {
+  Open(SyntheticRom(0x1000, "").Put(0x300, {0x50, 0x02, 0xFF, 0xAB}));
+  table_.entries = {TextEntry{0, FileOffsetToSnes(0x300), 0, 0}};
+  request_.size = 3;
+  DetailsPage page = ShowDetailsPage(request_, 2);
+  EXPECT_EQ(Text(page, kPageEditBox), "50 02 FF ");
+  EXPECT_EQ(VisibleChildren(page), std::vector<int>{1});
+
+  request_.size = 0;
+  page = ShowDetailsPage(request_, 2);
+  EXPECT_EQ(Text(page, kPageEditBox), "");
+  EXPECT_EQ(VisibleChildren(page), std::vector<int>{1});
+  request_.size = -5;
+  EXPECT_EQ(Text(ShowDetailsPage(request_, 2), kPageEditBox), "");
+
+  // Past the end of the file the bytes read as FF; a long entry is shown whole.
+  table_.entries[0].textAddress = FileOffsetToSnes(0xFFE);
+  request_.size = 3000;
+  const std::string text = Text(ShowDetailsPage(request_, 2), kPageEditBox);
+  ASSERT_EQ(text.size(), 9000u);
+  EXPECT_EQ(text.substr(0, 9), "00 00 FF ");
+  EXPECT_EQ(text.substr(8991), "FF FF FF ");
+}
+
+TEST_F(DetailsOfRom, RomInfoForEachAcceptedTitle) {
+  const struct {
+    const char* title;
+    const char* name;
+  } cases[] = {{"EARTH BOUND (J)", "EarthBound ROM"}, {"EARTH BOUND    ", "EarthBound ROM (bad)"}};
+  for (const auto& c : cases) {
+    Open(SyntheticRom(0x20000, c.title));
+    const DetailsPage page = ShowDetailsPage(request_, 3);
+    EXPECT_EQ(Text(page, kRomInfoText), "ROM Info:\n\nFile Name:    " + file_->Name() +
+                                            "\nROM Type:  " + c.name +
+                                            "\nFile size:       131072 bytes");
+    EXPECT_EQ(VisibleChildren(page), (std::vector<int>{0, 2}));
+  }
+}
+
+TEST_F(DetailsOfRom, RomInfoKeepsALongFileNameWhole) {
+  Open(SyntheticRom(0x20000));
+  request_.fileName = std::string(300, 'n') + ".smc";
+  const std::string text = Text(ShowDetailsPage(request_, 3), kRomInfoText);
+  EXPECT_NE(text.find("File Name:    " + request_.fileName + "\nROM Type:  EarthBound ROM\n"),
+            std::string::npos);
+}
+
+using OpenDetails = OpenedRom;
+
+TEST_F(OpenDetails, HandsTheWindowTheEntryItsSizeAndListing) {
+  view_.RightClickRow(window_, 6);  // plain pointer 2 -> Bravo
+  ASSERT_EQ(view_.detailsCalls.size(), 1u);
+  const auto& call = view_.detailsCalls[0];
+  EXPECT_EQ(call.rom, window_.Rom().handle.get());
+  EXPECT_EQ(call.fileName, file_->Name());
+  EXPECT_EQ(call.row, 6);
+  EXPECT_EQ(call.size, 6);
+  EXPECT_EQ(call.table, &window_.Table());
+  EXPECT_TRUE(call.hadInterpreterText);
+  EXPECT_EQ(call.interpreterText, "Bravo\r\nEND OF STRING");
+
+  // The page as the window would show it on opening.
+  DetailsRequest request{call.rom,  call.fileName, call.row,
+                         call.size, call.table,    &window_.State().interpreterText};
+  const DetailsPage page = ShowDetailsPage(request, 0);
+  EXPECT_EQ(Text(page, kPointerTableText),
+            "Text Pointer Table Attributes:\n\nLocation:        $157D74\n"
+            "Sprite #:          -1\nMovement #:  -1\n");
+  // Interpreter, Raw Data, and back: the listing is still the one for this entry.
+  EXPECT_EQ(Text(ShowDetailsPage(request, 1), kPageEditBox), "Bravo\r\nEND OF STRING");
+  EXPECT_EQ(Text(ShowDetailsPage(request, 2), kPageEditBox), "72 A2 91 A6 9F 02 ");
+  EXPECT_EQ(Text(ShowDetailsPage(request, 1), kPageEditBox), "Bravo\r\nEND OF STRING");
+}
+
+TEST_F(OpenDetails, NoWindowWithoutARow) {
+  view_.selectionMark = -1;
+  window_.OpenDetails();
+  view_.selectionMark = kRows;
+  window_.OpenDetails();
+  EXPECT_TRUE(view_.detailsCalls.empty());
+
+  window_.CloseRom();
+  view_.selectionMark = 0;
+  window_.OpenDetails();
+  window_.OnCommand(CommandId::ViewDetails);
+  EXPECT_TRUE(view_.detailsCalls.empty());
+}
+
+}  // namespace
+}  // namespace lettermoor
