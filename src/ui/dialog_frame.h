@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QDialog>
+#include <QFont>
+#include <QLabel>
+#include <QRect>
+#include <QString>
+#include <string>
+
+#include "ui/geometry.h"
+
+namespace lettermoor::ui {
+
+// A rectangle given in dialog units, in pixels.
+inline QRect DluRect(int x, int y, int width, int height) {
+  return QRect(DluX(x), DluY(y), DluX(width), DluY(height));
+}
+
+// The layouts were measured in an 8-point MS Sans Serif: prefer a face of its width, at the
+// pixel size it had, so the fixed texts fit their fixed places.
+inline QFont DialogFont(QFont font) {
+  font.setFamilies({QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
+                    QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans"),
+                    QStringLiteral("Helvetica"), font.family()});
+  font.setPixelSize(11);
+  return font;
+}
+
+// The frame every auxiliary window shares: a caption with a close box and no other buttons, a
+// fixed size in dialog units, and the small font the layouts were measured with.
+inline void SetUpFixedDialog(QDialog& dialog, const char* caption, int widthDlu, int heightDlu) {
+  dialog.setWindowTitle(QString::fromLatin1(caption));
+  dialog.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                        Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+  dialog.setFixedSize(DluX(widthDlu), DluY(heightDlu));
+  dialog.setFont(DialogFont(dialog.font()));
+}
+
+// Fixed texts sit in fixed rectangles; where the font at hand runs wider than the one the layout
+// was measured with, the label's font steps down a pixel at a time until its text fits.
+inline void FitLabel(QLabel& label) {
+  QFont font = label.font();
+  auto fits = [&] {
+    if (label.wordWrap()) return label.heightForWidth(label.width()) <= label.height();
+    return label.sizeHint().width() <= label.width();
+  };
+  while (!fits() && font.pixelSize() > 8) {
+    font.setPixelSize(font.pixelSize() - 1);
+    label.setFont(font);
+  }
+}
+
+// The editor's texts are byte strings, one Latin-1 character per byte.
+inline QString FromBytes(const std::string& text) {
+  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace lettermoor::ui
