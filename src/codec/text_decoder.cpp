@@ -28,7 +28,7 @@ void AppendHexByte(std::string& out, uint8_t b) {
 
 // What the lean decode needs to know of each byte value, worked out once from the byte classes
 // and the control-code table.
-struct ByteRole {
+struct alignas(4) ByteRole {
   enum Kind : uint8_t { Character, DictionaryWord, Code, SubCodedCode };
   Kind kind = Code;
   uint8_t argumentCount = 0;  // for codes without a sub-code
@@ -127,6 +127,50 @@ class TextOut {
   char* end_;
 };
 
+// Writes the dictionary word. Short words go as one 16-byte copy: a std::string's buffer always
+// holds at least 16 bytes (its capacity is never below 15, plus the terminator).
+void PutWord(const std::string& word, TextOut& out) {
+  const size_t n = word.size();
+  if (n <= 16 && word.capacity() >= 15) {
+    std::memcpy(out.Room(16), word.data(), 16);
+  } else {
+    std::memcpy(out.Room(n), word.data(), n);
+  }
+  out.Advance(n);
+}
+
+// The run of characters (printable bytes) at `bytes`, at most `limit` long, and, with kText, the
+// characters written: each is its byte less 0x30. At least 16 bytes from `bytes` on must be
+// readable. Gives the run's length (at least 1: the first byte is known to be printable).
+template <bool kText>
+int64_t PutCharacterRun(const uint8_t* bytes, int64_t limit, TextOut& out) {
+#ifdef __SSE2__
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+  const __m128i span = _mm_set1_epi8(0x5A);
+  const auto inRange = static_cast<unsigned>(_mm_movemask_epi8(
+      _mm_cmpeq_epi8(_mm_max_epu8(_mm_sub_epi8(v, _mm_set1_epi8(0x50)), span), span)));
+  int64_t run = inRange == 0xFFFF
+                    ? 16 + static_cast<int64_t>(PrintableRun(bytes + 16, static_cast<size_t>(std::max<int64_t>(limit - 16, 0))))
+                    : __builtin_ctz(~inRange);
+  run = std::min(run, limit);
+  if constexpr (kText) {
+    char* o = out.Room(static_cast<size_t>(run) + 16);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_sub_epi8(v, _mm_set1_epi8(0x30)));
+    for (int64_t k = 16; k < run; ++k) o[k] = static_cast<char>(bytes[k] - 0x30);
+    out.Advance(static_cast<size_t>(run));
+  }
+  return run;
+#else
+  const auto run = static_cast<int64_t>(PrintableRun(bytes, static_cast<size_t>(limit)));
+  if constexpr (kText) {
+    char* o = out.Room(static_cast<size_t>(run));
+    for (int64_t k = 0; k < run; ++k) o[k] = static_cast<char>(bytes[k] - 0x30);
+    out.Advance(static_cast<size_t>(run));
+  }
+  return run;
+#endif
+}
+
 // Writes " 00" `count` times.
 void PutZeroCodes(TextOut& out, int64_t count) {
   static const std::string kPattern = [] {
@@ -191,17 +235,10 @@ int32_t LeanDecode(const RomFile& rom, int64_t offset, const TextDictionary& dic
       closeGroup();
       // The whole run of characters at once; each counts one byte, up to the size limit.
       int64_t run = 1;
-      if constexpr (!kChecked) {
-        run = static_cast<int64_t>(PrintableRun(bytes + i, static_cast<size_t>(kDecodeSizeLimit - i)));
-      }
-      if constexpr (kText) {
-        char* o = out.Room(static_cast<size_t>(run));
-        if constexpr (kChecked) {
-          o[0] = static_cast<char>(b - 0x30);
-        } else {
-          for (int64_t k = 0; k < run; ++k) o[k] = static_cast<char>(bytes[i + k] - 0x30);
-        }
-        out.Advance(static_cast<size_t>(run));
+      if constexpr (kChecked) {
+        if constexpr (kText) out.Put(static_cast<char>(b - 0x30));
+      } else {
+        run = PutCharacterRun<kText>(bytes + i, kDecodeSizeLimit - i, out);
       }
       i += run;
       if constexpr (kOut == Output::Text) {
@@ -213,11 +250,7 @@ int32_t LeanDecode(const RomFile& rom, int64_t offset, const TextDictionary& dic
     }
     if (role.kind == ByteRole::DictionaryWord) {
       closeGroup();
-      if constexpr (kText) {
-        const std::string& word = dictionary.Word(b, at(i + 1));
-        std::memcpy(out.Room(word.size()), word.data(), word.size());
-        out.Advance(word.size());
-      }
+      if constexpr (kText) PutWord(dictionary.Word(b, at(i + 1)), out);
       i += 2;
       if constexpr (kOut == Output::Text) {
         if (out.Size() >= textLimit) {
@@ -265,8 +298,9 @@ int32_t LeanDecode(const RomFile& rom, int64_t offset, const TextDictionary& dic
 template <Output kOut>
 int32_t LeanDecode(const RomFile& rom, int64_t offset, const TextDictionary& dictionary,
                    bool& lastDescribed, TextOut& out, size_t textLimit = SIZE_MAX) {
-  // The longest reach: an item that starts just below the limit takes at most 7 bytes.
-  const bool mirrored = offset >= 0 && offset <= rom.MirrorSize() - (kDecodeSizeLimit + 8);
+  // The longest reach: an item that starts just below the limit takes at most 7 bytes, and a
+  // run of characters there is looked at 16 bytes at a time.
+  const bool mirrored = offset >= 0 && offset <= rom.MirrorSize() - (kDecodeSizeLimit + 16);
   return mirrored ? LeanDecode<kOut, false>(rom, offset, dictionary, lastDescribed, out, 0, textLimit)
                   : LeanDecode<kOut, true>(rom, offset, dictionary, lastDescribed, out, 0, textLimit);
 }

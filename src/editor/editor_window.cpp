@@ -253,11 +253,8 @@ void EditorWindow::FillEntryList() {
   // state left at the end, since decoding the same strings twice over in the same order ends
   // where decoding them once does.
   std::vector<std::string> rows;
-  std::string text;
   auto preview = [&](int64_t offset) {
-    const int32_t size = decoder_.DecodePreview(*rom, offset, text, kRowPreviewLength);
-    rows.push_back(text);
-    return size;
+    return decoder_.DecodePreview(*rom, offset, rows.emplace_back(), kRowPreviewLength);
   };
   if (listingMode_ == ListingMode::PointerTableListing) {
     BuildTextEntries(*rom, listingMode_, table_, decoder_);
