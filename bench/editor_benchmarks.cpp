@@ -161,10 +161,6 @@ void CheckInputs(const BenchInputs& inputs) {
   if (StdioReferenceExpandedFill(inputs.sample) != view.rows) {
     Fail("the stdio reference does not list the sample's expansion area as the editor does");
   }
-  OpenIn(window, inputs.worst, ListingMode::ExpandedRomListing);
-  if (StdioReferenceExpandedFill(inputs.worst) != view.rows) {
-    Fail("the stdio reference does not list the worst case's expansion area as the editor does");
-  }
   view.messages = 0;
   OpenIn(window, inputs.worst, ListingMode::RawTextListing);
   if (view.rows.size() != 8000 || !window.Table().truncated) {
@@ -192,7 +188,10 @@ void RegisterEditorBenchmarks(const BenchInputs& inputs, bool checkInputs) {
     b->Unit(unit)->UseRealTime();
   };
   timed(benchmark::RegisterBenchmark("baseline", Baseline, inputs.sample), benchmark::kMillisecond);
-  timed(benchmark::RegisterBenchmark("stdio_reference_expanded_fill", StdioReference, inputs.sample),
+  // Seconds per fill: a few single runs are plenty.
+  timed(benchmark::RegisterBenchmark("stdio_reference_expanded_fill", StdioReference, inputs.sample)
+            ->Iterations(1)
+            ->Repetitions(3),
         benchmark::kMillisecond);
 
   const std::pair<const char*, std::string> roms[] = {{"sample", inputs.sample}, {"worst", inputs.worst}};

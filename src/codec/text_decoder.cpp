@@ -37,7 +37,21 @@ struct alignas(4) ByteRole {
 
 struct ByteRoles {
   std::array<ByteRole, 256> of;
+  // For the codes 0x18-0x1F, by sub-code: what LookupControlCode gives, without the call.
+  struct Described {
+    uint8_t argumentCount = 0;
+    bool described = false;
+  };
+  std::array<std::array<Described, 256>, 8> subCoded;
+
   ByteRoles() {
+    for (int code = 0x18; code <= 0x1F; ++code) {
+      for (int sub = 0; sub < 256; ++sub) {
+        const ControlCodeEntry* entry = LookupControlCode(static_cast<uint8_t>(code), static_cast<uint8_t>(sub));
+        subCoded[static_cast<size_t>(code - 0x18)][static_cast<size_t>(sub)] =
+            Described{entry ? entry->argumentCount : uint8_t{0}, entry != nullptr};
+      }
+    }
     for (int value = 0; value < 256; ++value) {
       const auto b = static_cast<uint8_t>(value);
       ByteRole& role = of[static_cast<size_t>(value)];
@@ -143,7 +157,7 @@ void PutWord(const std::string& word, TextOut& out) {
 // characters written: each is its byte less 0x30. At least 16 bytes from `bytes` on must be
 // readable. Gives the run's length (at least 1: the first byte is known to be printable).
 template <bool kText>
-int64_t PutCharacterRun(const uint8_t* bytes, int64_t limit, TextOut& out) {
+[[gnu::always_inline]] inline int64_t PutCharacterRun(const uint8_t* bytes, int64_t limit, TextOut& out) {
 #ifdef __SSE2__
   const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
   const __m128i span = _mm_set1_epi8(0x5A);
@@ -263,9 +277,9 @@ int32_t LeanDecode(const RomFile& rom, int64_t offset, const TextDictionary& dic
     int n = role.argumentCount;
     bool described = role.described;
     if (role.kind == ByteRole::SubCodedCode) {
-      const ControlCodeEntry* entry = LookupControlCode(b, at(i + 1));
-      n = entry ? entry->argumentCount : 0;
-      described = entry != nullptr;
+      const ByteRoles::Described d = roles.subCoded[static_cast<size_t>(b - 0x18)][at(i + 1)];
+      n = d.argumentCount;
+      described = d.described;
     }
     if constexpr (kCodes) {
       char* o = out.Room(3 + 3 * static_cast<size_t>(n));

@@ -210,6 +210,24 @@ TEST_F(FastPaths, DumpsHoldThePlainTexts) {
   ExpectDumpAsPlain();
 }
 
+TEST(UpperCaseAscii, FoldsOnlyTheLettersAToZWhereverTheyStand) {
+  // Long enough for the sixteen-at-a-time loop, with every byte value in every lane.
+  std::string text;
+  for (int round = 0; round < 17; ++round) {
+    for (int b = 0; b < 256; ++b) text.push_back(static_cast<char>((b + round) & 0xFF));
+  }
+  std::string expected = text;
+  for (char& c : expected) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  EXPECT_EQ(UpperCaseAscii(text), expected);
+  for (size_t length : {size_t{0}, size_t{15}, size_t{16}, size_t{17}, size_t{33}}) {
+    std::string piece = text.substr(100, length);
+    UpperCaseAsciiInPlace(piece);
+    EXPECT_EQ(piece, expected.substr(100, length));
+  }
+}
+
 TEST_F(FastPaths, EachCommandFollowsAChangeMadeJustBeforeIt) {
   // One look at the file per command still sees what another program wrote just before it.
   Open(StateRom().Bytes());
