@@ -14,9 +14,9 @@ namespace lettermoor::bench {
 
 namespace {
 
-// The Open command (pointer table listing) or the listing command on an open ROM, each followed
-// by the window laying out and painting the new rows. The way back to the pointer table listing
-// is not timed.
+// The Open command from no ROM open (pointer table listing) or the listing command on an open
+// ROM, each followed by the window laying out and painting the new rows. Closing, and the way
+// back to the pointer table listing, are not timed.
 void QtFill(benchmark::State& state, std::string path, ListingMode mode) {
   QuietMainWindow window;
   EditorWindow logic(window);
@@ -27,6 +27,10 @@ void QtFill(benchmark::State& state, std::string path, ListingMode mode) {
   QApplication::processEvents();
   for (auto _ : state) {
     if (mode == ListingMode::PointerTableListing) {
+      state.PauseTiming();
+      logic.CloseRom();
+      QApplication::processEvents();
+      state.ResumeTiming();
       logic.OpenRomPath(path);
     } else {
       state.PauseTiming();
