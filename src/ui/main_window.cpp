@@ -304,7 +304,8 @@ void MainWindow::BuildControls() {
 
   applyButton_ = new QPushButton(QStringLiteral("&Apply Changes"), client);
   applyButton_->setGeometry(DluRect(241, 208, 72, 16));
-  applyButton_->setAutoDefault(false);
+  // Enter on the focused button presses it, as on a dialog; Enter elsewhere presses nothing.
+  applyButton_->setAutoDefault(true);
   connect(applyButton_, &QPushButton::clicked, this, [this] { if (logic_) logic_->ApplyChanges(); });
 
   setTabOrder(list_, edit_);

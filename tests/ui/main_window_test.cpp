@@ -127,15 +127,22 @@ TEST_F(MainWindowTest, FixedFrameLaidOutInDialogUnits) {
   EXPECT_EQ(window.ApplyButton()->geometry(), QRect(361, 338, 108, 26));
 }
 
-TEST_F(MainWindowTest, TabRunsFromListToEditBoxToApply) {
-  OpenStandard();
+TEST_F(MainWindowTest, TabRunsFromListToEditBoxToApplyWhichEnterPresses) {
+  TempFile& file = OpenStandard();
   List().setFocus();
   ASSERT_TRUE(List().hasFocus());
   QTest::keyClick(&List(), Qt::Key_Tab);
   EXPECT_TRUE(Edit().hasFocus());
+  Retype("Howdy[03 00 02]");
   QTest::keyClick(&Edit(), Qt::Key_Tab);  // no tab character: the focus moves on
   EXPECT_TRUE(window.ApplyButton()->hasFocus());
-  EXPECT_EQ(EditText(), "Hello there[03 00 02]");
+  EXPECT_EQ(EditText(), "Howdy[03 00 02]");
+
+  QTest::keyClick(window.ApplyButton(), Qt::Key_Return);
+  EXPECT_EQ(Row(0), "Howdy");
+  const auto bytes = file.ReadAll();
+  EXPECT_EQ(bytes[ui_rom::kS0], ScriptText("H")[0]);
+  EXPECT_EQ(bytes[ui_rom::kS0 + 5], 0x03);
 }
 
 TEST_F(MainWindowTest, EscapeEndsTheWindow) {
