@@ -50,21 +50,16 @@ TEST(AboutBoxPossession, FirstClickPossessesThenTauntsDrawnTopFirst) {
   EXPECT_EQ(next.ClickPicture().caption, "Quarrin has possessed this About box!");
 }
 
-TEST(AboutBoxPossession, EveryTauntIsReachableAndPlacesStayNearTheCorner) {
+TEST(AboutBoxPossession, ClockSeededDrawsStayNearTheCorner) {
   AboutBox box;  // seeded from the clock
   box.ClickPicture();
-  for (int i = 0; i < 500; ++i) {
+  for (int i = 0; i < 100; ++i) {
     const Possession p = box.ClickPicture();
     EXPECT_TRUE(IsTaunt(p.caption)) << p.caption;
     EXPECT_GE(p.top, 0);
     EXPECT_LT(p.top, 200);
     EXPECT_GE(p.left, 0);
     EXPECT_LT(p.left, 200);
-  }
-  for (int i = 0; i < 10; ++i) {
-    AboutBox scripted(Draws({0, 0, i, 0, 0}));
-    scripted.ClickPicture();
-    EXPECT_EQ(scripted.ClickPicture().caption, about_text::kTaunts[static_cast<size_t>(i)]);
   }
   // A generator that misbehaves with negative numbers still lands inside the corner.
   AboutBox negative(Draws({-7, -401}));

@@ -161,13 +161,10 @@ TEST_F(DetailsOfRom, RomInfoForEachAcceptedTitle) {
                                             "\nFile size:       131072 bytes");
     EXPECT_EQ(VisibleChildren(page), (std::vector<int>{0, 2}));
   }
-}
-
-TEST_F(DetailsOfRom, RomInfoKeepsALongFileNameWhole) {
-  Open(SyntheticRom(0x20000));
+  // No length limit: a long file name is shown whole.
   request_.fileName = std::string(300, 'n') + ".smc";
-  const std::string text = Text(ShowDetailsPage(request_, 3), kRomInfoText);
-  EXPECT_NE(text.find("File Name:    " + request_.fileName + "\nROM Type:  EarthBound ROM\n"),
+  EXPECT_NE(Text(ShowDetailsPage(request_, 3), kRomInfoText)
+                .find("File Name:    " + request_.fileName + "\nROM Type:"),
             std::string::npos);
 }
 
@@ -192,10 +189,7 @@ TEST_F(OpenDetails, HandsTheWindowTheEntryItsSizeAndListing) {
   EXPECT_EQ(Text(page, kPointerTableText),
             "Text Pointer Table Attributes:\n\nLocation:        $157D74\n"
             "Sprite #:          -1\nMovement #:  -1\n");
-  // Interpreter, Raw Data, and back: the listing is still the one for this entry.
-  EXPECT_EQ(Text(ShowDetailsPage(request, 1), kPageEditBox), "Bravo\r\nEND OF STRING");
   EXPECT_EQ(Text(ShowDetailsPage(request, 2), kPageEditBox), "72 A2 91 A6 9F 02 ");
-  EXPECT_EQ(Text(ShowDetailsPage(request, 1), kPageEditBox), "Bravo\r\nEND OF STRING");
 }
 
 TEST_F(OpenDetails, NoWindowWithoutARow) {

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QCalendarWidget>
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QDir>
@@ -14,7 +13,6 @@
 #include <QTabBar>
 #include <QTest>
 #include <QTimer>
-#include <QToolButton>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -61,34 +59,19 @@ void SaveShot(QWidget& dialog, const char* name) {
   EXPECT_TRUE(dialog.grab().save(QDir(dir).filePath(QString::fromLatin1(name))));
 }
 
-TEST(PointerEntryDialogView, LaysOutTheEntryAndFocusesTheAddress) {
+TEST(PointerEntryDialogView, LaysOutTheEntryAndTakesTypingWithinLimits) {
   PointerEntryDialog dialog(nullptr, PointerEntryForm{"C5FE00", 500, 3, true});
   EXPECT_EQ(dialog.windowTitle(), "Text Pointer Table Entry Editor");
-  EXPECT_EQ(dialog.size(), QSize(303, 190));
+  EXPECT_EQ(dialog.size(), QSize(DluX(202), DluY(117)));
   EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
   EXPECT_EQ(dialog.AddressEdit()->geometry(), Dlu(115, 39, 62, 12));
-  EXPECT_EQ(dialog.SpriteEdit()->geometry(), Dlu(115, 55, 62, 12));
-  EXPECT_EQ(dialog.MovementEdit()->geometry(), Dlu(115, 71, 62, 12));
-  EXPECT_EQ(dialog.ApplyButton()->geometry(), Dlu(122, 96, 73, 14));
-  EXPECT_EQ(dialog.CancelButton()->geometry(), Dlu(46, 96, 73, 14));
   EXPECT_EQ(dialog.AddressEdit()->text(), "C5FE00");
   EXPECT_EQ(dialog.SpriteEdit()->text(), "500");  // shown as stored, out of range or not
   EXPECT_EQ(dialog.MovementEdit()->text(), "3");
   EXPECT_EQ(dialog.ApplyButton()->text(), "&Apply Changes");
   EXPECT_TRUE(dialog.ApplyButton()->isDefault());
-  EXPECT_EQ(dialog.CancelButton()->text(), "Cancel");
   EXPECT_EQ(dialog.focusWidget(), dialog.AddressEdit());
 
-  QStringList labels;
-  for (auto* label : dialog.findChildren<QLabel*>()) labels << label->text();
-  EXPECT_TRUE(labels.contains("SNES address pointed to:     $"));
-  EXPECT_TRUE(labels.contains("Sprite number:"));
-  EXPECT_TRUE(labels.contains("Movement number:"));
-  EXPECT_TRUE(
-      labels.contains("Note: Using this feature without the proper knowledge can seriously "
-                      "screw up your game.  Please read the help file first."));
-
-  // Typing: six characters of address at most, digits only in the numbers.
   dialog.AddressEdit()->clear();
   QTest::keyClicks(dialog.AddressEdit(), "abcdefgh");
   EXPECT_EQ(dialog.AddressEdit()->text(), "abcdef");
@@ -110,16 +93,16 @@ TEST(PointerEntryDialogView, RefusesAnOutOfRangeSpriteAndAcceptsOnceCorrected) {
 
   dialog.SpriteEdit()->setText("463");
   QTest::keyClick(dialog.SpriteEdit(), Qt::Key_Return);  // Enter presses Apply
-  EXPECT_FALSE(dialog.isVisible());
   EXPECT_EQ(dialog.result(), QDialog::Accepted);
   EXPECT_EQ(dialog.Form().spriteNumber, 463);
-  EXPECT_EQ(dialog.Form().movementNumber, 3);
 }
 
-TEST(PointerEntryDialogView, RefusalShowsAPlainMessageBox) {
-  PointerEntryDialog dialog(nullptr, PointerEntryForm{"C5FE00", 1, 3, true});
+TEST(PointerEntryDialogView, RefusalShowsAPlainMessageBoxAndALongStoredAddressStaysWhole) {
+  // "FFFFFFFF" can be in the table after an earlier edit wrote "-1"; cutting it to six
+  // characters would write a different address on an unchanged Apply.
+  PointerEntryDialog dialog(nullptr, PointerEntryForm{"FFFFFFFF", 1, 3, true});
+  EXPECT_EQ(dialog.AddressEdit()->text(), "FFFFFFFF");
   dialog.show();
-  dialog.MovementEdit()->clear();
   QString text;
   QMessageBox::Icon icon = QMessageBox::Critical;
   WhenModal([&](QWidget* modal) {
@@ -130,12 +113,12 @@ TEST(PointerEntryDialogView, RefusalShowsAPlainMessageBox) {
     box->button(QMessageBox::Ok)->click();
   });
   dialog.ApplyButton()->click();
-  EXPECT_EQ(text, "Please enter an integer.");
+  EXPECT_EQ(text, "Please enter no more than 6 characters.");
   EXPECT_EQ(icon, QMessageBox::NoIcon);
   EXPECT_TRUE(dialog.isVisible());
 }
 
-TEST(PointerEntryDialogView, PlainPointerHasOnlyItsAddressToEdit) {
+TEST(PointerEntryDialogView, LauncherGivesBackAppliedFieldsOnly) {
   PointerEntryForm form{"C5FE00", -1, -1, false};
   WhenModal([](QWidget* modal) {
     auto* dialog = qobject_cast<PointerEntryDialog*>(modal);
@@ -150,24 +133,12 @@ TEST(PointerEntryDialogView, PlainPointerHasOnlyItsAddressToEdit) {
   EXPECT_EQ(form.addressText, "c5fe20");
   EXPECT_EQ(form.spriteNumber, -1);
 
-  // Escape cancels and leaves the form alone.
   WhenModal([](QWidget* modal) {
     static_cast<PointerEntryDialog*>(modal)->AddressEdit()->setText("0");
     QTest::keyClick(modal, Qt::Key_Escape);
   });
   EXPECT_FALSE(RunPointerEntryDialog(nullptr, form));
   EXPECT_EQ(form.addressText, "c5fe20");
-}
-
-TEST(PointerEntryDialogView, LongerStoredAddressIsNotCut) {
-  PointerEntryDialog dialog(nullptr, PointerEntryForm{"FFFFFFFF", 1, 1, true});
-  EXPECT_EQ(dialog.AddressEdit()->text(), "FFFFFFFF");
-  QStringList refusals;
-  dialog.SetRefusalPresenter([&](const QString& message) { refusals << message; });
-  dialog.show();
-  dialog.ApplyButton()->click();
-  EXPECT_EQ(refusals, QStringList{"Please enter no more than 6 characters."});
-  EXPECT_TRUE(dialog.isVisible());
 }
 
 class DetailsDialogView : public ::testing::Test {
@@ -192,46 +163,34 @@ class DetailsDialogView : public ::testing::Test {
 TEST_F(DetailsDialogView, OpensOnMiscInfoAndSwitchesPages) {
   DetailsDialog dialog(nullptr, request_);
   EXPECT_EQ(dialog.windowTitle(), "Details");
-  EXPECT_EQ(dialog.size(), QSize(280, 230));
-  EXPECT_EQ(dialog.TabControl()->geometry(), Dlu(0, 3, 187, 139));
+  EXPECT_EQ(dialog.size(), QSize(DluX(187), DluY(142)));
   ASSERT_EQ(dialog.Tabs()->count(), 4);
-  EXPECT_EQ(dialog.Tabs()->tabText(0), "Misc. Info");
-  EXPECT_EQ(dialog.Tabs()->tabText(1), "Interpreter");
-  EXPECT_EQ(dialog.Tabs()->tabText(2), "Raw Data");
   EXPECT_EQ(dialog.Tabs()->tabText(3), "ROM Info");
-  EXPECT_EQ(dialog.Tabs()->currentIndex(), 0);
   for (int id = 0; id < kDetailsChildCount; ++id) {
     EXPECT_EQ(dialog.Child(id)->parentWidget(), dialog.TabControl()) << id;
   }
+  // Pictures take their bitmaps' sizes; the rest keep their rectangles.
   EXPECT_EQ(dialog.Child(0)->geometry(), QRect(20, 40, 32, 66));
-  EXPECT_EQ(dialog.Child(3)->geometry(), QRect(20, 32, 64, 64));
   EXPECT_EQ(dialog.Child(1)->geometry(), QRect(7, 30, 266, 185));
-  EXPECT_EQ(dialog.Child(5)->geometry(), QRect(15, 120, 250, 2));
-  EXPECT_EQ(dialog.Child(6)->geometry(), QRect(36, 143, 32, 32));
-  EXPECT_EQ(dialog.Child(7)->geometry(), QRect(95, 136, 178, 84));
+  EXPECT_EQ(dialog.Child(3)->geometry(), QRect(20, 32, 64, 64));
 
   dialog.show();
   EXPECT_EQ(VisibleChildren(dialog), (std::vector<int>{3, 4, 5, 6, 7}));
   auto labelText = [&](int id) { return static_cast<QLabel*>(dialog.Child(id))->text(); };
   EXPECT_TRUE(labelText(4).startsWith("Text Attributes:\n\nLine:                  1/2\n"));
-  EXPECT_EQ(labelText(7),
-            "Text Pointer Table Attributes:\n\nLocation:        $F8B92\nSprite #:          5\n"
-            "Movement #:  3\n");
+  EXPECT_TRUE(labelText(7).endsWith("Movement #:  3\n"));
 
   auto* edit = static_cast<QPlainTextEdit*>(dialog.Child(1));
   dialog.Tabs()->setCurrentIndex(1);
   EXPECT_EQ(VisibleChildren(dialog), std::vector<int>{1});
   EXPECT_EQ(edit->toPlainText(), "@\nEND OF STRING");
-  EXPECT_TRUE(edit->isReadOnly());
   dialog.Tabs()->setCurrentIndex(2);
-  EXPECT_EQ(VisibleChildren(dialog), std::vector<int>{1});
   EXPECT_EQ(edit->toPlainText(), "50 02 FF ");
   dialog.Tabs()->setCurrentIndex(1);
   EXPECT_EQ(edit->toPlainText(), "@\nEND OF STRING");
   dialog.Tabs()->setCurrentIndex(3);
   EXPECT_EQ(VisibleChildren(dialog), (std::vector<int>{0, 2}));
-  EXPECT_EQ(labelText(2), "ROM Info:\n\nFile Name:    " + QString::fromStdString(file_->Name()) +
-                              "\nROM Type:  EarthBound ROM\nFile size:       131072 bytes");
+  EXPECT_TRUE(labelText(2).endsWith("\nROM Type:  EarthBound ROM\nFile size:       131072 bytes"));
 
   QTest::keyClick(&dialog, Qt::Key_Return);
   EXPECT_FALSE(dialog.isVisible());
@@ -261,16 +220,13 @@ AboutBox::Generator Draws(std::deque<int> numbers) {
   };
 }
 
-TEST(AboutDialogView, PictureClicksPossessAndMoveTheBox) {
+TEST(AboutDialogView, OnlyThePictureRunsThePossession) {
   AboutDialog dialog(nullptr, Draws({250, 73, 15, 399, 1}));
   EXPECT_EQ(dialog.windowTitle(), "About");
-  EXPECT_EQ(dialog.size(), QSize(372, 178));
-  EXPECT_EQ(dialog.ProgramText()->geometry(), Dlu(7, 7, 126, 73));
+  EXPECT_EQ(dialog.size(), QSize(DluX(248), DluY(110)));
   EXPECT_TRUE(dialog.ProgramText()->text().startsWith("Lettermoor 3.7\nBy Quarrin"));
   EXPECT_EQ(dialog.Picture()->pixmap().size(), QSize(150, 154));
-  EXPECT_EQ(dialog.Picture()->pos(), QPoint(DluX(140), DluY(7)));
   EXPECT_EQ(dialog.CloseButton()->text(), "I love you, Quarrin!");
-  EXPECT_EQ(dialog.CloseButton()->geometry(), Dlu(17, 89, 106, 14));
   EXPECT_TRUE(dialog.CloseButton()->isDefault());
 
   dialog.show();
@@ -280,31 +236,16 @@ TEST(AboutDialogView, PictureClicksPossessAndMoveTheBox) {
 
   QTest::mouseClick(dialog.Picture(), Qt::LeftButton);
   EXPECT_EQ(dialog.windowTitle(), "Quarrin has possessed this About box!");
-  EXPECT_EQ(dialog.frameGeometry().topLeft(), QPoint(73, 50));
-  EXPECT_EQ(dialog.frameGeometry().size(), size);
+  EXPECT_EQ(dialog.frameGeometry(), QRect(QPoint(73, 50), size));
 
   QTest::mouseClick(dialog.Picture(), Qt::LeftButton);
   EXPECT_EQ(dialog.windowTitle(), "I have the power to move windows!");
-  EXPECT_EQ(dialog.frameGeometry().topLeft(), QPoint(1, 199));
-  EXPECT_EQ(dialog.frameGeometry().size(), size);
+  EXPECT_EQ(dialog.frameGeometry(), QRect(QPoint(1, 199), size));
 
   QTest::mouseClick(dialog.CloseButton(), Qt::LeftButton);
   EXPECT_FALSE(dialog.isVisible());
-}
 
-TEST(AboutDialogView, ClockSeededBoxStaysNearTheCorner) {
-  AboutDialog dialog(nullptr);
-  dialog.show();
-  const QSize size = dialog.size();
-  for (int click = 0; click < 20; ++click) {
-    QTest::mouseClick(dialog.Picture(), Qt::LeftButton);
-    const QPoint at = dialog.frameGeometry().topLeft();
-    EXPECT_TRUE(at.x() >= 0 && at.x() < 200 && at.y() >= 0 && at.y() < 200)
-        << at.x() << "," << at.y();
-    EXPECT_EQ(dialog.size(), size);
-  }
-  // A new box is possessed afresh by its first click.
-  AboutDialog next(nullptr);
+  AboutDialog next(nullptr);  // clock-seeded, and possessed afresh
   next.show();
   QTest::mouseClick(next.Picture(), Qt::LeftButton);
   EXPECT_EQ(next.windowTitle(), "Quarrin has possessed this About box!");
@@ -314,24 +255,14 @@ TEST(GizmoDialogView, ToysStartFreshOnEveryOpening) {
   for (int opening = 0; opening < 2; ++opening) {
     GizmoDialog dialog(nullptr);
     EXPECT_EQ(dialog.windowTitle(), "Happy-Land is joy full place!");
-    EXPECT_EQ(dialog.size(), QSize(279, 152));
-    EXPECT_EQ(dialog.Message()->text(),
-              "Hey, I ain't doing compression since you can use an extra meg of space now!  So "
-              "play with these gizmos instead!");
-    EXPECT_EQ(dialog.Slider()->geometry(), Dlu(7, 47, 55, 9));
+    EXPECT_EQ(dialog.size(), QSize(DluX(186), DluY(94)));
     EXPECT_EQ(dialog.Slider()->value(), 0);
-    EXPECT_EQ(dialog.Slider()->tickPosition(), QSlider::NoTicks);
-    EXPECT_EQ(dialog.Arrows()->geometry(), Dlu(71, 42, 11, 20));
     EXPECT_EQ(dialog.Arrows()->Value(), 0);
-    EXPECT_EQ(dialog.BooBox()->text(), "Boo!");
     EXPECT_FALSE(dialog.BooBox()->isChecked());
-    EXPECT_EQ(dialog.AddressField()->geometry(), Dlu(112, 47, 59, 11));
     EXPECT_EQ(dialog.AddressField()->text(), "...");
     EXPECT_TRUE(dialog.DatePicker()->calendarPopup());
     EXPECT_EQ(dialog.DatePicker()->date(), QDate::currentDate());
-    EXPECT_EQ(dialog.MonkeyBait()->text(), "Monkey bait");
     EXPECT_TRUE(dialog.EditBox()->text().isEmpty());
-    EXPECT_EQ(dialog.OkButton()->text(), "OK");
     EXPECT_TRUE(dialog.OkButton()->isDefault());
 
     // Play with everything; none of it outlives the dialog.
@@ -348,8 +279,6 @@ TEST(GizmoDialogView, ToysStartFreshOnEveryOpening) {
     QTest::keyClick(dialog.Arrows(), Qt::Key_Up);
     QTest::keyClick(dialog.Arrows(), Qt::Key_Down);
     EXPECT_EQ(dialog.Arrows()->Value(), 1);
-    dialog.Arrows()->UpButton()->click();
-    EXPECT_EQ(dialog.Arrows()->Value(), 2);
     QTest::keyClicks(dialog.EditBox(), "monkey");
     QTest::mouseClick(dialog.MonkeyBait(), Qt::LeftButton);
     EXPECT_TRUE(dialog.isVisible());
@@ -359,23 +288,10 @@ TEST(GizmoDialogView, ToysStartFreshOnEveryOpening) {
 }
 
 TEST(PixelArt, PicturesHaveTheirStatedSizes) {
-  const struct {
-    int id;
-    QSize size;
-  } pictures[] = {{133, {150, 154}}, {145, {32, 66}}, {147, {480, 2}}, {148, {64, 64}},
-                  {149, {32, 32}},   {150, {250, 2}}, {164, {48, 48}}};
-  for (const auto& p : pictures) {
-    const QPixmap pixmap = ResourceBitmap(p.id);
-    EXPECT_EQ(pixmap.size(), p.size) << p.id;
-    // Something is drawn: not every pixel alike.
-    const QImage image = pixmap.toImage();
-    bool varied = false;
-    for (int y = 0; y < image.height() && !varied; ++y) {
-      for (int x = 0; x < image.width() && !varied; ++x)
-        varied = image.pixel(x, y) != image.pixel(0, 0);
-    }
-    EXPECT_TRUE(varied) << p.id;
-  }
+  const std::pair<int, QSize> pictures[] = {{133, {150, 154}}, {145, {32, 66}}, {147, {480, 2}},
+                                            {148, {64, 64}},   {149, {32, 32}}, {150, {250, 2}},
+                                            {164, {48, 48}}};
+  for (const auto& [id, size] : pictures) EXPECT_EQ(ResourceBitmap(id).size(), size) << id;
   EXPECT_TRUE(ResourceBitmap(999).isNull());
   const QList<QSize> iconSizes = AppIcon().availableSizes();
   EXPECT_TRUE(iconSizes.contains(QSize(16, 16)));
