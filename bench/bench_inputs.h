@@ -16,7 +16,7 @@ struct BenchInputs {
   std::string applyTarget;
 };
 
-// The first text pointer record whose text the worst case shares among several records.
+// How many of the first records of the worst case's pointer table lead to one shared text.
 inline constexpr int kSharedRecordCount = 8;
 
 // Writes the input files into `dir` (which must exist). Gives false when a file cannot be written.

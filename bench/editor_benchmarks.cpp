@@ -47,13 +47,15 @@ void Baseline(benchmark::State& state, std::string path) {
   // Once untimed, so that the file is in the page cache and the buffer's pages are mapped.
   std::fseek(file, 0, SEEK_SET);
   if (std::fread(buffer.data(), 1, buffer.size(), file) != buffer.size()) Fail("short read of " + path);
+  size_t got = 0;
   for (auto _ : state) {
     std::fseek(file, 0, SEEK_SET);
-    const size_t got = std::fread(buffer.data(), 1, buffer.size(), file);
+    got = std::fread(buffer.data(), 1, buffer.size(), file);
     benchmark::DoNotOptimize(got);
     benchmark::ClobberMemory();
   }
   std::fclose(file);
+  if (got != buffer.size()) state.SkipWithError("short read");
 }
 
 void StdioReference(benchmark::State& state, std::string path) {
@@ -238,6 +240,9 @@ void RegisterEditorBenchmarks(const BenchInputs& inputs, bool checkInputs) {
   int32_t size = 0;
   const std::string text = window.DecodeEntry(0, &size);
   if (MeasureText(text) != size) Fail("the shared text does not encode back to its own size");
+  int sharing = 0;
+  for (const TextEntry& e : window.Table().entries) sharing += e.textAddress == window.Table().entries[0].textAddress;
+  if (sharing < kSharedRecordCount) Fail("the apply benchmark's text is not shared by several rows");
   timed(benchmark::RegisterBenchmark("apply_shared_text", ApplyShared, inputs.applyTarget, 0, text),
         benchmark::kMillisecond);
 }
