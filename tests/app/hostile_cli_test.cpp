@@ -340,13 +340,15 @@ class CliDurability : public ::testing::Test {
   struct Watch {
     bool killedAfterSync = false;
     bool spokeBeforeSync = false;  // wrote to standard output or error before the data was synced
-    int fileWrites = 0;
+    int fileWrites = 0;            // writes to the ROM
   };
 
-  // Runs the tool traced; with `killAtSync`, kills it when a sync of a written file returns.
+  // Runs the tool traced (its second argument is the ROM); with `killAtSync`, kills it when a sync
+  // of the written ROM returns.
   static Watch Trace(const std::vector<std::string>& arguments, bool killAtSync, int* exitCode = nullptr) {
     Watch watch;
     std::set<int> unsynced;
+    const std::string romPath = ResolvedPath(arguments.at(1));
     const TraceOutcome outcome = TraceChild(
         [&] {
           const int null = ::open("/dev/null", O_WRONLY);
@@ -365,10 +367,10 @@ class CliDurability : public ::testing::Test {
         [&](const SyscallReturn& call) {
           const int fd = static_cast<int>(call.args[0]);
           if (IsWriteCall(call.nr) && call.result > 0) {
-            if (fd > 2) {
+            if (fd > 2 && DescriptorPath(call.pid, fd) == romPath) {
               unsynced.insert(fd);
               ++watch.fileWrites;
-            } else if (watch.fileWrites > 0 && !unsynced.empty()) {
+            } else if ((fd == 1 || fd == 2) && !unsynced.empty()) {
               watch.spokeBeforeSync = true;
             }
           }

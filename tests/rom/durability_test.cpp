@@ -43,15 +43,15 @@ SyntheticRom Image() {
   return rom;
 }
 
-// Every write to a file (not to the standard streams) and whether a sync of the same descriptor
-// followed it.
+// Every write to the ROM file and whether a sync of the same descriptor followed it.
 struct SyncLedger {
+  std::string romPath;  // resolved
   std::set<int> unsynced;
   int writes = 0;
 
   void Note(const SyscallReturn& call) {
     const int fd = static_cast<int>(call.args[0]);
-    if (IsWriteCall(call.nr) && fd > 2 && call.result > 0) {
+    if (IsWriteCall(call.nr) && call.result > 0 && DescriptorPath(call.pid, fd) == romPath) {
       unsynced.insert(fd);
       ++writes;
     } else if (IsSyncCall(call.nr) && call.result == 0) {
@@ -72,6 +72,7 @@ class Durability : public ::testing::Test {
   SyncLedger RunThenKill(const std::function<bool(EditorWindow&, FakeEditorView&)>& operation) {
     SyncLedger ledger;
     const std::string path = file_->Path();
+    ledger.romPath = ResolvedPath(path);
     const TraceOutcome outcome = TraceChild(
         [&] {
           FakeEditorView view;

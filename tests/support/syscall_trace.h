@@ -12,13 +12,17 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
+#include <string>
 
 namespace lettermoor::test {
 
 // One system call as it returns.
 struct SyscallReturn {
+  pid_t pid = 0;          // the traced process
   uint64_t nr = 0;        // SYS_... number
   uint64_t args[6] = {};  // its arguments, as it was entered
   int64_t result = 0;     // its return value (a negative errno on failure)
@@ -62,6 +66,7 @@ inline TraceOutcome TraceChild(const std::function<void()>& body,
            reinterpret_cast<void*>(static_cast<long>(PTRACE_O_TRACESYSGOOD | PTRACE_O_EXITKILL)));
 
   SyscallReturn call;
+  call.pid = pid;
   int pass = 0;  // a signal to hand on to the child
   while (true) {
     ::ptrace(PTRACE_SYSCALL, pid, nullptr, reinterpret_cast<void*>(static_cast<long>(pass)));
@@ -95,6 +100,22 @@ inline TraceOutcome TraceChild(const std::function<void()>& body,
   }
   outcome.status = status;
   return outcome;
+}
+
+// The file a descriptor of a (stopped) traced process refers to, as an absolute path; empty when
+// there is none. Sanitizer runtimes and test libraries write to descriptors of their own, so a
+// test picks out the ROM's writes by path.
+inline std::string DescriptorPath(pid_t pid, int fd) {
+  const std::string link = "/proc/" + std::to_string(pid) + "/fd/" + std::to_string(fd);
+  char target[PATH_MAX];
+  const ssize_t n = ::readlink(link.c_str(), target, sizeof target);
+  return n > 0 ? std::string(target, static_cast<size_t>(n)) : std::string();
+}
+
+// The absolute path with every symbolic link resolved, as DescriptorPath gives it.
+inline std::string ResolvedPath(const std::string& path) {
+  char resolved[PATH_MAX];
+  return ::realpath(path.c_str(), resolved) ? std::string(resolved) : path;
 }
 
 // True for the calls that write data to a file descriptor (the first argument).
