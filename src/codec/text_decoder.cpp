@@ -73,10 +73,8 @@ struct ByteRoles {
   }
 };
 
-const ByteRoles& Roles() {
-  static const ByteRoles roles;
-  return roles;
-}
+// Made once at start-up, so that a decode reaches it without a first-use check.
+const ByteRoles kRoles;
 
 // The number of 0x00 bytes at the start of `data`, looking at most `limit`.
 int64_t ZeroRun(const uint8_t* data, int64_t limit) {
@@ -91,24 +89,87 @@ int64_t ZeroRun(const uint8_t* data, int64_t limit) {
   return n;
 }
 
-// The number of printable bytes (0x50-0xAA) at the start of `data`, looking at most `limit`.
-size_t PrintableRun(const uint8_t* data, size_t limit) {
-  size_t n = 0;
+// Bit k set when byte k of the 64 at `data` lies in [low, low + span].
+uint64_t RangeMask64(const uint8_t* data, uint8_t low, uint8_t span) {
+  uint64_t mask = 0;
 #ifdef __SSE2__
-  // Sixteen at a time: b is printable when b - 0x50 is at most 0x5A, unsigned.
-  const __m128i bias = _mm_set1_epi8(0x50);
-  const __m128i span = _mm_set1_epi8(0x5A);
-  while (n + 16 <= limit) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + n));
-    const __m128i t = _mm_sub_epi8(v, bias);
-    const unsigned inRange =
-        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(t, span), span)));
-    if (inRange != 0xFFFF) return n + static_cast<size_t>(__builtin_ctz(~inRange));
-    n += 16;
+  const __m128i bias = _mm_set1_epi8(static_cast<char>(low));
+  const __m128i top = _mm_set1_epi8(static_cast<char>(span));
+  for (int chunk = 0; chunk < 4; ++chunk) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * chunk));
+    const __m128i t = _mm_sub_epi8(v, bias);  // in range when t <= span, unsigned
+    const auto bits = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(t, top), top)));
+    mask |= static_cast<uint64_t>(bits) << (16 * chunk);
+  }
+#else
+  for (int k = 0; k < 64; ++k) {
+    if (static_cast<uint8_t>(data[k] - low) <= span) mask |= uint64_t{1} << k;
   }
 #endif
-  while (n < limit && static_cast<uint8_t>(data[n] - 0x50) <= 0x5A) ++n;
-  return n;
+  return mask;
+}
+
+// A stretch of characters and dictionary words, read from 64 bytes at once: where it ends and
+// which of its bytes open a dictionary reference. A byte 0x15-0x17 opens one unless the one
+// before it opened one (it is then that reference's second byte), so in a row of such bytes that
+// starts where an item starts, every other one does: this is worked out for all 64 with a few
+// operations on bit masks instead of byte after byte.
+struct Stretch {
+  int64_t length = 0;      // bytes in the stretch; it ends at a control code or at `limit`
+  uint64_t words = 0;      // bit k set when byte k opens a dictionary reference
+  bool beforeCode = false;  // a control code follows the stretch
+};
+
+// Which bytes open a dictionary reference, given the masks of the bytes 0x15-0x17 (`openers`)
+// and of the characters, for bytes from an item start on; and where the first control code is
+// (64 when there is none in the mask). Rows of opener bytes that start on an even bit keep their
+// even bits, the others their odd bits; adding a row's first bit to the row clears it, which
+// singles out the rows that start on an even bit.
+struct StretchMasks {
+  uint64_t words;
+  uint64_t seconds;  // second bytes of references, whatever their value
+  int64_t code;
+};
+[[gnu::always_inline]] inline StretchMasks Resolve(uint64_t characters, uint64_t openers, uint64_t known) {
+  constexpr uint64_t kEven = 0x5555555555555555ull;
+  const uint64_t rowStarts = openers & ~(openers << 1);
+  const uint64_t evenRows = openers & ~(openers + (rowStarts & kEven));
+  const uint64_t oddRows = openers & ~evenRows;
+  StretchMasks m;
+  m.words = (evenRows & kEven) | (oddRows & ~kEven);
+  m.seconds = m.words << 1;
+  const uint64_t codes = ~(characters | openers) & ~m.seconds & known;
+  m.code = codes ? __builtin_ctzll(codes) : 64;
+  return m;
+}
+
+// `bytes` is where an item starts; 64 bytes from there must be readable. The stretch stops
+// before the first control code, or at the first item start at or after `limit` (at most 48).
+// Most stretches are short, so the first 16 bytes are looked at alone first.
+[[gnu::always_inline]] inline Stretch ReadStretch(const uint8_t* bytes, int64_t limit) {
+  StretchMasks m{};
+#ifdef __SSE2__
+  {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+    const __m128i charTop = _mm_set1_epi8(0xAA - 0x50);
+    const __m128i openerTop = _mm_set1_epi8(0x17 - 0x15);
+    const auto characters = static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(
+        _mm_cmpeq_epi8(_mm_max_epu8(_mm_sub_epi8(v, _mm_set1_epi8(0x50)), charTop), charTop))));
+    const auto openers = static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(
+        _mm_cmpeq_epi8(_mm_max_epu8(_mm_sub_epi8(v, _mm_set1_epi8(0x15)), openerTop), openerTop))));
+    m = Resolve(characters, openers, 0xFFFF);
+  }
+  if (m.code >= 16 || m.code >= limit)
+#endif
+  {
+    m = Resolve(RangeMask64(bytes, 0x50, 0xAA - 0x50), RangeMask64(bytes, 0x15, 0x17 - 0x15), ~uint64_t{0});
+  }
+  Stretch s;
+  s.beforeCode = m.code < limit;
+  s.length = std::min(m.code, limit);
+  if (!s.beforeCode && ((m.seconds >> limit) & 1)) ++s.length;  // a reference across the limit
+  s.words = m.words & ((uint64_t{1} << s.length) - 1);
+  return s;
 }
 
 enum class Output { SizeOnly, Text, BracketedText };
@@ -141,6 +202,23 @@ class TextOut {
   char* end_;
 };
 
+// Writes `n` characters (each byte less 0x30) at `o`, in 16-byte blocks: at least 16 bytes are
+// written and read, whatever `n`. Gives the end of the characters.
+char* CopyCharacters(char* o, const uint8_t* bytes, int64_t n) {
+#ifdef __SSE2__
+  const __m128i bias = _mm_set1_epi8(0x30);
+  int64_t k = 0;
+  do {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + k));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o + k), _mm_sub_epi8(v, bias));
+    k += 16;
+  } while (k < n);
+#else
+  for (int64_t k = 0; k < n; ++k) o[k] = static_cast<char>(bytes[k] - 0x30);
+#endif
+  return o + n;
+}
+
 // Writes the dictionary word. Short words go as one 16-byte copy: a std::string's buffer always
 // holds at least 16 bytes (its capacity is never below 15, plus the terminator).
 void PutWord(const std::string& word, TextOut& out) {
@@ -151,38 +229,6 @@ void PutWord(const std::string& word, TextOut& out) {
     std::memcpy(out.Room(n), word.data(), n);
   }
   out.Advance(n);
-}
-
-// The run of characters (printable bytes) at `bytes`, at most `limit` long, and, with kText, the
-// characters written: each is its byte less 0x30. At least 16 bytes from `bytes` on must be
-// readable. Gives the run's length (at least 1: the first byte is known to be printable).
-template <bool kText>
-[[gnu::always_inline]] inline int64_t PutCharacterRun(const uint8_t* bytes, int64_t limit, TextOut& out) {
-#ifdef __SSE2__
-  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
-  const __m128i span = _mm_set1_epi8(0x5A);
-  const auto inRange = static_cast<unsigned>(_mm_movemask_epi8(
-      _mm_cmpeq_epi8(_mm_max_epu8(_mm_sub_epi8(v, _mm_set1_epi8(0x50)), span), span)));
-  int64_t run = inRange == 0xFFFF
-                    ? 16 + static_cast<int64_t>(PrintableRun(bytes + 16, static_cast<size_t>(std::max<int64_t>(limit - 16, 0))))
-                    : __builtin_ctz(~inRange);
-  run = std::min(run, limit);
-  if constexpr (kText) {
-    char* o = out.Room(static_cast<size_t>(run) + 16);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_sub_epi8(v, _mm_set1_epi8(0x30)));
-    for (int64_t k = 16; k < run; ++k) o[k] = static_cast<char>(bytes[k] - 0x30);
-    out.Advance(static_cast<size_t>(run));
-  }
-  return run;
-#else
-  const auto run = static_cast<int64_t>(PrintableRun(bytes, static_cast<size_t>(limit)));
-  if constexpr (kText) {
-    char* o = out.Room(static_cast<size_t>(run));
-    for (int64_t k = 0; k < run; ++k) o[k] = static_cast<char>(bytes[k] - 0x30);
-    out.Advance(static_cast<size_t>(run));
-  }
-  return run;
-#endif
 }
 
 // Writes " 00" `count` times.
@@ -212,22 +258,27 @@ char* PutHexByte(char* out, uint8_t b) {
   return out + 2;
 }
 
+// A decode without the interpreter listing reaches at most this far past its start: an item
+// that starts just below the size limit takes at most 7 bytes, and bytes are looked at up to 64
+// at a time.
+constexpr int64_t kLeanReach = kDecodeSizeLimit + 80;
+
 // The decode without the interpreter listing, from `i` bytes into the string on. Every item
 // consumes exactly the bytes it counts, so the size count is the number of bytes consumed. With
-// `kChecked` every byte is read through RomFile::ReadByte (0xFF outside the file); without it the
-// string's longest possible reach must lie in the mirror, which is then read directly and in
-// runs. A text without codes may stop growing once it holds `textLimit` characters: the rest of
-// the string is then only walked, for its size count and its last code.
-template <Output kOut, bool kChecked>
+// `kMirrored` the string's longest possible reach (kLeanReach) lies in the mirror, which is read
+// directly and many bytes at a time; without it every byte is read through RomFile::ReadByte
+// (0xFF outside the file). A text without codes may stop growing once it holds `textLimit`
+// characters: the rest of the string is then only walked, for its size count and last code.
+template <Output kOut, bool kMirrored>
 int32_t LeanDecode(const RomFile& rom, int64_t offset, const TextDictionary& dictionary,
                    bool& lastDescribed, TextOut& out, int64_t i, size_t textLimit) {
-  const ByteRoles& roles = Roles();
-  const uint8_t* const bytes = kChecked ? nullptr : rom.MirrorData() + offset;
-  auto at = [&](int64_t i) -> uint8_t {
-    if constexpr (kChecked) {
-      return rom.ReadByte(offset + i);
+  const ByteRoles& roles = kRoles;
+  const uint8_t* const bytes = kMirrored ? rom.MirrorData() + offset : nullptr;
+  auto at = [&](int64_t k) -> uint8_t {
+    if constexpr (kMirrored) {
+      return bytes[k];
     } else {
-      return bytes[i];
+      return rom.ReadByte(offset + k);
     }
   };
   constexpr bool kText = kOut != Output::SizeOnly;
@@ -241,39 +292,74 @@ int32_t LeanDecode(const RomFile& rom, int64_t offset, const TextDictionary& dic
       }
     }
   };
+  // Once the text is long enough, only the walk goes on.
+  auto textFull = [&] {
+    if constexpr (kOut == Output::Text) return out.Size() >= textLimit;
+    return false;
+  };
+  // Writes the characters and dictionary words of a stretch, with one check for room: each
+  // run of characters (at most 49) and each short word is one or a few 16-byte copies.
+  auto putStretch = [&](const uint8_t* from, const Stretch& stretch) {
+    // At most 49 bytes: up to 25 words of up to 16 characters, or characters with 16 to spare.
+    auto room = [&] { return out.Room(80 + 16 * 25); };
+    char* start = room();
+    char* o = start;
+    int64_t next = 0;
+    for (uint64_t words = stretch.words; words != 0; words &= words - 1) {
+      const int64_t w = __builtin_ctzll(words);
+      o = CopyCharacters(o, from + next, w - next);
+      const std::string& word = dictionary.Word(from[w], from[w + 1]);
+      if (word.size() <= 16 && word.capacity() >= 15) {
+        std::memcpy(o, word.data(), 16);
+        o += word.size();
+      } else {  // a long word: it makes its own room
+        out.Advance(static_cast<size_t>(o - start));
+        PutWord(word, out);
+        start = o = room();
+      }
+      next = w + 2;
+    }
+    o = CopyCharacters(o, from + next, stretch.length - next);
+    out.Advance(static_cast<size_t>(o - start));
+  };
 
   while (i < kDecodeSizeLimit) {  // i: the bytes consumed, which is the size count
-    const uint8_t b = at(i);
-    const ByteRole role = roles.of[b];
-    if (role.kind == ByteRole::Character) {
-      closeGroup();
-      // The whole run of characters at once; each counts one byte, up to the size limit.
-      int64_t run = 1;
-      if constexpr (kChecked) {
-        if constexpr (kText) out.Put(static_cast<char>(b - 0x30));
-      } else {
-        run = PutCharacterRun<kText>(bytes + i, kDecodeSizeLimit - i, out);
-      }
-      i += run;
-      if constexpr (kOut == Output::Text) {
-        if (out.Size() >= textLimit) {
-          return LeanDecode<Output::SizeOnly, kChecked>(rom, offset, dictionary, lastDescribed, out, i, 0);
+    if constexpr (kMirrored) {
+      // Characters and words, up to the next control code, many at a time.
+      const Stretch stretch = ReadStretch(bytes + i, std::min<int64_t>(48, kDecodeSizeLimit - i));
+      if (stretch.length > 0) {
+        closeGroup();
+        if constexpr (kText) putStretch(bytes + i, stretch);
+        i += stretch.length;
+        if (textFull()) {
+          return LeanDecode<Output::SizeOnly, kMirrored>(rom, offset, dictionary, lastDescribed, out, i, 0);
         }
+        if (!stretch.beforeCode) continue;
       }
-      continue;
-    }
-    if (role.kind == ByteRole::DictionaryWord) {
-      closeGroup();
-      if constexpr (kText) PutWord(dictionary.Word(b, at(i + 1)), out);
-      i += 2;
-      if constexpr (kOut == Output::Text) {
-        if (out.Size() >= textLimit) {
-          return LeanDecode<Output::SizeOnly, kChecked>(rom, offset, dictionary, lastDescribed, out, i, 0);
+    } else {
+      const ByteRole::Kind kind = roles.of[at(i)].kind;
+      if (kind == ByteRole::Character) {
+        closeGroup();
+        if constexpr (kText) out.Put(static_cast<char>(at(i) - 0x30));
+        i += 1;
+        if (textFull()) {
+          return LeanDecode<Output::SizeOnly, kMirrored>(rom, offset, dictionary, lastDescribed, out, i, 0);
         }
+        continue;
       }
-      continue;
+      if (kind == ByteRole::DictionaryWord) {
+        closeGroup();
+        if constexpr (kText) PutWord(dictionary.Word(at(i), at(i + 1)), out);
+        i += 2;
+        if (textFull()) {
+          return LeanDecode<Output::SizeOnly, kMirrored>(rom, offset, dictionary, lastDescribed, out, i, 0);
+        }
+        continue;
+      }
     }
 
+    const uint8_t b = at(i);
+    const ByteRole role = roles.of[b];
     int n = role.argumentCount;
     bool described = role.described;
     if (role.kind == ByteRole::SubCodedCode) {
@@ -285,9 +371,9 @@ int32_t LeanDecode(const RomFile& rom, int64_t offset, const TextDictionary& dic
       char* o = out.Room(3 + 3 * static_cast<size_t>(n));
       *o++ = groupOpen ? ' ' : '[';
       o = PutHexByte(o, b);
-      for (int k = 1; k <= n; ++k) {
+      for (int a = 1; a <= n; ++a) {
         *o++ = ' ';
-        o = PutHexByte(o, at(i + k));
+        o = PutHexByte(o, at(i + a));
       }
       out.Advance(3 + 3 * static_cast<size_t>(n));
       groupOpen = true;
@@ -295,7 +381,7 @@ int32_t LeanDecode(const RomFile& rom, int64_t offset, const TextDictionary& dic
     i += 1 + n;
     lastDescribed = described;
     if (b == kEndCode) break;
-    if constexpr (!kChecked) {
+    if constexpr (kMirrored) {
       if (b == 0x00 && n == 0) {
         // Blank space (each expansion block is 255 zero bytes) goes by in one step: every
         // zero is a code of its own with no arguments, counted and shown like the one just read.
@@ -312,11 +398,9 @@ int32_t LeanDecode(const RomFile& rom, int64_t offset, const TextDictionary& dic
 template <Output kOut>
 int32_t LeanDecode(const RomFile& rom, int64_t offset, const TextDictionary& dictionary,
                    bool& lastDescribed, TextOut& out, size_t textLimit = SIZE_MAX) {
-  // The longest reach: an item that starts just below the limit takes at most 7 bytes, and a
-  // run of characters there is looked at 16 bytes at a time.
-  const bool mirrored = offset >= 0 && offset <= rom.MirrorSize() - (kDecodeSizeLimit + 16);
-  return mirrored ? LeanDecode<kOut, false>(rom, offset, dictionary, lastDescribed, out, 0, textLimit)
-                  : LeanDecode<kOut, true>(rom, offset, dictionary, lastDescribed, out, 0, textLimit);
+  const bool mirrored = offset >= 0 && offset <= rom.MirrorSize() - kLeanReach;
+  return mirrored ? LeanDecode<kOut, true>(rom, offset, dictionary, lastDescribed, out, 0, textLimit)
+                  : LeanDecode<kOut, false>(rom, offset, dictionary, lastDescribed, out, 0, textLimit);
 }
 
 }  // namespace
@@ -339,6 +423,19 @@ int32_t TextDecoder::DecodeLean(const RomFile& rom, int64_t offset, std::string*
   state_.lastCodeDescribed = lastDescribed;
   state_.atStringStart = false;  // the first item always ends it
   return size;
+}
+
+std::string_view TextDecoder::DecodeBracketedView(const RomFile& rom, int64_t offset,
+                                                  int32_t* size) const {
+  std::vector<char>& scratch = Scratch();
+  TextOut out(scratch);
+  bool lastDescribed = state_.lastCodeDescribed;
+  const int32_t n = LeanDecode<Output::BracketedText>(rom, offset, dictionary_, lastDescribed, out);
+  state_.interpreterText.clear();
+  state_.lastCodeDescribed = lastDescribed;
+  state_.atStringStart = false;
+  if (size) *size = n;
+  return std::string_view(scratch.data(), out.Size());
 }
 
 int32_t TextDecoder::DecodePreview(const RomFile& rom, int64_t offset, std::string& text,

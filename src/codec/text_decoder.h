@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "codec/decoder_state.h"
 #include "codec/text_dictionary.h"
@@ -41,6 +42,11 @@ class TextDecoder {
   // size count and the carry-over state are those of the whole decode: the rest of the string is
   // still walked, only no more text is made.
   int32_t DecodePreview(const RomFile& rom, int64_t offset, std::string& text, size_t length) const;
+
+  // The bracketed text (as Decode with bracketed codes and no listing gives it) left where the
+  // decoder made it, for a caller that only reads it: the view holds until the next decode on
+  // this thread. Searches and dumps look at every row this way without copying it.
+  std::string_view DecodeBracketedView(const RomFile& rom, int64_t offset, int32_t* size = nullptr) const;
 
   // The straightforward decode: item by item, running the control-code step for every code.
   // Every decode with the interpreter listing takes it.

@@ -67,7 +67,10 @@ void EditorWindow::PrefetchRow(const RomFile& rom, int row) const {
   // keeps the walk from waiting on memory at every row.
   if (!table_.Contains(row)) return;
   const int64_t offset = EntryOffset(row);
-  if (offset >= 0 && offset < rom.MirrorSize()) __builtin_prefetch(rom.MirrorData() + offset);
+  if (offset >= 0 && offset + 64 < rom.MirrorSize()) {
+    __builtin_prefetch(rom.MirrorData() + offset);
+    __builtin_prefetch(rom.MirrorData() + offset + 64);  // most strings reach into a second line
+  }
 }
 
 void EditorWindow::Initialise() {
@@ -234,15 +237,13 @@ std::string EditorWindow::RowPreview(int entry) {
   return text;
 }
 
-int32_t EditorWindow::DecodeBracketed(const RomFile& rom, int row, std::string& text) {
-  return decoder_.Decode(rom, EntryOffset(row), &text, DecodeFlags{true, false});
-}
-
 std::string EditorWindow::DecodeEntry(int row, int32_t* size) {
   std::string text;
   RomFile* rom = SyncedRom();
   int32_t n = 0;
-  if (rom && table_.Contains(row)) n = DecodeBracketed(*rom, row, text);
+  if (rom && table_.Contains(row)) {
+    n = decoder_.Decode(*rom, EntryOffset(row), &text, DecodeFlags{true, false});
+  }
   if (size) *size = n;
   return text;
 }
@@ -402,12 +403,9 @@ bool EditorWindow::FindNext(std::string_view query) {
   // for every row.
   const std::string needle = UpperCaseAscii(query);
   std::optional<int> hit;
-  std::string text;
   for (int row = std::max(view_.SelectionMark() + 1, 0); row < table_.count(); ++row) {
     PrefetchRow(*rom, row + kPrefetchDistance);
-    DecodeBracketed(*rom, row, text);
-    UpperCaseAsciiInPlace(text);
-    if (text.find(needle) != std::string::npos) {
+    if (ContainsUpperCased(decoder_.DecodeBracketedView(*rom, EntryOffset(row)), needle)) {
       hit = row;
       break;
     }
@@ -426,7 +424,6 @@ bool EditorWindow::WriteDump(std::FILE* out) {
   const RomFile* rom = SyncedRom();
   std::string piece;
   piece.reserve(kPiece + 4096);
-  std::string text;
   auto flush = [&] {
     const bool written = std::fwrite(piece.data(), 1, piece.size(), out) == piece.size();
     piece.clear();
@@ -435,8 +432,7 @@ bool EditorWindow::WriteDump(std::FILE* out) {
   for (int i = 0; i < table_.count(); ++i) {
     if (rom) {
       PrefetchRow(*rom, i + kPrefetchDistance);
-      DecodeBracketed(*rom, i, text);
-      piece += text;
+      piece += decoder_.DecodeBracketedView(*rom, EntryOffset(i));
     }
     piece += '\n';
     if (piece.size() >= kPiece && !flush()) return false;
@@ -481,6 +477,40 @@ std::string UpperCaseAscii(std::string_view text) {
   std::string out(text);
   UpperCaseAsciiInPlace(out);
   return out;
+}
+
+bool ContainsUpperCased(std::string_view text, std::string_view needle) {
+  if (needle.empty()) return true;
+  if (needle.size() > text.size()) return false;
+  const auto fold = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+  const char first = needle[0];
+  const bool letter = first >= 'A' && first <= 'Z';
+  const char other = letter ? static_cast<char>(first - 'A' + 'a') : first;
+  const size_t last = text.size() - needle.size();  // the last place a match can start
+  auto matchesAt = [&](size_t p) {
+    for (size_t j = 1; j < needle.size(); ++j) {
+      if (fold(text[p + j]) != needle[j]) return false;
+    }
+    return true;
+  };
+  size_t p = 0;
+#ifdef __SSE2__
+  // The places where the first character stands, in either case, sixteen at a time.
+  const __m128i a = _mm_set1_epi8(first);
+  const __m128i b = _mm_set1_epi8(other);
+  for (; p + 16 <= last + 1; p += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + p));
+    auto hits = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, a), _mm_cmpeq_epi8(v, b))));
+    for (; hits != 0; hits &= hits - 1) {
+      if (matchesAt(p + static_cast<size_t>(__builtin_ctz(hits)))) return true;
+    }
+  }
+#endif
+  for (; p <= last; ++p) {
+    if ((text[p] == first || text[p] == other) && matchesAt(p)) return true;
+  }
+  return false;
 }
 
 void UpperCaseAsciiInPlace(std::string& text) {

@@ -132,9 +132,8 @@ class EditorWindow {
   // ROM is open.
   RomFile* SyncedRom();
   int64_t EntryOffset(int row) const;
-  // The bracketed text of a listed row, decoded from a file already brought in step: searches
-  // and dumps look at the file once per command, not once per row.
-  int32_t DecodeBracketed(const RomFile& rom, int row, std::string& text);
+  // Asks for a listed row's bytes ahead of its decode (searches and dumps look at the file once
+  // per command, then decode row after row from the mirror).
   void PrefetchRow(const RomFile& rom, int row) const;
   static constexpr int kPrefetchDistance = 8;
   void ReplaceRow(int row, const std::string& text);
@@ -164,6 +163,9 @@ bool HasEmbeddingSwitch(const std::vector<std::string>& arguments);
 // Upper-cases the letters a to z only.
 std::string UpperCaseAscii(std::string_view text);
 void UpperCaseAsciiInPlace(std::string& text);
+
+// True when UpperCaseAscii(text) contains `needle`, which is upper-cased already; no copy is made.
+bool ContainsUpperCased(std::string_view text, std::string_view needle);
 
 template <typename Decode>
 std::optional<int> FindNextRow(std::string_view query, int mark, int rowCount, Decode&& decode) {

@@ -152,8 +152,26 @@ class LeanDecode : public ::testing::Test {
     return o;
   }
 
+  // The bracketed text left in the decoder's own area, read in place.
+  Outcome View(int64_t offset, bool lastDescribed) {
+    DecoderState state;
+    state.lastCodeDescribed = lastDescribed;
+    state.interpreterText = "left over";
+    TextDecoder decoder(dictionary_, state);
+    Outcome o;
+    o.text = std::string(decoder.DecodeBracketedView(*rom_, offset, &o.size));
+    o.lastCodeDescribed = state.lastCodeDescribed;
+    o.atStringStart = state.atStringStart;
+    o.interpreterText = state.interpreterText;
+    return o;
+  }
+
   // Both paths, every way of decoding, from both carry-over states.
   void ExpectSameAt(int64_t offset) {
+    for (bool lastDescribed : {false, true}) {
+      ASSERT_EQ(View(offset, lastDescribed), Run(false, offset, true, true, lastDescribed, true))
+          << "offset " << offset << ", bracketed view";
+    }
     for (bool lastDescribed : {false, true}) {
       Outcome plain = Run(false, offset, true, false, lastDescribed, true);
       for (size_t length : {size_t{0}, size_t{1}, size_t{149}, size_t{100000}}) {

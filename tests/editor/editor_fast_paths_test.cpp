@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cstdio>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -225,6 +226,28 @@ TEST(UpperCaseAscii, FoldsOnlyTheLettersAToZWhereverTheyStand) {
     std::string piece = text.substr(100, length);
     UpperCaseAsciiInPlace(piece);
     EXPECT_EQ(piece, expected.substr(100, length));
+  }
+}
+
+TEST(ContainsUpperCased, AgreesWithUpperCasingThenSearching) {
+  // Texts of letters in both cases, brackets, digits and bytes beyond ASCII; needles cut from
+  // them (so some are found) and varied (so some are not), of every length up to 20.
+  std::mt19937 rng(77);
+  const std::string alphabet = "aAbBzZ[] 09fF\xE9\x7F{`@";
+  for (int round = 0; round < 3000; ++round) {
+    std::string text(static_cast<size_t>(rng() % 70), ' ');
+    for (char& c : text) c = alphabet[rng() % alphabet.size()];
+    std::string needle;
+    if (!text.empty() && rng() % 2) {
+      const size_t from = rng() % text.size();
+      needle = text.substr(from, rng() % 21);
+    } else {
+      needle.resize(rng() % 5);
+      for (char& c : needle) c = alphabet[rng() % alphabet.size()];
+    }
+    needle = UpperCaseAscii(needle);
+    EXPECT_EQ(ContainsUpperCased(text, needle), UpperCaseAscii(text).find(needle) != std::string::npos)
+        << "text \"" << text << "\", needle \"" << needle << "\"";
   }
 }
 
