@@ -325,9 +325,10 @@ int32_t LeanDecode(const RomFile& rom, int64_t offset, const TextDictionary& dic
 
   while (i < kDecodeSizeLimit) {  // i: the bytes consumed, which is the size count
     if constexpr (kMirrored) {
-      // Characters and words, up to the next control code, many at a time.
-      const Stretch stretch = ReadStretch(bytes + i, std::min<int64_t>(48, kDecodeSizeLimit - i));
-      if (stretch.length > 0) {
+      // Characters and words, up to the next control code, many at a time. Codes often come
+      // several in a row: one that stands here goes straight on to its own step below.
+      if (roles.of[bytes[i]].kind < ByteRole::Code) {
+        const Stretch stretch = ReadStretch(bytes + i, std::min<int64_t>(48, kDecodeSizeLimit - i));
         closeGroup();
         if constexpr (kText) putStretch(bytes + i, stretch);
         i += stretch.length;
