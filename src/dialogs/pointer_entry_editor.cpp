@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "codec/text_encoder.h"
 #include "editor/editor_window.h"
 #include "entries/text_entry_table.h"
 
@@ -12,11 +13,8 @@ namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-int HexDigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
+bool IsHexDigit(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
 // A decimal integer filling the whole field (blanks around it allowed); values past 32 bits are
@@ -104,7 +102,7 @@ SnesAddress ParseHexAddress(std::string_view text) {
   if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) i += 2;
   uint64_t value = 0;
   bool overflow = false;
-  for (; i < text.size() && HexDigitValue(text[i]) >= 0; ++i) {
+  for (; i < text.size() && IsHexDigit(text[i]); ++i) {
     value = value * 16 + static_cast<uint64_t>(HexDigitValue(text[i]));
     if (value > std::numeric_limits<uint32_t>::max()) {
       overflow = true;
