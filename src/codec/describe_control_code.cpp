@@ -2,18 +2,12 @@
 
 
 #include "codec/control_code_table.h"
+#include "codec/hex_text.h"
 #include "rom/rom_file.h"
 
 namespace lettermoor {
 
 namespace {
-
-constexpr char kHexDigits[] = "0123456789ABCDEF";
-
-void AppendHexByte(std::string& out, uint8_t b) {
-  out.push_back(kHexDigits[b >> 4]);
-  out.push_back(kHexDigits[b & 0x0F]);
-}
 
 // Fills a "%.2X" format with the argument bytes in the entry's fill order.
 std::string FormatDescription(const ControlCodeEntry& entry, const uint8_t* args) {

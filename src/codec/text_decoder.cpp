@@ -12,19 +12,13 @@
 
 #include "codec/byte_class.h"
 #include "codec/control_code_table.h"
+#include "codec/hex_text.h"
 #include "codec/describe_control_code.h"
 #include "rom/rom_file.h"
 
 namespace lettermoor {
 
 namespace {
-
-constexpr char kHexDigits[] = "0123456789ABCDEF";
-
-void AppendHexByte(std::string& out, uint8_t b) {
-  out.push_back(kHexDigits[b >> 4]);
-  out.push_back(kHexDigits[b & 0x0F]);
-}
 
 // What the lean decode needs to know of each byte value, worked out once from the byte classes
 // and the control-code table.

@@ -1,5 +1,7 @@
 #include "entries/text_entry_table.h"
 
+#include <array>
+
 #include "codec/text_decoder.h"
 #include "rom/rom_file.h"
 
@@ -48,6 +50,13 @@ bool ListRange(const TextRange& range, TextEntryTable& table,
     offset += static_cast<uint32_t>(sizeOf(offset));
   } while (offset < static_cast<uint32_t>(range.end));
   return true;
+}
+
+// A text pointer as the ROM stores it: 32 bits, lowest byte first.
+std::array<uint8_t, 4> PointerBytes(SnesAddress address) {
+  const auto a = static_cast<uint32_t>(address);
+  return {static_cast<uint8_t>(a), static_cast<uint8_t>(a >> 8), static_cast<uint8_t>(a >> 16),
+          static_cast<uint8_t>(a >> 24)};
 }
 
 }  // namespace
@@ -99,12 +108,10 @@ bool WriteTextPointerRecord(RomFile& rom, int64_t location, SnesAddress textAddr
   // the record must not be left with half an edit in it.
   rom.Refresh();
   if (location + kPointerRecordSize > rom.Size()) return false;
-  const auto a = static_cast<uint32_t>(textAddress);
   const uint8_t spriteBytes[] = {static_cast<uint8_t>(sprite & 0xFF),
                                  static_cast<uint8_t>((sprite >> 8) & 0xFF)};
   const uint8_t movementByte[] = {static_cast<uint8_t>(movement & 0xFF)};
-  const uint8_t pointer[] = {static_cast<uint8_t>(a), static_cast<uint8_t>(a >> 8),
-                             static_cast<uint8_t>(a >> 16), static_cast<uint8_t>(a >> 24)};
+  const std::array<uint8_t, 4> pointer = PointerBytes(textAddress);
   bool ok = rom.Write(location + 5, spriteBytes);
   ok = rom.Write(location + 8, movementByte) && ok;
   ok = rom.Write(location + 13, pointer) && ok;
@@ -113,9 +120,7 @@ bool WriteTextPointerRecord(RomFile& rom, int64_t location, SnesAddress textAddr
 
 bool WritePlainPointer(RomFile& rom, int64_t location, SnesAddress textAddress) {
   if (!IsPlainPointerLocation(location)) return false;
-  const auto a = static_cast<uint32_t>(textAddress);
-  const uint8_t pointer[] = {static_cast<uint8_t>(a), static_cast<uint8_t>(a >> 8),
-                             static_cast<uint8_t>(a >> 16), static_cast<uint8_t>(a >> 24)};
+  const std::array<uint8_t, 4> pointer = PointerBytes(textAddress);
   return rom.Write(location, pointer);
 }
 
