@@ -26,6 +26,14 @@ def encoder_seed(text, offset=0, slack=4, fill=0xEE):
     return bytes([offset, slack, fill]) + text.encode("latin-1")
 
 
+def compressor_seed(words, text):
+    """A word count, then each word's slot (two bytes), length and characters, then the text."""
+    out = bytes([len(words)])
+    for slot, word in words:
+        out += bytes([slot >> 8, slot & 0xFF, len(word)]) + word.encode("latin-1")
+    return out + text.encode("latin-1")
+
+
 def table_seed(mode, size_index, fill, payload=b"", short=False):
     layout = 0 if short else 1 + 4 * size_index
     return bytes([mode, layout, fill]) + payload
@@ -60,6 +68,13 @@ SEEDS = {
         "unbalanced": encoder_seed("a[02"),
         "braces_and_breaks": encoder_seed("{}line\r\nbreak\xd2"),
         "many_tokens": encoder_seed("[" + " ".join("%02X" % (i & 0xFF) for i in range(300)) + "]"),
+    },
+    "fuzz_compressor": {
+        "words": compressor_seed([(1, "the"), (300, "wind"), (600, "cold")], "the wind turned cold[03 02]"),
+        "arguments": compressor_seed([(1, "the"), (2, "Hel")], "[04]the[1C 05]the[18 07]the[0B]Hello[15]the"),
+        "not_greedy": compressor_seed([(3, "abc"), (4, "bcdef")], "abcdefabcdef"),
+        "short_and_bracket_words": compressor_seed([(5, "at"), (6, "x]y"), (7, "a{b")], "at x]y a{b[02]"),
+        "typed_codes": compressor_seed([(8, "abc")], "\xe5abc\x7fabc{abc"),
     },
     "fuzz_table_builder": {
         "pointer_records": table_seed(0, 6, 0x00, record(0xC51B12, 0x1C8, 7) + record(0xC51B11, 1, 1)
