@@ -1,25 +1,12 @@
 #include "ui/about_dialog.h"
 
-#include <QMouseEvent>
+#include <QLabel>
 #include <QPushButton>
 
 #include "ui/dialog_frame.h"
 #include "ui/pixel_art.h"
 
 namespace lettermoor::ui {
-
-void ClickablePicture::mousePressEvent(QMouseEvent* event) {
-  pressed_ = event->button() == Qt::LeftButton;
-  QLabel::mousePressEvent(event);
-}
-
-void ClickablePicture::mouseReleaseEvent(QMouseEvent* event) {
-  const bool click =
-      pressed_ && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
-  pressed_ = false;
-  QLabel::mouseReleaseEvent(event);
-  if (click) emit clicked();
-}
 
 AboutDialog::AboutDialog(QWidget* parent, AboutBox::Generator generator)
     : QDialog(parent), box_(generator ? AboutBox(std::move(generator)) : AboutBox()) {

@@ -1,31 +1,14 @@
 #pragma once
 
 #include <QDialog>
-#include <QLabel>
 
 #include "dialogs/about_box.h"
+#include "ui/clickable_picture.h"
 
+class QLabel;
 class QPushButton;
 
 namespace lettermoor::ui {
-
-// A picture that reports a click (a press and release over it).
-class ClickablePicture : public QLabel {
-  Q_OBJECT
-
- public:
-  using QLabel::QLabel;
-
- signals:
-  void clicked();
-
- protected:
-  void mousePressEvent(QMouseEvent* event) override;
-  void mouseReleaseEvent(QMouseEvent* event) override;
-
- private:
-  bool pressed_ = false;
-};
 
 // "About": the program text, the possessed picture and the close button.
 class AboutDialog : public QDialog {

@@ -4,17 +4,17 @@
 #include <QCheckBox>
 #include <QDate>
 #include <QDateEdit>
-#include <QKeyEvent>
+#include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
 #include <QSlider>
-#include <QToolButton>
 
 #include "dialogs/gizmo_text.h"
 #include "ui/dialog_frame.h"
 #include "ui/pixel_art.h"
+#include "ui/spin_arrows.h"
 
 namespace lettermoor::ui {
 
@@ -41,38 +41,6 @@ class RightAlignPopup : public QObject {
 };
 
 }  // namespace
-
-SpinArrows::SpinArrows(QWidget* parent) : QWidget(parent) {
-  setFocusPolicy(Qt::ClickFocus);
-  up_ = new QToolButton(this);
-  up_->setArrowType(Qt::UpArrow);
-  down_ = new QToolButton(this);
-  down_->setArrowType(Qt::DownArrow);
-  for (QToolButton* button : {up_, down_}) {
-    button->setFocusPolicy(Qt::NoFocus);
-    button->setAutoRepeat(true);
-  }
-  connect(up_, &QToolButton::clicked, this, [this] { Step(1); });
-  connect(down_, &QToolButton::clicked, this, [this] { Step(-1); });
-}
-
-void SpinArrows::Step(int delta) { value_ = std::clamp(value_ + delta, 0, 100); }
-
-void SpinArrows::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_Up) {
-    up_->click();
-  } else if (event->key() == Qt::Key_Down) {
-    down_->click();
-  } else {
-    QWidget::keyPressEvent(event);
-  }
-}
-
-void SpinArrows::resizeEvent(QResizeEvent*) {
-  const int half = height() / 2;
-  up_->setGeometry(0, 0, width(), half);
-  down_->setGeometry(0, half, width(), height() - half);
-}
 
 GizmoDialog::GizmoDialog(QWidget* parent) : QDialog(parent) {
   SetUpFixedDialog(*this, gizmo_text::kCaption, 186, 94);

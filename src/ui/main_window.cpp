@@ -1,250 +1,31 @@
 #include "ui/main_window.h"
 
-#include <QAbstractListModel>
 #include <QAction>
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QFocusEvent>
-#include <QInputMethodEvent>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
-#include <QListView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QMimeData>
-#include <QMouseEvent>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QShortcut>
-#include <QStyledItemDelegate>
-#include <QTextBlock>
-
-#include <algorithm>
 
 #include "editor/editor_window.h"
+#include "ui/column_delegate.h"
+#include "ui/dialog_frame.h"
 #include "ui/dialog_launchers.h"
-#include "ui/geometry.h"
+#include "ui/entry_edit_box.h"
+#include "ui/entry_list_view.h"
+#include "ui/entry_row_model.h"
 #include "ui/help_window.h"
 #include "ui/pixel_art.h"
 #include "ui/search_dialog.h"
 
 namespace lettermoor::ui {
-
-namespace {
-
-QRect DluRect(int x, int y, int width, int height) {
-  return QRect(DluX(x), DluY(y), DluX(width), DluY(height));
-}
-
-QString FromBytes(const std::string& text) {
-  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-}  // namespace
-
-// The list rows: plain texts, replaced all at once by a fill. They are kept as the logic hands
-// them over and made into QStrings only when the view asks for a row, so that a fill of 8000
-// rows costs no conversion of rows nobody looks at.
-class EntryRowModel : public QAbstractListModel {
- public:
-  using QAbstractListModel::QAbstractListModel;
-
-  int rowCount(const QModelIndex& parent = QModelIndex()) const override {
-    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
-  }
-
-  QVariant data(const QModelIndex& index, int role) const override {
-    if (!index.isValid() || index.row() >= rowCount() || role != Qt::DisplayRole) return {};
-    return FromBytes(rows_[static_cast<size_t>(index.row())]);
-  }
-
-  void SetRows(std::vector<std::string> rows) {
-    beginResetModel();
-    rows_ = std::move(rows);
-    endResetModel();
-  }
-
-  void RemoveRow(int row) {
-    if (row < 0 || row >= rowCount()) return;
-    beginRemoveRows(QModelIndex(), row, row);
-    rows_.erase(rows_.begin() + row);
-    endRemoveRows();
-  }
-
-  void InsertRow(int row, std::string text) {
-    row = std::clamp(row, 0, rowCount());  // past the end appends, as the platform list does
-    beginInsertRows(QModelIndex(), row, row);
-    rows_.insert(rows_.begin() + row, std::move(text));
-    endInsertRows();
-  }
-
- private:
-  std::vector<std::string> rows_;
-};
-
-// Gives every row the width of the report view's single column, so that long previews end in
-// an ellipsis at the column's edge and the list scrolls sideways when the column is wider.
-class ColumnDelegate : public QStyledItemDelegate {
- public:
-  using QStyledItemDelegate::QStyledItemDelegate;
-  void SetColumnWidth(int width) { width_ = width; }
-
-  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-    QSize size = QStyledItemDelegate::sizeHint(option, index);
-    if (width_ > 0) size.setWidth(width_);
-    return size;
-  }
-
- private:
-  int width_ = 0;
-};
-
-// The entry list. Reports clicks, keys, double-clicks and right-clicks on rows once the view
-// has moved its current index (the selection mark).
-class EntryListView : public QListView {
- public:
-  std::function<void()> onClick;
-  std::function<void()> onKey;
-  std::function<void()> onDoubleClick;
-  std::function<void()> onRightClick;
-
-  explicit EntryListView(QWidget* parent) : QListView(parent) {
-    setSelectionMode(QAbstractItemView::SingleSelection);
-    setUniformItemSizes(true);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setContextMenuPolicy(Qt::NoContextMenu);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    setTextElideMode(Qt::ElideRight);
-    connect(this, &QAbstractItemView::clicked, this, [this] { if (onClick) onClick(); });
-    connect(this, &QAbstractItemView::doubleClicked, this,
-            [this] { if (onDoubleClick) onDoubleClick(); });
-  }
-
- protected:
-  void keyPressEvent(QKeyEvent* event) override {
-    QListView::keyPressEvent(event);
-    switch (event->key()) {
-      // These end the dialog on the platform and never reach the list there.
-      case Qt::Key_Return:
-      case Qt::Key_Enter:
-      case Qt::Key_Escape:
-        return;
-      default:
-        if (onKey) onKey();
-    }
-  }
-
-  void mouseReleaseEvent(QMouseEvent* event) override {
-    QListView::mouseReleaseEvent(event);
-    if (event->button() != Qt::RightButton) return;
-    const QModelIndex index = indexAt(event->position().toPoint());
-    if (!index.isValid()) return;
-    // The platform list moves its selection mark to the row before it reports the right-click.
-    selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
-    if (onRightClick) onRightClick();
-  }
-};
-
-// The edit box: Enter is no line break (and, unlike the platform dialog, does not end the
-// window either); typing and pasting stop at the limit, while texts the program sets stay
-// whole; changes made by the user and focus changes are reported.
-class EntryEditBox : public QPlainTextEdit {
- public:
-  std::function<void()> onChanged;
-  std::function<void(bool)> onFocus;
-
-  explicit EntryEditBox(QWidget* parent) : QPlainTextEdit(parent) {
-    setTabChangesFocus(true);
-    setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    connect(this, &QPlainTextEdit::textChanged, this, [this] {
-      if (!settingText_ && onChanged) onChanged();
-    });
-  }
-
-  void SetLimit(int characters) { limit_ = characters; }
-
-  void SetText(const QString& text) {
-    QScopedValueRollback<bool> quiet(settingText_, true);
-    setPlainText(text);
-  }
-
- protected:
-  void keyPressEvent(QKeyEvent* event) override {
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-      event->accept();
-      return;
-    }
-    if (IsTyping(event) && Room() < event->text().size()) {
-      QApplication::beep();
-      event->accept();
-      return;
-    }
-    QPlainTextEdit::keyPressEvent(event);
-  }
-
-  void insertFromMimeData(const QMimeData* source) override {
-    if (!source->hasText()) return;
-    QString text = source->text();
-    const int room = Room();
-    if (room <= 0) {
-      QApplication::beep();
-      return;
-    }
-    if (text.size() > room) text.truncate(room);
-    textCursor().insertText(text);
-    ensureCursorVisible();
-  }
-
-  void inputMethodEvent(QInputMethodEvent* event) override {
-    const int room = Room();
-    if (event->commitString().size() > room) {
-      QInputMethodEvent cut(event->preeditString(), event->attributes());
-      cut.setCommitString(event->commitString().left(std::max(room, 0)),
-                          event->replacementStart(), event->replacementLength());
-      QPlainTextEdit::inputMethodEvent(&cut);
-      return;
-    }
-    QPlainTextEdit::inputMethodEvent(event);
-  }
-
-  void focusInEvent(QFocusEvent* event) override {
-    QPlainTextEdit::focusInEvent(event);
-    // A menu opening or closing moves Qt's focus but not the platform's: ignore it, or the
-    // Edit menu would gray its own clipboard items.
-    if (event->reason() != Qt::PopupFocusReason && onFocus) onFocus(true);
-  }
-
-  void focusOutEvent(QFocusEvent* event) override {
-    QPlainTextEdit::focusOutEvent(event);
-    if (event->reason() != Qt::PopupFocusReason && onFocus) onFocus(false);
-  }
-
- private:
-  static bool IsTyping(const QKeyEvent* event) {
-    const QString text = event->text();
-    if (text.isEmpty()) return false;
-    if (event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier)) return false;
-    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.isPrint(); });
-  }
-
-  // Characters that may still be typed: what the limit leaves once the selection is replaced.
-  int Room() const {
-    const int length = document()->characterCount() - 1;
-    const int selected = static_cast<int>(textCursor().selectedText().size());
-    return limit_ - (length - selected);
-  }
-
-  int limit_ = kEditTextLimit;
-  bool settingText_ = false;
-};
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
   // Caption, system menu, minimise box and close box; no maximise box.

@@ -4,7 +4,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "ui/geometry.h"
+#include "ui/dialog_frame.h"
 
 namespace lettermoor::ui {
 
@@ -12,10 +12,6 @@ namespace {
 
 // The query buffer holds 4000 characters with its terminator.
 constexpr int kQueryLimit = 3999;
-
-QRect DluRect(int x, int y, int width, int height) {
-  return QRect(DluX(x), DluY(y), DluX(width), DluY(height));
-}
 
 }  // namespace
 
