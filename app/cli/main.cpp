@@ -9,12 +9,19 @@
 #include <optional>
 #include <string>
 
+#include "codec/rom_fonts.h"
+#include "codec/text_layout.h"
+#include "codec/text_window_picture.h"
 #include "dialogs/details_page.h"
 #include "editor/editor_window.h"
 #include "entries/text_entry_table.h"
 #include "headless_view.h"
 #include "rom/rom_image.h"
 #include "sample/sample_rom.h"
+
+#ifdef LETTERMOOR_CLI_PNG
+#include "ui/text_window_image.h"
+#endif
 
 namespace lettermoor::cli {
 namespace {
@@ -259,6 +266,76 @@ int RunDetails(const std::string& rom, int line, const std::string& page, const 
   return kExitOk;
 }
 
+// The ROM's fonts, or the command ends when the one a window of `kind` prints with cannot be read.
+RomFonts FontsFor(const RomFile& rom, TextWindowKind kind) {
+  RomFonts fonts = ReadRomFonts(rom);
+  const text_window::FontId font = kind == TextWindowKind::Battle ? text_window::FontId::Battle : text_window::FontId::Main;
+  if (!fonts.Of(font).readable) {
+    Fail(kExitFailed, "The ROM's font table does not lead to a readable font, so its text cannot be laid out.");
+  }
+  return fonts;
+}
+
+int64_t EntryOffset(Session& s, int line) {
+  return SnesToFileOffset(s.Window().Table().entries[static_cast<size_t>(line - 1)].textAddress);
+}
+
+int RunPreview(const std::string& rom, int line, const std::string& listing, bool battle, const std::string& png) {
+  Session s;
+  s.Open(rom, listing);
+  s.CheckLine(line);
+  const RomFile& file = *s.Window().Rom().handle;
+  const TextWindowKind kind = battle ? TextWindowKind::Battle : TextWindowKind::Dialogue;
+  const RomFonts fonts = FontsFor(file, kind);
+  const LayoutWidths widths = LayoutWidthsOf(fonts);
+  TextLayoutResult layout;
+  TextLayout(s.Window().Decoder().Dictionary(), widths).Lay(file, EntryOffset(s, line), kind, layout);
+  WriteOut(DescribeLayout(layout));
+  if (png.empty()) return kExitOk;
+#ifdef LETTERMOOR_CLI_PNG
+  // Every frame, one under the other, with a strip of the outside colour between them.
+  constexpr int kGap = 4;
+  TextWindowPicture all, frame;
+  for (int f = 0; f < static_cast<int>(layout.frames.size()); ++f) {
+    DrawTextWindowFrame(layout, f, fonts, frame);
+    all.width = frame.width;
+    all.lineWidth = frame.lineWidth;
+    if (f > 0) all.pixels.insert(all.pixels.end(), static_cast<size_t>(kGap * frame.width), WindowPixel::Outside);
+    all.pixels.insert(all.pixels.end(), frame.pixels.begin(), frame.pixels.end());
+    all.height = static_cast<int>(all.pixels.size() / static_cast<size_t>(frame.width));
+  }
+  if (!ui::TextWindowImage(all, 2).save(QString::fromStdString(png), "PNG")) Fail(kExitFailed, "Cannot write " + png + ".");
+  return kExitOk;
+#else
+  Fail(kExitFailed, "This build of lettermoor-cli cannot write pictures (it was built without QtGui).");
+#endif
+}
+
+int RunCheck(const std::string& rom, const std::string& listing, bool battle, bool estimates) {
+  Session s;
+  s.Open(rom, listing);
+  const RomFile& file = *s.Window().Rom().handle;
+  const TextWindowKind kind = battle ? TextWindowKind::Battle : TextWindowKind::Dialogue;
+  const LayoutWidths widths = LayoutWidthsOf(FontsFor(file, kind));
+  const TextLayout layout(s.Window().Decoder().Dictionary(), widths);
+  const std::vector<std::string>& rows = s.View().Rows();
+  TextLayoutResult result;
+  int faults = 0;
+  for (int line = 1; line <= s.Window().Table().count(); ++line) {
+    layout.Lay(file, EntryOffset(s, line), kind, result);
+    const std::string fault = LayoutFault(result, estimates);
+    if (fault.empty()) continue;
+    ++faults;
+    std::printf("%d\t%s\t", line, fault.c_str());
+    if (static_cast<size_t>(line - 1) < rows.size()) WriteOut(OneCell(rows[static_cast<size_t>(line - 1)]));
+    std::putchar('\n');
+  }
+  if (faults == 0) return kExitOk;
+  std::fprintf(stderr, "%d of %d strings do not fit the %s window.\n", faults, s.Window().Table().count(),
+               battle ? "battle" : "dialogue");
+  return kExitFailed;
+}
+
 // Prints the parse error and the usage of the command that was being parsed.
 int UsageError(const CLI::App& app, const CLI::ParseError& error) {
   const CLI::App* usage = &app;
@@ -276,7 +353,7 @@ int Main(int argc, char** argv) {
 
   std::string rom, listing = "pointer", output, query, text, page, out;
   int line = 0, after = 0;
-  bool codesOnly = false, allowLarger = false, expanded = false;
+  bool codesOnly = false, allowLarger = false, expanded = false, battle = false, estimates = false;
   auto addRom = [&](CLI::App* cmd) {
     cmd->add_option("ROM", rom, "The ROM image (.smc, .sfc, .fig), opened for reading and writing")
         ->required()
@@ -341,6 +418,23 @@ int Main(int argc, char** argv) {
       ->check(CLI::IsMember({"misc", "interpreter", "raw", "rom"}));
   addListing(details);
 
+  CLI::App* preview = app.add_subcommand(
+      "preview", "Lay out a line's text as the game prints it: each line's width, the pixels left and its marks");
+  addRom(preview);
+  addLine(preview);
+  addListing(preview);
+  preview->add_flag("--battle", battle, "Lay it out in the battle window (2 lines of 176 pixels)");
+  preview->add_option("--png", output, "Also draw every frame with the ROM's own font into this PNG file")
+      ->type_name("FILE");
+
+  CLI::App* check = app.add_subcommand(
+      "check", "List every string whose layout runs over or cuts a word (exit 1 when there are any)");
+  addRom(check);
+  addListing(check);
+  check->add_flag("--battle", battle, "Lay the strings out in the battle window");
+  check->add_flag("--estimates", estimates,
+                  "Also list lines that run over only when names and numbers take their longest form");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -361,6 +455,8 @@ int Main(int argc, char** argv) {
     if (*expand) return RunExpand(rom);
     if (*makeSample) return RunMakeSample(out, expanded);
     if (*details) return RunDetails(rom, line, page, listing);
+    if (*preview) return RunPreview(rom, line, listing, battle, output);
+    if (*check) return RunCheck(rom, listing, battle, estimates);
   } catch (const CommandEnd& end) {
     return end.code;
   }

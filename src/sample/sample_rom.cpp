@@ -9,6 +9,7 @@
 #include "entries/text_entry_table.h"
 #include "rom/rom_image.h"
 #include "rom/snes_address.h"
+#include "sample/sample_font.h"
 #include "sample/sample_script.h"
 
 namespace lettermoor {
@@ -304,6 +305,7 @@ std::vector<uint8_t> MakeSampleRom(bool expanded, SampleRomLayout* layoutOut) {
   std::copy(kTitle, kTitle + kTitleLength, rom.begin() + kTitleOffset);
   SampleRomLayout layout;
   PutDictionary(rom);
+  PutSampleFonts(rom);
   FillRawRanges(rom, layout);
   FillPointers(rom, layout);
   if (expanded) {

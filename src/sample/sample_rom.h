@@ -23,7 +23,7 @@ struct SampleRomLayout {
 // A ROM image that the editor accepts, built only from our own story text (samples/script.txt):
 // a recognised title, a full text pointer table and plain pointer list, a 767-word dictionary and
 // all eleven raw text ranges filled with strings that use printable text, dictionary words and a
-// broad mix of control codes. The same bytes on every call. With `expanded`, the 4096 blank
+// broad mix of control codes, and our own pixel font behind the font table. The same bytes on every call. With `expanded`, the 4096 blank
 // blocks that Expand ROM appends follow.
 std::vector<uint8_t> MakeSampleRom(bool expanded, SampleRomLayout* layout = nullptr);
 

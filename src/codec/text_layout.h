@@ -1,0 +1,116 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "codec/text_window_format.h"
+
+namespace lettermoor {
+
+struct TextDictionary;
+class RomFile;
+
+enum class TextWindowKind : uint8_t { Dialogue, Battle };
+
+constexpr text_window::WindowShape ShapeOf(TextWindowKind kind) {
+  return kind == TextWindowKind::Battle ? text_window::kBattleWindow : text_window::kDialogueWindow;
+}
+
+// The character widths the layout measures with, one table per font (without the spacing).
+struct LayoutWidths {
+  std::array<std::array<uint8_t, text_window::kFontCharacterSlots>, text_window::kFontCount> widths{};
+  std::array<uint8_t, text_window::kFontCount> widest{};
+
+  int Advance(text_window::FontId font, uint8_t characterByte) const {
+    return widths[static_cast<size_t>(font)][static_cast<size_t>(text_window::FontIndex(characterByte))] +
+           text_window::kCharacterSpacing;
+  }
+};
+
+// One thing the game meets while it prints a string: a character (a dictionary word gives one
+// item per character), a substitution, or a code.
+struct LayoutItem {
+  enum Kind : uint8_t {
+    Character,
+    Substitution,  // a name or number, measured at its worst case
+    NewLine,       // 00
+    NewLineUnlessAtStart,  // 01
+    Wait,          // 03, 13 or 14
+    ClearWindow,   // 18 06
+    FontSwitch,
+    OtherCode,     // any other code: it prints nothing, but ends a word
+    End,           // the end code
+  };
+  Kind kind = Character;
+  uint8_t value = 0;   // the character byte, or the code byte
+  uint8_t subCode = 0;  // for sub-coded codes
+  text_window::FontId font = text_window::FontId::Main;
+  int32_t source = 0;    // where the item's bytes start in the string
+  uint8_t byteCount = 0;  // bytes of the string it stands for (0 for a dictionary word's later characters)
+  bool fromDictionary = false;
+  bool dropped = false;   // a blank left out at the start of a wrapped line
+  int16_t x = 0;          // where it starts on its line, in pixels
+  int16_t width = 0;      // how far it moves the pen
+  int32_t line = 0;       // the line it is on
+};
+
+struct LayoutLine {
+  int32_t firstItem = 0;  // the items [firstItem, firstItem + itemCount) are on this line
+  int32_t itemCount = 0;
+  int32_t windowStart = 0;  // the first line of the window this line is in (after a clear)
+  int16_t indent = 0;       // where the line starts
+  int16_t width = 0;        // where the pen ends, in pixels
+  bool wrapped = false;     // started by the game's own wrapping
+  bool cut = false;         // ends inside a word too long for a line
+  bool overflow = false;    // runs past the line's width
+  bool estimated = false;   // holds a substitution measured at its worst case
+};
+
+// What the window shows when the player must press a button (or at the string's end): the
+// lines [firstLine, lastLine], with only the items before `endItem`.
+struct LayoutFrame {
+  int32_t firstLine = 0;
+  int32_t lastLine = 0;
+  int32_t endItem = 0;
+  uint8_t waitCode = 0;  // 03, 13, 14, or 0 for the frame the string ends on
+};
+
+struct TextLayoutResult {
+  TextWindowKind kind = TextWindowKind::Dialogue;
+  std::vector<LayoutItem> items;
+  std::vector<LayoutLine> lines;
+  std::vector<LayoutFrame> frames;
+  int32_t size = 0;  // bytes of the string walked, end code included
+
+  bool AnyOverflow() const;
+  bool AnyCut() const;
+  // Whether an overflow comes only from lines whose width rests on worst-case estimates.
+  bool OverflowOnlyEstimated() const;
+};
+
+// Lays a script string out as the game prints it into a text window: walks it item by item with
+// the program's code table (the pair 18 06 read as one clear-window item), expands dictionary
+// words, wraps words, and notes every line and every point where the player presses a button.
+class TextLayout {
+ public:
+  TextLayout(const TextDictionary& dictionary, const LayoutWidths& widths)
+      : dictionary_(dictionary), widths_(widths) {}
+
+  // Lays out `bytes` (the string, up to its end code or the decode size limit). `out` is reused,
+  // its storage kept, so that a layout on every keystroke allocates nothing once warm.
+  void Lay(std::span<const uint8_t> bytes, TextWindowKind kind, TextLayoutResult& out) const;
+
+  // The string at a file offset of the ROM; bytes past the file's end read as 0xFF.
+  void Lay(const RomFile& rom, int64_t offset, TextWindowKind kind, TextLayoutResult& out) const;
+
+ private:
+  void Walk(std::span<const uint8_t> bytes, TextWindowKind kind, TextLayoutResult& out) const;
+  void Place(TextLayoutResult& out) const;
+
+  const TextDictionary& dictionary_;
+  const LayoutWidths& widths_;
+};
+
+}  // namespace lettermoor
