@@ -103,7 +103,7 @@ void FindMissing(benchmark::State& state, std::string path, ListingMode mode) {
   OpenIn(window, path, mode);
   for (auto _ : state) {
     view.mark = -1;
-    benchmark::DoNotOptimize(window.FindNext(kMissingQuery));
+    benchmark::DoNotOptimize(window.FindNext(kMissingQuery, view.mark));
   }
 }
 
@@ -139,7 +139,7 @@ void Keystroke(benchmark::State& state, std::string path) {
   window.Initialise();
   window.OpenRomPath(path);
   view.editText = LongEditText();
-  for (auto _ : state) window.OnEditChanged();
+  for (auto _ : state) window.OnEditChanged(view.editText);
 }
 
 void ApplyShared(benchmark::State& state, std::string path, int row, std::string text) {
@@ -149,9 +149,7 @@ void ApplyShared(benchmark::State& state, std::string path, int row, std::string
   window.OpenRomPath(path);
   const int messagesBefore = view.messages;
   for (auto _ : state) {
-    view.mark = row;
-    view.editText = text;
-    window.ApplyChanges();
+    window.ApplyChanges(row, text);
   }
   if (view.messages != messagesBefore) state.SkipWithError(("apply refused: " + view.lastMessage).c_str());
 }
@@ -178,7 +176,7 @@ void CheckInputs(const BenchInputs& inputs) {
       OpenIn(window, path, mode);
       view.mark = -1;
       view.lastMessage.clear();
-      if (window.FindNext(kMissingQuery) || view.lastMessage != editor_text::kNotFound) {
+      if (window.FindNext(kMissingQuery, view.mark) || view.lastMessage != editor_text::kNotFound) {
         Fail(std::string("the query is found in a ") + ModeName(mode) + " listing");
       }
     }

@@ -77,7 +77,7 @@ class Session {
   void ClickLine(int line) {
     CheckLine(line);
     view_.SetSelectionMark(line - 1);
-    window_.OnListClick();
+    window_.OnListClick(line - 1);
   }
 
   void CheckLine(int line) const {
@@ -147,11 +147,8 @@ int RunDump(const std::string& rom, const std::string& listing, const std::strin
   EditorWindow& window = s.Window();
   if (output.empty()) {
     // Tools > "Dump to text file": the listing's own file name in the working directory.
-    window.DumpToTextFile();
-    for (const HeadlessView::Message& m : s.View().Messages()) {
-      if (m.caption == editor_text::kDumpFailedCaption) return kExitFailed;
-    }
-    return kExitOk;
+    window.SetDumpFolder(".");
+    return window.DumpToTextFile().Written() ? kExitOk : kExitFailed;
   }
   if (output == "-") {
     const bool ok = window.WriteDump(stdout) && std::fflush(stdout) == 0;
@@ -168,7 +165,7 @@ int RunDump(const std::string& rom, const std::string& listing, const std::strin
 int RunShow(const std::string& rom, int line, const std::string& listing, bool codesOnly) {
   Session s;
   s.Open(rom, listing);
-  if (codesOnly) s.Window().SetDisplayMode(0);
+  if (codesOnly) s.Window().SetDisplayMode(0, s.View().SelectionMark());
   s.ClickLine(line);
   WriteOut(s.View().EditText());
   std::putchar('\n');
@@ -188,9 +185,10 @@ int RunSearch(const std::string& rom, const std::string& query, const std::strin
   // Only the final "String not found." of a search with no hit at all is reported.
   s.View().SetMessageStream(nullptr);
   int hits = 0;
-  while (s.Window().FindNext(query)) {
+  while (const std::optional<int> hit = s.Window().FindNext(query, mark)) {
     ++hits;
-    std::printf("%d\t", s.View().SelectionMark() + 1);
+    mark = *hit;
+    std::printf("%d\t", mark + 1);
     WriteOut(s.View().EditText());
     std::putchar('\n');
   }
@@ -208,12 +206,10 @@ int RunApply(const std::string& rom, int line, const std::string& text, const st
   s.Open(rom, listing);
   if (allowLarger) s.Window().TogglePreventOverwrites();
   s.ClickLine(line);
-  s.View().ClearMessages();
   s.View().SetEditText(text);
-  s.Window().OnEditChanged();
-  s.Window().ApplyChanges();
-  // Every refusal and failure of Apply Changes is a message box (already on standard error).
-  return s.View().Messages().empty() ? kExitOk : kExitFailed;
+  s.Window().OnEditChanged(text);
+  // Every refusal and failure of Apply Changes has its message box (on standard error).
+  return s.Window().ApplyChanges(line - 1, text) == ApplyResult::Written ? kExitOk : kExitFailed;
 }
 
 int RunExpand(const std::string& rom) {
@@ -224,16 +220,15 @@ int RunExpand(const std::string& rom) {
     std::printf("The ROM is already expanded; nothing was changed.\n");
     return kExitOk;
   }
+  // The message goes to standard output when the ROM was expanded, to standard error otherwise.
   s.View().SetMessageStream(nullptr);
   s.View().ClearMessages();
-  s.Window().ExpandRom();
-  int code = kExitFailed;
+  const GrowResult result = s.Window().ExpandRom();
+  const bool done = result == GrowResult::Grown || result == GrowResult::AlreadyLarge;
   for (const HeadlessView::Message& m : s.View().Messages()) {
-    const bool done = m.caption == editor_text::kExpandedCaption;
     std::fprintf(done ? stdout : stderr, "%s\n", m.text.c_str());
-    if (done) code = kExitOk;
   }
-  return code;
+  return done ? kExitOk : kExitFailed;
 }
 
 int RunMakeSample(const std::string& out, bool expanded) {
@@ -247,7 +242,7 @@ int RunDetails(const std::string& rom, int line, const std::string& page, const 
   s.ClickLine(line);
   const int tab = kDetailsTabs.at(page);
   s.View().SetDetailsTab(tab);
-  s.Window().OpenDetails();
+  s.Window().OpenDetails(line - 1);
   const std::optional<DetailsPage>& shown = s.View().ShownDetailsPage();
   if (!shown) Fail(kExitFailed, "The details window did not open for line " + std::to_string(line) + ".");
   // The page's texts from top to bottom, each on its own.

@@ -111,8 +111,7 @@ DetailsPage ShowDetailsPage(const DetailsRequest& request, int tabIndex) {
 
 // Tools > "&View current details", a right-click on a row, and a double-click outside the pointer
 // table listing. Decoding refills the interpreter listing for this entry and gives its size.
-void EditorWindow::OpenDetails() {
-  const int row = view_.SelectionMark();
+void EditorWindow::OpenDetails(int row) {
   RomFile* rom = SyncedRom();
   if (!rom || !table_.Contains(row)) return;
   const int32_t size = decoder_.Decode(*rom, EntryOffset(row), nullptr, DecodeFlags{false, true});

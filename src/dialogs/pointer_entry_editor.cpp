@@ -115,8 +115,7 @@ SnesAddress ParseHexAddress(std::string_view text) {
 }
 
 // The Tools > "Edit &TPT entry" command and the double-click of the pointer table listing.
-void EditorWindow::EditTextPointerEntry() {
-  const int index = view_.SelectionMark();
+void EditorWindow::EditTextPointerEntry(int index) {
   if (!rom_.IsLoaded() || !table_.Contains(index)) return;
 
   const TextEntry entry = table_.entries[static_cast<size_t>(index)];

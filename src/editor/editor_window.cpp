@@ -106,14 +106,14 @@ void EditorWindow::OnCommand(CommandId id) {
       if (IsRomOpen()) view_.RunSearchWindow();
       break;
     case CommandId::ExpandRom: ExpandRom(); break;
-    case CommandId::EditTptEntry: EditTextPointerEntry(); break;
-    case CommandId::ViewDetails: OpenDetails(); break;
+    case CommandId::EditTptEntry: EditTextPointerEntry(view_.SelectionMark()); break;
+    case CommandId::ViewDetails: OpenDetails(view_.SelectionMark()); break;
     case CommandId::DumpToTextFile: DumpToTextFile(); break;
     case CommandId::PointerTableListing: SetListingMode(ListingMode::PointerTableListing); break;
     case CommandId::RawTextListing: SetListingMode(ListingMode::RawTextListing); break;
     case CommandId::ExpandedRomListing: SetListingMode(ListingMode::ExpandedRomListing); break;
-    case CommandId::DisplayTextAndCodes: SetDisplayMode(1); break;
-    case CommandId::DisplayCodesOnly: SetDisplayMode(0); break;
+    case CommandId::DisplayTextAndCodes: SetDisplayMode(1, view_.SelectionMark()); break;
+    case CommandId::DisplayCodesOnly: SetDisplayMode(0, view_.SelectionMark()); break;
     case CommandId::UseCompression:
       if (IsRomOpen()) view_.RunGizmoDialog();
       break;
@@ -166,7 +166,7 @@ void EditorWindow::CloseRom() {
   view_.DeleteAllRows();
   view_.EnableList(false);
   view_.EnableEditBox(false);
-  view_.SetEditText("");
+  SetEditText("");
   view_.SetLabel(LabelId::Size, "");
   view_.SetLabel(LabelId::CurrentSize, "");
   view_.SetLabel(LabelId::Line, "");
@@ -193,14 +193,13 @@ void EditorWindow::SetListingMode(ListingMode mode) {
   if (mode != old) FillEntryList();
 }
 
-void EditorWindow::SetDisplayMode(int mode) {
+void EditorWindow::SetDisplayMode(int mode, int row) {
   if (mode == displayMode_ || (mode != 0 && mode != 1)) return;
-  const int mark = view_.SelectionMark();
   view_.CheckMenuItem(CommandId::DisplayTextAndCodes, mode == 1);
   view_.CheckMenuItem(CommandId::DisplayCodesOnly, mode == 0);
   displayMode_ = mode;
   if (IsRomOpen()) {
-    ShowEntry(mark);
+    ShowEntry(row);
     UpdateCurrentSize();
   }
 }
@@ -210,23 +209,30 @@ void EditorWindow::TogglePreventOverwrites() {
   ShowEntry(-1);
 }
 
-void EditorWindow::ExpandRom() {
-  if (!IsRomOpen()) return;
-  const GrowResult result = GrowRom(rom_, kExpandedRomSize);
-  if (!rom_.IsLoaded()) {
-    CloseRom();
-    view_.ShowMessage(editor_text::kExpandReopenFailed, editor_text::kExpandFailedCaption,
-                      MessageIcon::None);
-    return;
+GrowResult EditorWindow::ExpandRom() {
+  if (!IsRomOpen()) return GrowResult::NotOpen;
+  GrowResult result = GrowRom(rom_, kExpandedRomSize);
+  if (!rom_.IsLoaded()) result = GrowResult::Closed;
+  if (result != GrowResult::Closed && !IsExpandedRom(*rom_.handle)) result = GrowResult::Failed;
+  switch (result) {
+    case GrowResult::Grown:
+    case GrowResult::AlreadyLarge:
+      view_.EnableMenuItem(CommandId::ExpandRom, false);
+      view_.EnableMenuItem(CommandId::ExpandedRomListing, true);
+      view_.ShowMessage(editor_text::kExpanded, editor_text::kExpandedCaption, MessageIcon::None);
+      break;
+    case GrowResult::Closed:
+      CloseRom();
+      view_.ShowMessage(editor_text::kExpandReopenFailed, editor_text::kExpandFailedCaption,
+                        MessageIcon::None);
+      break;
+    case GrowResult::Failed:
+      view_.ShowMessage(editor_text::kExpandFailed, editor_text::kExpandFailedCaption,
+                        MessageIcon::None);
+      break;
+    case GrowResult::NotOpen: break;
   }
-  if (result == GrowResult::Failed || !IsExpandedRom(*rom_.handle)) {
-    view_.ShowMessage(editor_text::kExpandFailed, editor_text::kExpandFailedCaption,
-                      MessageIcon::None);
-    return;
-  }
-  view_.EnableMenuItem(CommandId::ExpandRom, false);
-  view_.EnableMenuItem(CommandId::ExpandedRomListing, true);
-  view_.ShowMessage(editor_text::kExpanded, editor_text::kExpandedCaption, MessageIcon::None);
+  return result;
 }
 
 std::string EditorWindow::RowPreview(int entry) {
@@ -285,7 +291,7 @@ void EditorWindow::ShowEntry(int row) {
   if (row != -1) {
     if (!IsRomOpen() || !table_.Contains(row)) {
       // No such entry: show nothing rather than a text that Apply could not write back.
-      view_.SetEditText("");
+      SetEditText("");
       view_.SetLabel(LabelId::Line, "");
       view_.SetLabel(LabelId::Size, "");
       view_.EnableMenuItem(CommandId::EditTptEntry, false);
@@ -293,7 +299,7 @@ void EditorWindow::ShowEntry(int row) {
       int32_t size = 0;
       std::string text = DecodeEntry(row, &size);
       if (displayMode_ == 0) text = FormatRawBytes(*rom_.handle, EntryOffset(row), size);
-      view_.SetEditText(text);
+      SetEditText(std::move(text));
       view_.SetLabel(LabelId::Line, Format(editor_text::kLineFormat, row + 1, table_.count()));
       view_.SetLabel(LabelId::Size, Format(editor_text::kSizeFormat, size));
       const TextEntry& e = table_.entries[static_cast<size_t>(row)];
@@ -304,8 +310,13 @@ void EditorWindow::ShowEntry(int row) {
   view_.CheckMenuItem(CommandId::PreventOverwrites, preventOverwrites_);
 }
 
+void EditorWindow::SetEditText(std::string text) {
+  editText_ = std::move(text);
+  view_.SetEditText(editText_);
+}
+
 void EditorWindow::UpdateCurrentSize() {
-  const int32_t size = MeasureText(view_.EditText());
+  const int32_t size = MeasureText(editText_);
   view_.SetLabel(LabelId::CurrentSize, size < 0 ? std::string(editor_text::kCurrentSizeUnknown)
                                                 : Format(editor_text::kCurrentSizeFormat, size));
 }
@@ -315,37 +326,46 @@ void EditorWindow::ReplaceRow(int row, const std::string& text) {
   view_.InsertRow(row, text);
 }
 
-void EditorWindow::ApplyChanges() {
-  const int r = view_.SelectionMark();
+ApplyResult EditorWindow::ApplyChanges(int row, std::string_view text) {
   RomFile* rom = SyncedRom();
-  if (!rom || !table_.Contains(r)) return;
-  const std::string text = view_.EditText();
+  if (!rom || !table_.Contains(row)) return ApplyResult::NoEntry;
+  const ApplyResult result = WriteEntry(*rom, row, text);
+  switch (result) {
+    case ApplyResult::Written:
+      ReplaceRow(row, RowPreview(row));
+      RefreshSharedRows(row);
+      view_.SetSelectionMark(row);
+      ShowEntry(row);
+      UpdateCurrentSize();
+      break;
+    case ApplyResult::NoEntry: break;
+    case ApplyResult::BracketError:
+      view_.ShowMessage(editor_text::kBracketError, editor_text::kPreWriteCaption, MessageIcon::Warning);
+      break;
+    case ApplyResult::TooLarge:
+      view_.ShowMessage(editor_text::kTooLarge, editor_text::kPreWriteCaption, MessageIcon::Warning);
+      break;
+    case ApplyResult::PastEndOfFile:
+      view_.ShowMessage(editor_text::kPastEndOfFile, editor_text::kPreWriteCaption, MessageIcon::Warning);
+      break;
+    case ApplyResult::WriteFailed:
+      view_.ShowMessage(editor_text::kWriteFailed, editor_text::kWriteFailedCaption, MessageIcon::Warning);
+      break;
+  }
+  return result;
+}
+
+ApplyResult EditorWindow::WriteEntry(RomFile& rom, int row, std::string_view text) {
   const int32_t newSize = MeasureText(text);
-  if (newSize < 0) {
-    view_.ShowMessage(editor_text::kBracketError, editor_text::kPreWriteCaption, MessageIcon::Warning);
-    return;
-  }
+  if (newSize < 0) return ApplyResult::BracketError;
   int32_t oldSize = 0;
-  DecodeEntry(r, &oldSize);
-  if (preventOverwrites_ && newSize > oldSize) {
-    view_.ShowMessage(editor_text::kTooLarge, editor_text::kPreWriteCaption, MessageIcon::Warning);
-    return;
-  }
+  DecodeEntry(row, &oldSize);
+  if (preventOverwrites_ && newSize > oldSize) return ApplyResult::TooLarge;
   // Only Expand ROM grows a file: bytes that would reach past its end are refused.
-  const int64_t offset = EntryOffset(r);
-  if (offset < 0 || offset + newSize > RomFileSize(*rom)) {
-    view_.ShowMessage(editor_text::kPastEndOfFile, editor_text::kPreWriteCaption, MessageIcon::Warning);
-    return;
-  }
-  if (!WriteText(*rom, offset, text).written) {
-    view_.ShowMessage(editor_text::kWriteFailed, editor_text::kWriteFailedCaption, MessageIcon::Warning);
-    return;
-  }
-  ReplaceRow(r, RowPreview(r));
-  RefreshSharedRows(r);
-  view_.SetSelectionMark(r);
-  ShowEntry(r);
-  UpdateCurrentSize();
+  const int64_t offset = EntryOffset(row);
+  if (offset < 0 || offset + newSize > RomFileSize(rom)) return ApplyResult::PastEndOfFile;
+  if (!WriteText(rom, offset, text).written) return ApplyResult::WriteFailed;
+  return ApplyResult::Written;
 }
 
 void EditorWindow::RefreshSharedRows(int row) {
@@ -367,43 +387,46 @@ void EditorWindow::SelectRow(int row) {
   UpdateCurrentSize();
 }
 
-void EditorWindow::OnListClick() {
+void EditorWindow::OnListClick(int row) {
   if (!IsRomOpen()) return;
-  ShowEntry(view_.SelectionMark());
+  ShowEntry(row);
   UpdateCurrentSize();
 }
 
-void EditorWindow::OnListKey() { OnListClick(); }
+void EditorWindow::OnListKey(int row) { OnListClick(row); }
 
-void EditorWindow::OnListDoubleClick() {
+void EditorWindow::OnListDoubleClick(int row) {
   if (listingMode_ == ListingMode::PointerTableListing) {
-    EditTextPointerEntry();
+    EditTextPointerEntry(row);
   } else {
-    OpenDetails();
+    OpenDetails(row);
   }
 }
 
-void EditorWindow::OnListRightClick() {
+void EditorWindow::OnListRightClick(int row) {
   if (!IsRomOpen()) return;
-  ShowEntry(view_.SelectionMark());
+  ShowEntry(row);
   UpdateCurrentSize();
-  OpenDetails();
+  OpenDetails(row);
 }
 
-void EditorWindow::OnEditChanged() { UpdateCurrentSize(); }
+void EditorWindow::OnEditChanged(std::string_view text) {
+  editText_.assign(text);
+  UpdateCurrentSize();
+}
 
 void EditorWindow::OnEditFocus(bool gained) {
   for (CommandId id : kClipboardItems) view_.EnableMenuItem(id, gained && IsRomOpen());
 }
 
-bool EditorWindow::FindNext(std::string_view query) {
+std::optional<int> EditorWindow::FindNext(std::string_view query, int after) {
   const RomFile* rom = SyncedRom();
-  if (!rom) return false;
+  if (!rom) return std::nullopt;
   // FindNextRow's search, with one look at the file for the whole walk and one text buffer
   // for every row.
   const std::string needle = UpperCaseAscii(query);
   std::optional<int> hit;
-  for (int row = std::max(view_.SelectionMark() + 1, 0); row < table_.count(); ++row) {
+  for (int row = std::max(after + 1, 0); row < table_.count(); ++row) {
     PrefetchRow(*rom, row + kPrefetchDistance);
     if (ContainsUpperCased(decoder_.DecodeBracketedView(*rom, EntryOffset(row)), needle)) {
       hit = row;
@@ -412,10 +435,10 @@ bool EditorWindow::FindNext(std::string_view query) {
   }
   if (!hit) {
     view_.ShowMessage(editor_text::kNotFound, editor_text::kNotFoundCaption, MessageIcon::None);
-    return false;
+    return std::nullopt;
   }
   SelectRow(*hit);
-  return true;
+  return hit;
 }
 
 bool EditorWindow::WriteDump(std::FILE* out) {
@@ -440,21 +463,26 @@ bool EditorWindow::WriteDump(std::FILE* out) {
   return flush();
 }
 
-void EditorWindow::DumpToTextFile() {
-  if (!IsRomOpen()) return;
-  const std::string name = DumpFileName(listingMode_);
-  std::FILE* out = std::fopen(name.c_str(), "w");
+DumpResult EditorWindow::DumpToTextFile() {
+  DumpResult result;
+  if (!IsRomOpen()) return result;
+  result.fileName = DumpFileName(listingMode_);
+  result.path = dumpFolder_.empty() ? result.fileName : dumpFolder_ + "/" + result.fileName;
+  std::FILE* out = std::fopen(result.path.c_str(), "w");
   bool ok = out != nullptr;
   if (out) {
     ok = WriteDump(out);
     ok = std::fclose(out) == 0 && ok;
   }
+  result.outcome = ok ? DumpResult::Outcome::Written : DumpResult::Outcome::Failed;
   if (!ok) {
-    view_.ShowMessage(Format(editor_text::kDumpFailed, name), editor_text::kDumpFailedCaption,
+    view_.ShowMessage(Format(editor_text::kDumpFailed, result.fileName),
+                      editor_text::kDumpFailedCaption, MessageIcon::None);
+  } else {
+    view_.ShowMessage(Format(editor_text::kDumped, result.fileName), editor_text::kDumpedCaption,
                       MessageIcon::None);
-    return;
   }
-  view_.ShowMessage(Format(editor_text::kDumped, name), editor_text::kDumpedCaption, MessageIcon::None);
+  return result;
 }
 
 const char* DumpFileName(ListingMode mode) {

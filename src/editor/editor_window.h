@@ -59,6 +59,30 @@ inline constexpr int kEditTextLimit = 4000;
 inline constexpr int kListColumnWidth = 439;
 inline constexpr size_t kRowPreviewLength = 149;
 
+// What Apply Changes did. Every refusal and failure is also shown in its message box.
+enum class ApplyResult {
+  Written,        // the text is in the file and the list shows it
+  NoEntry,        // no ROM open or no such row: nothing happened and nothing was said
+  BracketError,   // refused: the counts of "[" and "]" differ
+  TooLarge,       // refused: larger than the old text while Prevent Overwrites is on
+  PastEndOfFile,  // refused: the bytes would reach past the end of the file
+  WriteFailed,    // the system refused the write; nothing was written
+};
+
+// What Dump to text file did.
+struct DumpResult {
+  enum class Outcome {
+    Written,  // every row went into the file
+    NoRom,    // no ROM open: nothing happened and nothing was said
+    Failed,   // the file could not be created or written
+  };
+  Outcome outcome = Outcome::NoRom;
+  std::string fileName;  // the dump file's name, as its messages show it
+  std::string path;      // where it was (or would have been) written
+
+  bool Written() const { return outcome == Outcome::Written; }
+};
+
 // The main window's logic: owner of the open ROM, the modes, the overwrite guard and the entry
 // table, driving an EditorView. Every user command and notification enters through a method here.
 class EditorWindow {
@@ -77,35 +101,43 @@ class EditorWindow {
   void CloseRom();
   void Exit();
 
-  // Options and Tools.
+  // Options and Tools. A menu command carries no row: those that work on one take the row the
+  // list marks (OnCommand asks the view for it).
   void SetListingMode(ListingMode mode);
-  void SetDisplayMode(int mode);  // 1 text and codes, 0 codes only
+  void SetDisplayMode(int mode, int row);  // 1 text and codes, 0 codes only; `row` is re-shown
   void TogglePreventOverwrites();
-  void ExpandRom();
-  void DumpToTextFile();
-  void EditTextPointerEntry();
-  void OpenDetails();
+  // Grown or AlreadyLarge when the ROM is expanded now (then "ROM Expanded" was shown).
+  GrowResult ExpandRom();
+  DumpResult DumpToTextFile();
+  void EditTextPointerEntry(int row);
+  void OpenDetails(int row);
 
-  // List and edit box notifications.
-  void OnListClick();
-  void OnListKey();
-  void OnListDoubleClick();
-  void OnListRightClick();
-  void OnEditChanged();
+  // Where Dump to text file writes: the window sets the ROM's folder when a ROM is picked, the
+  // command-line tool its working directory. Empty means the process's working directory.
+  void SetDumpFolder(std::string folder) { dumpFolder_ = std::move(folder); }
+  const std::string& DumpFolder() const { return dumpFolder_; }
+
+  // List and edit box notifications, with the row the list marks and the edit box's text.
+  void OnListClick(int row);
+  void OnListKey(int row);
+  void OnListDoubleClick(int row);
+  void OnListRightClick(int row);
+  void OnEditChanged(std::string_view text);
   void OnEditFocus(bool gained);
 
   // The entry view.
   void ShowEntry(int row);
   void UpdateCurrentSize();
-  void ApplyChanges();
+  // The Apply Changes button: writes `text` over the string of `row`.
+  ApplyResult ApplyChanges(int row, std::string_view text);
   void SelectRow(int row);
   void RefreshSharedRows(int row);
   void FillEntryList();
   std::string RowPreview(int entry);
 
-  // One press of Find in the search window: selects the next matching row after the mark and
-  // gives true, or shows "String not found." and gives false.
-  bool FindNext(std::string_view query);
+  // One press of Find in the search window: selects the first matching row after `after` and
+  // gives it, or shows "String not found." and gives nothing.
+  std::optional<int> FindNext(std::string_view query, int after);
 
   // State, for the dialogs, the command-line tool and tests.
   bool IsRomOpen() const { return rom_.IsLoaded(); }
@@ -137,12 +169,18 @@ class EditorWindow {
   void PrefetchRow(const RomFile& rom, int row) const;
   static constexpr int kPrefetchDistance = 8;
   void ReplaceRow(int row, const std::string& text);
+  // Apply's checks and write, without a word to the view.
+  ApplyResult WriteEntry(RomFile& rom, int row, std::string_view text);
+  // Puts a text into the edit box and remembers it: the size label measures what the box holds.
+  void SetEditText(std::string text);
 
   EditorView& view_;
   RomImage rom_;
   ListingMode listingMode_ = ListingMode::PointerTableListing;
   int displayMode_ = 1;
   bool preventOverwrites_ = true;
+  std::string editText_;  // what the edit box holds: set here or reported by OnEditChanged
+  std::string dumpFolder_;
   TextEntryTable table_;
   TextDictionary dictionary_;
   DecoderState state_;

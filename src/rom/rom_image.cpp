@@ -38,7 +38,7 @@ int64_t RomFileSize(const RomFile& file) { return file.Size(); }
 bool IsExpandedRom(const RomFile& file) { return RomFileSize(file) >= kExpandedRomSize; }
 
 GrowResult GrowRom(RomImage& rom, int64_t target) {
-  if (!rom.handle) return GrowResult::Failed;
+  if (!rom.handle) return GrowResult::NotOpen;
   rom.handle->Refresh();
   const int64_t size = RomFileSize(*rom.handle);
   if (static_cast<uint64_t>(size) >= static_cast<uint64_t>(target)) return GrowResult::AlreadyLarge;
@@ -69,7 +69,8 @@ GrowResult GrowRom(RomImage& rom, int64_t target) {
     ::close(fd);
   }
   rom.handle = OpenRomFile(rom.path);
-  if (!rom.handle || !appended) return GrowResult::Failed;
+  if (!rom.handle) return GrowResult::Closed;
+  if (!appended) return GrowResult::Failed;
   return GrowResult::Grown;
 }
 

@@ -39,14 +39,16 @@ int64_t RomFileSize(const RomFile& file);
 bool IsExpandedRom(const RomFile& file);
 
 enum class GrowResult {
-  Grown,           // blocks were appended and the file was reopened for update
-  AlreadyLarge,    // the file was already at least the target size; nothing changed
-  Failed,          // appending or reopening failed; the image may have lost its handle
+  Grown,         // blocks were appended and the file was reopened for update
+  AlreadyLarge,  // the file was already at least the target size; nothing changed
+  Failed,        // appending failed; the file was left as it was and is still open
+  Closed,        // the file could not be opened again: the image has no handle now
+  NotOpen,       // there was no open file to grow
 };
 
 // Appends whole 256-byte blank blocks until the file is at least `target` bytes long, then
 // reopens it for update by its path. When the reopen fails the image is left without a handle,
-// so nothing can read or write through a closed file.
+// so nothing can read or write through a closed file, and the result is Closed.
 [[nodiscard]] GrowResult GrowRom(RomImage& rom, int64_t target);
 
 // Closes the file, if any; the image keeps no handle.

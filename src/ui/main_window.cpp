@@ -61,10 +61,10 @@ void MainWindow::BuildControls() {
   list_->setItemDelegate(new ColumnDelegate(list_));
   list_->setModel(rows_);
   list_->setGeometry(DluRect(7, 10, 306, 115));
-  list_->onClick = [this] { if (logic_) logic_->OnListClick(); };
-  list_->onKey = [this] { if (logic_) logic_->OnListKey(); };
-  list_->onDoubleClick = [this] { if (logic_) logic_->OnListDoubleClick(); };
-  list_->onRightClick = [this] { if (logic_) logic_->OnListRightClick(); };
+  list_->onClick = [this] { if (logic_) logic_->OnListClick(SelectionMark()); };
+  list_->onKey = [this] { if (logic_) logic_->OnListKey(SelectionMark()); };
+  list_->onDoubleClick = [this] { if (logic_) logic_->OnListDoubleClick(SelectionMark()); };
+  list_->onRightClick = [this] { if (logic_) logic_->OnListRightClick(SelectionMark()); };
 
   auto addLabel = [&](LabelId id, QRect rect) {
     auto* label = new QLabel(client);
@@ -77,7 +77,7 @@ void MainWindow::BuildControls() {
 
   edit_ = new EntryEditBox(client);
   edit_->setGeometry(DluRect(7, 144, 306, 60));
-  edit_->onChanged = [this] { if (logic_) logic_->OnEditChanged(); };
+  edit_->onChanged = [this] { if (logic_) logic_->OnEditChanged(EditText()); };
   edit_->onFocus = [this](bool gained) { if (logic_) logic_->OnEditFocus(gained); };
 
   // The live size line runs on to the Apply button: at its designed 111 units the longest
@@ -89,7 +89,9 @@ void MainWindow::BuildControls() {
   applyButton_->setGeometry(DluRect(241, 208, 72, 16));
   // Enter on the focused button presses it, as on a dialog; Enter elsewhere presses nothing.
   applyButton_->setAutoDefault(true);
-  connect(applyButton_, &QPushButton::clicked, this, [this] { if (logic_) logic_->ApplyChanges(); });
+  connect(applyButton_, &QPushButton::clicked, this, [this] {
+    if (logic_) logic_->ApplyChanges(SelectionMark(), EditText());
+  });
 
   setTabOrder(list_, edit_);
   setTabOrder(edit_, applyButton_);
@@ -288,7 +290,7 @@ RomChoice MainWindow::ChooseRomFile() {
 
 void MainWindow::RunSearchWindow() {
   SearchDialog dialog(this, [this](const std::string& query) {
-    if (logic_) logic_->FindNext(query);
+    if (logic_) logic_->FindNext(query, SelectionMark());
   });
   QScopedValueRollback<QPointer<QWidget>> owner(messageOwner_, &dialog);
   dialog.exec();

@@ -194,14 +194,14 @@ TEST_F(OpenDetails, HandsTheWindowTheEntryItsSizeAndListing) {
 
 TEST_F(OpenDetails, NoWindowWithoutARow) {
   view_.selectionMark = -1;
-  window_.OpenDetails();
+  window_.OpenDetails(view_.selectionMark);
   view_.selectionMark = kRows;
-  window_.OpenDetails();
+  window_.OpenDetails(view_.selectionMark);
   EXPECT_TRUE(view_.detailsCalls.empty());
 
   window_.CloseRom();
   view_.selectionMark = 0;
-  window_.OpenDetails();
+  window_.OpenDetails(view_.selectionMark);
   window_.OnCommand(CommandId::ViewDetails);
   EXPECT_TRUE(view_.detailsCalls.empty());
 }

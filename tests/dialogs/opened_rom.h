@@ -65,7 +65,7 @@ class OpenedRom : public ::testing::Test {
   // Clicks a row, then runs the pointer entry editor on it (as the menu item or a double-click).
   void EditRow(int row) {
     view_.ClickRow(window_, row);
-    window_.EditTextPointerEntry();
+    window_.EditTextPointerEntry(view_.selectionMark);
   }
 
   std::vector<uint8_t> Disk() const { return file_->ReadAll(); }

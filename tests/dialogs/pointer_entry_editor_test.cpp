@@ -137,7 +137,7 @@ TEST_F(PointerEntryEditor, UnchangedApplyRewritesTheRecordsSevenBytesAndNothingE
   view_.ClickRow(window_, 0);
   const size_t rowsDeleted = view_.deletedRows.size();
   const int editTextsSet = view_.setEditTextCalls;
-  window_.EditTextPointerEntry();
+  window_.EditTextPointerEntry(view_.selectionMark);
 
   ASSERT_EQ(view_.pointerEditorForms.size(), 1u);
   EXPECT_EQ(view_.pointerEditorForms[0].addressText, "C5FE00");
@@ -202,7 +202,7 @@ TEST_F(PointerEntryEditor, NewSpriteWithTheSameAddressLeavesTheViewAsItWas) {
   ASSERT_TRUE(view_.IsEnabled(CommandId::EditTptEntry));
   const std::vector<std::string> rows = view_.rows;
   const int editTextsSet = view_.setEditTextCalls;
-  window_.EditTextPointerEntry();
+  window_.EditTextPointerEntry(view_.selectionMark);
 
   EXPECT_EQ(window_.Table().entries[0].sprite, 0);
   EXPECT_EQ(Disk()[SyntheticRom::RecordOffset(0) + 5], 0x00);
@@ -275,21 +275,21 @@ TEST_F(PointerEntryEditor, NothingOpensWithoutARowOrAnEditablePointer) {
   view_.onPointerEntryEditor = [](PointerEntryForm&) { return true; };
 
   view_.selectionMark = -1;
-  window_.EditTextPointerEntry();
+  window_.EditTextPointerEntry(view_.selectionMark);
   view_.selectionMark = kRows;
-  window_.EditTextPointerEntry();
+  window_.EditTextPointerEntry(view_.selectionMark);
   EXPECT_TRUE(view_.pointerEditorForms.empty());
 
   // The raw text listing's entries have no pointer behind them.
   window_.SetListingMode(ListingMode::RawTextListing);
   ASSERT_GT(window_.Table().count(), 0);
   view_.DoubleClickRow(window_, 0);
-  window_.EditTextPointerEntry();
+  window_.EditTextPointerEntry(view_.selectionMark);
   EXPECT_TRUE(view_.pointerEditorForms.empty());
 
   window_.CloseRom();
   view_.selectionMark = 0;
-  window_.EditTextPointerEntry();
+  window_.EditTextPointerEntry(view_.selectionMark);
   EXPECT_TRUE(view_.pointerEditorForms.empty());
   EXPECT_EQ(Disk(), before);
 }

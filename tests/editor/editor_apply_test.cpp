@@ -84,7 +84,7 @@ TEST_F(EditorTest, ApplyRefusalsLeaveFileListAndEditBoxAsTheyWere) {
   };
 
   view.Type(window, "Hello [03 00 02");
-  window.ApplyChanges();
+  EXPECT_EQ(view.PressApply(window), ApplyResult::BracketError);
   ExpectOneMessage(view,
                    "A bracket error was detected.  Make sure all brackets are correct and try "
                    "again.",
@@ -93,7 +93,7 @@ TEST_F(EditorTest, ApplyRefusalsLeaveFileListAndEditBoxAsTheyWere) {
 
   // One byte larger than the 14 the string takes now.
   view.Type(window, "Hello there![03 00 02]");
-  window.ApplyChanges();
+  EXPECT_EQ(view.PressApply(window), ApplyResult::TooLarge);
   ExpectOneMessage(view,
                    "The new text is larger than the old text.\nShorten the text, or uncheck the "
                    "Prevent Overwrite box.",
@@ -103,7 +103,7 @@ TEST_F(EditorTest, ApplyRefusalsLeaveFileListAndEditBoxAsTheyWere) {
   // Dictionary words come back longer than their references, so even an unchanged text is
   // refused under the guard.
   view.ClickRow(window, 4);
-  window.ApplyChanges();
+  EXPECT_EQ(view.PressApply(window), ApplyResult::TooLarge);
   ExpectOneMessage(view, text::kTooLarge, text::kPreWriteCaption, MessageIcon::Warning);
   EXPECT_EQ(file.ReadAll(), bytes);
   EXPECT_EQ(view.editText, kText2);
@@ -113,7 +113,7 @@ TEST_F(EditorTest, ApplyOfExactlyTheOldSizeIsWritten) {
   TempFile& file = OpenStandard();
   auto expected = file.ReadAll();
   view.Type(window, "Howdy THERE[03 00 02]");  // 14 bytes, the same as now
-  window.ApplyChanges();
+  EXPECT_EQ(view.PressApply(window), ApplyResult::Written);
   EXPECT_TRUE(view.messages.empty());
   const auto newBytes = Concat(ScriptText("Howdy THERE"), {0x03, 0x00, 0x02});
   std::copy(newBytes.begin(), newBytes.end(), expected.begin() + kS0);
@@ -131,7 +131,7 @@ TEST_F(EditorTest, ApplyWithoutTheGuardWritesOverWhatFollows) {
   auto expected = file.ReadAll();
   window.OnCommand(CommandId::PreventOverwrites);
   view.Type(window, "Hello there, friend[03 00 02]");  // 22 bytes over a 14-byte string
-  window.ApplyChanges();
+  EXPECT_EQ(view.PressApply(window), ApplyResult::Written);
   EXPECT_TRUE(view.messages.empty());
   const auto newBytes = Concat(ScriptText("Hello there, friend"), {0x03, 0x00, 0x02});
   std::copy(newBytes.begin(), newBytes.end(), expected.begin() + kS0);
@@ -146,7 +146,7 @@ TEST_F(EditorTest, ApplyRenewsEverySharedRowInThePointerListing) {
   const auto before = view.rows;
   view.ClickRow(window, 1);
   view.Type(window, "Common text[02]");
-  window.ApplyChanges();
+  view.PressApply(window);
   EXPECT_TRUE(view.messages.empty());
   EXPECT_EQ(Slice(file.ReadAll(), kS3, 13), Concat(ScriptText("Common text"), {0x02, 0x02}));
 
@@ -168,7 +168,7 @@ TEST_F(EditorTest, ApplyInTheRawListingRenewsOnlyItsRow) {
   view.insertedRows.clear();
   view.ClickRow(window, 3);
   view.Type(window, "Common text[02]");
-  window.ApplyChanges();
+  view.PressApply(window);
   EXPECT_TRUE(view.messages.empty());
   EXPECT_EQ(Slice(file.ReadAll(), kS3, 12), Concat(ScriptText("Common text"), {0x02}));
   auto expected = before;
@@ -183,7 +183,7 @@ TEST_F(EditorTest, ApplyInCodesOnlyModeEncodesTheByteView) {
   window.OnCommand(CommandId::DisplayCodesOnly);
   auto bytes = Concat(ScriptText("Jello there"), {0x03, 0x00, 0x02});
   view.Type(window, HexView(bytes));
-  window.ApplyChanges();
+  view.PressApply(window);
   EXPECT_TRUE(view.messages.empty());
   EXPECT_EQ(Slice(file.ReadAll(), kS0, 14), bytes);
   EXPECT_EQ(view.rows[0], "Jello there");
@@ -206,7 +206,7 @@ TEST_F(EditorTest, ApplyPastTheEndOfTheFileIsRefusedAndWritesNothing) {
     view.ClickRow(window, row);
     const auto rows = view.rows;
     view.Type(window, "Hello[02]");
-    window.ApplyChanges();
+    EXPECT_EQ(view.PressApply(window), ApplyResult::PastEndOfFile);
     auto shown = view.TakeMessages();
     EXPECT_EQ(shown.size(), 1u);
     EXPECT_EQ(file.ReadAll(), bytes);
@@ -292,9 +292,9 @@ TEST_F(EditorTest, NothingHappensForRowsThatDoNotExist) {
     SCOPED_TRACE(mark);
     view.selectionMark = mark;
     const auto rows = view.rows;
-    window.ApplyChanges();
-    window.OnListDoubleClick();
-    window.OnListRightClick();
+    EXPECT_EQ(view.PressApply(window), ApplyResult::NoEntry);
+    window.OnListDoubleClick(view.selectionMark);
+    window.OnListRightClick(view.selectionMark);
     window.OnCommand(CommandId::ViewDetails);
     window.OnCommand(CommandId::EditTptEntry);
     EXPECT_TRUE(view.messages.empty());
@@ -305,7 +305,7 @@ TEST_F(EditorTest, NothingHappensForRowsThatDoNotExist) {
   }
   window.OnCommand(CommandId::RawTextListing);
   view.selectionMark = -1;
-  window.OnListDoubleClick();
+  window.OnListDoubleClick(view.selectionMark);
   EXPECT_TRUE(view.detailsCalls.empty());
 }
 
@@ -318,10 +318,10 @@ TEST_F(EditorTest, AnEmptyListingReadsAndWritesNothing) {
   EXPECT_TRUE(view.messages.empty());
 
   view.Type(window, "Hi[02]");
-  window.ApplyChanges();
-  window.OnListClick();
-  window.OnListDoubleClick();
-  window.OnListRightClick();
+  view.PressApply(window);
+  window.OnListClick(view.selectionMark);
+  window.OnListDoubleClick(view.selectionMark);
+  window.OnListRightClick(view.selectionMark);
   window.OnCommand(CommandId::ViewDetails);
   window.OnCommand(CommandId::EditTptEntry);
   EXPECT_TRUE(view.messages.empty());

@@ -130,7 +130,7 @@ class FastPaths : public ::testing::Test {
             FindNextRow(query, mark, count, [&](int row) { return texts[static_cast<size_t>(row)]; });
         view_.selectionMark = mark;
         view_.TakeMessages();
-        const bool found = window_.FindNext(query);
+        const bool found = view_.PressFind(window_, query).has_value();
         ASSERT_EQ(found, expected.has_value()) << "query \"" << query << "\", mark " << mark;
         if (found) {
           EXPECT_EQ(view_.selectionMark, *expected) << "query \"" << query << "\", mark " << mark;
@@ -264,7 +264,7 @@ TEST_F(FastPaths, EachCommandFollowsAChangeMadeJustBeforeIt) {
     std::fclose(f);
   }
   view_.selectionMark = -1;
-  EXPECT_TRUE(window_.FindNext("m[02]"));
+  EXPECT_TRUE(view_.PressFind(window_, "m[02]"));
   EXPECT_EQ(view_.selectionMark, 0);
   window_.SetListingMode(ListingMode::RawTextListing);
   window_.SetListingMode(ListingMode::PointerTableListing);

@@ -184,7 +184,7 @@ TEST_F(EditorTest, ExpandRomGrowsTheFileWithoutRebuildingTheList) {
 
   view.ClickRow(window, 1);
   view.Type(window, "New text[02]");
-  window.ApplyChanges();
+  view.PressApply(window);
   EXPECT_TRUE(view.messages.empty());
   EXPECT_EQ(Slice(file.ReadAll(), 0x300300, 9), Concat(ScriptText("New text"), {0x02}));
   EXPECT_EQ(view.rows[1], "New text");
@@ -196,9 +196,11 @@ TEST_F(EditorTest, ExpandRomGrowsTheFileWithoutRebuildingTheList) {
 }
 
 TEST_F(EditorTest, ExpandRomOnALargeFileChangesNothingOnDisk) {
+  EXPECT_EQ(window.ExpandRom(), GrowResult::NotOpen);  // no ROM: nothing to say
+  EXPECT_TRUE(view.TakeMessages().empty());
   TempFile& file = Open(StandardRom(0x400200));
   const auto bytes = file.ReadAll();
-  window.ExpandRom();
+  EXPECT_EQ(window.ExpandRom(), GrowResult::AlreadyLarge);
   auto shown = view.TakeMessages();
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_EQ(shown[0].text, text::kExpanded);
@@ -212,7 +214,7 @@ TEST_F(EditorTest, ExpandRomThatCannotReopenTheFileEndsInNoRom) {
   TempFile& file = OpenStandard();
   std::filesystem::remove(file.Path());  // the grown file cannot be found again by its path
 
-  window.OnCommand(CommandId::ExpandRom);
+  EXPECT_EQ(window.ExpandRom(), GrowResult::Closed);
   auto shown = view.TakeMessages();
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_NE(shown[0].text, text::kExpanded);  // a failure is not reported as a success
@@ -227,7 +229,7 @@ TEST_F(EditorTest, ExpandRomThatCannotReopenTheFileEndsInNoRom) {
 
   // Nothing reaches a file any more.
   view.editText = "Hello[02]";
-  window.ApplyChanges();
+  view.PressApply(window);
   window.OnCommand(CommandId::ViewDetails);
   EXPECT_TRUE(view.messages.empty());
   EXPECT_TRUE(view.detailsCalls.empty());

@@ -159,7 +159,7 @@ TEST_F(EditorTest, RefusedRomsWhileRomOpenChangeNothing) {
 
   // The ROM that stayed open still takes edits.
   view.Type(window, "Good evening[10 1E 02]");
-  window.ApplyChanges();
+  view.PressApply(window);
   EXPECT_TRUE(view.messages.empty());
   EXPECT_EQ(Slice(file.ReadAll(), kS1, 12), ScriptText("Good evening"));
 }
@@ -201,7 +201,7 @@ TEST_F(EditorTest, CloseReturnsToNoRomAndGraysEverything) {
 
   // Apply and the entry commands now do nothing.
   view.editText = "Anything";
-  window.ApplyChanges();
+  view.PressApply(window);
   window.OnCommand(CommandId::ViewDetails);
   window.OnCommand(CommandId::EditTptEntry);
   EXPECT_TRUE(view.messages.empty());

@@ -28,24 +28,24 @@ std::string ReadText(const std::string& path) {
 TEST_F(EditorTest, FindWalksForwardThroughSharedRowsWithoutWrapping) {
   OpenStandard();
   // The mark is on row 0 after the fill, so row 0 itself is not searched.
-  EXPECT_FALSE(window.FindNext("hello"));
+  EXPECT_FALSE(view.PressFind(window, "hello"));
   EXPECT_TRUE(NotFoundShown(view));
   EXPECT_EQ(view.selectionMark, 0);
   EXPECT_EQ(view.editText, kText0);
 
-  EXPECT_TRUE(window.FindNext("shared"));
+  EXPECT_TRUE(view.PressFind(window, "shared"));
   EXPECT_EQ(view.selectionMark, 1);
   EXPECT_EQ(view.selectedRow, 1);
   EXPECT_EQ(view.ensuredVisible, 1);
   EXPECT_EQ(view.editText, kText3);
   EXPECT_EQ(view.Label(LabelId::Line), "Line: 2/6");
 
-  EXPECT_TRUE(window.FindNext("SHARED"));  // the same text at another record: a separate hit
+  EXPECT_TRUE(view.PressFind(window, "SHARED"));  // the same text at another record: a separate hit
   EXPECT_EQ(view.selectionMark, 3);
   EXPECT_EQ(view.editText, kText3);
 
   view.Type(window, "unapplied");
-  EXPECT_FALSE(window.FindNext("Shared"));
+  EXPECT_FALSE(view.PressFind(window, "Shared"));
   EXPECT_TRUE(NotFoundShown(view));
   EXPECT_EQ(view.selectionMark, 3);
   EXPECT_EQ(view.selectedRow, 3);
@@ -55,17 +55,17 @@ TEST_F(EditorTest, FindWalksForwardThroughSharedRowsWithoutWrapping) {
 TEST_F(EditorTest, FindStartsAtRowZeroWithoutMarkAndStopsAtTheLastRow) {
   OpenStandard();
   view.selectionMark = -1;
-  EXPECT_TRUE(window.FindNext("HeLLo"));
+  EXPECT_TRUE(view.PressFind(window, "HeLLo"));
   EXPECT_EQ(view.selectionMark, 0);
 
   view.selectionMark = kPointerRows - 1;
-  EXPECT_FALSE(window.FindNext(""));
+  EXPECT_FALSE(view.PressFind(window, ""));
   EXPECT_TRUE(NotFoundShown(view));
   EXPECT_EQ(view.selectionMark, kPointerRows - 1);
 
   // The empty query matches the row after the mark.
   view.ClickRow(window, 2);
-  EXPECT_TRUE(window.FindNext(""));
+  EXPECT_TRUE(view.PressFind(window, ""));
   EXPECT_EQ(view.selectionMark, 3);
 }
 
@@ -73,33 +73,33 @@ TEST_F(EditorTest, FindMatchesBracketedCodesWhateverTheDisplay) {
   OpenStandard();
   window.OnCommand(CommandId::DisplayCodesOnly);
   // Lower-case hexadecimal is folded like the letters; the match may span text and codes.
-  EXPECT_TRUE(window.FindNext("morning[10 1e"));
+  EXPECT_TRUE(view.PressFind(window, "morning[10 1e"));
   EXPECT_EQ(view.selectionMark, 2);
-  EXPECT_TRUE(window.FindNext("[10 1E 02]"));
+  EXPECT_TRUE(view.PressFind(window, "[10 1E 02]"));
   EXPECT_EQ(view.selectionMark, 5);
-  EXPECT_FALSE(window.FindNext("[10"));
+  EXPECT_FALSE(view.PressFind(window, "[10"));
   EXPECT_TRUE(NotFoundShown(view));
 
   // A dictionary word is found as it is spelled out; a query never spans two rows.
   view.selectionMark = -1;
-  EXPECT_TRUE(window.FindNext("FRIEND"));
+  EXPECT_TRUE(view.PressFind(window, "FRIEND"));
   EXPECT_EQ(view.selectionMark, 4);
   view.selectionMark = -1;
-  EXPECT_FALSE(window.FindNext("[02]Shared"));
+  EXPECT_FALSE(view.PressFind(window, "[02]Shared"));
   EXPECT_TRUE(NotFoundShown(view));
 }
 
 TEST_F(EditorTest, SearchCommandRunsTheSearchWindowOverTheWindow) {
   OpenStandard();
-  std::vector<bool> results;
+  std::vector<std::optional<int>> results;
   view.onSearchWindow = [&] {
-    results.push_back(window.FindNext("good"));
-    results.push_back(window.FindNext("good"));
-    results.push_back(window.FindNext("good"));
+    results.push_back(view.PressFind(window, "good"));
+    results.push_back(view.PressFind(window, "good"));
+    results.push_back(view.PressFind(window, "good"));
   };
   window.OnCommand(CommandId::Search);
   EXPECT_EQ(view.searchRuns, 1);
-  EXPECT_EQ(results, (std::vector<bool>{true, true, false}));
+  EXPECT_EQ(results, (std::vector<std::optional<int>>{2, 5, std::nullopt}));
   EXPECT_EQ(view.selectionMark, 5);
   EXPECT_TRUE(NotFoundShown(view));
 }
@@ -115,10 +115,16 @@ TEST(FindNextRow, IsAPlainForwardScan) {
   EXPECT_EQ(UpperCaseAscii("aZ[0f]\xE9"), "AZ[0F]\xE9");
 }
 
+// Dumps go to the folder the window names, whatever the working directory is.
 class DumpTest : public EditorTest {
  protected:
-  TempDir cwd_;
-  ScopedWorkingDirectory inCwd_{cwd_.Path()};
+  void SetUp() override {
+    EditorTest::SetUp();
+    window.SetDumpFolder(folder_.Path());
+  }
+  TempDir folder_;
+  TempDir elsewhere_;
+  ScopedWorkingDirectory inElsewhere_{elsewhere_.Path()};
 };
 
 TEST_F(DumpTest, PointerListingGoesToPtrlistWithOneLinePerRow) {
@@ -127,7 +133,7 @@ TEST_F(DumpTest, PointerListingGoesToPtrlistWithOneLinePerRow) {
   window.OnCommand(CommandId::DisplayCodesOnly);  // the dump ignores the display mode
   const FakeEditorView before = view;
   // An old file of that name is overwritten.
-  std::ofstream(cwd_.File("ptrlist.txt")) << "old content that is longer than the new dump will be"
+  std::ofstream(folder_.File("ptrlist.txt")) << "old content that is longer than the new dump will be"
                                           << std::string(500, '!');
 
   window.OnCommand(CommandId::DumpToTextFile);
@@ -136,7 +142,7 @@ TEST_F(DumpTest, PointerListingGoesToPtrlistWithOneLinePerRow) {
   EXPECT_EQ(shown[0].text, "Text has been dumped to ptrlist.txt!\nHave a nice day!");
   EXPECT_EQ(shown[0].caption, "Text dumped");
   EXPECT_EQ(shown[0].icon, MessageIcon::None);
-  EXPECT_EQ(ReadText(cwd_.File("ptrlist.txt")),
+  EXPECT_EQ(ReadText(folder_.File("ptrlist.txt")),
             std::string(kText0) + "\n" + kText3 + "\n" + kText1 + "\n" + kText3 + "\n" + kText2 +
                 "\n" + kText1 + "\n");
   EXPECT_EQ(view.rows, before.rows);
@@ -153,12 +159,12 @@ TEST_F(DumpTest, RawAndExpandedListingsHaveTheirOwnFiles) {
   EXPECT_EQ(shown[0].text, "Text has been dumped to rawlist.txt!\nHave a nice day!");
   std::string expected;
   for (int row = 0; row < window.Table().count(); ++row) expected += window.DecodeEntry(row) + "\n";
-  const std::string raw = ReadText(cwd_.File("rawlist.txt"));
+  const std::string raw = ReadText(folder_.File("rawlist.txt"));
   EXPECT_EQ(raw, expected);
   const std::string firstLines =
       std::string(kText0) + "\n" + kText1 + "\n" + kText2 + "\n" + kText3 + "\n";
   EXPECT_EQ(raw.substr(0, firstLines.size()), firstLines);
-  EXPECT_FALSE(std::filesystem::exists(cwd_.File("ptrlist.txt")));
+  EXPECT_FALSE(std::filesystem::exists(folder_.File("ptrlist.txt")));
 
   window.OnCommand(CommandId::ExpandRom);
   window.OnCommand(CommandId::ExpandedRomListing);
@@ -172,7 +178,7 @@ TEST_F(DumpTest, RawAndExpandedListingsHaveTheirOwnFiles) {
   block += "02]\n";
   std::string blocks;
   for (int i = 0; i < 4095; ++i) blocks += block;
-  EXPECT_TRUE(ReadText(cwd_.File("explist.txt")) == blocks);
+  EXPECT_TRUE(ReadText(folder_.File("explist.txt")) == blocks);
 }
 
 TEST_F(DumpTest, EmptyListingGivesAnEmptyFile) {
@@ -182,20 +188,42 @@ TEST_F(DumpTest, EmptyListingGivesAnEmptyFile) {
   auto shown = view.TakeMessages();
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_EQ(shown[0].text, "Text has been dumped to ptrlist.txt!\nHave a nice day!");
-  ASSERT_TRUE(std::filesystem::exists(cwd_.File("ptrlist.txt")));
-  EXPECT_EQ(std::filesystem::file_size(cwd_.File("ptrlist.txt")), 0u);
+  ASSERT_TRUE(std::filesystem::exists(folder_.File("ptrlist.txt")));
+  EXPECT_EQ(std::filesystem::file_size(folder_.File("ptrlist.txt")), 0u);
 }
 
 TEST_F(DumpTest, DumpThatCannotBeCreatedIsReportedAsAFailure) {
   OpenStandard();
-  std::filesystem::create_directory(cwd_.File("ptrlist.txt"));
-  window.OnCommand(CommandId::DumpToTextFile);
+  std::filesystem::create_directory(folder_.File("ptrlist.txt"));
+  const DumpResult result = window.DumpToTextFile();
+  EXPECT_EQ(result.outcome, DumpResult::Outcome::Failed);
+  EXPECT_EQ(result.fileName, "ptrlist.txt");
   auto shown = view.TakeMessages();
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_NE(shown[0].caption, text::kDumpedCaption);
   EXPECT_EQ(shown[0].text.find("has been dumped"), std::string::npos) << shown[0].text;
-  EXPECT_TRUE(std::filesystem::is_directory(cwd_.File("ptrlist.txt")));
+  EXPECT_TRUE(std::filesystem::is_directory(folder_.File("ptrlist.txt")));
   EXPECT_TRUE(window.IsRomOpen());
+}
+
+TEST_F(DumpTest, ResultTellsWhereTheDumpWentAndNothingLandsInTheWorkingDirectory) {
+  const DumpResult none = window.DumpToTextFile();  // no ROM yet: silent
+  EXPECT_EQ(none.outcome, DumpResult::Outcome::NoRom);
+  EXPECT_TRUE(view.TakeMessages().empty());
+
+  OpenStandard();
+  window.OnCommand(CommandId::RawTextListing);
+  const DumpResult done = window.DumpToTextFile();
+  EXPECT_TRUE(done.Written());
+  EXPECT_EQ(done.fileName, "rawlist.txt");
+  EXPECT_EQ(done.path, folder_.File("rawlist.txt"));
+  EXPECT_TRUE(std::filesystem::exists(folder_.File("rawlist.txt")));
+  EXPECT_FALSE(std::filesystem::exists(elsewhere_.File("rawlist.txt")));
+
+  // Without a folder the dump goes to the working directory, as the command-line tool wants.
+  window.SetDumpFolder("");
+  EXPECT_TRUE(window.DumpToTextFile().Written());
+  EXPECT_TRUE(std::filesystem::exists(elsewhere_.File("rawlist.txt")));
 }
 
 TEST(DumpFileNames, FollowTheListing) {

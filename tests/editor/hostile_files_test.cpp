@@ -151,7 +151,7 @@ TEST_F(EditorTest, AFileHoldingOnlyTheTitleOpensAndTakesNoEdit) {
   // No pointer leads into the text window: an empty list, and nothing to apply to.
   EXPECT_EQ(view.RowCount(), 0);
   view.Type(window, "Hello[02]");
-  window.ApplyChanges();
+  view.PressApply(window);
   EXPECT_TRUE(view.messages.empty());
 
   // The raw listing walks strings of 0xFF codes, 4000 bytes each, all past the end.
@@ -162,7 +162,7 @@ TEST_F(EditorTest, AFileHoldingOnlyTheTitleOpensAndTakesNoEdit) {
   EXPECT_EQ(view.Label(LabelId::Size), "Size: 4000");
   EXPECT_EQ(view.editText.substr(0, 9), "[FF FF FF");
   view.Type(window, "Hello[02]");
-  window.ApplyChanges();
+  view.PressApply(window);
   ExpectOnly(view, text::kPastEndOfFile, text::kPreWriteCaption);
   window.OnCommand(CommandId::DisplayCodesOnly);
   EXPECT_EQ(view.editText.size(), 3u * 4000 + 1);
@@ -200,7 +200,7 @@ TEST_F(EditorTest, A64MegabyteFileOpensListsAndTakesEdits) {
 
   view.ClickRow(window, 0);
   view.Type(window, "Howdy there[03 00 02]");
-  window.ApplyChanges();
+  view.PressApply(window);
   EXPECT_TRUE(view.messages.empty());
 
   window.OnCommand(CommandId::ExpandedRomListing);
@@ -230,20 +230,20 @@ TEST_F(EditorTest, ARomTruncatedWhileOpenIsReadAsFFAndNeverWrittenPastItsEnd) {
   view.ClickRow(window, rowS2);
   EXPECT_EQ(view.Label(LabelId::Size), "Size: 4000");
   view.Type(window, "My friend[02]");
-  window.ApplyChanges();
+  view.PressApply(window);
   ExpectOnly(view, text::kPastEndOfFile, text::kPreWriteCaption);
 
   view.ClickRow(window, rowS1);
   EXPECT_EQ(view.editText.substr(0, 10), "Good m[FF ");
   view.Type(window, "Good evening[10 1E 02]");
-  window.ApplyChanges();
+  view.PressApply(window);
   ExpectOnly(view, text::kPastEndOfFile, text::kPreWriteCaption);
   EXPECT_EQ(file.ReadAll(), bytes);
 
   // What still lies inside the file takes edits.
   view.ClickRow(window, rowS0);
   view.Type(window, "Howdy there[03 00 02]");
-  window.ApplyChanges();
+  view.PressApply(window);
   EXPECT_TRUE(view.messages.empty());
   bytes = file.ReadAll();
   ASSERT_EQ(bytes.size(), static_cast<size_t>(end));
@@ -263,7 +263,7 @@ TEST_F(EditorTest, ARomTruncatedWhileOpenIsReadAsFFAndNeverWrittenPastItsEnd) {
   EXPECT_EQ(file.ReadAll(), bytes);
 
   // Search, dump and rebuilding the list run over what is left.
-  EXPECT_FALSE(window.FindNext("no such text"));
+  EXPECT_FALSE(view.PressFind(window, "no such text"));
   view.TakeMessages();
   std::FILE* dump = std::tmpfile();
   ASSERT_NE(dump, nullptr);
@@ -281,7 +281,7 @@ TEST_F(EditorTest, ARomTruncatedWhileOpenIsReadAsFFAndNeverWrittenPastItsEnd) {
   view.ClickRow(window, 0);
   EXPECT_EQ(view.Label(LabelId::Size), "Size: 4000");
   view.Type(window, "[02]");
-  window.ApplyChanges();
+  view.PressApply(window);
   ExpectOnly(view, text::kPastEndOfFile, text::kPreWriteCaption);
   EXPECT_TRUE(file.ReadAll().empty());
 }
@@ -330,7 +330,7 @@ TEST_F(EditorTest, AGarbageRomWithAGoodTitleSurvivesEveryCommand) {
       // Writing the shown text back: refused or written, but never written wrongly.
       view.Type(window, shown);  // cut at 4000 characters, as the edit box does
       const std::string typed = view.editText;
-      window.ApplyChanges();
+      view.PressApply(window);
       const auto said = view.TakeMessages();
       const int64_t offset = SnesToFileOffset(window.Table().entries[static_cast<size_t>(row)].textAddress);
       if (said.empty()) {
@@ -340,7 +340,7 @@ TEST_F(EditorTest, AGarbageRomWithAGoodTitleSurvivesEveryCommand) {
         EXPECT_EQ(said[0].caption, text::kPreWriteCaption);
       }
     }
-    EXPECT_FALSE(window.FindNext("no such text in random bytes"));
+    EXPECT_FALSE(view.PressFind(window, "no such text in random bytes"));
     view.TakeMessages();
     std::FILE* dump = std::tmpfile();
     ASSERT_NE(dump, nullptr);

@@ -105,7 +105,7 @@ class Durability : public ::testing::Test {
 bool ApplyText(EditorWindow& window, FakeEditorView& view, int row, const std::string& text) {
   view.ClickRow(window, row);
   view.Type(window, text);
-  window.ApplyChanges();
+  view.PressApply(window);
   return view.messages.empty();
 }
 

@@ -151,7 +151,7 @@ TEST(RomGrowthEdges, LeavesALargeEnoughFileAlone) {
 TEST(RomGrowthEdges, ReportsAFailedReopenAndKeepsNoHandle) {
   auto file = SyntheticRom(0x300200).Save();
   RomImage rom{test::OpenForTest(file->Path()), file->Name(), file->Path() + ".gone"};
-  EXPECT_EQ(GrowRom(rom, kExpandedRomSize), GrowResult::Failed);
+  EXPECT_EQ(GrowRom(rom, kExpandedRomSize), GrowResult::Closed);
   EXPECT_FALSE(rom.IsLoaded());
   CloseRomFile(rom);  // harmless without a handle
   EXPECT_EQ(file->ReadAll().size(), 0x300200u);

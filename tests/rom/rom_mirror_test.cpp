@@ -107,17 +107,17 @@ TEST(RomMirror, TheEditorsCommandsKeepItInStep) {
 
   view.selectionMark = 0;
   view.editText = "Sheared[02]";
-  window.ApplyChanges();
+  view.PressApply(window);
   ASSERT_TRUE(view.messages.empty());
   ExpectMirrorIsFile(*window.Rom().handle, file->Path());
   EXPECT_EQ(view.rows, std::vector<std::string>(3, "Sheared"));
 
   // Another program changes the string; the next command shows and rewrites the file as it is.
   WriteBehind(file->Path(), 0x60000, {'C' + 0x30});
-  window.OnListClick();
+  window.OnListClick(view.selectionMark);
   EXPECT_EQ(view.editText, "Cheared[02]");
   view.editText = "X[02]";
-  window.ApplyChanges();
+  view.PressApply(window);
   ExpectMirrorIsFile(*window.Rom().handle, file->Path());
 
   window.ExpandRom();

@@ -67,30 +67,38 @@ void FakeEditorView::Type(EditorWindow& window, const std::string& text) {
   editText = editLimit > 0 && text.size() > static_cast<size_t>(editLimit)
                  ? text.substr(0, static_cast<size_t>(editLimit))
                  : text;
-  window.OnEditChanged();
+  window.OnEditChanged(editText);
 }
 
 void FakeEditorView::ClickRow(EditorWindow& window, int row) {
   selectionMark = row;
   selectedRow = row;
-  window.OnListClick();
+  window.OnListClick(row);
 }
 
 void FakeEditorView::KeyToRow(EditorWindow& window, int row) {
   selectionMark = row;
   selectedRow = row;
-  window.OnListKey();
+  window.OnListKey(row);
 }
 
 void FakeEditorView::DoubleClickRow(EditorWindow& window, int row) {
   ClickRow(window, row);
-  window.OnListDoubleClick();
+  window.OnListDoubleClick(row);
 }
 
 void FakeEditorView::RightClickRow(EditorWindow& window, int row) {
   selectionMark = row;
   selectedRow = row;
-  window.OnListRightClick();
+  window.OnListRightClick(row);
+}
+
+ApplyResult FakeEditorView::PressApply(EditorWindow& window) {
+  return window.ApplyChanges(selectionMark, editText);
+}
+
+std::optional<int> FakeEditorView::PressFind(EditorWindow& window, std::string_view query) {
+  return window.FindNext(query, selectionMark);
 }
 
 void FakeEditorView::PickRom(const std::string& path) {

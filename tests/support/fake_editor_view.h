@@ -3,13 +3,16 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "editor/editor_view.h"
 
 namespace lettermoor {
 class EditorWindow;
+enum class ApplyResult;
 }
 
 namespace lettermoor::test {
@@ -87,6 +90,10 @@ class FakeEditorView : public EditorView {
   // The platform reports the click before the double-click.
   void DoubleClickRow(EditorWindow& window, int row);
   void RightClickRow(EditorWindow& window, int row);
+  // Presses Apply Changes: the window hands the logic the marked row and the edit box's text.
+  ApplyResult PressApply(EditorWindow& window);
+  // Presses Find in the search window: the query and the marked row go to the logic.
+  std::optional<int> PressFind(EditorWindow& window, std::string_view query);
   // Queues the answer of the next open-file dialog; then the window opens it.
   void PickRom(const std::string& path);
 

@@ -47,7 +47,7 @@ class FakeSession : public Session {
   void Command(CommandId id) override { logic_.OnCommand(id); }
   void ClickRow(int row) override { view_.ClickRow(logic_, row); }
   void Type(const std::string& text) override { view_.Type(logic_, text); }
-  void PressApply() override { logic_.ApplyChanges(); }
+  void PressApply() override { view_.PressApply(logic_); }
   std::string Title() override { return view_.title; }
   std::string EditText() override { return view_.editText; }
   std::string Label(LabelId id) override { return view_.Label(id); }
