@@ -24,6 +24,7 @@
 #include "ui/help_window.h"
 #include "ui/pixel_art.h"
 #include "ui/search_dialog.h"
+#include "ui/text_preview_window.h"
 
 namespace lettermoor::ui {
 
@@ -77,7 +78,10 @@ void MainWindow::BuildControls() {
 
   edit_ = new EntryEditBox(client);
   edit_->setGeometry(DluRect(7, 144, 306, 60));
-  edit_->onChanged = [this] { if (logic_) logic_->OnEditChanged(EditText()); };
+  edit_->onChanged = [this] {
+    if (logic_) logic_->OnEditChanged(EditText());
+    TellPreview(false);
+  };
   edit_->onFocus = [this](bool gained) { if (logic_) logic_->OnEditFocus(gained); };
 
   // The live size line runs on to the Apply button: at its designed 111 units the longest
@@ -133,6 +137,10 @@ void MainWindow::BuildMenus() {
   AddCommand(tools, "&View current details", CommandId::ViewDetails);
   tools->addSeparator();
   AddCommand(tools, "&Dump to text file", CommandId::DumpToTextFile);
+  tools->addSeparator();
+  // Our own window, beside the logic's commands: it only looks at what the window shows.
+  previewAction_ = tools->addAction(QStringLiteral("&Preview Text Window"));
+  connect(previewAction_, &QAction::triggered, this, [this] { OpenPreview(); });
 
   QMenu* options = bar->addMenu(QStringLiteral("&Options"));
   AddCommand(options, "&Pointer table listing", CommandId::PointerTableListing, true);
@@ -192,7 +200,35 @@ void MainWindow::EnableList(bool enabled) { list_->setEnabled(enabled); }
 
 void MainWindow::EnableEditBox(bool enabled) { edit_->setEnabled(enabled); }
 
-void MainWindow::SetEditText(const std::string& text) { edit_->SetText(FromBytes(text)); }
+void MainWindow::SetEditText(const std::string& text) {
+  edit_->SetText(FromBytes(text));
+  TellPreview(true);
+}
+
+void MainWindow::OpenPreview() {
+  if (!preview_) {
+    preview_ = new TextPreviewWindow(
+        [this] {
+          PreviewSource s;
+          if (logic_ && logic_->IsRomOpen()) {
+            s.rom = logic_->Rom().handle.get();
+            s.dictionary = &logic_->Decoder().Dictionary();
+            s.row = SelectionMark();
+          }
+          s.text = EditText();
+          return s;
+        },
+        this);
+  }
+  preview_->show();
+  preview_->raise();
+  preview_->activateWindow();
+}
+
+void MainWindow::TellPreview(bool entry) {
+  if (!preview_ || !preview_->isVisible()) return;
+  entry ? preview_->Follow() : preview_->TextChanged();
+}
 
 std::string MainWindow::EditText() const {
   // Line breaks (only pasted text has them) read back as the platform's edit box gives them.

@@ -26,6 +26,7 @@ class EntryEditBox;
 class EntryListView;
 class EntryRowModel;
 class HelpWindow;
+class TextPreviewWindow;
 
 // The main window: a fixed-size top-level window with the menu bar, the entry list, the edit
 // box, three labels and the Apply button, laid out in dialog units. It decides nothing itself:
@@ -55,6 +56,9 @@ class MainWindow : public QMainWindow, public EditorView {
   QLabel* Label(LabelId id) const;
   QAction* Action(CommandId id) const;
   HelpWindow* Help() const { return helpWindow_; }
+  // Tools > "Preview Text Window", and the window it opens (null until first opened).
+  QAction* PreviewAction() const { return previewAction_; }
+  TextPreviewWindow* Preview() const { return preview_; }
 
   // --- EditorView ---
   void SetTitle(const std::string& title) override;
@@ -109,6 +113,11 @@ class MainWindow : public QMainWindow, public EditorView {
   // Message boxes belong to the dialog that is running the command, if any (the search window).
   QPointer<QWidget> messageOwner_;
   HelpWindow* helpWindow_ = nullptr;
+  void OpenPreview();
+  // Tells an open preview that another entry is shown (`entry`) or that the text was typed in.
+  void TellPreview(bool entry);
+  QAction* previewAction_ = nullptr;
+  TextPreviewWindow* preview_ = nullptr;
 };
 
 }  // namespace lettermoor::ui

@@ -18,7 +18,7 @@ namespace lettermoor::ui {
 inline const std::array<QRgb, kWindowPixelKinds>& TextWindowColours() {
   static const std::array<QRgb, kWindowPixelKinds> colours = {
       qRgb(0x18, 0x18, 0x30),  // Background
-      qRgb(0x3A, 0x20, 0x24),  // Outside
+      qRgb(0x34, 0x24, 0x2C),  // Outside
       qRgb(0xF8, 0xF8, 0xF8),  // Ink
       qRgb(0xFF, 0x50, 0x50),  // OverflowInk
       qRgb(0xB0, 0x80, 0x20),  // Estimate

@@ -16,6 +16,8 @@ struct MenuItem {
 };
 
 constexpr CommandId kSeparator{};
+// Items of the window's own, which the logic never sees.
+constexpr CommandId kPreviewItem{-1};
 
 const std::vector<std::pair<QString, std::vector<MenuItem>>>& ExpectedMenus() {
   static const std::vector<std::pair<QString, std::vector<MenuItem>>> menus = {
@@ -37,7 +39,9 @@ const std::vector<std::pair<QString, std::vector<MenuItem>>>& ExpectedMenus() {
         {"Edit &TPT entry", CommandId::EditTptEntry},
         {"&View current details", CommandId::ViewDetails},
         {nullptr, kSeparator},
-        {"&Dump to text file", CommandId::DumpToTextFile}}},
+        {"&Dump to text file", CommandId::DumpToTextFile},
+        {nullptr, kSeparator},
+        {"&Preview Text Window", kPreviewItem}}},
       {"&Options",
        {{"&Pointer table listing", CommandId::PointerTableListing},
         {"&Raw text listing", CommandId::RawTextListing},
@@ -68,6 +72,10 @@ TEST_F(MainWindowTest, MenuBarHasEveryItemTextIdAndSeparatorInOrder) {
         continue;
       }
       EXPECT_EQ(action->text(), QString::fromLatin1(items[i].text));
+      if (items[i].id == kPreviewItem) {
+        EXPECT_EQ(action, window.PreviewAction());
+        continue;
+      }
       EXPECT_EQ(action->data().toInt(), static_cast<int>(items[i].id)) << items[i].text;
       EXPECT_EQ(window.Action(items[i].id), action) << items[i].text;
     }
@@ -91,9 +99,10 @@ TEST_F(MainWindowTest, StartsWithoutRomAsTheLogicSetIt) {
   EXPECT_TRUE(window.ApplyButton()->isEnabled());
   EXPECT_EQ(window.ApplyButton()->text(), "&Apply Changes");
 
+  EXPECT_TRUE(window.PreviewAction()->isEnabled());  // it says itself when no ROM is open
   for (const auto& [title, items] : ExpectedMenus()) {
     for (const MenuItem& item : items) {
-      if (!item.text) continue;
+      if (!item.text || item.id == kPreviewItem) continue;
       const bool always = item.id == CommandId::Open || item.id == CommandId::Exit ||
                           item.id == CommandId::Help || item.id == CommandId::About;
       EXPECT_EQ(window.Action(item.id)->isEnabled(), always) << item.text;

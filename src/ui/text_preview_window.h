@@ -1,0 +1,102 @@
+#pragma once
+
+#include <QWidget>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "codec/rom_fonts.h"
+#include "codec/text_layout.h"
+#include "codec/text_window_picture.h"
+
+class QButtonGroup;
+class QLabel;
+class QScrollArea;
+
+namespace lettermoor {
+class RomFile;
+struct TextDictionary;
+}  // namespace lettermoor
+
+namespace lettermoor::ui {
+
+class TextWindowCanvas;
+
+// What the preview shows: the open ROM (for its fonts and dictionary), the marked row and the
+// edit box's text. `rom` is null when no ROM is open.
+struct PreviewSource {
+  const RomFile* rom = nullptr;
+  const TextDictionary* dictionary = nullptr;
+  int row = -1;
+  std::string text;
+};
+
+// Tools > "Preview Text Window": a separate, resizable, modeless window that shows the edit
+// box's text as the game prints it, one frame per button press, drawn with the ROM's own glyphs.
+// It follows the marked entry (Follow) and redraws as the user types (TextChanged); each
+// keystroke lays the text out again and repaints only the frames in view.
+class TextPreviewWindow : public QWidget {
+  Q_OBJECT
+
+ public:
+  TextPreviewWindow(std::function<PreviewSource()> source, QWidget* parent);
+
+  // Another entry is shown (or the ROM was opened or closed): the fonts are read again.
+  void Follow();
+  // The user changed the text.
+  void TextChanged();
+
+  void SetKind(TextWindowKind kind);
+  void SetScale(int scale);  // 2 or 3
+
+  // For tests and tools.
+  const TextLayoutResult& Layout() const { return layout_; }
+  QString Heading() const;
+  TextWindowCanvas* Canvas() const { return canvas_; }
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void Relayout();
+
+  std::function<PreviewSource()> source_;
+  RomFonts fonts_;
+  LayoutWidths widths_;
+  TextWindowKind kind_ = TextWindowKind::Dialogue;
+  TextLayoutResult layout_;
+  QLabel* heading_ = nullptr;
+  QScrollArea* scroll_ = nullptr;
+  TextWindowCanvas* canvas_ = nullptr;
+};
+
+// The frames one under the other, each in the game window's frame at 2x or 3x, with the pixels
+// left beside every line. Paints only the frames that the paint event exposes.
+class TextWindowCanvas : public QWidget {
+ public:
+  explicit TextWindowCanvas(QWidget* parent);
+
+  void Show(const TextLayoutResult* layout, const RomFonts* fonts);
+  void SetScale(int scale);
+  int Scale() const { return scale_; }
+  // Frames drawn by the last paint (for tests: a keystroke must not draw every frame).
+  int FramesPainted() const { return framesPainted_; }
+  // The area of frame `index` in the canvas.
+  QRect FrameRect(int index) const;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  int FrameStep() const;
+  QSize Needed() const;
+
+  const TextLayoutResult* layout_ = nullptr;
+  const RomFonts* fonts_ = nullptr;
+  int scale_ = 2;
+  int framesPainted_ = 0;
+  TextWindowPicture picture_;
+};
+
+}  // namespace lettermoor::ui
