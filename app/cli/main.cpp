@@ -120,6 +120,8 @@ int RunInfo(const std::string& rom) {
   std::printf("ROM type: %s\n", RomTypeName(DetectRomType(*image.handle)));
   std::printf("Size: %lld bytes\n", static_cast<long long>(RomFileSize(*image.handle)));
   std::printf("Expanded: %s\n", IsExpandedRom(*image.handle) ? "yes" : "no");
+  // Sizes and offsets are the headed layout's either way; this says how the file lies on disk.
+  std::printf("Copier header: %s\n", image.handle->IsHeaderless() ? "no (headerless file)" : "yes");
   return kExitOk;
 }
 
@@ -231,8 +233,8 @@ int RunExpand(const std::string& rom) {
   return done ? kExitOk : kExitFailed;
 }
 
-int RunMakeSample(const std::string& out, bool expanded) {
-  if (!SaveSampleRom(out, expanded)) Fail(kExitFailed, "Cannot write " + out + ".");
+int RunMakeSample(const std::string& out, bool expanded, bool headerless) {
+  if (!SaveSampleRom(out, expanded, headerless)) Fail(kExitFailed, "Cannot write " + out + ".");
   return kExitOk;
 }
 
@@ -344,11 +346,13 @@ int Main(int argc, char** argv) {
   CLI::App app{"Lettermoor command-line tool: list, show, search, dump and edit the script text of "
                "an EarthBound ROM image, in place."};
   app.name("lettermoor-cli");
+  app.set_version_flag("--version", "lettermoor-cli " LETTERMOOR_VERSION, "Print the version and exit");
   app.require_subcommand(1);
 
   std::string rom, listing = "pointer", output, query, text, page, out;
   int line = 0, after = 0;
-  bool codesOnly = false, allowLarger = false, expanded = false, battle = false, estimates = false;
+  bool codesOnly = false, allowLarger = false, expanded = false, battle = false, estimates = false,
+       headerless = false;
   auto addRom = [&](CLI::App* cmd) {
     cmd->add_option("ROM", rom, "The ROM image (.smc, .sfc, .fig), opened for reading and writing")
         ->required()
@@ -404,6 +408,7 @@ int Main(int argc, char** argv) {
   CLI::App* makeSample = app.add_subcommand("make-sample", "Write a sample ROM built from our own story text");
   makeSample->add_option("OUT", out, "The file to write")->required()->type_name("FILE");
   makeSample->add_flag("--expanded", expanded, "Write it already expanded");
+  makeSample->add_flag("--headerless", headerless, "Write it without the 512-byte copier header, as a .sfc dump");
 
   CLI::App* details = app.add_subcommand("details", "Print a page of the Details window for a line");
   addRom(details);
@@ -436,6 +441,8 @@ int Main(int argc, char** argv) {
     return app.exit(e);
   } catch (const CLI::CallForAllHelp& e) {
     return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
+    return app.exit(e);
   } catch (const CLI::ParseError& e) {
     return UsageError(app, e);
   }
@@ -448,7 +455,7 @@ int Main(int argc, char** argv) {
     if (*search) return RunSearch(rom, query, listing, afterOption->count() ? std::optional<int>(after) : std::nullopt);
     if (*apply) return RunApply(rom, line, text, listing, allowLarger);
     if (*expand) return RunExpand(rom);
-    if (*makeSample) return RunMakeSample(out, expanded);
+    if (*makeSample) return RunMakeSample(out, expanded, headerless);
     if (*details) return RunDetails(rom, line, page, listing);
     if (*preview) return RunPreview(rom, line, listing, battle, output);
     if (*check) return RunCheck(rom, listing, battle, estimates);

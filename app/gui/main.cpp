@@ -1,8 +1,10 @@
 // lettermoor [ROM]: the desktop editor.
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QStringList>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -10,24 +12,51 @@
 #include "ui/main_window.h"
 #include "ui/pixel_art.h"
 
-int main(int argc, char** argv) {
-  // Started for embedding or automation: there is nothing to show.
-  if (lettermoor::HasEmbeddingSwitch(std::vector<std::string>(argv + 1, argv + argc))) return 0;
+namespace {
 
-  QApplication app(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("Lettermoor"));
-  QApplication::setApplicationVersion(QStringLiteral("3.7"));
-  QApplication::setDesktopFileName(QStringLiteral("lettermoor"));
-  QApplication::setWindowIcon(lettermoor::ui::AppIcon());
-
-  QCommandLineParser parser;
+void Describe(QCommandLineParser& parser) {
+  QCoreApplication::setApplicationName(QStringLiteral("lettermoor"));
+  QCoreApplication::setApplicationVersion(QStringLiteral(LETTERMOOR_VERSION));
   parser.setApplicationDescription(QStringLiteral("Edits the script text of an EarthBound ROM image."));
   parser.addHelpOption();
   parser.addVersionOption();
   parser.addPositionalArgument(QStringLiteral("ROM"),
                                QStringLiteral("The ROM file to open at start (.smc, .sfc, .fig)."),
                                QStringLiteral("[ROM]"));
+}
+
+// --help and --version only print: they must work without a display (a terminal over ssh, the
+// man page written at install time), so they are answered before any window system is touched.
+bool OnlyPrints(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    for (const char* word : {"-h", "--help", "-?", "-v", "--version", "--help-all"}) {
+      if (std::strcmp(argv[i], word) == 0) return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Started for embedding or automation: there is nothing to show.
+  if (lettermoor::HasEmbeddingSwitch(std::vector<std::string>(argv + 1, argv + argc))) return 0;
+
+  if (OnlyPrints(argc, argv)) {
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    Describe(parser);
+    parser.process(app);  // prints and exits
+    return 0;
+  }
+
+  QApplication app(argc, argv);
+  QCommandLineParser parser;
+  Describe(parser);
   parser.process(app);
+  QApplication::setApplicationName(QStringLiteral("Lettermoor"));
+  QApplication::setDesktopFileName(QStringLiteral("lettermoor"));
+  QApplication::setWindowIcon(lettermoor::ui::AppIcon());
 
   lettermoor::ui::MainWindow window;
   lettermoor::EditorWindow logic(window);

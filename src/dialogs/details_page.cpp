@@ -90,6 +90,8 @@ void ShowRomInfo(const DetailsRequest& request, DetailsPage& page) {
   AppendFormat(info, kFileName, request.fileName.c_str());
   AppendFormat(info, kRomType, RomTypeName(DetectRomType(*request.rom)));
   AppendFormat(info, kFileSize, static_cast<long>(RomFileSize(*request.rom)));
+  // The size above is the headed layout's, as every offset is; say how the file really is.
+  if (request.rom->IsHeaderless()) info += kHeaderless;
   page.texts[kRomInfoText] = std::move(info);
   page.visible[kFigurePicture] = true;
   page.visible[kRomInfoText] = true;

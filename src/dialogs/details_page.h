@@ -27,6 +27,7 @@ inline constexpr const char* kRomInfoHeading = "ROM Info:\n\n";
 inline constexpr const char* kFileName = "File Name:    %s\n";
 inline constexpr const char* kRomType = "ROM Type:  %s\n";
 inline constexpr const char* kFileSize = "File size:       %ld bytes";
+inline constexpr const char* kHeaderless = "\nHeaderless (no copier header)";
 }  // namespace details_text
 
 // The eight children of the details window's tab control, by id.

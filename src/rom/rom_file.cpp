@@ -53,17 +53,24 @@ RomFile::~RomFile() {
   if (fd_ >= 0) ::close(fd_);
 }
 
+void RomFile::TreatAsHeaderless() {
+  shift_ = kCopierHeaderSize;
+  Reload();
+}
+
 bool RomFile::Reload() {
   struct stat st {};
   if (::fstat(fd_, &st) != 0) return false;
-  size_ = st.st_size;
+  size_ = st.st_size + shift_;
   int64_t want = std::min<int64_t>(size_, kMirrorLimit);
   if (want > mirrorCapacity_) {
     mirror_.reset(new uint8_t[static_cast<size_t>(want)]);  // left uninitialised: read over below
     mirrorCapacity_ = want;
   }
+  const int64_t header = std::min(shift_, want);
+  std::fill(mirror_.get(), mirror_.get() + header, uint8_t{0x00});
   // A file that shrinks while we read it leaves a shorter mirror; bytes beyond it read as 0xFF.
-  mirrorSize_ = ReadFully(fd_, mirror_.get(), want, 0);
+  mirrorSize_ = header + ReadFully(fd_, mirror_.get() + header, want - header, 0);
   if (mirrorSize_ < want) size_ = mirrorSize_;
   seenSize_ = st.st_size;
   seenMtimeNs_ = Nanoseconds(st.st_mtim);
@@ -92,7 +99,7 @@ void RomFile::Refresh() {
 uint8_t RomFile::ReadByteSlow(int64_t offset) const {
   if (offset < mirrorSize_ || offset >= size_) return 0xFF;
   uint8_t byte = 0xFF;
-  if (ReadFully(fd_, &byte, 1, offset) != 1) return 0xFF;
+  if (ReadFully(fd_, &byte, 1, offset - shift_) != 1) return 0xFF;
   return byte;
 }
 
@@ -103,12 +110,13 @@ void RomFile::Read(int64_t offset, std::span<uint8_t> out) const {
 bool RomFile::Write(int64_t offset, std::span<const uint8_t> bytes) {
   Refresh();  // check the range against the file as it is now, not as we last saw it
   const int64_t n = static_cast<int64_t>(bytes.size());
-  if (offset < 0 || offset > size_ || n > size_ - offset) return false;
+  // A headerless file has no header to write into.
+  if (offset < shift_ || offset > size_ || n > size_ - offset) return false;
   if (n == 0) return true;
   int64_t done = 0;
   bool ok = true;
   while (done < n) {
-    ssize_t put = ::pwrite(fd_, bytes.data() + done, static_cast<size_t>(n - done), offset + done);
+    ssize_t put = ::pwrite(fd_, bytes.data() + done, static_cast<size_t>(n - done), offset - shift_ + done);
     if (put < 0 && errno == EINTR) continue;
     if (put <= 0) {
       ok = false;

@@ -16,6 +16,10 @@ namespace lettermoor {
 // (and is synced to disk) and to the mirror together, and Refresh() reloads the mirror when
 // another program has changed the file since it was read. A read at or past the end of the file
 // gives 0xFF.
+//
+// A headerless file (one dumped without the 512-byte copier header) is addressed exactly like a
+// headed one: every offset and size here is the headed file's, the file's own bytes starting at
+// offset kCopierHeaderSize. The missing header reads as zeros and cannot be written.
 class RomFile {
  public:
   // Opens an existing regular file for update ("rb+" semantics: nothing is created or
@@ -36,7 +40,8 @@ class RomFile {
   // Copies `out.size()` bytes from `offset`, 0xFF where they lie outside the file.
   void Read(int64_t offset, std::span<uint8_t> out) const;
 
-  // The file's size in bytes as last seen (kept up to date by writes, GrowRom and Refresh).
+  // The file's size in bytes as last seen (kept up to date by writes, GrowRom and Refresh); for a
+  // headerless file the size it would have with a header.
   int64_t Size() const { return size_; }
 
   // The mirrored bytes: the first MirrorSize() bytes of the file, for fast scanning.
@@ -54,6 +59,13 @@ class RomFile {
 
   int Descriptor() const { return fd_; }
 
+  // From now on addresses the file as headerless (see above); reloads the mirror.
+  void TreatAsHeaderless();
+  bool IsHeaderless() const { return shift_ != 0; }
+
+  // The size of the copier header a headed file starts with.
+  static constexpr int64_t kCopierHeaderSize = 0x200;
+
   // Files larger than this are mirrored only up to it; the rest is read on demand. Every region
   // the editor works on lies far below it.
   static constexpr int64_t kMirrorLimit = 16 * 1024 * 1024;
@@ -65,6 +77,9 @@ class RomFile {
   void NoteFileState();
 
   int fd_ = -1;
+  // What is added to a position in the file to give the offset used here: 0, or the copier
+  // header's size for a headerless file.
+  int64_t shift_ = 0;
   int64_t size_ = 0;
   // Not a std::vector: the whole file is read into it at once, so zero-filling it first would
   // only double the cost of an open.

@@ -19,12 +19,12 @@ const char* RomTypeName(RomType type) {
   return "Unknown/invalid ROM";
 }
 
-std::unique_ptr<RomFile> OpenRomFile(const std::string& path) { return RomFile::Open(path); }
+namespace {
 
-RomType DetectRomType(const RomFile& file) {
+RomType TitleAt(const RomFile& file, int64_t offset) {
   char title[kTitleLength + 1] = {};
   for (int i = 0; i < kTitleLength; ++i) {
-    title[i] = static_cast<char>(file.ReadByte(kTitleOffset + i));
+    title[i] = static_cast<char>(file.ReadByte(offset + i));
   }
   // Compared as a zero-terminated string: a zero byte in the title ends it early and never matches.
   if (std::strcmp(title, "EARTH BOUND (J)") == 0) return RomType::EarthBound;
@@ -32,6 +32,21 @@ RomType DetectRomType(const RomFile& file) {
   if (std::strcmp(title, "EARTH BOUND    ") == 0) return RomType::EarthBoundBad;
   return RomType::Unrecognized;
 }
+
+}  // namespace
+
+std::unique_ptr<RomFile> OpenRomFile(const std::string& path) {
+  std::unique_ptr<RomFile> file = RomFile::Open(path);
+  // A file whose title sits where a headed file's would is headed, whatever else it holds;
+  // only a file recognised by the headerless title alone is taken as headerless.
+  if (file && TitleAt(*file, kTitleOffset) == RomType::Unrecognized &&
+      TitleAt(*file, kTitleOffset - RomFile::kCopierHeaderSize) != RomType::Unrecognized) {
+    file->TreatAsHeaderless();
+  }
+  return file;
+}
+
+RomType DetectRomType(const RomFile& file) { return TitleAt(file, kTitleOffset); }
 
 int64_t RomFileSize(const RomFile& file) { return file.Size(); }
 

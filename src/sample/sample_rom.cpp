@@ -319,11 +319,12 @@ std::vector<uint8_t> MakeSampleRom(bool expanded, SampleRomLayout* layoutOut) {
   return rom;
 }
 
-bool SaveSampleRom(const std::string& path, bool expanded) {
+bool SaveSampleRom(const std::string& path, bool expanded, bool headerless) {
   const std::vector<uint8_t> rom = MakeSampleRom(expanded);
+  const size_t skip = headerless ? static_cast<size_t>(RomFile::kCopierHeaderSize) : 0;
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   if (!out) return false;
-  out.write(reinterpret_cast<const char*>(rom.data()), static_cast<std::streamsize>(rom.size()));
+  out.write(reinterpret_cast<const char*>(rom.data() + skip), static_cast<std::streamsize>(rom.size() - skip));
   out.close();
   return static_cast<bool>(out);
 }

@@ -27,8 +27,9 @@ struct SampleRomLayout {
 // blocks that Expand ROM appends follow.
 std::vector<uint8_t> MakeSampleRom(bool expanded, SampleRomLayout* layout = nullptr);
 
-// Writes MakeSampleRom(expanded) to `path`, replacing any file there. Gives false when the file
+// Writes MakeSampleRom(expanded) to `path`, replacing any file there; with `headerless`, without
+// its first 0x200 bytes (the copier header), as most dumps come. Gives false when the file
 // cannot be written.
-[[nodiscard]] bool SaveSampleRom(const std::string& path, bool expanded);
+[[nodiscard]] bool SaveSampleRom(const std::string& path, bool expanded, bool headerless = false);
 
 }  // namespace lettermoor

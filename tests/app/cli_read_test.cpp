@@ -16,7 +16,8 @@
 namespace lettermoor::test {
 namespace {
 
-using CliRead = CliSample;
+using CliRead = CliLayouts;
+LETTERMOOR_ON_BOTH_LAYOUTS(CliRead);
 
 std::string Hex(int64_t value) {
   char buf[24];
@@ -26,19 +27,21 @@ std::string Hex(int64_t value) {
 
 std::string Upper(std::string text) { return UpperCaseAscii(text); }
 
-TEST_F(CliRead, InfoNamesTheFileItsTypeAndSize) {
-  const CliRun run = Run({"info", "sample.smc"});
+TEST_P(CliRead, InfoNamesTheFileItsTypeAndSize) {
+  const CliRun run = Run({"info", Sample()});
   EXPECT_EQ(run.exitCode, 0) << run.err;
+  // The size is the headed layout's for both, as every offset is.
   EXPECT_EQ(run.out,
-            "File name: sample.smc\n"
+            "File name: " + Sample() + "\n"
             "ROM type: EarthBound ROM\n"
             "Size: 3146240 bytes\n"
-            "Expanded: no\n");
+            "Expanded: no\n"
+            "Copier header: " + (Headerless() ? "no (headerless file)" : "yes") + "\n");
   EXPECT_EQ(run.err, "");
 }
 
-TEST_F(CliRead, ListGivesOneLinePerEntryOfEachListing) {
-  const CliRun pointer = Run({"list", "sample.smc"});
+TEST_P(CliRead, ListGivesOneLinePerEntryOfEachListing) {
+  const CliRun pointer = Run({"list", Sample()});
   ASSERT_EQ(pointer.exitCode, 0) << pointer.err;
   const std::vector<std::string> lines = Lines(pointer.out);
   const TextEntryTable table = Table(ListingMode::PointerTableListing);
@@ -63,7 +66,7 @@ TEST_F(CliRead, ListGivesOneLinePerEntryOfEachListing) {
   EXPECT_EQ(Fields(lines[1406])[3], "-1");  // the first plain pointer
   EXPECT_EQ(Fields(lines[700])[3], "500");  // the one sprite past what the pointer editor takes
 
-  const CliRun raw = Run({"list", "sample.smc", "--listing", "raw"});
+  const CliRun raw = Run({"list", Sample(), "--listing", "raw"});
   ASSERT_EQ(raw.exitCode, 0) << raw.err;
   const std::vector<std::string> rawLines = Lines(raw.out);
   EXPECT_EQ(rawLines.size(), static_cast<size_t>(Table(ListingMode::RawTextListing).count()));
@@ -74,13 +77,13 @@ TEST_F(CliRead, ListGivesOneLinePerEntryOfEachListing) {
   EXPECT_EQ(first[4], "0");
 }
 
-TEST_F(CliRead, DumpWritesTheListingsFileOrStandardOutput) {
-  const CliRun toFile = Run({"dump", "sample.smc"});
+TEST_P(CliRead, DumpWritesTheListingsFileOrStandardOutput) {
+  const CliRun toFile = Run({"dump", Sample()});
   ASSERT_EQ(toFile.exitCode, 0) << toFile.err;
   EXPECT_EQ(toFile.err, "Text has been dumped to ptrlist.txt!\nHave a nice day!\n");
   const std::vector<uint8_t> file = ReadBytes(Dir() + "/ptrlist.txt");
 
-  const CliRun toStdout = Run({"dump", "sample.smc", "-o", "-"});
+  const CliRun toStdout = Run({"dump", Sample(), "-o", "-"});
   ASSERT_EQ(toStdout.exitCode, 0) << toStdout.err;
   EXPECT_EQ(std::string(file.begin(), file.end()), toStdout.out);
 
@@ -92,10 +95,10 @@ TEST_F(CliRead, DumpWritesTheListingsFileOrStandardOutput) {
   }
 
   // The raw listing has a file name of its own; -o writes where it is told.
-  const CliRun raw = Run({"dump", "sample.smc", "--listing", "raw"});
+  const CliRun raw = Run({"dump", Sample(), "--listing", "raw"});
   ASSERT_EQ(raw.exitCode, 0) << raw.err;
   EXPECT_TRUE(std::filesystem::exists(Dir() + "/rawlist.txt"));
-  const CliRun named = Run({"dump", "sample.smc", "--listing", "raw", "-o", "named.txt"});
+  const CliRun named = Run({"dump", Sample(), "--listing", "raw", "-o", "named.txt"});
   ASSERT_EQ(named.exitCode, 0) << named.err;
   const std::vector<uint8_t> rawDump = ReadBytes(Dir() + "/rawlist.txt");
   EXPECT_EQ(ReadBytes(Dir() + "/named.txt"), rawDump);
@@ -103,15 +106,15 @@ TEST_F(CliRead, DumpWritesTheListingsFileOrStandardOutput) {
             static_cast<size_t>(Table(ListingMode::RawTextListing).count()));
 }
 
-TEST_F(CliRead, ShowPrintsTheEditBoxInBothDisplayModes) {
+TEST_P(CliRead, ShowPrintsTheEditBoxInBothDisplayModes) {
   const TextEntryTable raw = Table(ListingMode::RawTextListing);
-  const std::vector<uint8_t> bytes = ReadBytes(RomPath());
+  const std::vector<uint8_t> bytes = ReadRom(RomPath());
   for (int line : {1, 2, 100, raw.count()}) {
     const TextEntry& e = raw.entries[static_cast<size_t>(line - 1)];
     int32_t size = 0;
     const std::string text = Decoded(e, &size);
 
-    const CliRun shown = Run({"show", "sample.smc", std::to_string(line), "--listing", "raw"});
+    const CliRun shown = Run({"show", Sample(), std::to_string(line), "--listing", "raw"});
     ASSERT_EQ(shown.exitCode, 0) << shown.err;
     EXPECT_EQ(shown.out, text + "\n");
 
@@ -123,16 +126,16 @@ TEST_F(CliRead, ShowPrintsTheEditBoxInBothDisplayModes) {
       expected += buf;
     }
     expected.back() = ']';
-    const CliRun codes = Run({"show", "sample.smc", std::to_string(line), "--listing", "raw", "--codes-only"});
+    const CliRun codes = Run({"show", Sample(), std::to_string(line), "--listing", "raw", "--codes-only"});
     ASSERT_EQ(codes.exitCode, 0) << codes.err;
     EXPECT_EQ(codes.out, expected + "\n");
   }
   // The pointer listing is the default.
   const TextEntryTable pointer = Table(ListingMode::PointerTableListing);
-  EXPECT_EQ(Run({"show", "sample.smc", "3"}).out, Decoded(pointer.entries[2]) + "\n");
+  EXPECT_EQ(Run({"show", Sample(), "3"}).out, Decoded(pointer.entries[2]) + "\n");
 }
 
-TEST_F(CliRead, SearchVisitsEveryLaterMatchInOrder) {
+TEST_P(CliRead, SearchVisitsEveryLaterMatchInOrder) {
   const std::string query = "lighthouse";
   const TextEntryTable table = Table(ListingMode::PointerTableListing);
   std::vector<int> expected;
@@ -144,7 +147,7 @@ TEST_F(CliRead, SearchVisitsEveryLaterMatchInOrder) {
   ASSERT_GT(expected.size(), 3u);
 
   // Mixed case finds the same lines; each hit prints the line's text.
-  const CliRun all = Run({"search", "sample.smc", "LightHouse"});
+  const CliRun all = Run({"search", Sample(), "LightHouse"});
   ASSERT_EQ(all.exitCode, 0) << all.err;
   EXPECT_EQ(all.err, "");
   std::vector<int> found;
@@ -158,7 +161,7 @@ TEST_F(CliRead, SearchVisitsEveryLaterMatchInOrder) {
 
   // --after starts past the line given; the line itself is not examined.
   const int after = expected[1];
-  const CliRun later = Run({"search", "sample.smc", query, "--after", std::to_string(after)});
+  const CliRun later = Run({"search", Sample(), query, "--after", std::to_string(after)});
   ASSERT_EQ(later.exitCode, 0) << later.err;
   const std::vector<std::string> laterLines = Lines(later.out);
   ASSERT_EQ(laterLines.size(), expected.size() - 2);
@@ -166,18 +169,18 @@ TEST_F(CliRead, SearchVisitsEveryLaterMatchInOrder) {
 
   // Without --after no line is marked, so line 1 is searched too.
   const std::string firstText = Decoded(table.entries[0]);
-  const CliRun first = Run({"search", "sample.smc", firstText});
+  const CliRun first = Run({"search", Sample(), firstText});
   ASSERT_EQ(first.exitCode, 0) << first.err;
   EXPECT_EQ(Fields(Lines(first.out).front())[0], "1");
   // Codes are searchable as the edit box shows them, lower-case digits too.
-  const CliRun codes = Run({"search", "sample.smc", "[1f 00", "--listing", "raw"});
+  const CliRun codes = Run({"search", Sample(), "[1f 00", "--listing", "raw"});
   EXPECT_EQ(codes.exitCode, 0) << codes.err;
   EXPECT_FALSE(codes.out.empty());
 
   // Past the last match, or no match at all: "String not found." and exit 1.
   for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"search", "sample.smc", query, "--after", std::to_string(expected.back())},
-        std::vector<std::string>{"search", "sample.smc", "no such words anywhere"}}) {
+       {std::vector<std::string>{"search", Sample(), query, "--after", std::to_string(expected.back())},
+        std::vector<std::string>{"search", Sample(), "no such words anywhere"}}) {
     const CliRun none = Run(args);
     EXPECT_EQ(none.exitCode, 1);
     EXPECT_EQ(none.out, "");
@@ -185,13 +188,13 @@ TEST_F(CliRead, SearchVisitsEveryLaterMatchInOrder) {
   }
 }
 
-TEST_F(CliRead, DetailsPrintsEachPageForALine) {
+TEST_P(CliRead, DetailsPrintsEachPageForALine) {
   const TextEntryTable table = Table(ListingMode::PointerTableListing);
   const TextEntry& e = table.entries[2];
   int32_t size = 0;
   Decoded(e, &size);
 
-  const CliRun misc = Run({"details", "sample.smc", "3", "--page", "misc"});
+  const CliRun misc = Run({"details", Sample(), "3", "--page", "misc"});
   ASSERT_EQ(misc.exitCode, 0) << misc.err;
   EXPECT_EQ(misc.out, "Text Attributes:\n\nLine:                  3/2359\n"
                       "Hex Address:     $" + Hex(SnesToFileOffset(e.textAddress)) + "\n" +
@@ -201,22 +204,23 @@ TEST_F(CliRead, DetailsPrintsEachPageForALine) {
                       "Sprite #:          " + std::to_string(e.sprite) + "\n" +
                       "Movement #:  " + std::to_string(e.movement) + "\n\n");
 
-  const CliRun raw = Run({"details", "sample.smc", "3", "--page", "raw"});
+  const CliRun raw = Run({"details", Sample(), "3", "--page", "raw"});
   ASSERT_EQ(raw.exitCode, 0) << raw.err;
   EXPECT_EQ(raw.out.size(), static_cast<size_t>(size) * 3 + 1);
   EXPECT_EQ(raw.out.substr(raw.out.size() - 4), "02 \n");
 
-  const CliRun interpreter = Run({"details", "sample.smc", "3", "--page", "interpreter"});
+  const CliRun interpreter = Run({"details", Sample(), "3", "--page", "interpreter"});
   ASSERT_EQ(interpreter.exitCode, 0) << interpreter.err;
   EXPECT_NE(interpreter.out.find("\r\nEND OF STRING\n"), std::string::npos) << interpreter.out;
 
-  const CliRun rom = Run({"details", "sample.smc", "3", "--page", "rom"});
+  const CliRun rom = Run({"details", Sample(), "3", "--page", "rom"});
   ASSERT_EQ(rom.exitCode, 0) << rom.err;
-  EXPECT_EQ(rom.out, "ROM Info:\n\nFile Name:    sample.smc\nROM Type:  EarthBound ROM\n"
-                     "File size:       3146240 bytes\n");
+  EXPECT_EQ(rom.out, "ROM Info:\n\nFile Name:    " + Sample() + "\nROM Type:  EarthBound ROM\n" +
+                         "File size:       3146240 bytes" +
+                         (Headerless() ? "\nHeaderless (no copier header)" : "") + "\n");
 
   // Raw listing entries have no pointer record.
-  const CliRun rawMisc = Run({"details", "sample.smc", "1", "--page", "misc", "--listing", "raw"});
+  const CliRun rawMisc = Run({"details", Sample(), "1", "--page", "misc", "--listing", "raw"});
   ASSERT_EQ(rawMisc.exitCode, 0) << rawMisc.err;
   EXPECT_NE(rawMisc.out.find("Text Pointer Table Attributes:\n\nIndeterminate\n"), std::string::npos);
 }

@@ -85,7 +85,7 @@ TEST_F(CliUsage, RefusedAndUnopenableRomsExit2WithTheWindowsMessages) {
 }
 
 TEST_F(CliUsage, LinesOutsideTheListingExit2AndWriteNothing) {
-  const std::string path = CopyOfSample("lines.smc");
+  const std::string path = CopyOfSample("lines");
   const std::vector<uint8_t> before = ReadBytes(path);
   const std::vector<std::vector<std::string>> cases = {
       {"show", "lines.smc", "0"},

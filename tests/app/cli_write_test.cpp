@@ -12,35 +12,42 @@
 namespace lettermoor::test {
 namespace {
 
-using CliWrite = CliSample;
+using CliWrite = CliLayouts;
+LETTERMOOR_ON_BOTH_LAYOUTS(CliWrite);
 
-TEST_F(CliWrite, MakeSampleWritesTheGeneratorsImage) {
-  EXPECT_EQ(ReadBytes(RomPath()), MakeSampleRom(false));
-  const CliRun expanded = Run({"make-sample", "expanded.smc", "--expanded"});
+TEST_P(CliWrite, MakeSampleWritesTheGeneratorsImage) {
+  EXPECT_EQ(ReadRom(RomPath()), MakeSampleRom(false));
+  // A headerless file is the headed one without its first 0x200 bytes.
+  const size_t header = Headerless() ? 0x200 : 0;
+  EXPECT_EQ(ReadBytes(RomPath()).size(), kSampleRomSize - header);
+  std::vector<std::string> args = {"make-sample", Name("expanded"), "--expanded"};
+  if (Headerless()) args.push_back("--headerless");
+  const CliRun expanded = Run(args);
   ASSERT_EQ(expanded.exitCode, 0) << expanded.err;
-  EXPECT_EQ(ReadBytes(Dir() + "/expanded.smc"), MakeSampleRom(true));
+  EXPECT_EQ(ReadBytes(Dir() + "/" + Name("expanded")).size(), kSampleExpandedRomSize - header);
+  EXPECT_EQ(ReadRom(Dir() + "/" + Name("expanded")), MakeSampleRom(true));
 
   const CliRun nowhere = Run({"make-sample", "no-such-directory/sample.smc"});
   EXPECT_EQ(nowhere.exitCode, 1);
   EXPECT_NE(nowhere.err.find("no-such-directory/sample.smc"), std::string::npos);
 }
 
-TEST_F(CliWrite, ApplyWritesInPlaceAndShowReflectsIt) {
-  const std::string path = CopyOfSample("apply.smc");
+TEST_P(CliWrite, ApplyWritesInPlaceAndShowReflectsIt) {
+  const std::string path = CopyOfSample("apply");
   const TextEntry entry = Table(ListingMode::RawTextListing).entries[4];
   const int64_t offset = SnesToFileOffset(entry.textAddress);
   int32_t size = 0;
   Decoded(entry, &size);
   ASSERT_GT(size, 6);
-  const std::vector<uint8_t> before = ReadBytes(path);
+  const std::vector<uint8_t> before = ReadRom(path);
 
   // A text exactly as large as the old string passes the overwrite guard.
   const std::string exact = std::string(static_cast<size_t>(size - 1), 'x') + "[02]";
-  const CliRun same = Run({"apply", "apply.smc", "5", exact, "--listing", "raw"});
+  const CliRun same = Run({"apply", Name("apply"), "5", exact, "--listing", "raw"});
   ASSERT_EQ(same.exitCode, 0) << same.err;
-  EXPECT_EQ(Run({"show", "apply.smc", "5", "--listing", "raw"}).out, exact + "\n");
+  EXPECT_EQ(Run({"show", Name("apply"), "5", "--listing", "raw"}).out, exact + "\n");
 
-  const CliRun applied = Run({"apply", "apply.smc", "5", "Hi[03 02]", "--listing", "raw"});
+  const CliRun applied = Run({"apply", Name("apply"), "5", "Hi[03 02]", "--listing", "raw"});
   ASSERT_EQ(applied.exitCode, 0) << applied.err;
   EXPECT_EQ(applied.err, "");
   std::vector<uint8_t> expected = before;
@@ -48,16 +55,16 @@ TEST_F(CliWrite, ApplyWritesInPlaceAndShowReflectsIt) {
   std::copy(exactBytes.begin(), exactBytes.end(), expected.begin() + offset);
   const std::vector<uint8_t> hi = {0x78, 0x99, 0x03, 0x02};
   std::copy(hi.begin(), hi.end(), expected.begin() + offset);
-  EXPECT_EQ(ReadBytes(path), expected);
-  EXPECT_EQ(Run({"show", "apply.smc", "5", "--listing", "raw"}).out, "Hi[03 02]\n");
+  EXPECT_EQ(ReadRom(path), expected);
+  EXPECT_EQ(Run({"show", Name("apply"), "5", "--listing", "raw"}).out, "Hi[03 02]\n");
 }
 
-TEST_F(CliWrite, RefusedAppliesLeaveTheFileUntouched) {
-  const std::string path = CopyOfSample("refused.smc");
+TEST_P(CliWrite, RefusedAppliesLeaveTheFileUntouched) {
+  const std::string path = CopyOfSample("refused");
   const TextEntryTable table = Table(ListingMode::RawTextListing);
   int32_t size = 0;
   const std::string original = Decoded(table.entries[9], &size);
-  const std::vector<uint8_t> before = ReadBytes(path);
+  const std::vector<uint8_t> before = ReadRom(path);
 
   struct Case {
     std::string text;
@@ -72,34 +79,36 @@ TEST_F(CliWrite, RefusedAppliesLeaveTheFileUntouched) {
   };
   ASSERT_GT(MeasureText(original), size);
   for (const Case& c : cases) {
-    const CliRun run = Run({"apply", "refused.smc", "10", c.text, "--listing", "raw"});
+    const CliRun run = Run({"apply", Name("refused"), "10", c.text, "--listing", "raw"});
     EXPECT_EQ(run.exitCode, 1) << c.text;
     EXPECT_EQ(run.err, c.message + "\n");
     EXPECT_EQ(run.out, "");
-    ASSERT_EQ(ReadBytes(path), before) << c.text;
+    ASSERT_EQ(ReadRom(path), before) << c.text;
   }
 
   // With the guard off the larger text goes in, over what follows the old string.
   const std::string larger = std::string(static_cast<size_t>(size) + 3, 'y') + "[02]";
-  const CliRun allowed = Run({"apply", "refused.smc", "10", larger, "--listing", "raw", "--allow-larger"});
+  const CliRun allowed = Run({"apply", Name("refused"), "10", larger, "--listing", "raw", "--allow-larger"});
   ASSERT_EQ(allowed.exitCode, 0) << allowed.err;
   const std::vector<uint8_t> encoded = TextEncoder(larger);
-  const std::vector<uint8_t> after = ReadBytes(path);
+  const std::vector<uint8_t> after = ReadRom(path);
   const auto at = after.begin() + SnesToFileOffset(table.entries[9].textAddress);
   EXPECT_TRUE(std::equal(encoded.begin(), encoded.end(), at));
 }
 
-TEST_F(CliWrite, ExpandAppendsTheBlankBlocksOnce) {
-  const std::string path = CopyOfSample("expand.smc");
-  const CliRun expanded = Run({"expand", "expand.smc"});
+TEST_P(CliWrite, ExpandAppendsTheBlankBlocksOnce) {
+  const std::string path = CopyOfSample("expand");
+  const CliRun expanded = Run({"expand", Name("expand")});
   ASSERT_EQ(expanded.exitCode, 0) << expanded.err;
   EXPECT_EQ(expanded.out, "ROM expanded to 0x4001FF bytes.\nHave a nice day!\n");
-  const std::vector<uint8_t> bytes = ReadBytes(path);
+  const std::vector<uint8_t> bytes = ReadRom(path);
   EXPECT_EQ(bytes.size(), 0x400200u);
+  // Grown to 0x400000 bytes when headerless: the file is never given a header.
+  EXPECT_EQ(ReadBytes(path).size(), Headerless() ? 0x400000u : 0x400200u);
   EXPECT_EQ(bytes, MakeSampleRom(true));
-  EXPECT_NE(Run({"info", "expand.smc"}).out.find("Expanded: yes\n"), std::string::npos);
+  EXPECT_NE(Run({"info", Name("expand")}).out.find("Expanded: yes\n"), std::string::npos);
 
-  const CliRun list = Run({"list", "expand.smc", "--listing", "expanded"});
+  const CliRun list = Run({"list", Name("expand"), "--listing", "expanded"});
   ASSERT_EQ(list.exitCode, 0) << list.err;
   const std::vector<std::string> lines = Lines(list.out);
   ASSERT_EQ(lines.size(), 4095u);
@@ -107,12 +116,12 @@ TEST_F(CliWrite, ExpandAppendsTheBlankBlocksOnce) {
   EXPECT_EQ(lines.back(), "4095\t0\tFFFE00\t0\t0\t256\t");
 
   // A second expand changes nothing.
-  const CliRun again = Run({"expand", "expand.smc"});
+  const CliRun again = Run({"expand", Name("expand")});
   EXPECT_EQ(again.exitCode, 0) << again.err;
-  EXPECT_EQ(ReadBytes(path), bytes);
+  EXPECT_EQ(ReadRom(path), bytes);
 
   // An unexpanded ROM has no expanded listing to offer.
-  const CliRun notExpanded = Run({"list", "sample.smc", "--listing", "expanded"});
+  const CliRun notExpanded = Run({"list", Sample(), "--listing", "expanded"});
   EXPECT_EQ(notExpanded.exitCode, 2);
   EXPECT_EQ(notExpanded.out, "");
   EXPECT_FALSE(notExpanded.err.empty());

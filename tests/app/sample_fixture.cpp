@@ -24,6 +24,8 @@ void CliSample::SetUpTestSuite() {
   shared_->romPath = shared_->dir.File("sample.smc");
   const CliRun made = RunCli({"make-sample", "sample.smc"}, shared_->dir.Path());
   ASSERT_EQ(made.exitCode, 0) << made.err;
+  const CliRun headerless = RunCli({"make-sample", "--headerless", "sample.sfc"}, shared_->dir.Path());
+  ASSERT_EQ(headerless.exitCode, 0) << headerless.err;
   shared_->rom = OpenForTest(shared_->romPath);
   ASSERT_NE(shared_->rom, nullptr);
   LoadTextDictionary(*shared_->rom, shared_->dictionary);
@@ -35,12 +37,21 @@ void CliSample::TearDownTestSuite() {
 }
 
 const std::string& CliSample::Dir() { return shared_->dir.Path(); }
-const std::string& CliSample::RomPath() { return shared_->romPath; }
 
-std::string CliSample::CopyOfSample(const std::string& name) {
-  const std::string path = shared_->dir.File(name);
-  std::filesystem::copy_file(shared_->romPath, path, std::filesystem::copy_options::overwrite_existing);
+std::string CliSample::CopyOfSample(const std::string& stem) const {
+  const std::string path = shared_->dir.File(Name(stem));
+  std::filesystem::copy_file(RomPath(), path, std::filesystem::copy_options::overwrite_existing);
   return path;
+}
+
+std::vector<uint8_t> CliSample::ReadRom(const std::string& path) const {
+  std::vector<uint8_t> bytes = ReadBytes(path);
+  if (Headerless()) bytes.insert(bytes.begin(), static_cast<size_t>(RomFile::kCopierHeaderSize), 0x00);
+  return bytes;
+}
+
+std::string LayoutName(const ::testing::TestParamInfo<bool>& info) {
+  return info.param ? "Headerless" : "Headed";
 }
 
 std::vector<uint8_t> CliSample::ReadBytes(const std::string& path) {
