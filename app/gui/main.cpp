@@ -11,6 +11,7 @@
 #include "editor/editor_window.h"
 #include "ui/main_window.h"
 #include "ui/pixel_art.h"
+#include "ui/settings_store.h"
 
 namespace {
 
@@ -58,7 +59,9 @@ int main(int argc, char** argv) {
   QApplication::setDesktopFileName(QStringLiteral("lettermoor"));
   QApplication::setWindowIcon(lettermoor::ui::AppIcon());
 
+  lettermoor::ui::SettingsStore settings;
   lettermoor::ui::MainWindow window;
+  window.UseSettings(&settings);
   lettermoor::EditorWindow logic(window);
   window.Attach(logic);
   logic.Initialise();

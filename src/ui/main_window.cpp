@@ -1,7 +1,13 @@
 #include "ui/main_window.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -24,29 +30,33 @@
 #include "ui/help_window.h"
 #include "ui/pixel_art.h"
 #include "ui/search_dialog.h"
+#include "ui/settings_store.h"
 #include "ui/text_preview_window.h"
 
 namespace lettermoor::ui {
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
-  // Caption, system menu, minimise box and close box; no maximise box.
-  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                 Qt::WindowCloseButtonHint);
   BuildControls();
   BuildMenus();
-  layout()->setSizeConstraint(QLayout::SetFixedSize);
+  // The designed size is where the window starts and the least it takes; the list and the
+  // edit box grow with it.
+  resize(minimumSizeHint());
+  setAcceptDrops(true);
 
   // Escape ends the window, as the platform's Cancel does.
   auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
   connect(escape, &QShortcut::activated, this, &QWidget::close);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+  if (settings_) settings_->SetWindowGeometry(saveGeometry());
+}
 
 void MainWindow::BuildControls() {
   auto* client = new QWidget(this);
-  client->setFixedSize(DluX(320), DluY(230));
+  client_ = client;
+  client->setMinimumSize(DluX(320), DluY(230));
+  client->installEventFilter(this);
   // The layout was drawn for an 8-point sans serif at 96 dpi: 11 pixels.
   QFont font = client->font();
   font.setPixelSize(11);
@@ -56,6 +66,8 @@ void MainWindow::BuildControls() {
   auto* rule = new QLabel(client);
   rule->setPixmap(ResourceBitmap(147));
   rule->setGeometry(0, 0, DluX(320), 2);
+  rule->setScaledContents(true);
+  rule_ = rule;
 
   rows_ = new EntryRowModel(this);
   list_ = new EntryListView(client);
@@ -77,6 +89,7 @@ void MainWindow::BuildControls() {
   addLabel(LabelId::Size, DluRect(83, 128, 60, 10));
 
   edit_ = new EntryEditBox(client);
+  edit_->viewport()->installEventFilter(this);  // a dropped file opens; it is not typed in
   edit_->setGeometry(DluRect(7, 144, 306, 60));
   edit_->onChanged = [this] {
     if (logic_) logic_->OnEditChanged(EditText());
@@ -116,6 +129,10 @@ void MainWindow::BuildMenus() {
 
   QMenu* file = bar->addMenu(QStringLiteral("&File"));
   AddCommand(file, "&Open", CommandId::Open)->setShortcut(QKeySequence::Open);
+  recentMenu_ = file->addMenu(QStringLiteral("Open &Recent"));
+  // Made afresh each time it opens, never while one of its items is running.
+  connect(recentMenu_, &QMenu::aboutToShow, this, &MainWindow::FillRecentMenu);
+  FillRecentMenu();
   AddCommand(file, "&Close", CommandId::Close)->setShortcut(QKeySequence::Close);
   file->addSeparator();
   AddCommand(file, "E&xit", CommandId::Exit)->setShortcut(QKeySequence::Quit);
@@ -165,7 +182,118 @@ void MainWindow::BuildMenus() {
 void MainWindow::OnMenuCommand(QAction* action, CommandId id) {
   // Qt toggles a checkable item before it reports the trigger; only the logic sets checks.
   if (action->isCheckable()) action->setChecked(checked_[id]);
+  chosenRomPath_.clear();
   if (logic_) logic_->OnCommand(id);
+  if (id == CommandId::Open) NoteOpenedRom();
+}
+
+void MainWindow::OpenRomAsFileOpen(const QString& path) {
+  pendingRomPath_ = path;
+  if (QAction* open = Action(CommandId::Open)) OnMenuCommand(open, CommandId::Open);
+  pendingRomPath_.clear();  // not asked for when the open did not get that far
+}
+
+void MainWindow::NoteOpenedRom() {
+  // Only a ROM that was picked and then taken goes on the list; a refused pick leaves the
+  // ROM that was open before, which is not a new opening.
+  if (!settings_ || !logic_ || chosenRomPath_.empty() || !logic_->IsRomOpen()) return;
+  if (logic_->Rom().path != chosenRomPath_) return;
+  settings_->AddRecentRom(QFile::decodeName(QByteArray::fromStdString(chosenRomPath_)));
+  recentMenu_->setEnabled(true);
+}
+
+void MainWindow::FillRecentMenu() {
+  if (!recentMenu_) return;
+  recentMenu_->clear();
+  const QStringList roms = settings_ ? settings_->RecentRoms() : QStringList();
+  for (int i = 0; i < roms.size(); ++i) {
+    const QString path = roms[i];
+    // "&1 name" for the keyboard, the full path beside it.
+    QString text = QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(path).fileName().replace('&', "&&"));
+    QAction* item = recentMenu_->addAction(text);
+    item->setToolTip(path);
+    item->setStatusTip(path);
+    connect(item, &QAction::triggered, this, [this, path] {
+      if (!QFileInfo(path).isFile()) {
+        QMessageBox::warning(this, QStringLiteral("Open Recent"),
+                             QStringLiteral("%1 is no longer there; it has been taken off the list.").arg(path));
+        if (settings_) settings_->RemoveRecentRom(path);
+        return;
+      }
+      OpenRomAsFileOpen(path);
+    });
+  }
+  recentMenu_->setEnabled(!roms.isEmpty());
+}
+
+void MainWindow::UseSettings(SettingsStore* store) {
+  settings_ = store;
+  if (settings_) {
+    const QByteArray geometry = settings_->WindowGeometry();
+    if (!geometry.isEmpty()) restoreGeometry(geometry);
+  }
+  FillRecentMenu();
+}
+
+QString MainWindow::DroppedFile(const QMimeData* data) {
+  if (!data || !data->hasUrls()) return {};
+  const QList<QUrl> urls = data->urls();
+  if (urls.size() != 1 || !urls.first().isLocalFile()) return {};
+  return urls.first().toLocalFile();
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (!DroppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+  const QString path = DroppedFile(event->mimeData());
+  if (path.isEmpty()) return;
+  event->acceptProposedAction();
+  OpenRomAsFileOpen(path);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == client_ && event->type() == QEvent::Resize) LayOutControls();
+  // The edit box would take a dropped file as text: a file is a ROM to open.
+  const bool editArea = edit_ && watched == edit_->viewport();
+  if (editArea && (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove)) {
+    auto* drag = static_cast<QDragMoveEvent*>(event);
+    if (!DroppedFile(drag->mimeData()).isEmpty()) {
+      drag->acceptProposedAction();
+      return true;
+    }
+  }
+  if (editArea && event->type() == QEvent::Drop) {
+    auto* drop = static_cast<QDropEvent*>(event);
+    const QString path = DroppedFile(drop->mimeData());
+    if (!path.isEmpty()) {
+      drop->acceptProposedAction();
+      OpenRomAsFileOpen(path);
+      return true;
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::LayOutControls() {
+  // The designed places, with what the window has beyond its designed size shared out: all the
+  // width to the list, the edit box and the size line; the height half to the list, half to
+  // the edit box. Everything below a control that grows moves down with it.
+  const int dw = std::max(0, client_->width() - DluX(320));
+  const int dh = std::max(0, client_->height() - DluY(230));
+  const int listGrowth = dh / 2;
+  auto place = [](QWidget* w, QRect designed, int dx, int dy, int grow_w, int grow_h) {
+    if (w) w->setGeometry(designed.adjusted(dx, dy, dx + grow_w, dy + grow_h));
+  };
+  place(rule_, QRect(0, 0, DluX(320), 2), 0, 0, dw, 0);
+  place(list_, DluRect(7, 10, 306, 115), 0, 0, dw, listGrowth);
+  place(Label(LabelId::Line), DluRect(7, 128, 68, 10), 0, listGrowth, 0, 0);
+  place(Label(LabelId::Size), DluRect(83, 128, 60, 10), 0, listGrowth, 0, 0);
+  place(edit_, DluRect(7, 144, 306, 60), 0, listGrowth, dw, dh - listGrowth);
+  place(Label(LabelId::CurrentSize), QRect(DluX(7), DluY(208), DluX(241) - DluX(4) - DluX(7), DluY(10)), 0, dh,
+        dw, 0);
+  place(applyButton_, DluRect(241, 208, 72, 16), dw, dh, 0, 0);
 }
 
 void MainWindow::Attach(EditorWindow& logic) { logic_ = &logic; }
@@ -176,7 +304,9 @@ void MainWindow::OpenRomFromCommandLine(const QString& path) {
   // Dumps are written to the working directory; keep them beside the ROM, as a pick in the
   // open-file dialog does.
   if (info.exists()) QDir::setCurrent(info.absolutePath());
-  logic_->OpenRomPath(QFile::encodeName(info.absoluteFilePath()).toStdString());
+  chosenRomPath_ = QFile::encodeName(info.absoluteFilePath()).toStdString();
+  logic_->OpenRomPath(chosenRomPath_);
+  NoteOpenedRom();
 }
 
 QListView* MainWindow::List() const { return list_; }
@@ -310,13 +440,17 @@ void MainWindow::ShowMessage(const std::string& text, const std::string& caption
 }
 
 RomChoice MainWindow::ChooseRomFile() {
-  const QString path =
-      romPathPrompt_ ? romPathPrompt_()
-                     : QFileDialog::getOpenFileName(
+  QString path = pendingRomPath_;
+  pendingRomPath_.clear();
+  if (path.isEmpty()) {
+    path = romPathPrompt_ ? romPathPrompt_()
+                          : QFileDialog::getOpenFileName(
                            this, QStringLiteral("Open"), QString(),
                            QStringLiteral("SNES ROM (*.smc *.sfc *.fig);;All Files (*)"));
+  }
   if (path.isEmpty()) return {};
   const QFileInfo info(path);
+  chosenRomPath_ = QFile::encodeName(info.absoluteFilePath()).toStdString();
   // The platform dialog leaves the working directory in the folder of the pick, which is where
   // the dumps then land.
   QDir::setCurrent(info.absolutePath());

@@ -11,6 +11,8 @@
 #include "editor/editor_view.h"
 
 class QAction;
+class QMenu;
+class QMimeData;
 class QLabel;
 class QListView;
 class QPlainTextEdit;
@@ -26,9 +28,10 @@ class EntryEditBox;
 class EntryListView;
 class EntryRowModel;
 class HelpWindow;
+class SettingsStore;
 class TextPreviewWindow;
 
-// The main window: a fixed-size top-level window with the menu bar, the entry list, the edit
+// The main window: a resizable top-level window (the designed size is its first and smallest) with the menu bar, the entry list, the edit
 // box, three labels and the Apply button, laid out in dialog units. It decides nothing itself:
 // every notification goes to the EditorWindow logic, which drives the window back through the
 // EditorView operations.
@@ -45,6 +48,20 @@ class MainWindow : public QMainWindow, public EditorView {
   // Opens a ROM named on the command line as if it had been picked in the open-file dialog,
   // working directory change included.
   void OpenRomFromCommandLine(const QString& path);
+
+  // Opens `path` exactly as File > Open would, with `path` as the open-file dialog's answer
+  // (Open Recent and a ROM dropped on the window).
+  void OpenRomAsFileOpen(const QString& path);
+
+  // Remembers the window's size and place and the recent ROMs in `store` (which outlives the
+  // window) and restores them now. Without a store nothing is remembered.
+  void UseSettings(SettingsStore* store);
+  QMenu* RecentMenu() const { return recentMenu_; }
+  // Lists the recent ROMs in the Open Recent menu (done whenever it opens).
+  void FillRecentMenu();
+
+  // The local file a drag carries, when it carries exactly one; empty otherwise.
+  static QString DroppedFile(const QMimeData* data);
 
   // Replaces the open-file dialog (tests). The prompt gives a path, or an empty one to cancel.
   void SetRomPathPrompt(std::function<QString()> prompt) { romPathPrompt_ = std::move(prompt); }
@@ -94,7 +111,14 @@ class MainWindow : public QMainWindow, public EditorView {
   void OpenHelp() override;
   void CloseWindow() override;
 
+ protected:
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
+  void LayOutControls();
+  void NoteOpenedRom();
   void BuildControls();
   void BuildMenus();
   QAction* AddCommand(QMenu* menu, const char* text, CommandId id, bool checkable = false);
@@ -118,6 +142,14 @@ class MainWindow : public QMainWindow, public EditorView {
   void TellPreview(bool entry);
   QAction* previewAction_ = nullptr;
   TextPreviewWindow* preview_ = nullptr;
+  QWidget* client_ = nullptr;
+  QWidget* rule_ = nullptr;
+  SettingsStore* settings_ = nullptr;
+  QMenu* recentMenu_ = nullptr;
+  // The answer the open-file dialog gives next instead of asking (Open Recent, a drop).
+  QString pendingRomPath_;
+  // The path the open-file dialog last gave, to tell whether the open that followed took it.
+  std::string chosenRomPath_;
 };
 
 }  // namespace lettermoor::ui

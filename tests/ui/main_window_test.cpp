@@ -18,11 +18,13 @@ struct MenuItem {
 constexpr CommandId kSeparator{};
 // Items of the window's own, which the logic never sees.
 constexpr CommandId kPreviewItem{-1};
+constexpr CommandId kRecentItem{-2};
 
 const std::vector<std::pair<QString, std::vector<MenuItem>>>& ExpectedMenus() {
   static const std::vector<std::pair<QString, std::vector<MenuItem>>> menus = {
       {"&File",
        {{"&Open", CommandId::Open},
+        {"Open &Recent", kRecentItem},
         {"&Close", CommandId::Close},
         {nullptr, kSeparator},
         {"E&xit", CommandId::Exit}}},
@@ -76,6 +78,10 @@ TEST_F(MainWindowTest, MenuBarHasEveryItemTextIdAndSeparatorInOrder) {
         EXPECT_EQ(action, window.PreviewAction());
         continue;
       }
+      if (items[i].id == kRecentItem) {
+        EXPECT_EQ(action->menu(), window.RecentMenu());
+        continue;
+      }
       EXPECT_EQ(action->data().toInt(), static_cast<int>(items[i].id)) << items[i].text;
       EXPECT_EQ(window.Action(items[i].id), action) << items[i].text;
     }
@@ -102,7 +108,7 @@ TEST_F(MainWindowTest, StartsWithoutRomAsTheLogicSetIt) {
   EXPECT_TRUE(window.PreviewAction()->isEnabled());  // it says itself when no ROM is open
   for (const auto& [title, items] : ExpectedMenus()) {
     for (const MenuItem& item : items) {
-      if (!item.text || item.id == kPreviewItem) continue;
+      if (!item.text || item.id == kPreviewItem || item.id == kRecentItem) continue;
       const bool always = item.id == CommandId::Open || item.id == CommandId::Exit ||
                           item.id == CommandId::Help || item.id == CommandId::About;
       EXPECT_EQ(window.Action(item.id)->isEnabled(), always) << item.text;
@@ -114,14 +120,12 @@ TEST_F(MainWindowTest, StartsWithoutRomAsTheLogicSetIt) {
   }
 }
 
-TEST_F(MainWindowTest, FixedFrameLaidOutInDialogUnits) {
+TEST_F(MainWindowTest, DesignedFrameLaidOutInDialogUnitsIsTheFirstAndLeastSize) {
   // 320 by 230 dialog units of client area under the menu bar.
   EXPECT_EQ(window.centralWidget()->size(), QSize(480, 373));
   EXPECT_EQ(window.centralWidget()->y(), window.menuBar()->height());
-  EXPECT_EQ(window.minimumSize(), window.maximumSize());
   EXPECT_EQ(window.size(), QSize(480, 373 + window.menuBar()->height()));
-  EXPECT_FALSE(window.windowFlags() & Qt::WindowMaximizeButtonHint);
-  EXPECT_TRUE(window.windowFlags() & Qt::WindowMinimizeButtonHint);
+  EXPECT_EQ(window.minimumSizeHint(), window.size());
 
   EXPECT_EQ(List().geometry(), QRect(10, 16, 459, 186));
   EXPECT_EQ(window.Label(LabelId::Line)->geometry(), QRect(10, 208, 102, 16));
