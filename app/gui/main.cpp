@@ -2,6 +2,8 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QListView>
+#include <QTimer>
 #include <QStringList>
 
 #include <cstring>
@@ -14,6 +16,24 @@
 #include "ui/settings_store.h"
 
 namespace {
+
+// LETTERMOOR_EXIT_WHEN_PAINTED=1 ends the program once the list has been painted with the
+// ROM's rows: scripts/bench times the start-up with it.
+class ExitWhenListPainted : public QObject {
+ public:
+  explicit ExitWhenListPainted(const QAbstractItemModel* rows) : rows_(rows) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint && rows_->rowCount() > 0) {
+      QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  const QAbstractItemModel* rows_;
+};
 
 void Describe(QCommandLineParser& parser) {
   QCoreApplication::setApplicationName(QStringLiteral("lettermoor"));
@@ -65,6 +85,10 @@ int main(int argc, char** argv) {
   lettermoor::EditorWindow logic(window);
   window.Attach(logic);
   logic.Initialise();
+  ExitWhenListPainted exitWhenPainted(window.List()->model());
+  if (qEnvironmentVariableIntValue("LETTERMOOR_EXIT_WHEN_PAINTED") == 1) {
+    window.List()->viewport()->installEventFilter(&exitWhenPainted);
+  }
   window.show();
 
   const QStringList roms = parser.positionalArguments();
