@@ -2,12 +2,17 @@
 // with the window, and ROMs opened from Open Recent or dropped on it.
 
 #include <QDragEnterEvent>
+
+#include <filesystem>
 #include <QDropEvent>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
+#include <QPainter>
 #include <QUrl>
 
 #include "main_window_fixture.h"
+#include "sample/sample_rom.h"
 #include "ui/settings_store.h"
 
 namespace lettermoor::test {
@@ -191,6 +196,51 @@ TEST_F(WindowSettingsTest, AFileDroppedOnTheWindowOrTheEditBoxOpensAsFileOpenWou
   remote->setUrls({QUrl(QStringLiteral("https://example.org/x.smc"))});
   EXPECT_FALSE(Drop(&window, *remote));
   EXPECT_EQ(logic.Rom().path, second->Path());
+}
+
+// Not a check: the pictures of the grown window and of Open Recent for the docs, when
+// LETTERMOOR_SHOTS_DIR names a folder.
+TEST_F(WindowSettingsTest, Screenshots) {
+  const QString dir = qEnvironmentVariable("LETTERMOOR_SHOTS_DIR");
+  if (dir.isEmpty()) GTEST_SKIP() << "no LETTERMOOR_SHOTS_DIR";
+  for (const char* name : {"translation-draft.sfc", "backup-before-expand.smc", "old-ending.smc"}) {
+    store_.AddRecentRom(QStringLiteral("/home/user/roms/") + QLatin1String(name));
+  }
+  TempDir roms;
+  const std::string path = roms.File("sample.smc");
+  TempFile file;
+  file.WriteAll(MakeSampleRom(false));
+  std::filesystem::copy_file(file.Path(), path);
+  Open(path);
+  ClickRow(3);
+  window.resize(900, 620);
+  QApplication::processEvents();
+  EXPECT_TRUE(window.grab().save(QDir(dir).filePath(QStringLiteral("window-resized.png"))));
+
+  // File > Open Recent, open: the two menus drawn where they stand over the window.
+  window.resize(window.minimumSizeHint());
+  QApplication::processEvents();
+  QMenu* fileMenu = window.menuBar()->actions().first()->menu();
+  fileMenu->popup(window.menuBar()->mapToGlobal(window.menuBar()->actionGeometry(window.menuBar()->actions().first()).bottomLeft()));
+  QApplication::processEvents();
+  QAction* recentItem = window.RecentMenu()->menuAction();
+  fileMenu->setActiveAction(recentItem);
+  window.FillRecentMenu();
+  window.RecentMenu()->popup(fileMenu->mapToGlobal(fileMenu->actionGeometry(recentItem).topRight()));
+  QApplication::processEvents();
+  QPixmap base = window.grab();
+  const QPoint origin = window.mapToGlobal(QPoint(0, 0));
+  QRect all(QPoint(0, 0), base.size());
+  for (QMenu* menu : {fileMenu, window.RecentMenu()}) all |= QRect(menu->pos() - origin, menu->size());
+  QPixmap shot(all.size());
+  shot.fill(Qt::white);
+  QPainter paint(&shot);
+  paint.drawPixmap(-all.topLeft(), base);
+  for (QMenu* menu : {fileMenu, window.RecentMenu()}) paint.drawPixmap(menu->pos() - origin - all.topLeft(), menu->grab());
+  paint.end();
+  window.RecentMenu()->hide();
+  fileMenu->hide();
+  EXPECT_TRUE(shot.save(QDir(dir).filePath(QStringLiteral("open-recent.png"))));
 }
 
 }  // namespace
