@@ -8,7 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "codec/layout_check.h"
+#include "codec/rom_fonts.h"
 #include "codec/text_encoder.h"
+#include "codec/text_layout.h"
+#include "codec/text_window_picture.h"
 #include "editor/editor_window.h"
 #include "quiet_editor_view.h"
 #include "stdio_reference.h"
@@ -142,6 +146,44 @@ void Keystroke(benchmark::State& state, std::string path) {
   for (auto _ : state) window.OnEditChanged(view.editText);
 }
 
+// What the preview does on each keystroke: the 4000-character text encoded and laid out, with
+// the ROM's own widths (read once, when the entry was shown).
+void LayoutText(benchmark::State& state, std::string path) {
+  QuietEditorView view;
+  EditorWindow window(view);
+  window.Initialise();
+  window.OpenRomPath(path);
+  const LayoutWidths widths = LayoutWidthsOf(ReadRomFonts(*window.Rom().handle));
+  const TextLayout layout(window.Decoder().Dictionary(), widths);
+  const std::string text = LongEditText();
+  TextLayoutResult result;
+  for (auto _ : state) {
+    layout.Lay(TextEncoder(text), TextWindowKind::Dialogue, result);
+    benchmark::DoNotOptimize(result.lines.data());
+  }
+  if (result.frames.size() < 50) state.SkipWithError("the text should lay out into many frames");
+}
+
+// lettermoor-cli check over the pointer table listing: open the ROM (the list fill included),
+// read the fonts, lay out every listed string and look for faults.
+void CheckListing(benchmark::State& state, std::string path) {
+  QuietEditorView view;
+  EditorWindow window(view);
+  window.Initialise();
+  size_t faults = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    window.CloseRom();
+    state.ResumeTiming();
+    window.OpenRomPath(path);
+    const RomFile& rom = *window.Rom().handle;
+    const LayoutWidths widths = LayoutWidthsOf(ReadRomFonts(rom));
+    const TextLayout layout(window.Decoder().Dictionary(), widths);
+    faults = CheckLayouts(rom, window.Table(), layout, TextWindowKind::Dialogue, false).size();
+    benchmark::DoNotOptimize(faults);
+  }
+}
+
 void ApplyShared(benchmark::State& state, std::string path, int row, std::string text) {
   QuietEditorView view;
   EditorWindow window(view);
@@ -229,6 +271,8 @@ void RegisterEditorBenchmarks(const BenchInputs& inputs, bool checkInputs) {
         benchmark::kMillisecond);
   timed(benchmark::RegisterBenchmark("measure_text_4000", Keystroke, inputs.sample),
         benchmark::kMicrosecond);
+  timed(benchmark::RegisterBenchmark("layout_text_4000", LayoutText, inputs.sample), benchmark::kMicrosecond);
+  timed(benchmark::RegisterBenchmark("check_pointer_sample", CheckListing, inputs.sample), benchmark::kMillisecond);
 
   // Record 0 of the worst case shares its text with the next records: one apply renews them all.
   QuietEditorView view;

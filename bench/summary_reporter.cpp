@@ -26,6 +26,8 @@ const std::map<std::string, double>& RatioLimits() {
     }
     m["qt_fill_raw_worst"] = 15;  // the 8000-row list
     m["measure_text_4000"] = 0.1;
+    m["layout_text_4000"] = 0.5;      // the preview, on every keystroke
+    m["check_pointer_sample"] = 15;   // lettermoor-cli check, open included
     return m;
   }();
   return limits;

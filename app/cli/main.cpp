@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "codec/layout_check.h"
 #include "codec/rom_fonts.h"
 #include "codec/text_layout.h"
 #include "codec/text_window_picture.h"
@@ -316,19 +317,15 @@ int RunCheck(const std::string& rom, const std::string& listing, bool battle, bo
   const LayoutWidths widths = LayoutWidthsOf(FontsFor(file, kind));
   const TextLayout layout(s.Window().Decoder().Dictionary(), widths);
   const std::vector<std::string>& rows = s.View().Rows();
-  TextLayoutResult result;
-  int faults = 0;
-  for (int line = 1; line <= s.Window().Table().count(); ++line) {
-    layout.Lay(file, EntryOffset(s, line), kind, result);
-    const std::string fault = LayoutFault(result, estimates);
-    if (fault.empty()) continue;
-    ++faults;
-    std::printf("%d\t%s\t", line, fault.c_str());
-    if (static_cast<size_t>(line - 1) < rows.size()) WriteOut(OneCell(rows[static_cast<size_t>(line - 1)]));
+  const std::vector<LayoutCheckHit> hits = CheckLayouts(file, s.Window().Table(), layout, kind, estimates);
+  for (const LayoutCheckHit& hit : hits) {
+    std::printf("%d\t%s\t", hit.row + 1, hit.fault.c_str());
+    if (static_cast<size_t>(hit.row) < rows.size()) WriteOut(OneCell(rows[static_cast<size_t>(hit.row)]));
     std::putchar('\n');
   }
+  const size_t faults = hits.size();
   if (faults == 0) return kExitOk;
-  std::fprintf(stderr, "%d of %d strings do not fit the %s window.\n", faults, s.Window().Table().count(),
+  std::fprintf(stderr, "%zu of %d strings do not fit the %s window.\n", faults, s.Window().Table().count(),
                battle ? "battle" : "dialogue");
   return kExitFailed;
 }

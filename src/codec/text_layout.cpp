@@ -18,8 +18,6 @@ namespace {
 // just below it.
 constexpr int64_t kLayoutReach = kDecodeSizeLimit + 8;
 
-bool InWord(const LayoutItem& item) { return item.kind == LayoutItem::Character && item.value != kBlankByte; }
-
 }  // namespace
 
 bool TextLayoutResult::AnyOverflow() const {
@@ -39,59 +37,109 @@ void TextLayout::Lay(std::span<const uint8_t> bytes, TextWindowKind kind, TextLa
   Place(out);
 }
 
-void TextLayout::Lay(const RomFile& rom, int64_t offset, TextWindowKind kind, TextLayoutResult& out) const {
+std::span<const uint8_t> TextLayout::Bytes(const RomFile& rom, int64_t offset) const {
   if (offset >= 0 && offset <= rom.MirrorSize() - kLayoutReach) {
-    Lay(std::span<const uint8_t>(rom.MirrorData() + offset, static_cast<size_t>(kLayoutReach)), kind, out);
-    return;
+    return std::span<const uint8_t>(rom.MirrorData() + offset, static_cast<size_t>(kLayoutReach));
   }
   // Near the file's end: what lies past it reads as 0xFF, as the decoder sees it.
   thread_local std::vector<uint8_t> bytes(static_cast<size_t>(kLayoutReach));
   rom.Read(offset, bytes);
-  Lay(bytes, kind, out);
+  return bytes;
 }
 
-void TextLayout::Walk(std::span<const uint8_t> bytes, TextWindowKind kind, TextLayoutResult& out) const {
+void TextLayout::Lay(const RomFile& rom, int64_t offset, TextWindowKind kind, TextLayoutResult& out) const {
+  Lay(Bytes(rom, offset), kind, out);
+}
+
+void TextLayout::LayForCheck(const RomFile& rom, int64_t offset, TextWindowKind kind, bool estimates,
+                             TextLayoutResult& out) const {
+  LayForCheck(Bytes(rom, offset), kind, estimates, out);
+}
+
+void TextLayout::LayForCheck(std::span<const uint8_t> bytes, TextWindowKind kind, bool estimates,
+                             TextLayoutResult& out) const {
+  // A word no wider than this fits on any line it is wrapped to; lines only ever start at the
+  // indent or further left.
+  if (estimates || WalkItems<false>(bytes, kind, nullptr) > ShapeOf(kind).lineWidth - kWrapIndent) {
+    Lay(bytes, kind, out);
+    return;
+  }
   out.kind = kind;
   out.items.clear();
+  out.lines.clear();
+  out.frames.clear();
+}
+
+// The walk through the string, item by item. With `kItems` it makes the items; without, it only
+// works out the widest word, which is all a check needs to know of most strings.
+template <bool kItems>
+int32_t TextLayout::WalkItems(std::span<const uint8_t> bytes, TextWindowKind kind, TextLayoutResult* out) const {
   const FontId regular = kind == TextWindowKind::Battle ? FontId::Battle : FontId::Main;
   FontId font = regular;
   const int64_t size = static_cast<int64_t>(bytes.size());
   auto at = [&](int64_t k) -> uint8_t { return k < size ? bytes[static_cast<size_t>(k)] : 0xFF; };
 
+  [[maybe_unused]] std::vector<LayoutItem>* items = nullptr;
+  if constexpr (kItems) {
+    out->kind = kind;
+    out->items.clear();
+    items = &out->items;
+  }
+  const uint8_t* widths = widths_.widths[static_cast<size_t>(font)].data();
+  int32_t word = 0;        // the width of the word so far
+  int32_t wordStart = -1;  // the current word's first character, while a word runs
+  int32_t widestWord = 0;
+  // A character: the word it stands in grows by its width; a blank ends the word.
+  auto character = [&](uint8_t value, int64_t source, uint8_t byteCount, bool fromDictionary) {
+    const int width = widths[FontIndex(value)] + kCharacterSpacing;
+    if constexpr (kItems) {
+      LayoutItem& item = items->emplace_back();
+      item.kind = LayoutItem::Character;
+      item.value = value;
+      item.font = font;
+      item.source = static_cast<int32_t>(source);
+      item.byteCount = byteCount;
+      item.fromDictionary = fromDictionary;
+      item.width = static_cast<int16_t>(width);
+    }
+    if (value == kBlankByte) {
+      word = 0;
+      wordStart = -1;
+      widestWord = std::max(widestWord, width);
+      return;
+    }
+    word += width;
+    widestWord = std::max(widestWord, word);
+    if constexpr (kItems) {
+      if (wordStart < 0) wordStart = static_cast<int32_t>(items->size()) - 1;
+      (*items)[static_cast<size_t>(wordStart)].wordWidth = word;
+    }
+  };
+
   int64_t i = 0;
   while (i < kDecodeSizeLimit && i < size) {
     const uint8_t b = bytes[static_cast<size_t>(i)];
+    if (ClassifyByte(b) == ByteClass::Printable) {
+      character(b, i, 1, false);
+      i += 1;
+      continue;
+    }
+    if (ClassifyByte(b) == ByteClass::DictionaryReference) {
+      const std::string& text = dictionary_.Word(b, at(i + 1));
+      uint8_t byteCount = 2;
+      for (char c : text) {
+        character(static_cast<uint8_t>(static_cast<uint8_t>(c) + 0x30), i, byteCount, true);
+        byteCount = 0;
+      }
+      i += 2;
+      continue;
+    }
+    word = 0;  // any code ends a word
+    wordStart = -1;
+    const uint8_t sub = at(i + 1);
     LayoutItem item;
     item.font = font;
     item.source = static_cast<int32_t>(i);
-    switch (ClassifyByte(b)) {
-      case ByteClass::Printable:
-        item.kind = LayoutItem::Character;
-        item.value = b;
-        item.byteCount = 1;
-        item.width = static_cast<int16_t>(widths_.Advance(font, b));
-        out.items.push_back(item);
-        i += 1;
-        continue;
-      case ByteClass::DictionaryReference: {
-        const std::string& word = dictionary_.Word(b, at(i + 1));
-        item.kind = LayoutItem::Character;
-        item.fromDictionary = true;
-        item.byteCount = 2;
-        for (char c : word) {
-          item.value = static_cast<uint8_t>(static_cast<uint8_t>(c) + 0x30);
-          item.width = static_cast<int16_t>(widths_.Advance(font, item.value));
-          out.items.push_back(item);
-          item.byteCount = 0;
-        }
-        i += 2;
-        continue;
-      }
-      case ByteClass::ControlCode:
-        break;
-    }
-
-    const uint8_t sub = at(i + 1);
     item.value = b;
     item.subCode = sub;
     int count = 1;
@@ -113,6 +161,7 @@ void TextLayout::Walk(std::span<const uint8_t> bytes, TextWindowKind kind, TextL
       } else if (b == kFontSwitchCode && entry && (sub == kRegularFontSubCode || sub == kMrSaturnFontSubCode)) {
         item.kind = LayoutItem::FontSwitch;
         font = sub == kMrSaturnFontSubCode ? FontId::MrSaturn : regular;
+        widths = widths_.widths[static_cast<size_t>(font)].data();
         item.font = font;
       } else if (estimate) {
         item.kind = LayoutItem::Substitution;
@@ -123,11 +172,19 @@ void TextLayout::Walk(std::span<const uint8_t> bytes, TextWindowKind kind, TextL
       }
     }
     item.byteCount = static_cast<uint8_t>(count);
-    out.items.push_back(item);
+    if constexpr (kItems) items->push_back(item);
     i += count;
     if (b == kEndCode) break;
   }
-  out.size = static_cast<int32_t>(std::min<int64_t>(i, kDecodeSizeLimit + 8));
+  if constexpr (kItems) {
+    out->size = static_cast<int32_t>(std::min<int64_t>(i, kDecodeSizeLimit + 8));
+    out->widestWord = widestWord;
+  }
+  return widestWord;
+}
+
+void TextLayout::Walk(std::span<const uint8_t> bytes, TextWindowKind kind, TextLayoutResult& out) const {
+  WalkItems<true>(bytes, kind, &out);
 }
 
 void TextLayout::Place(TextLayoutResult& out) const {
@@ -178,12 +235,8 @@ void TextLayout::Place(TextLayoutResult& out) const {
             item.dropped = true;
           }
         } else {
-          if (k == 0 || !InWord(items[static_cast<size_t>(k - 1)])) {
-            int wordWidth = 0;
-            for (int32_t j = k; j < itemCount && InWord(items[static_cast<size_t>(j)]); ++j) {
-              wordWidth += items[static_cast<size_t>(j)].width;
-            }
-            if (x + wordWidth > lineWidth && !empty) newLine(k, true, kWrapIndent, false);
+          if (item.wordWidth > 0 && x + item.wordWidth > lineWidth && !empty) {
+            newLine(k, true, kWrapIndent, false);
           }
           if (x + item.width > lineWidth && !empty) {
             lines.back().cut = true;  // a word wider than a whole line
@@ -192,6 +245,22 @@ void TextLayout::Place(TextLayoutResult& out) const {
           if (empty && lines.back().wrapped && item.value == kBulletByte) {
             x = 0;
             lines.back().indent = 0;
+          }
+          if (item.wordWidth > 0 && x + item.wordWidth <= lineWidth) {
+            // The whole word fits where it stands: its characters go one after another.
+            const int32_t line = static_cast<int32_t>(lines.size()) - 1;
+            int32_t j = k;
+            for (; j < itemCount; ++j) {
+              LayoutItem& c = items[static_cast<size_t>(j)];
+              if (c.kind != LayoutItem::Character || c.value == kBlankByte) break;
+              c.x = static_cast<int16_t>(x);
+              c.line = line;
+              x += c.width;
+            }
+            empty = false;
+            lastPrinting = j - 1;
+            k = j - 1;
+            continue;
           }
         }
         item.x = static_cast<int16_t>(std::min(x, 0x7FFF));

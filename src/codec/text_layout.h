@@ -54,6 +54,7 @@ struct LayoutItem {
   int16_t x = 0;          // where it starts on its line, in pixels
   int16_t width = 0;      // how far it moves the pen
   int32_t line = 0;       // the line it is on
+  int32_t wordWidth = 0;  // on a word's first character: the whole word's width, else 0
 };
 
 struct LayoutLine {
@@ -83,6 +84,7 @@ struct TextLayoutResult {
   std::vector<LayoutLine> lines;
   std::vector<LayoutFrame> frames;
   int32_t size = 0;  // bytes of the string walked, end code included
+  int32_t widestWord = 0;  // the widest word (or blank) of the text, in pixels
 
   bool AnyOverflow() const;
   bool AnyCut() const;
@@ -105,8 +107,19 @@ class TextLayout {
   // The string at a file offset of the ROM; bytes past the file's end read as 0xFF.
   void Lay(const RomFile& rom, int64_t offset, TextWindowKind kind, TextLayoutResult& out) const;
 
+  // As Lay, as far as a check for cut words and lines that run over needs. When no word is wider
+  // than a wrapped line holds, no line can cut a word, and only a worst-case substitution can
+  // run over: then, unless `estimates` asks for those, the lines are not worked out at all
+  // (`out.lines` stays empty, which has no fault).
+  void LayForCheck(const RomFile& rom, int64_t offset, TextWindowKind kind, bool estimates,
+                   TextLayoutResult& out) const;
+  void LayForCheck(std::span<const uint8_t> bytes, TextWindowKind kind, bool estimates, TextLayoutResult& out) const;
+
  private:
   void Walk(std::span<const uint8_t> bytes, TextWindowKind kind, TextLayoutResult& out) const;
+  template <bool kItems>
+  int32_t WalkItems(std::span<const uint8_t> bytes, TextWindowKind kind, TextLayoutResult* out) const;
+  std::span<const uint8_t> Bytes(const RomFile& rom, int64_t offset) const;
   void Place(TextLayoutResult& out) const;
 
   const TextDictionary& dictionary_;

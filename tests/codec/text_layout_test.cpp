@@ -7,6 +7,7 @@
 #include "codec/text_dictionary.h"
 #include "codec/text_encoder.h"
 #include "codec/text_layout.h"
+#include "codec/text_window_picture.h"
 #include "entries/text_entry_table.h"
 #include "sample/sample_font.h"
 #include "sample/sample_rom.h"
@@ -128,6 +129,47 @@ TEST(TextLayout, LaysOutAsTheGamePrints) {
   EXPECT_EQ(result.items[1].byteCount, 2);
   EXPECT_EQ(result.items[2].source, 3);
   EXPECT_EQ(result.size, 5);  // up to and with the end code
+}
+
+// The check's short cut (no lines worked out when no word is too wide for a wrapped line) finds
+// exactly the faults the full layout finds, on random texts of words, blanks, codes, dictionary
+// words and substitutions.
+TEST(TextLayout, CheckFindsWhatTheFullLayoutFinds) {
+  TextDictionary dictionary;
+  dictionary.words[1] = "aaaa";
+  dictionary.words[2] = "a a";
+  dictionary.words[3] = "WWWWWWWW";
+  const LayoutWidths widths = MadeUpWidths();
+  const TextLayout layout(dictionary, widths);
+  const std::vector<std::vector<uint8_t>> pieces = {
+      {0x91}, {0x91}, {0x91}, {0x92}, {0xA7}, {0x50}, {0x50}, {0x70}, {0x00}, {0x01}, {0x03}, {0x13},
+      {0x18, 0x06}, {0x15, 0x01}, {0x15, 0x02}, {0x15, 0x03}, {0x1C, 0x02, 0x01}, {0x1C, 0x05, 0x01},
+      {0x1F, 0x31}, {0x1F, 0x30}, {0x10, 0x05}};
+  uint64_t seed = 0x5EED;
+  auto next = [&] {
+    seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+    return static_cast<uint32_t>(seed >> 33);
+  };
+  TextLayoutResult full, check;
+  int faults = 0;
+  for (int round = 0; round < 3000; ++round) {
+    std::vector<uint8_t> text;
+    const uint32_t length = 1 + next() % 60;
+    for (uint32_t n = 0; n < length; ++n) {
+      const std::vector<uint8_t>& piece = pieces[next() % pieces.size()];
+      text.insert(text.end(), piece.begin(), piece.end());
+    }
+    for (TextWindowKind kind : {TextWindowKind::Dialogue, TextWindowKind::Battle}) {
+      for (bool estimates : {false, true}) {
+        layout.Lay(text, kind, full);
+        layout.LayForCheck(text, kind, estimates, check);
+        const std::string expected = LayoutFault(full, estimates);
+        faults += !expected.empty();
+        ASSERT_EQ(LayoutFault(check, estimates), expected) << "round " << round;
+      }
+    }
+  }
+  EXPECT_GT(faults, 1000);  // the texts do run over and cut words
 }
 
 TEST(RomFonts, ReadsTheTableAndNeverOutsideTheFile) {

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "codec/text_layout.h"
+#include "entries/text_entry.h"
+
+namespace lettermoor {
+
+class RomFile;
+
+// One listed string whose layout a translator must fix.
+struct LayoutCheckHit {
+  int row = 0;        // in the listing, from 0
+  std::string fault;  // as LayoutFault tells it
+};
+
+// Lays out every string of the listing and gives those that cut a word or run over, in row
+// order. A string that several rows lead to is laid out once.
+std::vector<LayoutCheckHit> CheckLayouts(const RomFile& rom, const TextEntryTable& table, const TextLayout& layout,
+                                         TextWindowKind kind, bool estimates);
+
+}  // namespace lettermoor
