@@ -46,6 +46,14 @@ TEST_F(CliPreview, PreviewAndCheckExitCodes) {
   ASSERT_GE(png.size(), 8u);
   EXPECT_EQ(std::string(png.begin() + 1, png.begin() + 4), "PNG");
 
+  // A headerless dump reads its font table where a headed one does: the same layout.
+  ASSERT_EQ(Run({"make-sample", "headerless.sfc", "--headerless"}).exitCode, 0);
+  const CliRun headed = Run({"preview", RomPath(), "4"});
+  const CliRun headerless = Run({"preview", "headerless.sfc", "4"});
+  EXPECT_EQ(headerless.exitCode, 0) << headerless.err;
+  EXPECT_EQ(headerless.out, headed.out);
+  EXPECT_NE(headed.out.find("wait"), std::string::npos) << headed.out;
+
   // Lines that do not exist, and a font table that leads nowhere.
   EXPECT_EQ(Run({"preview", RomPath(), "0"}).exitCode, 2);
   EXPECT_EQ(Run({"preview", RomPath(), "999999"}).exitCode, 2);
