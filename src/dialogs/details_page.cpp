@@ -3,7 +3,6 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "editor/editor_window.h"
 #include "entries/text_entry.h"
 #include "rom/rom_image.h"
 #include "rom/snes_address.h"
@@ -111,20 +110,18 @@ DetailsPage ShowDetailsPage(const DetailsRequest& request, int tabIndex) {
   return page;
 }
 
-// Tools > "&View current details", a right-click on a row, and a double-click outside the pointer
-// table listing. Decoding refills the interpreter listing for this entry and gives its size.
-void EditorWindow::OpenDetails(int row) {
-  RomFile* rom = SyncedRom();
-  if (!rom || !table_.Contains(row)) return;
-  const int32_t size = decoder_.Decode(*rom, EntryOffset(row), nullptr, DecodeFlags{false, true});
+std::optional<DetailsRequest> MakeDetailsRequest(const RomFile& rom, const std::string& fileName,
+                                                 const TextEntryTable& table, int row,
+                                                 int32_t size, const std::string& interpreterText) {
+  if (!table.Contains(row)) return std::nullopt;
   DetailsRequest request;
-  request.rom = rom;
-  request.fileName = rom_.fileName;
+  request.rom = &rom;
+  request.fileName = fileName;
   request.row = row;
   request.size = size;
-  request.table = &table_;
-  request.interpreterText = &state_.interpreterText;
-  view_.RunDetailsWindow(request);
+  request.table = &table;
+  request.interpreterText = &interpreterText;
+  return request;
 }
 
 }  // namespace lettermoor

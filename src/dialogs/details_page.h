@@ -1,12 +1,25 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 
-#include "editor/dialog_requests.h"
-
 namespace lettermoor {
+
+class RomFile;
+struct TextEntryTable;
+
+// What the details window is handed when it opens. It points into the editor's state, which
+// holds still while the window runs.
+struct DetailsRequest {
+  const RomFile* rom = nullptr;
+  std::string fileName;
+  int32_t row = 0;
+  int32_t size = 0;
+  const TextEntryTable* table = nullptr;
+  const std::string* interpreterText = nullptr;
+};
 
 // Texts of the details window. The blanks inside the labels line their values up.
 namespace details_text {
@@ -54,5 +67,11 @@ struct DetailsPage {
 // Composes the page for a tab from the table, the ROM file and the interpreter listing as they
 // are now. Any other index shows nothing. Texts have no length limit.
 DetailsPage ShowDetailsPage(const DetailsRequest& request, int tabIndex);
+
+// The request for a listed row whose string decoded to `size` bytes and left `interpreterText`
+// (the control-code listing) behind; nothing when there is no such row.
+std::optional<DetailsRequest> MakeDetailsRequest(const RomFile& rom, const std::string& fileName,
+                                                 const TextEntryTable& table, int row,
+                                                 int32_t size, const std::string& interpreterText);
 
 }  // namespace lettermoor

@@ -4,7 +4,6 @@
 #include <limits>
 
 #include "codec/text_encoder.h"
-#include "editor/editor_window.h"
 #include "entries/text_entry_table.h"
 
 namespace lettermoor {
@@ -114,46 +113,35 @@ SnesAddress ParseHexAddress(std::string_view text) {
   return static_cast<SnesAddress>(result);
 }
 
-// The Tools > "Edit &TPT entry" command and the double-click of the pointer table listing.
-void EditorWindow::EditTextPointerEntry(int index) {
-  if (!rom_.IsLoaded() || !table_.Contains(index)) return;
+std::optional<PointerEntryForm> PointerEntryFormFor(const TextEntryTable& table, int row) {
+  if (!table.Contains(row)) return std::nullopt;
+  const TextEntry& entry = table.entries[static_cast<size_t>(row)];
+  const bool editable = entry.IsPlainPointer() ? IsPlainPointerLocation(entry.location)
+                                               : IsPointerRecordLocation(entry.location);
+  if (!editable) return std::nullopt;
+  return MakePointerEntryForm(entry);
+}
 
-  const TextEntry entry = table_.entries[static_cast<size_t>(index)];
-  const bool plainPointer = entry.IsPlainPointer();
-  // Only a record or a plain pointer has something to edit; the raw and expanded listings'
-  // entries point from nowhere.
-  if (plainPointer ? !IsPlainPointerLocation(entry.location)
-                   : !IsPointerRecordLocation(entry.location)) {
-    return;
-  }
-
-  PointerEntryForm form = MakePointerEntryForm(entry);
-  const SnesAddress oldAddress = entry.textAddress;
-  if (!view_.RunPointerEntryEditor(form)) return;
-  // The dialog is modal, but the ROM must still be there before anything is written through it.
-  if (!rom_.IsLoaded() || !table_.Contains(index)) return;
-
+PointerEditResult ApplyPointerEdit(RomFile& rom, TextEntryTable& table, int row,
+                                   const PointerEntryForm& form) {
+  if (!table.Contains(row)) return PointerEditResult::Refused;
+  const TextEntry entry = table.entries[static_cast<size_t>(row)];
   TextEntry updated = entry;
   updated.textAddress = ParseHexAddress(form.addressText);
   bool written = false;
-  if (plainPointer) {
+  if (entry.IsPlainPointer()) {
     // A plain pointer has no record around it: only its own four bytes may change.
-    written = WritePlainPointer(*rom_.handle, entry.location, updated.textAddress);
+    written = WritePlainPointer(rom, entry.location, updated.textAddress);
   } else {
     updated.sprite = form.spriteNumber;
     updated.movement = form.movementNumber;
-    written = WriteTextPointerRecord(*rom_.handle, entry.location, updated.textAddress,
-                                     updated.sprite, updated.movement);
+    written = WriteTextPointerRecord(rom, entry.location, updated.textAddress, updated.sprite,
+                                     updated.movement);
   }
-  // The list must keep telling what the file holds: a refused write changes nothing.
-  if (!written) return;
-  table_.entries[static_cast<size_t>(index)] = updated;
-
-  if (updated.textAddress == oldAddress) return;
-  ReplaceRow(index, RowPreview(index));
-  view_.SetSelectionMark(index);
-  ShowEntry(index);
-  UpdateCurrentSize();
+  if (!written) return PointerEditResult::Refused;
+  table.entries[static_cast<size_t>(row)] = updated;
+  return updated.textAddress == entry.textAddress ? PointerEditResult::Written
+                                                  : PointerEditResult::Moved;
 }
 
 }  // namespace lettermoor

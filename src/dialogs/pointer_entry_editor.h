@@ -5,10 +5,33 @@
 #include <string>
 #include <string_view>
 
-#include "editor/dialog_requests.h"
 #include "entries/text_entry.h"
 
 namespace lettermoor {
+
+class RomFile;
+struct TextEntryTable;
+
+// What the pointer entry editor dialog shows and gives back. The dialog validates the fields
+// (address at most 6 characters; sprite 0-463, movement 0-255 when editable) before it reports
+// an applied close.
+struct PointerEntryForm {
+  std::string addressText;
+  int32_t spriteNumber = 0;
+  int32_t movementNumber = 0;
+  // False for entries of the plain pointer list: they have no sprite or movement, and only their
+  // 4-byte pointer can be changed.
+  bool numbersEditable = true;
+};
+
+// What an edit of a text pointer entry did.
+enum class PointerEditResult {
+  NothingToEdit,  // no ROM, no such row, or an entry no pointer leads to
+  Cancelled,      // the user closed the dialog without applying
+  Refused,        // the write was refused: the file and the list are as they were
+  Written,        // the fields are in the file; the entry still points at the same text
+  Moved,          // written, and the entry points at another text now
+};
 
 // Texts of the text pointer table entry editor.
 namespace pointer_entry_text {
@@ -67,5 +90,16 @@ PointerEntryFields LoadPointerEntryFields(const PointerEntryForm& form);
 // and 0x/0X prefix, digits up to the first other character; no digits give 0, a minus negates
 // modulo 2^32, and a value past 32 bits gives 0xFFFFFFFF.
 SnesAddress ParseHexAddress(std::string_view text);
+
+// The form for a listed row, when there is a pointer behind it to edit: a record of the text
+// pointer table or a plain pointer, at a place where one can lie. Rows of the raw and expanded
+// listings point from nowhere.
+std::optional<PointerEntryForm> PointerEntryFormFor(const TextEntryTable& table, int row);
+
+// Writes an applied form back: a record's address, sprite and movement, or a plain pointer's own
+// four bytes, then the table's entry. Gives Refused, changing nothing, when the row is gone or
+// the write fails, so that the list keeps telling what the file holds.
+PointerEditResult ApplyPointerEdit(RomFile& rom, TextEntryTable& table, int row,
+                                   const PointerEntryForm& form);
 
 }  // namespace lettermoor

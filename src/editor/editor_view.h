@@ -4,8 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "dialogs/details_page.h"
+#include "dialogs/pointer_entry_editor.h"
 #include "editor/command_id.h"
-#include "editor/dialog_requests.h"
 
 namespace lettermoor {
 

@@ -235,6 +235,37 @@ GrowResult EditorWindow::ExpandRom() {
   return result;
 }
 
+// The Tools > "Edit &TPT entry" command and the double-click of the pointer table listing.
+PointerEditResult EditorWindow::EditTextPointerEntry(int row) {
+  if (!IsRomOpen()) return PointerEditResult::NothingToEdit;
+  std::optional<PointerEntryForm> form = PointerEntryFormFor(table_, row);
+  if (!form) return PointerEditResult::NothingToEdit;
+  if (!view_.RunPointerEntryEditor(*form)) return PointerEditResult::Cancelled;
+  // The dialog is modal, but the ROM must still be there before anything is written through it.
+  if (!IsRomOpen()) return PointerEditResult::Refused;
+  const PointerEditResult result = ApplyPointerEdit(*rom_.handle, table_, row, *form);
+  if (result == PointerEditResult::Moved) {
+    ReplaceRow(row, RowPreview(row));
+    view_.SetSelectionMark(row);
+    ShowEntry(row);
+    UpdateCurrentSize();
+  }
+  return result;
+}
+
+// Tools > "&View current details", a right-click on a row, and a double-click outside the pointer
+// table listing. Decoding refills the interpreter listing for this entry and gives its size.
+bool EditorWindow::OpenDetails(int row) {
+  RomFile* rom = SyncedRom();
+  if (!rom || !table_.Contains(row)) return false;
+  const int32_t size = decoder_.Decode(*rom, EntryOffset(row), nullptr, DecodeFlags{false, true});
+  const std::optional<DetailsRequest> request =
+      MakeDetailsRequest(*rom, rom_.fileName, table_, row, size, state_.interpreterText);
+  if (!request) return false;
+  view_.RunDetailsWindow(*request);
+  return true;
+}
+
 std::string EditorWindow::RowPreview(int entry) {
   RomFile* rom = SyncedRom();
   if (!rom || !table_.Contains(entry)) return {};

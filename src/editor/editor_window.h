@@ -9,6 +9,7 @@
 #include "codec/decoder_state.h"
 #include "codec/text_decoder.h"
 #include "codec/text_dictionary.h"
+#include "dialogs/pointer_entry_editor.h"
 #include "editor/editor_view.h"
 #include "entries/text_entry.h"
 #include "rom/rom_image.h"
@@ -109,8 +110,10 @@ class EditorWindow {
   // Grown or AlreadyLarge when the ROM is expanded now (then "ROM Expanded" was shown).
   GrowResult ExpandRom();
   DumpResult DumpToTextFile();
-  void EditTextPointerEntry(int row);
-  void OpenDetails(int row);
+  // Edit TPT entry: the pointer entry editor over the row's record or plain pointer.
+  PointerEditResult EditTextPointerEntry(int row);
+  // View current details: gives false when there is no such row and nothing opened.
+  bool OpenDetails(int row);
 
   // Where Dump to text file writes: the window sets the ROM's folder when a ROM is picked, the
   // command-line tool its working directory. Empty means the process's working directory.

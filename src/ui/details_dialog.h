@@ -4,7 +4,7 @@
 #include <array>
 
 #include "dialogs/details_page.h"
-#include "editor/dialog_requests.h"
+#include "dialogs/details_page.h"
 
 class QTabBar;
 class QWidget;

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "editor/dialog_requests.h"
+#include "dialogs/details_page.h"
+#include "dialogs/pointer_entry_editor.h"
 
 class QWidget;
 

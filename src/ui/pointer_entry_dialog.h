@@ -4,7 +4,7 @@
 #include <functional>
 
 #include "dialogs/pointer_entry_editor.h"
-#include "editor/dialog_requests.h"
+#include "dialogs/pointer_entry_editor.h"
 
 class QLineEdit;
 class QPushButton;

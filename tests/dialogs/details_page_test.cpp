@@ -192,12 +192,29 @@ TEST_F(OpenDetails, HandsTheWindowTheEntryItsSizeAndListing) {
   EXPECT_EQ(Text(ShowDetailsPage(request, 2), kPageEditBox), "72 A2 91 A6 9F 02 ");
 }
 
+TEST_F(OpenDetails, RequestIsMadeOnlyForAListedRow) {
+  const std::string listing = "listing";
+  const RomFile& rom = *window_.Rom().handle;
+  const std::optional<DetailsRequest> request =
+      MakeDetailsRequest(rom, "name.smc", window_.Table(), 3, 6, listing);
+  ASSERT_TRUE(request.has_value());
+  EXPECT_EQ(request->rom, &rom);
+  EXPECT_EQ(request->fileName, "name.smc");
+  EXPECT_EQ(request->row, 3);
+  EXPECT_EQ(request->size, 6);
+  EXPECT_EQ(request->table, &window_.Table());
+  EXPECT_EQ(request->interpreterText, &listing);
+  for (int row : {-1, kRows}) {
+    EXPECT_FALSE(MakeDetailsRequest(rom, "name.smc", window_.Table(), row, 0, listing)) << row;
+  }
+}
+
 TEST_F(OpenDetails, NoWindowWithoutARow) {
-  view_.selectionMark = -1;
-  window_.OpenDetails(view_.selectionMark);
-  view_.selectionMark = kRows;
-  window_.OpenDetails(view_.selectionMark);
+  EXPECT_FALSE(window_.OpenDetails(-1));
+  EXPECT_FALSE(window_.OpenDetails(kRows));
   EXPECT_TRUE(view_.detailsCalls.empty());
+  EXPECT_TRUE(window_.OpenDetails(0));
+  view_.detailsCalls.clear();
 
   window_.CloseRom();
   view_.selectionMark = 0;

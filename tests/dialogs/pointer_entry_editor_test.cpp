@@ -270,6 +270,60 @@ TEST_F(PointerEntryEditor, PlainPointerEntryChangesOnlyItsOwnFourBytes) {
   EXPECT_EQ(view_.rows[6], "Bravo");
 }
 
+// The plain functions the editor's command is made of, over the ROM and the table alone.
+TEST_F(PointerEntryEditor, FormAndWriteBackWorkWithoutAWindow) {
+  TextEntryTable& table = window_.Table();
+  RomFile& rom = *window_.Rom().handle;
+
+  struct FormCase {
+    int row;
+    bool hasForm;
+    const char* address;
+    bool numbersEditable;
+  };
+  for (const FormCase& c : {FormCase{0, true, "C5FE00", true}, FormCase{4, true, "C5FE20", false},
+                            FormCase{-1, false, "", false}, FormCase{kRows, false, "", false}}) {
+    SCOPED_TRACE(c.row);
+    const std::optional<PointerEntryForm> form = PointerEntryFormFor(table, c.row);
+    ASSERT_EQ(form.has_value(), c.hasForm);
+    if (!form) continue;
+    EXPECT_EQ(form->addressText, c.address);
+    EXPECT_EQ(form->numbersEditable, c.numbersEditable);
+  }
+
+  // New numbers at the same address; then a plain pointer moved to another text.
+  PointerEntryForm numbers = *PointerEntryFormFor(table, 1);
+  numbers.spriteNumber = 9;
+  EXPECT_EQ(ApplyPointerEdit(rom, table, 1, numbers), PointerEditResult::Written);
+  EXPECT_EQ(table.entries[1].sprite, 9);
+  EXPECT_EQ(Disk()[SyntheticRom::RecordOffset(1) + 5], 9);
+
+  PointerEntryForm moved = *PointerEntryFormFor(table, 5);
+  moved.addressText = "C5FE10";
+  EXPECT_EQ(ApplyPointerEdit(rom, table, 5, moved), PointerEditResult::Moved);
+  EXPECT_EQ(table.entries[5].textAddress, Snes(kBravo));
+
+  // A row that is not there is refused and nothing changes.
+  const std::vector<uint8_t> before = Disk();
+  EXPECT_EQ(ApplyPointerEdit(rom, table, kRows, moved), PointerEditResult::Refused);
+  EXPECT_EQ(Disk(), before);
+}
+
+TEST_F(PointerEntryEditor, CommandTellsWhatHappened) {
+  EXPECT_EQ(window_.EditTextPointerEntry(-1), PointerEditResult::NothingToEdit);
+  EXPECT_EQ(window_.EditTextPointerEntry(0), PointerEditResult::Cancelled);  // no answer: cancel
+  view_.onPointerEntryEditor = [](PointerEntryForm&) { return true; };
+  EXPECT_EQ(window_.EditTextPointerEntry(0), PointerEditResult::Written);
+  view_.onPointerEntryEditor = [](PointerEntryForm& form) {
+    form.addressText = "C5FE20";
+    return true;
+  };
+  EXPECT_EQ(window_.EditTextPointerEntry(0), PointerEditResult::Moved);
+  EXPECT_EQ(view_.rows[0], "Charlie");
+  window_.CloseRom();
+  EXPECT_EQ(window_.EditTextPointerEntry(0), PointerEditResult::NothingToEdit);
+}
+
 TEST_F(PointerEntryEditor, NothingOpensWithoutARowOrAnEditablePointer) {
   const std::vector<uint8_t> before = Disk();
   view_.onPointerEntryEditor = [](PointerEntryForm&) { return true; };
