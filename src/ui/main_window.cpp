@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include <QAction>
-#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
@@ -301,9 +300,8 @@ void MainWindow::Attach(EditorWindow& logic) { logic_ = &logic; }
 void MainWindow::OpenRomFromCommandLine(const QString& path) {
   if (!logic_) return;
   const QFileInfo info(path);
-  // Dumps are written to the working directory; keep them beside the ROM, as a pick in the
-  // open-file dialog does.
-  if (info.exists()) QDir::setCurrent(info.absolutePath());
+  // Dumps go beside the ROM, as after a pick in the open-file dialog.
+  if (info.exists()) logic_->SetDumpFolder(QFile::encodeName(info.absolutePath()).toStdString());
   chosenRomPath_ = QFile::encodeName(info.absoluteFilePath()).toStdString();
   logic_->OpenRomPath(chosenRomPath_);
   NoteOpenedRom();
@@ -445,15 +443,15 @@ RomChoice MainWindow::ChooseRomFile() {
   if (path.isEmpty()) {
     path = romPathPrompt_ ? romPathPrompt_()
                           : QFileDialog::getOpenFileName(
-                           this, QStringLiteral("Open"), QString(),
+                           this, QStringLiteral("Open"),
+                           logic_ ? QFile::decodeName(logic_->DumpFolder().c_str()) : QString(),
                            QStringLiteral("SNES ROM (*.smc *.sfc *.fig);;All Files (*)"));
   }
   if (path.isEmpty()) return {};
   const QFileInfo info(path);
   chosenRomPath_ = QFile::encodeName(info.absoluteFilePath()).toStdString();
-  // The platform dialog leaves the working directory in the folder of the pick, which is where
-  // the dumps then land.
-  QDir::setCurrent(info.absolutePath());
+  // The dumps land in the folder of the pick, and the next Open starts there.
+  if (logic_) logic_->SetDumpFolder(QFile::encodeName(info.absolutePath()).toStdString());
   return {QFile::encodeName(info.absoluteFilePath()).toStdString(),
           QFile::encodeName(info.fileName()).toStdString()};
 }
