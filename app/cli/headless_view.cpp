@@ -18,12 +18,8 @@ void HeadlessView::SetAllRows(std::vector<std::string> rows) {
   selectionMark_ = -1;
 }
 
-void HeadlessView::DeleteRow(int row) {
-  if (row >= 0 && static_cast<size_t>(row) < rows_.size()) rows_.erase(rows_.begin() + row);
-}
-
-void HeadlessView::InsertRow(int row, const std::string& text) {
-  if (row >= 0 && static_cast<size_t>(row) <= rows_.size()) rows_.insert(rows_.begin() + row, text);
+void HeadlessView::SetRowText(int row, const std::string& text) {
+  if (row >= 0 && static_cast<size_t>(row) < rows_.size()) rows_[static_cast<size_t>(row)] = text;
 }
 
 void HeadlessView::ShowMessage(const std::string& text, const std::string& caption, MessageIcon) {

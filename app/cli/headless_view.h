@@ -51,8 +51,7 @@ class HeadlessView : public EditorView {
   void InsertListColumn(int) override {}
   void DeleteAllRows() override;
   void SetAllRows(std::vector<std::string> rows) override;
-  void DeleteRow(int row) override;
-  void InsertRow(int row, const std::string& text) override;
+  void SetRowText(int row, const std::string& text) override;
   int SelectionMark() const override { return selectionMark_; }
   void SetSelectionMark(int row) override { selectionMark_ = row; }
   void EnsureVisible(int) override {}
@@ -61,6 +60,10 @@ class HeadlessView : public EditorView {
   void CheckMenuItem(CommandId, bool) override {}
   void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override;
   RomChoice ChooseRomFile() override { return {}; }
+  // Nobody to ask: the tool reports each command's own outcome.
+  ChangesAnswer AskApplyChanges(const std::string&, const std::string&) override {
+    return ChangesAnswer::Discard;
+  }
   void RunSearchWindow() override {}
   bool RunPointerEntryEditor(PointerEntryForm&) override { return false; }
   void RunDetailsWindow(const DetailsRequest& request) override;

@@ -16,6 +16,9 @@ struct RomChoice {
   std::string fileName;  // bare name
 };
 
+// The answers to "Apply the changes to line N?".
+enum class ChangesAnswer { Apply, Discard, Cancel };
+
 // The user-interface operations the editor's logic drives. The Qt window implements it; tests
 // use a recording fake. Texts are byte strings: each byte is one character (Latin-1).
 class EditorView {
@@ -43,8 +46,8 @@ class EditorView {
   // Replaces every row at once (the list fill); the same as deleting all rows and inserting
   // these in order, without a per-row cost.
   virtual void SetAllRows(std::vector<std::string> rows) = 0;
-  virtual void DeleteRow(int row) = 0;
-  virtual void InsertRow(int row, const std::string& text) = 0;
+  // Replaces one row's text where it stands: the mark, the highlight and the scroll stay.
+  virtual void SetRowText(int row, const std::string& text) = 0;
   virtual int SelectionMark() const = 0;  // -1 when there is none
   virtual void SetSelectionMark(int row) = 0;
   virtual void EnsureVisible(int row) = 0;
@@ -56,6 +59,9 @@ class EditorView {
   virtual void ShowMessage(const std::string& text, const std::string& caption,
                            MessageIcon icon) = 0;
   virtual RomChoice ChooseRomFile() = 0;
+  // Asks what to do with edits that were not applied, before they would be lost.
+  virtual ChangesAnswer AskApplyChanges(const std::string& question,
+                                        const std::string& caption) = 0;
 
   // Modal dialogs. The search window calls back EditorWindow::FindNext for each Find.
   virtual void RunSearchWindow() = 0;

@@ -96,7 +96,9 @@ void EditorWindow::Initialise() {
 void EditorWindow::OnCommand(CommandId id) {
   switch (id) {
     case CommandId::Open: OpenRom(); break;
-    case CommandId::Close: CloseRom(); break;
+    case CommandId::Close:
+      if (SettleUnappliedEdit()) CloseRom();
+      break;
     case CommandId::Exit: Exit(); break;
     case CommandId::Undo: view_.EditUndo(); break;
     case CommandId::Cut: view_.EditCut(); break;
@@ -143,6 +145,8 @@ void EditorWindow::OpenRomPath(const std::string& path) {
     case RomType::EarthBoundBad:
       break;
   }
+  // The pick is good: what was typed into the old ROM's entry is settled before it closes.
+  if (!SettleUnappliedEdit()) return;
   CloseRom();
   rom_.fileName = BareFileName(path);
   rom_.path = path;
@@ -182,6 +186,7 @@ void EditorWindow::CloseRom() {
 }
 
 void EditorWindow::Exit() {
+  if (!SettleUnappliedEdit()) return;
   CloseRom();
   view_.CloseWindow();
 }
@@ -343,6 +348,7 @@ void EditorWindow::ShowEntry(int row) {
 
 void EditorWindow::SetEditText(std::string text) {
   editText_ = std::move(text);
+  shownText_ = editText_;
   view_.SetEditText(editText_);
 }
 
@@ -352,10 +358,31 @@ void EditorWindow::UpdateCurrentSize() {
                                                 : Format(editor_text::kCurrentSizeFormat, size));
 }
 
-void EditorWindow::ReplaceRow(int row, const std::string& text) {
-  view_.DeleteRow(row);
-  view_.InsertRow(row, text);
+void EditorWindow::ReplaceRow(int row, const std::string& text) { view_.SetRowText(row, text); }
+
+bool EditorWindow::HasUnappliedEdit() const {
+  return IsRomOpen() && table_.Contains(view_.SelectionMark()) && editText_ != shownText_;
 }
+
+bool EditorWindow::SettleUnappliedEdit() {
+  if (!HasUnappliedEdit()) return true;
+  const int row = view_.SelectionMark();
+  switch (view_.AskApplyChanges(Format(editor_text::kApplyQuestion, row + 1),
+                                editor_text::kApplyQuestionCaption)) {
+    case ChangesAnswer::Discard:
+      return true;
+    case ChangesAnswer::Cancel:
+      return false;
+    case ChangesAnswer::Apply: {
+      // A refused apply has said why and leaves the edit as it was: the window stays.
+      const std::string text = editText_;
+      return ApplyChanges(row, text) == ApplyResult::Written;
+    }
+  }
+  return false;
+}
+
+bool EditorWindow::OnCloseRequest() { return SettleUnappliedEdit(); }
 
 ApplyResult EditorWindow::ApplyChanges(int row, std::string_view text) {
   RomFile* rom = SyncedRom();
@@ -417,6 +444,8 @@ void EditorWindow::SelectRow(int row) {
   ShowEntry(row);
   UpdateCurrentSize();
 }
+
+void EditorWindow::OnListMarkMoved(int row) { OnListClick(row); }
 
 void EditorWindow::OnListClick(int row) {
   if (!IsRomOpen()) return;

@@ -54,6 +54,8 @@ inline constexpr const char* kExpandReopenFailed =
 inline constexpr const char* kExpandFailedCaption = "Expansion Failed";
 inline constexpr const char* kDumpFailed = "The dump file %s could not be written.\nNothing was dumped.";
 inline constexpr const char* kDumpFailedCaption = "Dump Failed";
+inline constexpr const char* kApplyQuestion = "Apply the changes to line %d?";
+inline constexpr const char* kApplyQuestionCaption = "Unapplied Changes";
 }  // namespace editor_text
 
 inline constexpr int kEditTextLimit = 4000;
@@ -121,12 +123,19 @@ class EditorWindow {
   const std::string& DumpFolder() const { return dumpFolder_; }
 
   // List and edit box notifications, with the row the list marks and the edit box's text.
+  // The user moved the selection mark, by whatever gesture: the marked entry is shown.
+  void OnListMarkMoved(int row);
   void OnListClick(int row);
   void OnListKey(int row);
   void OnListDoubleClick(int row);
   void OnListRightClick(int row);
   void OnEditChanged(std::string_view text);
   void OnEditFocus(bool gained);
+  // The window is about to end (close box, Escape): gives false when the user chose to stay.
+  bool OnCloseRequest();
+
+  // True when the edit box no longer holds what the entry view put there.
+  bool HasUnappliedEdit() const;
 
   // The entry view.
   void ShowEntry(int row);
@@ -176,6 +185,10 @@ class EditorWindow {
   ApplyResult WriteEntry(RomFile& rom, int row, std::string_view text);
   // Puts a text into the edit box and remembers it: the size label measures what the box holds.
   void SetEditText(std::string text);
+  // Asks about unapplied edits before they would be dropped. Gives true when the caller may go
+  // on (nothing to ask, discarded, or applied), false when the user cancelled or the apply was
+  // refused.
+  bool SettleUnappliedEdit();
 
   EditorView& view_;
   RomImage rom_;
@@ -185,6 +198,7 @@ class EditorWindow {
   std::string editText_;  // what the edit box holds: set here or reported by OnEditChanged
   std::string dumpFolder_;
   TextEntryTable table_;
+  std::string shownText_;  // what the program last put there: typed work differs from it
   TextDictionary dictionary_;
   DecoderState state_;
   TextDecoder decoder_{dictionary_, state_};

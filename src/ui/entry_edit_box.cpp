@@ -66,14 +66,18 @@ void EntryEditBox::inputMethodEvent(QInputMethodEvent* event) {
 
 void EntryEditBox::focusInEvent(QFocusEvent* event) {
   QPlainTextEdit::focusInEvent(event);
-  // A menu opening or closing moves Qt's focus but not the platform's: ignore it, or the
-  // Edit menu would gray its own clipboard items.
-  if (event->reason() != Qt::PopupFocusReason && onFocus) onFocus(true);
+  if (!IsMenuFocus(event->reason()) && onFocus) onFocus(true);
 }
 
 void EntryEditBox::focusOutEvent(QFocusEvent* event) {
   QPlainTextEdit::focusOutEvent(event);
-  if (event->reason() != Qt::PopupFocusReason && onFocus) onFocus(false);
+  if (!IsMenuFocus(event->reason()) && onFocus) onFocus(false);
+}
+
+bool EntryEditBox::IsMenuFocus(Qt::FocusReason reason) {
+  // A menu opening or closing, by the mouse or by Alt and a letter, moves Qt's focus but not
+  // the platform's: ignore it, or the Edit menu would gray its own clipboard items.
+  return reason == Qt::PopupFocusReason || reason == Qt::MenuBarFocusReason;
 }
 
 bool EntryEditBox::IsTyping(const QKeyEvent* event) {

@@ -30,6 +30,7 @@ class EntryEditBox : public QPlainTextEdit {
 
  private:
   static bool IsTyping(const QKeyEvent* event);
+  static bool IsMenuFocus(Qt::FocusReason reason);
   // Characters that may still be typed: what the limit leaves once the selection is replaced.
   int Room() const;
 

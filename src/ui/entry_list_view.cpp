@@ -40,4 +40,21 @@ void EntryListView::mouseReleaseEvent(QMouseEvent* event) {
   if (onRightClick) onRightClick();
 }
 
+void EntryListView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+  QListView::currentChanged(current, previous);
+  if (programChanges_ > 0 || !current.isValid()) return;
+  selectionModel()->select(current, QItemSelectionModel::ClearAndSelect);
+  if (onMarkMoved) onMarkMoved();
+}
+
+QItemSelectionModel::SelectionFlags EntryListView::selectionCommand(const QModelIndex& index,
+                                                                    const QEvent* event) const {
+  // Qt's single selection deselects on a Ctrl+click and clears on a drag past the last row;
+  // here a row is only ever highlighted in place of another, and a release changes nothing.
+  if (!index.isValid() || (event && event->type() == QEvent::MouseButtonRelease)) {
+    return QItemSelectionModel::NoUpdate;
+  }
+  return QItemSelectionModel::ClearAndSelect;
+}
+
 }  // namespace lettermoor::ui

@@ -1,7 +1,5 @@
 #include "ui/entry_row_model.h"
 
-#include <algorithm>
-
 #include "ui/dialog_frame.h"
 
 namespace lettermoor::ui {
@@ -21,18 +19,11 @@ void EntryRowModel::SetRows(std::vector<std::string> rows) {
   endResetModel();
 }
 
-void EntryRowModel::RemoveRow(int row) {
+void EntryRowModel::SetRowText(int row, std::string text) {
   if (row < 0 || row >= rowCount()) return;
-  beginRemoveRows(QModelIndex(), row, row);
-  rows_.erase(rows_.begin() + row);
-  endRemoveRows();
-}
-
-void EntryRowModel::InsertRow(int row, std::string text) {
-  row = std::clamp(row, 0, rowCount());  // past the end appends, as the platform list does
-  beginInsertRows(QModelIndex(), row, row);
-  rows_.insert(rows_.begin() + row, std::move(text));
-  endInsertRows();
+  rows_[static_cast<size_t>(row)] = std::move(text);
+  const QModelIndex changed = index(row, 0);
+  emit dataChanged(changed, changed, {Qt::DisplayRole});
 }
 
 }  // namespace lettermoor::ui

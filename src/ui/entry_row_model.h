@@ -18,8 +18,8 @@ class EntryRowModel : public QAbstractListModel {
   QVariant data(const QModelIndex& index, int role) const override;
 
   void SetRows(std::vector<std::string> rows);
-  void RemoveRow(int row);
-  void InsertRow(int row, std::string text);
+  // Changes a row's text where it stands; views keep their current index, selection and scroll.
+  void SetRowText(int row, std::string text);
 
  private:
   std::vector<std::string> rows_;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
@@ -16,6 +17,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QScopedValueRollback>
 #include <QShortcut>
 
@@ -73,6 +75,7 @@ void MainWindow::BuildControls() {
   list_->setItemDelegate(new ColumnDelegate(list_));
   list_->setModel(rows_);
   list_->setGeometry(DluRect(7, 10, 306, 115));
+  list_->onMarkMoved = [this] { if (logic_) logic_->OnListMarkMoved(SelectionMark()); };
   list_->onClick = [this] { if (logic_) logic_->OnListClick(SelectionMark()); };
   list_->onKey = [this] { if (logic_) logic_->OnListKey(SelectionMark()); };
   list_->onDoubleClick = [this] { if (logic_) logic_->OnListDoubleClick(SelectionMark()); };
@@ -382,13 +385,23 @@ void MainWindow::InsertListColumn(int widthPixels) {
   list_->doItemsLayout();
 }
 
-void MainWindow::DeleteAllRows() { rows_->SetRows({}); }
+void MainWindow::DeleteAllRows() {
+  EntryListView::ProgramChange quiet(*list_);
+  rows_->SetRows({});
+}
 
-void MainWindow::SetAllRows(std::vector<std::string> rows) { rows_->SetRows(std::move(rows)); }
+void MainWindow::SetAllRows(std::vector<std::string> rows) {
+  EntryListView::ProgramChange quiet(*list_);
+  rows_->SetRows(std::move(rows));
+  // A new listing starts at its top, so that the rows in view match "Line: 1/N".
+  list_->scrollToTop();
+  list_->horizontalScrollBar()->setValue(0);
+}
 
-void MainWindow::DeleteRow(int row) { rows_->RemoveRow(row); }
-
-void MainWindow::InsertRow(int row, const std::string& text) { rows_->InsertRow(row, text); }
+void MainWindow::SetRowText(int row, const std::string& text) {
+  EntryListView::ProgramChange quiet(*list_);
+  rows_->SetRowText(row, text);
+}
 
 int MainWindow::SelectionMark() const {
   const QModelIndex current = list_->currentIndex();
@@ -397,6 +410,7 @@ int MainWindow::SelectionMark() const {
 
 void MainWindow::SetSelectionMark(int row) {
   // Moving the mark neither highlights nor scrolls; EnsureVisible and SetRowSelected do that.
+  EntryListView::ProgramChange quiet(*list_);
   const bool autoScroll = list_->hasAutoScroll();
   list_->setAutoScroll(false);
   list_->selectionModel()->setCurrentIndex(rows_->index(row, 0), QItemSelectionModel::NoUpdate);
@@ -410,7 +424,9 @@ void MainWindow::EnsureVisible(int row) {
 
 void MainWindow::SetRowSelected(int row) {
   const QModelIndex index = rows_->index(row, 0);
-  if (index.isValid()) list_->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect);
+  if (!index.isValid()) return;
+  EntryListView::ProgramChange quiet(*list_);
+  list_->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect);
 }
 
 void MainWindow::EnableMenuItem(CommandId id, bool enabled) {
@@ -454,6 +470,32 @@ RomChoice MainWindow::ChooseRomFile() {
   if (logic_) logic_->SetDumpFolder(QFile::encodeName(info.absolutePath()).toStdString());
   return {QFile::encodeName(info.absoluteFilePath()).toStdString(),
           QFile::encodeName(info.fileName()).toStdString()};
+}
+
+ChangesAnswer MainWindow::AskApplyChanges(const std::string& question,
+                                          const std::string& caption) {
+  QMessageBox box(QMessageBox::Question, FromBytes(caption), FromBytes(question),
+                  QMessageBox::Apply | QMessageBox::Discard | QMessageBox::Cancel, this);
+  box.setTextFormat(Qt::PlainText);
+  // The platform styles name Discard differently ("Close without Saving"): say what it does.
+  box.button(QMessageBox::Apply)->setText(QStringLiteral("&Apply"));
+  box.button(QMessageBox::Discard)->setText(QStringLiteral("&Discard"));
+  box.button(QMessageBox::Cancel)->setText(QStringLiteral("Cancel"));
+  box.setDefaultButton(QMessageBox::Apply);
+  box.setEscapeButton(QMessageBox::Cancel);
+  box.exec();
+  if (box.clickedButton() == box.button(QMessageBox::Apply)) return ChangesAnswer::Apply;
+  if (box.clickedButton() == box.button(QMessageBox::Discard)) return ChangesAnswer::Discard;
+  return ChangesAnswer::Cancel;
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  // The close box and Escape end the program, but not over typed work the user wants to keep.
+  if (logic_ && !logic_->OnCloseRequest()) {
+    event->ignore();
+    return;
+  }
+  QMainWindow::closeEvent(event);
 }
 
 void MainWindow::RunSearchWindow() {

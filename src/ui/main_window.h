@@ -93,8 +93,7 @@ class MainWindow : public QMainWindow, public EditorView {
   void InsertListColumn(int widthPixels) override;
   void DeleteAllRows() override;
   void SetAllRows(std::vector<std::string> rows) override;
-  void DeleteRow(int row) override;
-  void InsertRow(int row, const std::string& text) override;
+  void SetRowText(int row, const std::string& text) override;
   int SelectionMark() const override;
   void SetSelectionMark(int row) override;
   void EnsureVisible(int row) override;
@@ -103,6 +102,7 @@ class MainWindow : public QMainWindow, public EditorView {
   void CheckMenuItem(CommandId id, bool checked) override;
   void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override;
   RomChoice ChooseRomFile() override;
+  ChangesAnswer AskApplyChanges(const std::string& question, const std::string& caption) override;
   void RunSearchWindow() override;
   bool RunPointerEntryEditor(PointerEntryForm& form) override;
   void RunDetailsWindow(const DetailsRequest& request) override;
@@ -115,6 +115,7 @@ class MainWindow : public QMainWindow, public EditorView {
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   void LayOutControls();

@@ -135,7 +135,7 @@ TEST_F(PointerEntryEditor, UnchangedApplyRewritesTheRecordsSevenBytesAndNothingE
   ScriptedDialog dialog({Unchanged});
   view_.onPointerEntryEditor = std::ref(dialog);
   view_.ClickRow(window_, 0);
-  const size_t rowsDeleted = view_.deletedRows.size();
+  const size_t rowsReplaced = view_.replacedRows.size();
   const int editTextsSet = view_.setEditTextCalls;
   window_.EditTextPointerEntry(view_.selectionMark);
 
@@ -158,7 +158,7 @@ TEST_F(PointerEntryEditor, UnchangedApplyRewritesTheRecordsSevenBytesAndNothingE
   EXPECT_EQ(ChangedOffsets(Disk(), expected), std::vector<size_t>{});
 
   // Same address: the row and the entry view stay as they were.
-  EXPECT_EQ(view_.deletedRows.size(), rowsDeleted);
+  EXPECT_EQ(view_.replacedRows.size(), rowsReplaced);
   EXPECT_EQ(view_.setEditTextCalls, editTextsSet);
 }
 
@@ -218,8 +218,7 @@ TEST_F(PointerEntryEditor, NewAddressRenewsOnlyTheSelectedRow) {
   // Row 0 leaves Alpha (shared with rows 1, 5, 8) for Bravo (rows 2, 3, 6), typed in lower case.
   ScriptedDialog dialog({[](PointerEntryFields& f) { f.addressText = "c5fe10"; }});
   view_.onPointerEntryEditor = std::ref(dialog);
-  view_.deletedRows.clear();
-  view_.insertedRows.clear();
+  view_.replacedRows.clear();
   EditRow(0);
 
   EXPECT_EQ(window_.Table().entries[0].textAddress, Snes(kBravo));
@@ -228,8 +227,7 @@ TEST_F(PointerEntryEditor, NewAddressRenewsOnlyTheSelectedRow) {
   EXPECT_EQ(std::vector<uint8_t>(disk.begin() + record + 13, disk.begin() + record + 17),
             (std::vector<uint8_t>{0x10, 0xFE, 0xC5, 0x00}));
 
-  EXPECT_EQ(view_.deletedRows, std::vector<int>{0});
-  EXPECT_EQ(view_.insertedRows, std::vector<int>{0});
+  EXPECT_EQ(view_.replacedRows, std::vector<int>{0});
   EXPECT_EQ(view_.rows, (std::vector<std::string>{"Bravo", "Alpha", "Bravo", "Bravo", "Charlie",
                                                   "Alpha", "Bravo", "Charlie", "Alpha"}));
   EXPECT_EQ(view_.selectionMark, 0);

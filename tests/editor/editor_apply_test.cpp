@@ -123,7 +123,7 @@ TEST_F(EditorTest, ApplyOfExactlyTheOldSizeIsWritten) {
   EXPECT_EQ(view.Label(LabelId::Size), "Size: 14");
   EXPECT_EQ(view.Label(LabelId::CurrentSize), "Current Size: 14 (uncompressed)");
   EXPECT_EQ(view.selectionMark, 0);
-  EXPECT_EQ(view.insertedRows, std::vector<int>{0});
+  EXPECT_EQ(view.replacedRows, std::vector<int>{0});
 }
 
 TEST_F(EditorTest, ApplyWithoutTheGuardWritesOverWhatFollows) {
@@ -153,7 +153,7 @@ TEST_F(EditorTest, ApplyRenewsEverySharedRowInThePointerListing) {
   auto expected = before;
   expected[1] = expected[3] = "Common text";
   EXPECT_EQ(view.rows, expected);
-  EXPECT_EQ(std::set<int>(view.insertedRows.begin(), view.insertedRows.end()),
+  EXPECT_EQ(std::set<int>(view.replacedRows.begin(), view.replacedRows.end()),
             (std::set<int>{1, 3}));
   EXPECT_EQ(view.selectionMark, 1);
   EXPECT_EQ(view.editText, "Common text[02]");
@@ -165,7 +165,7 @@ TEST_F(EditorTest, ApplyInTheRawListingRenewsOnlyItsRow) {
   TempFile& file = OpenStandard();
   window.OnCommand(CommandId::RawTextListing);
   const auto before = view.rows;
-  view.insertedRows.clear();
+  view.replacedRows.clear();
   view.ClickRow(window, 3);
   view.Type(window, "Common text[02]");
   view.PressApply(window);
@@ -174,7 +174,7 @@ TEST_F(EditorTest, ApplyInTheRawListingRenewsOnlyItsRow) {
   auto expected = before;
   expected[3] = "Common text";
   EXPECT_EQ(view.rows, expected);
-  EXPECT_EQ(view.insertedRows, std::vector<int>{3});
+  EXPECT_EQ(view.replacedRows, std::vector<int>{3});
   EXPECT_EQ(view.selectionMark, 3);
 }
 

@@ -38,11 +38,11 @@ TEST_F(EditorTest, ListingModesRebuildOnlyWhenTheModeChanges) {
   // Choosing the listing in force again neither rebuilds nor moves the mark.
   view.ClickRow(window, 2);
   const int rebuilds = ListRebuilds();
-  const size_t inserts = view.insertedRows.size();
+  const size_t replacements = view.replacedRows.size();
   const int shows = view.setEditTextCalls;
   window.OnCommand(CommandId::RawTextListing);
   EXPECT_EQ(ListRebuilds(), rebuilds);
-  EXPECT_EQ(view.insertedRows.size(), inserts);
+  EXPECT_EQ(view.replacedRows.size(), replacements);
   EXPECT_EQ(view.setEditTextCalls, shows);
   EXPECT_EQ(view.selectionMark, 2);
   EXPECT_EQ(view.editText, kText2);

@@ -21,16 +21,18 @@ void FakeEditorView::SetAllRows(std::vector<std::string> newRows) {
   selectedRow = -1;
 }
 
-void FakeEditorView::DeleteRow(int row) {
-  deletedRows.push_back(row);
-  if (row >= 0 && row < RowCount()) rows.erase(rows.begin() + row);
+void FakeEditorView::SetRowText(int row, const std::string& text) {
+  replacedRows.push_back(row);
+  if (row >= 0 && row < RowCount()) rows[static_cast<size_t>(row)] = text;
 }
 
-void FakeEditorView::InsertRow(int row, const std::string& text) {
-  insertedRows.push_back(row);
-  if (row < 0) row = 0;
-  if (row > RowCount()) row = RowCount();
-  rows.insert(rows.begin() + row, text);
+ChangesAnswer FakeEditorView::AskApplyChanges(const std::string& question,
+                                              const std::string& caption) {
+  questions.push_back(caption + ": " + question);
+  if (changesAnswers.empty()) return ChangesAnswer::Discard;
+  const ChangesAnswer answer = changesAnswers.front();
+  changesAnswers.pop_front();
+  return answer;
 }
 
 RomChoice FakeEditorView::ChooseRomFile() {

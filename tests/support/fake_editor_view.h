@@ -57,8 +57,7 @@ class FakeEditorView : public EditorView {
   void InsertListColumn(int widthPixels) override { columnWidths.push_back(widthPixels); }
   void DeleteAllRows() override;
   void SetAllRows(std::vector<std::string> newRows) override;
-  void DeleteRow(int row) override;
-  void InsertRow(int row, const std::string& text) override;
+  void SetRowText(int row, const std::string& text) override;
   int SelectionMark() const override { return selectionMark; }
   void SetSelectionMark(int row) override { selectionMark = row; }
   void EnsureVisible(int row) override { ensuredVisible = row; }
@@ -70,6 +69,7 @@ class FakeEditorView : public EditorView {
     messages.push_back({text, caption, icon});
   }
   RomChoice ChooseRomFile() override;
+  ChangesAnswer AskApplyChanges(const std::string& question, const std::string& caption) override;
   void RunSearchWindow() override;
   bool RunPointerEntryEditor(PointerEntryForm& form) override;
   void RunDetailsWindow(const DetailsRequest& request) override;
@@ -121,8 +121,7 @@ class FakeEditorView : public EditorView {
   int ensuredVisible = -1;
   int deleteAllCalls = 0;
   int setAllRowsCalls = 0;
-  std::vector<int> insertedRows;  // the index of every single-row insert, in order
-  std::vector<int> deletedRows;   // the index of every single-row delete, in order
+  std::vector<int> replacedRows;  // the index of every single-row replacement, in order
   std::map<CommandId, bool> menuEnabled;
   std::map<CommandId, bool> menuChecked;
   std::vector<Message> messages;
@@ -139,6 +138,10 @@ class FakeEditorView : public EditorView {
   // Answers of the open-file dialog, taken in order; when empty the dialog is cancelled.
   std::deque<RomChoice> romChoices;
   int chooseRomCalls = 0;
+  // Answers to "Apply the changes to line N?", taken in order; when empty the edit is
+  // discarded. Every question asked is kept.
+  std::deque<ChangesAnswer> changesAnswers;
+  std::vector<std::string> questions;
   // What the user does in the search window; it may press Find through the window.
   std::function<void()> onSearchWindow;
   int searchRuns = 0;

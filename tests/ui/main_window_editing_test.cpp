@@ -244,6 +244,17 @@ TEST_F(MainWindowTest, ClipboardItemsFollowTheEditBoxFocusButNotTheMenus) {
   QTest::qWait(0);
   expectClipboardItems(true);
 
+  // Alt+E reaches the same menu through the menu bar's keyboard mode.
+  QTest::keyClick(&Edit(), Qt::Key_E, Qt::AltModifier);
+  QTest::qWait(0);
+  EXPECT_TRUE(editMenu->isVisible());
+  expectClipboardItems(true);
+  QTest::keyClick(editMenu, Qt::Key_Escape);
+  QTest::keyClick(window.menuBar(), Qt::Key_Escape);
+  QTest::qWait(0);
+  EXPECT_FALSE(editMenu->isVisible());
+  expectClipboardItems(true);
+
   // The items act on the edit box.
   QTest::keyClick(&Edit(), Qt::Key_A, Qt::ControlModifier);
   Trigger(CommandId::Cut);
@@ -283,8 +294,7 @@ TEST_F(MainWindowTest, ListOperationsKeepTheMarkApartFromTheHighlight) {
   EXPECT_EQ(window.SelectionMark(), 7000);
 
   // Replacing a row in place keeps order, count and the mark.
-  window.DeleteRow(10);
-  window.InsertRow(10, "ten");
+  window.SetRowText(10, "ten");
   EXPECT_EQ(Row(10), "ten");
   EXPECT_EQ(Row(11), "row 11");
   EXPECT_EQ(RowCount(), 8000);

@@ -84,6 +84,11 @@ class ModalDriver : public QObject {
   std::vector<SeenMessage> TakeMessages() { return std::exchange(messages_, {}); }
 
   std::function<void(ui::SearchDialog&)> onSearch;
+  // Answers a message box without an OK button (a question) by clicking one of its buttons;
+  // when unset such a box is cancelled.
+  std::function<void(QMessageBox&)> onQuestion;
+  // Works any other modal dialog; gives false to leave it to be cancelled.
+  std::function<bool(QDialog&)> onDialog;
   std::vector<QString> cancelledDialogs;
 
  private:
@@ -93,7 +98,13 @@ class ModalDriver : public QObject {
     if (auto* box = qobject_cast<QMessageBox*>(modal)) {
       messages_.push_back({box->text(), box->windowTitle(), box->icon(),
                            static_cast<int>(box->buttons().size()), box->parentWidget()});
-      box->button(QMessageBox::Ok) ? box->button(QMessageBox::Ok)->click() : box->reject();
+      if (box->button(QMessageBox::Ok)) {
+        box->button(QMessageBox::Ok)->click();
+      } else if (onQuestion) {
+        onQuestion(*box);
+      } else {
+        box->reject();
+      }
       return;
     }
     // Handlers run outside this timer's slot: a message box they open must find Poll free.
@@ -104,6 +115,9 @@ class ModalDriver : public QObject {
           if (!dialog) return;
           if (auto* search = qobject_cast<ui::SearchDialog*>(dialog.data()); search && onSearch) {
             onSearch(*search);
+          } else if (auto* other = qobject_cast<QDialog*>(dialog.data());
+                     other && onDialog && onDialog(*other)) {
+            return;
           } else if (auto* other = qobject_cast<QDialog*>(dialog.data())) {
             cancelledDialogs.push_back(other->windowTitle());
             other->reject();
