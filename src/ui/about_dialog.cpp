@@ -17,7 +17,7 @@ AboutDialog::AboutDialog(QWidget* parent, AboutBox::Generator generator)
   text_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   text_->setWordWrap(true);
   text_->setTextFormat(Qt::PlainText);
-  FitLabel(*text_);
+  FitLabel(*text_, /*wholeLines=*/true);
 
   // The picture at its own size inside a one-pixel sunken edge.
   picture_ = new ClickablePicture(this);

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QFont>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QRect>
 #include <QString>
@@ -37,11 +38,22 @@ inline void SetUpFixedDialog(QDialog& dialog, const char* caption, int widthDlu,
 }
 
 // Fixed texts sit in fixed rectangles; where the font at hand runs wider than the one the layout
-// was measured with, the label's font steps down a pixel at a time until its text fits.
-inline void FitLabel(QLabel& label) {
+// was measured with, the label's font steps down a pixel at a time until its text fits. With
+// `wholeLines`, a wrapping label's own lines (an address, say) must also fit unbroken.
+inline void FitLabel(QLabel& label, bool wholeLines = false) {
   QFont font = label.font();
+  auto linesFit = [&] {
+    const QFontMetrics metrics(label.font());
+    const int room = label.contentsRect().width() - 2 * label.margin();
+    for (const QString& line : label.text().split(QLatin1Char('\n'))) {
+      if (metrics.horizontalAdvance(line) > room) return false;
+    }
+    return true;
+  };
   auto fits = [&] {
-    if (label.wordWrap()) return label.heightForWidth(label.width()) <= label.height();
+    if (label.wordWrap()) {
+      return label.heightForWidth(label.width()) <= label.height() && (!wholeLines || linesFit());
+    }
     return label.sizeHint().width() <= label.width();
   };
   while (!fits() && font.pixelSize() > 8) {

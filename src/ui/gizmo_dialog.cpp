@@ -10,6 +10,7 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QSlider>
+#include <QValidator>
 
 #include "dialogs/gizmo_text.h"
 #include "ui/dialog_frame.h"
@@ -38,6 +39,21 @@ class RightAlignPopup : public QObject {
 
  private:
   QDateEdit* edit_;
+};
+
+// Each of the four fields takes 0 to 255, as the platform's address control does: a keystroke
+// that would make a field larger is refused.
+class OctetValidator : public QValidator {
+ public:
+  using QValidator::QValidator;
+
+  State validate(QString& input, int&) const override {
+    for (QString field : input.split(QLatin1Char('.'))) {
+      field.remove(QLatin1Char(' '));
+      if (!field.isEmpty() && field.toInt() > 255) return Invalid;
+    }
+    return Acceptable;
+  }
 };
 
 }  // namespace
@@ -72,12 +88,20 @@ GizmoDialog::GizmoDialog(QWidget* parent) : QDialog(parent) {
   address_ = new QLineEdit(this);
   address_->setGeometry(DluRect(112, 47, 59, 11));
   address_->setInputMask(QStringLiteral("000.000.000.000; "));
+  address_->setValidator(new OctetValidator(address_));
   address_->setAlignment(Qt::AlignCenter);
 
   date_ = new QDateEdit(QDate::currentDate(), this);
   date_->setGeometry(DluRect(71, 71, 56, 16));
   date_->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat));
   date_->setCalendarPopup(true);
+  // The locale's short format may carry a four-digit year that the 56 units do not hold in
+  // today's fonts: step the field's font down until the whole date shows.
+  for (QFont font = date_->font();
+       date_->sizeHint().width() > date_->width() && font.pixelSize() > 8;) {
+    font.setPixelSize(font.pixelSize() - 1);
+    date_->setFont(font);
+  }
   new RightAlignPopup(date_, date_->calendarWidget()->window());
 
   monkeyBait_ = new QPushButton(QString::fromLatin1(gizmo_text::kMonkeyBait), this);

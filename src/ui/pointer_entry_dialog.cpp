@@ -41,7 +41,9 @@ PointerEntryDialog::PointerEntryDialog(QWidget* parent, const PointerEntryForm& 
   namespace text = pointer_entry_text;
   SetUpFixedDialog(*this, text::kCaption, 202, 117);
 
-  MakeLabel(this, text::kNote, DluRect(7, 7, 188, 19), true);
+  // The note takes three lines in today's fonts: it starts a little higher and runs down to
+  // the group box, instead of shrinking into the two lines it was drawn for.
+  MakeLabel(this, text::kNote, DluRect(7, 3, 188, 25), true);
   auto* group = new QGroupBox(QString::fromLatin1(text::kGroup), this);
   group->setGeometry(DluRect(7, 28, 188, 60));
 

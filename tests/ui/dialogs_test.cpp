@@ -27,6 +27,7 @@
 #include "ui/gizmo_dialog.h"
 #include "ui/pixel_art.h"
 #include "ui/pointer_entry_dialog.h"
+#include "ui/search_dialog.h"
 
 namespace lettermoor::ui {
 namespace {
@@ -284,6 +285,43 @@ TEST(GizmoDialogView, ToysStartFreshOnEveryOpening) {
     EXPECT_TRUE(dialog.isVisible());
     QTest::mouseClick(dialog.OkButton(), Qt::LeftButton);
     EXPECT_FALSE(dialog.isVisible());
+  }
+}
+
+TEST(GizmoDialogView, AddressFieldsTakeZeroTo255) {
+  struct Case {
+    const char* typed;
+    const char* shown;
+  };
+  for (const Case& c : {Case{"192168001002", "192.168.001.002"},
+                        Case{"255255255255", "255.255.255.255"}, Case{"256", "25..."},
+                        Case{"999", "99..."}, Case{"0303000", "030.30.."}}) {
+    SCOPED_TRACE(c.typed);
+    GizmoDialog dialog(nullptr);
+    dialog.show();
+    dialog.AddressField()->setFocus();
+    dialog.AddressField()->setCursorPosition(0);
+    QTest::keyClicks(dialog.AddressField(), c.typed);
+    EXPECT_EQ(dialog.AddressField()->text(), c.shown);
+  }
+}
+
+// Fixed texts keep every character and their own line breaks in whatever font the system has.
+TEST(DialogTexts, FitTheirPlacesWhole) {
+  SearchDialog search(nullptr, {});
+  const QLabel* findWhat = nullptr;
+  for (const QLabel* label : search.findChildren<QLabel*>()) {
+    if (label->text() == QStringLiteral("Find what:")) findWhat = label;
+  }
+  ASSERT_NE(findWhat, nullptr);
+  EXPECT_LE(findWhat->sizeHint().width(), findWhat->width());
+  EXPECT_EQ(findWhat->font().families(), search.font().families());
+
+  AboutDialog about(nullptr);
+  const QLabel& text = *about.ProgramText();
+  const QFontMetrics metrics(text.font());
+  for (const QString& line : text.text().split(QLatin1Char('\n'))) {
+    EXPECT_LE(metrics.horizontalAdvance(line), text.contentsRect().width()) << line.toStdString();
   }
 }
 
