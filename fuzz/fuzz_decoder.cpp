@@ -7,6 +7,9 @@
 // - the text with codes encodes back to exactly the bytes the decode consumed, whenever the
 //   string has no dictionary reference and no printable byte that decodes to a bracket;
 // - the interpreter listing does not depend on the bracketed-codes flag or on a text being kept;
+// - the walk that scans runs of characters and words many bytes at a time gives the same text,
+//   size, listing and carry-over state as the same walk reading byte after byte, and a row
+//   preview is the text without codes cut short, with the whole string's size and state;
 // - FormatRawBytes over the size count gives 3 * size + 1 characters: the consumed bytes in hex.
 // Overruns of the text or the listing are caught by AddressSanitizer.
 
@@ -140,6 +143,47 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return r;
   };
 
+  // The same decodes through the sinks, reading byte after byte, appended to a buffer that
+  // holds text already.
+  auto oneByOne = [&](bool bracketed, bool listing) {
+    Run r;
+    state.interpreterText = "left over from an earlier decode";
+    state.lastCodeDescribed = carriedDescribed;
+    TextBuffer buffer;
+    buffer.Append("kept");
+    auto decode = [&](auto& sink) {
+      if (listing) {
+        Listing withListing(state.interpreterText, state.lastCodeDescribed, sink);
+        r.size = decoder.Decode(*rom, offset, withListing, ItemReading::OneByOne);
+      } else {
+        r.size = decoder.Decode(*rom, offset, sink, ItemReading::OneByOne);
+      }
+    };
+    if (bracketed) {
+      BracketedText sink(buffer);
+      decode(sink);
+    } else {
+      PlainText sink(buffer);
+      decode(sink);
+    }
+    FUZZ_CHECK(buffer.View().substr(0, 4) == "kept");
+    r.text = std::string(buffer.View().substr(4));
+    r.listing = state.interpreterText;
+    r.describedAfter = state.lastCodeDescribed;
+    return r;
+  };
+  auto preview = [&](size_t length) {
+    Run r;
+    state.interpreterText = "left over from an earlier decode";
+    state.lastCodeDescribed = carriedDescribed;
+    TextBuffer buffer;
+    r.size = decoder.DecodePreview(*rom, offset, buffer, length);
+    r.text = buffer.ToString();
+    r.listing = state.interpreterText;
+    r.describedAfter = state.lastCodeDescribed;
+    return r;
+  };
+
   const Run codesListing = run(true, true, true);
   const Run plainListing = run(false, true, true);
   const Run codes = run(true, false, true);
@@ -150,6 +194,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int32_t measured = decoder.Measure(*rom, offset);
 
   const Walk walk = WalkString(*rom, offset, dictionary);
+
+  // The two readings, and the preview.
+  auto same = [](const Run& a, const Run& b) {
+    return a.size == b.size && a.text == b.text && a.listing == b.listing && a.describedAfter == b.describedAfter;
+  };
+  FUZZ_CHECK(same(oneByOne(true, true), codesListing));
+  FUZZ_CHECK(same(oneByOne(false, true), plainListing));
+  FUZZ_CHECK(same(oneByOne(true, false), codes));
+  FUZZ_CHECK(same(oneByOne(false, false), plain));
+  for (size_t length : {size_t{0}, size_t{1}, size_t{149}}) {
+    Run cut = plain;
+    if (cut.text.size() > length) cut.text.resize(length);
+    FUZZ_CHECK(same(preview(length), cut));
+  }
 
   // The size count.
   FUZZ_CHECK(walk.size >= 1 && walk.size <= kDecodeSizeLimit + 6);

@@ -73,7 +73,7 @@ std::vector<TextEntry> ExpectedPointerEntries(const RomFile& rom) {
 // A raw listing: from each range's start, string after string (sizes from the decoder), until
 // an offset is no longer below the range's end; at most 8000 entries in all.
 std::vector<TextEntry> ExpectedRangeEntries(const RomFile& rom, const std::vector<TextRange>& ranges,
-                                            const TextDecoder& decoder, bool& cut) {
+                                            TextDecoder& decoder, bool& cut) {
   std::vector<TextEntry> out;
   cut = false;
   for (const TextRange& range : ranges) {

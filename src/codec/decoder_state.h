@@ -4,13 +4,12 @@
 
 namespace lettermoor {
 
-// What one decode leaves behind for the next: one instance per running editor.
+// What one decode leaves behind for the next: one instance per running editor. Every decode
+// reads and updates it (see DecodeItems).
 struct DecoderState {
   // The plain-English listing of the control codes of the string decoded last, lines joined by
-  // "\r\n". It grows as needed; no listing is ever cut.
+  // "\r\n"; empty unless that decode made the listing. It grows as needed; no listing is ever cut.
   std::string interpreterText;
-  // True from the start of a decode until its first item.
-  bool atStringStart = false;
   // Whether the last control code (of this decode or an earlier one) was described. Decodes do
   // not reset it: it carries over from one string to the next.
   bool lastCodeDescribed = false;

@@ -3,10 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
-
 #include "codec/text_encoder.h"
 #include "entries/text_entry_table.h"
 #include "rom/snes_address.h"
@@ -274,9 +270,9 @@ bool EditorWindow::OpenDetails(int row) {
 std::string EditorWindow::RowPreview(int entry) {
   RomFile* rom = SyncedRom();
   if (!rom || !table_.Contains(entry)) return {};
-  std::string text;
+  TextBuffer text;
   decoder_.DecodePreview(*rom, EntryOffset(entry), text, kRowPreviewLength);
-  return text;
+  return text.ToString();
 }
 
 std::string EditorWindow::DecodeEntry(int row, int32_t* size) {
@@ -300,8 +296,11 @@ void EditorWindow::FillEntryList() {
   // state left at the end, since decoding the same strings twice over in the same order ends
   // where decoding them once does.
   std::vector<std::string> rows;
+  TextBuffer text(4 * kRowPreviewLength);
   auto preview = [&](int64_t offset) {
-    return decoder_.DecodePreview(*rom, offset, rows.emplace_back(), kRowPreviewLength);
+    const int32_t size = decoder_.DecodePreview(*rom, offset, text, kRowPreviewLength);
+    rows.emplace_back(text.View());
+    return size;
   };
   if (listingMode_ == ListingMode::PointerTableListing) {
     BuildTextEntries(*rom, listingMode_, table_, decoder_);
@@ -485,10 +484,13 @@ std::optional<int> EditorWindow::FindNext(std::string_view query, int after) {
   // FindNextRow's search, with one look at the file for the whole walk and one text buffer
   // for every row.
   const std::string needle = UpperCaseAscii(query);
+  TextBuffer text(16 * 1024);
   std::optional<int> hit;
   for (int row = std::max(after + 1, 0); row < table_.count(); ++row) {
     PrefetchRow(*rom, row + kPrefetchDistance);
-    if (ContainsUpperCased(decoder_.DecodeBracketedView(*rom, EntryOffset(row)), needle)) {
+    text.Clear();
+    decoder_.DecodeBracketed(*rom, EntryOffset(row), text);
+    if (ContainsUpperCased(text.View(), needle)) {
       hit = row;
       break;
     }
@@ -502,23 +504,23 @@ std::optional<int> EditorWindow::FindNext(std::string_view query, int after) {
 }
 
 bool EditorWindow::WriteDump(std::FILE* out) {
-  // One look at the file for the whole dump; the lines go out in large pieces.
+  // One look at the file for the whole dump; the rows are decoded straight into large pieces,
+  // which go out one after another.
   constexpr size_t kPiece = 64 * 1024;
   const RomFile* rom = SyncedRom();
-  std::string piece;
-  piece.reserve(kPiece + 4096);
+  TextBuffer piece(kPiece + 16 * 1024);
   auto flush = [&] {
-    const bool written = std::fwrite(piece.data(), 1, piece.size(), out) == piece.size();
-    piece.clear();
+    const bool written = std::fwrite(piece.Data(), 1, piece.Size(), out) == piece.Size();
+    piece.Clear();
     return written;
   };
   for (int i = 0; i < table_.count(); ++i) {
     if (rom) {
       PrefetchRow(*rom, i + kPrefetchDistance);
-      piece += decoder_.DecodeBracketedView(*rom, EntryOffset(i));
+      decoder_.DecodeBracketed(*rom, EntryOffset(i), piece);
     }
-    piece += '\n';
-    if (piece.size() >= kPiece && !flush()) return false;
+    piece.Put('\n');
+    if (piece.Size() >= kPiece && !flush()) return false;
   }
   return flush();
 }
@@ -559,65 +561,6 @@ bool HasEmbeddingSwitch(const std::vector<std::string>& arguments) {
     if (a == "-Embedding" || a == "/Embedding" || a == "-Automation" || a == "/Automation") return true;
   }
   return false;
-}
-
-std::string UpperCaseAscii(std::string_view text) {
-  std::string out(text);
-  UpperCaseAsciiInPlace(out);
-  return out;
-}
-
-bool ContainsUpperCased(std::string_view text, std::string_view needle) {
-  if (needle.empty()) return true;
-  if (needle.size() > text.size()) return false;
-  const auto fold = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
-  const char first = needle[0];
-  const bool letter = first >= 'A' && first <= 'Z';
-  const char other = letter ? static_cast<char>(first - 'A' + 'a') : first;
-  const size_t last = text.size() - needle.size();  // the last place a match can start
-  auto matchesAt = [&](size_t p) {
-    for (size_t j = 1; j < needle.size(); ++j) {
-      if (fold(text[p + j]) != needle[j]) return false;
-    }
-    return true;
-  };
-  size_t p = 0;
-#ifdef __SSE2__
-  // The places where the first character stands, in either case, sixteen at a time.
-  const __m128i a = _mm_set1_epi8(first);
-  const __m128i b = _mm_set1_epi8(other);
-  for (; p + 16 <= last + 1; p += 16) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + p));
-    auto hits = static_cast<unsigned>(
-        _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, a), _mm_cmpeq_epi8(v, b))));
-    for (; hits != 0; hits &= hits - 1) {
-      if (matchesAt(p + static_cast<size_t>(__builtin_ctz(hits)))) return true;
-    }
-  }
-#endif
-  for (; p <= last; ++p) {
-    if ((text[p] == first || text[p] == other) && matchesAt(p)) return true;
-  }
-  return false;
-}
-
-void UpperCaseAsciiInPlace(std::string& text) {
-  char* c = text.data();
-  size_t n = text.size();
-#ifdef __SSE2__
-  // Sixteen at a time: a byte is a lower-case letter when byte - 'a' is at most 25, unsigned.
-  const __m128i a = _mm_set1_epi8('a');
-  const __m128i last = _mm_set1_epi8(25);
-  const __m128i caseBit = _mm_set1_epi8(0x20);
-  for (; n >= 16; c += 16, n -= 16) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c));
-    const __m128i lower = _mm_cmpeq_epi8(_mm_max_epu8(_mm_sub_epi8(v, a), last), last);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(c), _mm_sub_epi8(v, _mm_and_si128(lower, caseBit)));
-  }
-#endif
-  for (; n > 0; ++c, --n) {
-    if (*c >= 'a' && *c <= 'z') *c = static_cast<char>(*c - 'a' + 'A');
-  }
 }
 
 }  // namespace lettermoor

@@ -10,6 +10,7 @@
 #include "codec/text_decoder.h"
 #include "codec/text_dictionary.h"
 #include "dialogs/pointer_entry_editor.h"
+#include "editor/case_fold.h"
 #include "editor/editor_view.h"
 #include "entries/text_entry.h"
 #include "rom/rom_image.h"
@@ -160,7 +161,7 @@ class EditorWindow {
   bool PreventOverwrites() const { return preventOverwrites_; }
   TextEntryTable& Table() { return table_; }
   const TextEntryTable& Table() const { return table_; }
-  const TextDecoder& Decoder() const { return decoder_; }
+  TextDecoder& Decoder() { return decoder_; }
   DecoderState& State() { return state_; }
   EditorView& View() { return view_; }
 
@@ -214,13 +215,6 @@ const char* DumpFileName(ListingMode mode);
 
 // True when the command line carries the embedding or automation switch: then no window is made.
 bool HasEmbeddingSwitch(const std::vector<std::string>& arguments);
-
-// Upper-cases the letters a to z only.
-std::string UpperCaseAscii(std::string_view text);
-void UpperCaseAsciiInPlace(std::string& text);
-
-// True when UpperCaseAscii(text) contains `needle`, which is upper-cased already; no copy is made.
-bool ContainsUpperCased(std::string_view text, std::string_view needle);
 
 template <typename Decode>
 std::optional<int> FindNextRow(std::string_view query, int mark, int rowCount, Decode&& decode) {

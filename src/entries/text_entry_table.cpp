@@ -67,7 +67,7 @@ bool IsInTextWindow(SnesAddress pointer) {
 }
 
 void BuildTextEntries(const RomFile& rom, ListingMode mode, TextEntryTable& table,
-                      const TextDecoder& decoder) {
+                      TextDecoder& decoder) {
   BuildTextEntries(rom, mode, table, [&](int64_t offset) { return decoder.Measure(rom, offset); });
 }
 

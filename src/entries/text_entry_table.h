@@ -50,7 +50,7 @@ bool IsInTextWindow(SnesAddress pointer);
 // Empties the table and fills it for the listing mode. The decoder is used only for the size
 // counts of the raw and expanded listings. Stops at the table's capacity and marks it truncated.
 void BuildTextEntries(const RomFile& rom, ListingMode mode, TextEntryTable& table,
-                      const TextDecoder& decoder);
+                      TextDecoder& decoder);
 
 // The same, with the size counts of the raw and expanded listings coming from `sizeOf(offset)`,
 // called once per listed string in listing order: a caller that decodes every listed string

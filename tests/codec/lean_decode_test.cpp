@@ -1,5 +1,6 @@
-// The decoder's lean path (every decode without the interpreter listing) against the item-by-item
-// decode it stands in for: the same text, size count and carry-over state for any bytes.
+// The decoder's walk, with its runs of characters and words scanned many bytes at a time, against
+// the same walk reading byte after byte and against the straightforward reference decode: the
+// same text, size count, listing and carry-over state for any bytes, through every sink.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -10,6 +11,7 @@
 #include "codec/text_decoder.h"
 #include "codec/text_dictionary.h"
 #include "rom/rom_file.h"
+#include "support/reference_decoder.h"
 #include "support/synthetic_rom.h"
 
 namespace lettermoor {
@@ -87,15 +89,13 @@ struct Outcome {
   int32_t size = 0;
   std::string text;
   bool lastCodeDescribed = false;
-  bool atStringStart = false;
   std::string interpreterText;
 
   friend bool operator==(const Outcome&, const Outcome&) = default;
 };
 
 void PrintTo(const Outcome& o, std::ostream* os) {
-  *os << "size " << o.size << ", last described " << o.lastCodeDescribed << ", at start "
-      << o.atStringStart << ", text \"" << o.text.substr(0, 200) << "\" (" << o.text.size()
+  *os << "size " << o.size << ", last described " << o.lastCodeDescribed << ", text \"" << o.text.substr(0, 200) << "\" (" << o.text.size()
       << " chars), listing \"" << o.interpreterText << "\"";
 }
 
@@ -117,76 +117,95 @@ class LeanDecode : public ::testing::Test {
     rom_ = test::OpenForTest(file_->Path());
   }
 
-  // One decode from a given carry-over state, by either path.
-  Outcome Run(bool lean, int64_t offset, bool withText, bool bracketed, bool lastDescribed,
-              bool atStart) {
+  enum class Path { Scanned, OneByOne, Reference };
+
+  // One decode from a given carry-over state, by one of the paths.
+  Outcome Run(Path path, int64_t offset, bool withText, DecodeFlags flags, bool lastDescribed) {
     DecoderState state;
     state.lastCodeDescribed = lastDescribed;
-    state.atStringStart = atStart;
     state.interpreterText = "left over from an earlier decode";
-    TextDecoder decoder(dictionary_, state);
     Outcome o;
     o.text = "stale";
-    const DecodeFlags flags{bracketed, false};
     std::string* text = withText ? &o.text : nullptr;
-    o.size = lean ? decoder.Decode(*rom_, offset, text, flags)
-                  : decoder.DecodeItemByItem(*rom_, offset, text, flags);
+    if (path == Path::Reference) {
+      o.size = test::ReferenceDecode(*rom_, offset, dictionary_, state, text, flags);
+    } else {
+      o.size = SinkDecode(path == Path::Scanned ? ItemReading::Scanned : ItemReading::OneByOne,
+                          state, offset, text, flags);
+    }
     o.lastCodeDescribed = state.lastCodeDescribed;
-    o.atStringStart = state.atStringStart;
     o.interpreterText = state.interpreterText;
     return o;
   }
 
-  // The row preview (the text without codes, cut short) against the whole plain decode cut to
-  // the same length: the walk past the cut must still give the whole size and the last code.
+  // The editor's walk through its sinks, appending to a buffer that already holds some text
+  // (which must stay as it was).
+  int32_t SinkDecode(ItemReading reading, DecoderState& state, int64_t offset, std::string* text,
+                     DecodeFlags flags) {
+    static constexpr std::string_view kBefore = "kept";
+    TextBuffer buffer;
+    buffer.Append(kBefore);
+    TextDecoder decoder(dictionary_, state);
+    int32_t size = 0;
+    auto decode = [&](auto& sink) {
+      if (flags.interpreterListing) {
+        Listing listing(state.interpreterText, state.lastCodeDescribed, sink);
+        size = decoder.Decode(*rom_, offset, listing, reading);
+      } else {
+        size = decoder.Decode(*rom_, offset, sink, reading);
+      }
+    };
+    if (!text) {
+      NoText none;
+      decode(none);
+    } else if (flags.bracketedCodes) {
+      BracketedText sink(buffer);
+      decode(sink);
+    } else {
+      PlainText sink(buffer);
+      decode(sink);
+    }
+    EXPECT_EQ(buffer.View().substr(0, kBefore.size()), kBefore);
+    if (text) *text = std::string(buffer.View().substr(kBefore.size()));
+    return size;
+  }
+
+  // The row preview (the text without codes, cut short) against the whole decode cut to the
+  // same length: the walk past the cut must still give the whole size and the last code.
   Outcome Preview(int64_t offset, size_t length, bool lastDescribed) {
     DecoderState state;
     state.lastCodeDescribed = lastDescribed;
     state.interpreterText = "left over";
     TextDecoder decoder(dictionary_, state);
+    TextBuffer text;
+    text.Append("stale");
     Outcome o;
-    o.size = decoder.DecodePreview(*rom_, offset, o.text, length);
+    o.size = decoder.DecodePreview(*rom_, offset, text, length);
+    o.text = text.ToString();
     o.lastCodeDescribed = state.lastCodeDescribed;
-    o.atStringStart = state.atStringStart;
     o.interpreterText = state.interpreterText;
     return o;
   }
 
-  // The bracketed text left in the decoder's own area, read in place.
-  Outcome View(int64_t offset, bool lastDescribed) {
-    DecoderState state;
-    state.lastCodeDescribed = lastDescribed;
-    state.interpreterText = "left over";
-    TextDecoder decoder(dictionary_, state);
-    Outcome o;
-    o.text = std::string(decoder.DecodeBracketedView(*rom_, offset, &o.size));
-    o.lastCodeDescribed = state.lastCodeDescribed;
-    o.atStringStart = state.atStringStart;
-    o.interpreterText = state.interpreterText;
-    return o;
-  }
-
-  // Both paths, every way of decoding, from both carry-over states.
+  // Every path, every sink, from both carry-over states.
   void ExpectSameAt(int64_t offset) {
     for (bool lastDescribed : {false, true}) {
-      ASSERT_EQ(View(offset, lastDescribed), Run(false, offset, true, true, lastDescribed, true))
-          << "offset " << offset << ", bracketed view";
-    }
-    for (bool lastDescribed : {false, true}) {
-      Outcome plain = Run(false, offset, true, false, lastDescribed, true);
+      const Outcome plain = Run(Path::Reference, offset, true, DecodeFlags{false, false}, lastDescribed);
       for (size_t length : {size_t{0}, size_t{1}, size_t{149}, size_t{100000}}) {
         Outcome cut = plain;
         if (cut.text.size() > length) cut.text.resize(length);
         ASSERT_EQ(Preview(offset, length, lastDescribed), cut) << "offset " << offset << ", preview " << length;
       }
     }
-    for (int mode = 0; mode < 3; ++mode) {
-      const bool withText = mode > 0;
-      const bool bracketed = mode == 2;
+    for (int mode = 0; mode < 6; ++mode) {
+      const bool withText = mode % 3 > 0;
+      const DecodeFlags flags{mode % 3 == 2, mode >= 3};
       for (bool lastDescribed : {false, true}) {
-        const Outcome plain = Run(false, offset, withText, bracketed, lastDescribed, lastDescribed);
-        const Outcome lean = Run(true, offset, withText, bracketed, lastDescribed, !lastDescribed);
-        ASSERT_EQ(lean, plain) << "offset " << offset << ", mode " << mode;
+        const Outcome reference = Run(Path::Reference, offset, withText, flags, lastDescribed);
+        ASSERT_EQ(Run(Path::Scanned, offset, withText, flags, lastDescribed), reference)
+            << "offset " << offset << ", mode " << mode << ", scanned";
+        ASSERT_EQ(Run(Path::OneByOne, offset, withText, flags, lastDescribed), reference)
+            << "offset " << offset << ", mode " << mode << ", one by one";
       }
     }
   }
@@ -244,6 +263,9 @@ TEST_F(LeanDecode, MatchesItOnBlankExpansionBlocks) {
   TextDecoder decoder(dictionary_, state);
   std::string text;
   EXPECT_EQ(decoder.Decode(*rom_, 0, &text, DecodeFlags{true, false}), 256);
+  EXPECT_TRUE(state.lastCodeDescribed);  // the end code
+  EXPECT_EQ(decoder.Decode(*rom_, 0x2000, nullptr, DecodeFlags{false, true}), kDecodeSizeLimit);
+  EXPECT_EQ(state.interpreterText.size(), kDecodeSizeLimit * std::string("\r\nNEWLINE").size() - 2);
   EXPECT_EQ(text.size(), 256u * 3 + 1);
   EXPECT_EQ(text.substr(0, 7), "[00 00 ");
   EXPECT_EQ(text.substr(text.size() - 7), " 00 02]");
@@ -264,11 +286,12 @@ TEST_F(LeanDecode, CarriesTheStateAcrossASequenceAsTheItemByItemDecodeDoes) {
   bytes.insert(bytes.end(), 5000, 0x60);
   Open(bytes);
   DecoderState leanState, plainState;
-  TextDecoder lean(dictionary_, leanState), plain(dictionary_, plainState);
+  TextDecoder lean(dictionary_, leanState);
   std::string a, b;
   for (int64_t start : starts) {
     const int32_t leanSize = lean.Decode(*rom_, start, &a, DecodeFlags{false, false});
-    const int32_t plainSize = plain.DecodeItemByItem(*rom_, start, &b, DecodeFlags{false, false});
+    const int32_t plainSize =
+        test::ReferenceDecode(*rom_, start, dictionary_, plainState, &b, DecodeFlags{false, false});
     ASSERT_EQ(leanSize, plainSize);
     ASSERT_EQ(a, b);
     ASSERT_EQ(leanState.lastCodeDescribed, plainState.lastCodeDescribed) << start;

@@ -19,6 +19,7 @@
 #include "rom/snes_address.h"
 #include "sample/sample_rom.h"
 #include "support/fake_editor_view.h"
+#include "support/reference_decoder.h"
 #include "support/synthetic_rom.h"
 
 namespace lettermoor {
@@ -41,19 +42,19 @@ PlainFill MakePlainFill(const RomFile& rom, ListingMode mode, bool lastDescribed
   LoadTextDictionary(rom, dictionary);
   DecoderState state;
   state.lastCodeDescribed = lastDescribed;
-  TextDecoder decoder(dictionary, state);
+  auto decode = [&](int64_t offset, std::string* text, DecodeFlags flags) {
+    return test::ReferenceDecode(rom, offset, dictionary, state, text, flags);
+  };
   PlainFill fill;
-  BuildTextEntries(rom, mode, fill.table, [&](int64_t offset) {
-    return decoder.DecodeItemByItem(rom, offset, nullptr, DecodeFlags{true, false});
-  });
+  BuildTextEntries(rom, mode, fill.table,
+                   [&](int64_t offset) { return decode(offset, nullptr, DecodeFlags{true, false}); });
   std::string text;
   for (const TextEntry& e : fill.table.entries) {
-    decoder.DecodeItemByItem(rom, SnesToFileOffset(e.textAddress), &text, DecodeFlags{false, false});
+    decode(SnesToFileOffset(e.textAddress), &text, DecodeFlags{false, false});
     fill.rows.push_back(text.substr(0, kRowPreviewLength));
   }
   if (!fill.table.entries.empty()) {
-    decoder.DecodeItemByItem(rom, SnesToFileOffset(fill.table.entries[0].textAddress), &fill.row0,
-                             DecodeFlags{true, false});
+    decode(SnesToFileOffset(fill.table.entries[0].textAddress), &fill.row0, DecodeFlags{true, false});
   }
   fill.lastDescribed = state.lastCodeDescribed;
   return fill;
@@ -64,11 +65,10 @@ std::vector<std::string> PlainTexts(const RomFile& rom, const TextEntryTable& ta
   TextDictionary dictionary;
   LoadTextDictionary(rom, dictionary);
   DecoderState state;
-  TextDecoder decoder(dictionary, state);
   std::vector<std::string> texts;
   std::string text;
   for (const TextEntry& e : table.entries) {
-    decoder.DecodeItemByItem(rom, SnesToFileOffset(e.textAddress), &text, DecodeFlags{true, false});
+    test::ReferenceDecode(rom, SnesToFileOffset(e.textAddress), dictionary, state, &text, DecodeFlags{true, false});
     texts.push_back(text);
   }
   return texts;

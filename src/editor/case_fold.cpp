@@ -1,0 +1,70 @@
+#include "editor/case_fold.h"
+
+#include <cstddef>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+namespace lettermoor {
+
+std::string UpperCaseAscii(std::string_view text) {
+  std::string out(text);
+  UpperCaseAsciiInPlace(out);
+  return out;
+}
+
+bool ContainsUpperCased(std::string_view text, std::string_view needle) {
+  if (needle.empty()) return true;
+  if (needle.size() > text.size()) return false;
+  const auto fold = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+  const char first = needle[0];
+  const bool letter = first >= 'A' && first <= 'Z';
+  const char other = letter ? static_cast<char>(first - 'A' + 'a') : first;
+  const size_t last = text.size() - needle.size();  // the last place a match can start
+  auto matchesAt = [&](size_t p) {
+    for (size_t j = 1; j < needle.size(); ++j) {
+      if (fold(text[p + j]) != needle[j]) return false;
+    }
+    return true;
+  };
+  size_t p = 0;
+#ifdef __SSE2__
+  // The places where the first character stands, in either case, sixteen at a time.
+  const __m128i a = _mm_set1_epi8(first);
+  const __m128i b = _mm_set1_epi8(other);
+  for (; p + 16 <= last + 1; p += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + p));
+    auto hits = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, a), _mm_cmpeq_epi8(v, b))));
+    for (; hits != 0; hits &= hits - 1) {
+      if (matchesAt(p + static_cast<size_t>(__builtin_ctz(hits)))) return true;
+    }
+  }
+#endif
+  for (; p <= last; ++p) {
+    if ((text[p] == first || text[p] == other) && matchesAt(p)) return true;
+  }
+  return false;
+}
+
+void UpperCaseAsciiInPlace(std::string& text) {
+  char* c = text.data();
+  size_t n = text.size();
+#ifdef __SSE2__
+  // Sixteen at a time: a byte is a lower-case letter when byte - 'a' is at most 25, unsigned.
+  const __m128i a = _mm_set1_epi8('a');
+  const __m128i last = _mm_set1_epi8(25);
+  const __m128i caseBit = _mm_set1_epi8(0x20);
+  for (; n >= 16; c += 16, n -= 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c));
+    const __m128i lower = _mm_cmpeq_epi8(_mm_max_epu8(_mm_sub_epi8(v, a), last), last);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(c), _mm_sub_epi8(v, _mm_and_si128(lower, caseBit)));
+  }
+#endif
+  for (; n > 0; ++c, --n) {
+    if (*c >= 'a' && *c <= 'z') *c = static_cast<char>(*c - 'a' + 'A');
+  }
+}
+
+}  // namespace lettermoor
