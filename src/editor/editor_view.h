@@ -50,12 +50,21 @@ class EditorView {
   virtual void EnsureVisible(int row) = 0;
   virtual void SetRowSelected(int row) = 0;  // single selection: the others lose it
 
+  // The Apply Changes button (grayed for a ROM opened read-only).
+  virtual void EnableApplyButton(bool enabled) { (void)enabled; }
+
   virtual void EnableMenuItem(CommandId id, bool enabled) = 0;
   virtual void CheckMenuItem(CommandId id, bool checked) = 0;
 
   virtual void ShowMessage(const std::string& text, const std::string& caption,
                            MessageIcon icon) = 0;
   virtual RomChoice ChooseRomFile() = 0;
+  // A question with Yes and No buttons; gives true for Yes. Without a user to ask: No.
+  virtual bool AskYesNo(const std::string& text, const std::string& caption) {
+    (void)text;
+    (void)caption;
+    return false;
+  }
 
   // Modal dialogs. The search window calls back EditorWindow::FindNext for each Find.
   virtual void RunSearchWindow() = 0;
