@@ -100,7 +100,7 @@ TEST(WriteText, WritesNothingForACharacterThatIsNotAGameCharacter) {
   test::SyntheticRom image(0x100, "");
   auto file = image.Save();
   auto rom = test::OpenForTest(file->Path());
-  const WriteTextResult result = WriteText(*rom, 0x10, "A\xC3\x92B");
+  const WriteTextResult result = WriteText(*rom, 0x10, "A\xC3\x92" "B");
   EXPECT_FALSE(result.written);
   EXPECT_EQ(file->ReadAll(), image.Bytes());
 }

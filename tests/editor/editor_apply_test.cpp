@@ -52,7 +52,7 @@ TEST_F(EditorTest, ClickKeyAndTypingShowTheEntryAndItsSizes) {
 TEST_F(EditorTest, ApplyRefusesCharactersThatAreNotGameCharacters) {
   TempFile& file = OpenStandard();
   const std::vector<uint8_t> before = file.ReadAll();
-  for (const char* typed : {"Go\xC3\x92d[02]", "Good\tday[02]", "Caf\xC3\xA9[02"}) {
+  for (const char* typed : {"Go\xC3\x92" "d[02]", "Good\tday[02]", "Caf\xC3\xA9[02"}) {
     SCOPED_TRACE(typed);
     view.ClickRow(window, 2);
     view.Type(window, typed);
