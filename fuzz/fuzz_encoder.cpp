@@ -1,14 +1,15 @@
 // Encodes, measures and writes arbitrary texts.
 //
 // Invariants:
-// - MeasureText gives -1 exactly when the text's counts of "[" and "]" differ, and otherwise the
-//   number of bytes TextEncoder makes, which is never more than the text's length;
+// - MeasureText gives -1 exactly when the text's counts of "[" and "]" differ, else -2 exactly
+//   when a character outside brackets is not a game character, and otherwise the number of bytes
+//   TextEncoder makes, which is never more than the text's length;
 // - ParseBracketGroup gives -1 unless the text starts with "[", never reads past the text
 //   (AddressSanitizer: the text is the fuzzer's exactly-sized buffer), and finds the tokens of
 //   the group, each worth its last two hexadecimal digits;
 // - WriteText writes exactly TextEncoder's bytes at the offset, leaves every other byte alone,
 //   reads back through the same RomFile, and writes nothing when the bytes would pass the end of
-//   the file.
+//   the file or the text holds a character that is not a game character.
 
 #include <cstdint>
 #include <string_view>
@@ -79,8 +80,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<uint8_t> encoded = TextEncoder(text);
   const int32_t measured = MeasureText(text);
   FUZZ_CHECK(encoded.size() <= text.size());
-  FUZZ_CHECK((measured == -1) == (open != close));
-  if (measured != -1) FUZZ_CHECK(measured == static_cast<int32_t>(encoded.size()));
+  const bool foreign = FindNonGameCharacter(text).has_value();
+  FUZZ_CHECK((measured == kMeasureBracketError) == (open != close));
+  if (open == close) FUZZ_CHECK((measured == kMeasureNonGameCharacter) == foreign);
+  if (measured >= 0) FUZZ_CHECK(measured == static_cast<int32_t>(encoded.size()));
   if (text.empty()) FUZZ_CHECK(measured == 0);
 
   // Every group, as the encoder meets it and as a tail of the text, and a text that does not
@@ -100,13 +103,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   {
     std::unique_ptr<RomFile> rom = file.Open();
     const WriteTextResult result = WriteText(*rom, offset, text);
-    FUZZ_CHECK(result.written);
-    FUZZ_CHECK(result.byteCount == static_cast<int32_t>(encoded.size()));
+    FUZZ_CHECK(result.written == !foreign);
     std::vector<uint8_t> expected = before;
-    std::copy(encoded.begin(), encoded.end(), expected.begin() + offset);
+    if (!foreign) {
+      FUZZ_CHECK(result.byteCount == static_cast<int32_t>(encoded.size()));
+      std::copy(encoded.begin(), encoded.end(), expected.begin() + offset);
+    }
     FUZZ_CHECK(file.ReadAll() == expected);
     for (size_t i = 0; i < encoded.size(); ++i) {
-      FUZZ_CHECK(rom->ReadByte(offset + static_cast<int64_t>(i)) == encoded[i]);
+      FUZZ_CHECK(rom->ReadByte(offset + static_cast<int64_t>(i)) == expected[static_cast<size_t>(offset) + i]);
     }
   }
 

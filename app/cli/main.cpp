@@ -3,8 +3,14 @@
 // details), so what it prints is what the window would show.
 
 #include <CLI/CLI.hpp>
+#include <fcntl.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
+#include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <optional>
 #include <string>
@@ -18,6 +24,7 @@
 #include "entries/text_entry_table.h"
 #include "headless_view.h"
 #include "rom/rom_image.h"
+#include "rom/safe_file.h"
 #include "sample/sample_rom.h"
 
 #ifdef LETTERMOOR_CLI_PNG
@@ -51,6 +58,27 @@ struct CommandEnd {
   throw CommandEnd{code};
 }
 
+// Why a ROM could not be opened, in words that say what to do about it.
+std::string OpenFailure(const std::string& path, int error, RomOpenMode mode) {
+  const std::string head = "Cannot open " + path + ": ";
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+      return head + "there is no such file.";
+    case EACCES:
+    case EPERM:
+      return head + (mode == RomOpenMode::View ? "there is no permission to read it."
+                                               : "there is no permission to read and write it.");
+    case EROFS:
+      return head + "it lies on a read-only file system, and this command writes to it.";
+    case EISDIR:
+    case EINVAL:
+      return head + "it is not a regular file.";
+    default:
+      return head + std::strerror(error) + ".";
+  }
+}
+
 // One editor session over a ROM file, as a user would run it in the desktop program.
 class Session {
  public:
@@ -58,12 +86,10 @@ class Session {
 
   // File > Open on `path`, then the chosen listing. The window's own messages for refused ROMs
   // go to standard error.
-  void Open(const std::string& path, const std::string& listing) {
-    window_.OpenRomPath(path);
+  void Open(const std::string& path, const std::string& listing, RomOpenMode openMode = RomOpenMode::View) {
+    window_.OpenRomPath(path, openMode);
     if (!window_.IsRomOpen()) {
-      if (view_.Messages().empty()) {
-        Fail(kExitUsage, "Cannot open " + path + ": the file is missing or cannot be opened for reading and writing.");
-      }
+      if (view_.Messages().empty()) Fail(kExitUsage, OpenFailure(path, window_.LastOpenError(), openMode));
       throw CommandEnd{kExitUsage};
     }
     const ListingMode mode = kListings.at(listing);
@@ -111,18 +137,63 @@ std::string OneCell(std::string text) {
   return text;
 }
 
-void WriteOut(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+// The first error met writing to standard output; 0 while every write went through.
+int gOutputError = 0;
+
+void NoteOutputFailure() {
+  if (gOutputError == 0) gOutputError = errno ? errno : EIO;
+}
+
+bool OutputFailed() { return gOutputError != 0 || std::ferror(stdout); }
+
+void WriteOut(const std::string& text) {
+  errno = 0;
+  if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size()) NoteOutputFailure();
+}
+
+[[gnu::format(printf, 1, 2)]] void Print(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  errno = 0;
+  if (std::vfprintf(stdout, format, args) < 0) NoteOutputFailure();
+  va_end(args);
+}
+
+// Ends a command: output that could not be written is an error, except into a pipe whose reader
+// has gone (`list ... | head -1`), which ends quietly like any other filter.
+int FinishOutput(int code) {
+  errno = 0;
+  if (std::fflush(stdout) != 0) NoteOutputFailure();
+  if (std::ferror(stdout) && gOutputError == 0) gOutputError = EIO;
+  if (gOutputError == 0) return code;
+  if (gOutputError == EPIPE) return kExitOk;
+  std::fprintf(stderr, "lettermoor-cli: cannot write to standard output: %s\n", std::strerror(gOutputError));
+  return kExitUsage;
+}
+
+// A standard stream the caller closed would otherwise be the next file we open, so that printing
+// would write into the ROM. Such a stream is held by a read-only /dev/null: writes to it fail.
+void HoldClosedStandardStreams() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    const int held = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (held >= 0 && held != fd) {
+      ::dup2(held, fd);
+      ::close(held);
+    }
+  }
+}
 
 int RunInfo(const std::string& rom) {
   Session s;
   s.Open(rom, "pointer");
   const RomImage& image = s.Window().Rom();
-  std::printf("File name: %s\n", image.fileName.c_str());
-  std::printf("ROM type: %s\n", RomTypeName(DetectRomType(*image.handle)));
-  std::printf("Size: %lld bytes\n", static_cast<long long>(RomFileSize(*image.handle)));
-  std::printf("Expanded: %s\n", IsExpandedRom(*image.handle) ? "yes" : "no");
+  Print("File name: %s\n", image.fileName.c_str());
+  Print("ROM type: %s\n", RomTypeName(DetectRomType(*image.handle)));
+  Print("Size: %lld bytes\n", static_cast<long long>(RomFileSize(*image.handle)));
+  Print("Expanded: %s\n", IsExpandedRom(*image.handle) ? "yes" : "no");
   // Sizes and offsets are the headed layout's either way; this says how the file lies on disk.
-  std::printf("Copier header: %s\n", image.handle->IsHeaderless() ? "no (headerless file)" : "yes");
+  Print("Copier header: %s\n", image.handle->IsHeaderless() ? "no (headerless file)" : "yes");
   return kExitOk;
 }
 
@@ -131,15 +202,15 @@ int RunList(const std::string& rom, const std::string& listing) {
   s.Open(rom, listing);
   const TextEntryTable& table = s.Window().Table();
   const std::vector<std::string>& rows = s.View().Rows();
-  for (int i = 0; i < table.count(); ++i) {
+  for (int i = 0; i < table.count() && !OutputFailed(); ++i) {
     const TextEntry& e = table.entries[static_cast<size_t>(i)];
     int32_t size = 0;
     s.Window().DecodeEntry(i, &size);
     const std::string preview = static_cast<size_t>(i) < rows.size() ? OneCell(rows[static_cast<size_t>(i)]) : "";
-    std::printf("%d\t%s\t%s\t%d\t%d\t%d\t", i + 1, Hex(e.location).c_str(), Hex(e.textAddress).c_str(),
+    Print("%d\t%s\t%s\t%d\t%d\t%d\t", i + 1, Hex(e.location).c_str(), Hex(e.textAddress).c_str(),
                 e.sprite, e.movement, size);
     WriteOut(preview);
-    std::putchar('\n');
+    WriteOut("\n");
   }
   return kExitOk;
 }
@@ -154,14 +225,17 @@ int RunDump(const std::string& rom, const std::string& listing, const std::strin
     return window.DumpToTextFile().Written() ? kExitOk : kExitFailed;
   }
   if (output == "-") {
-    const bool ok = window.WriteDump(stdout) && std::fflush(stdout) == 0;
-    return ok ? kExitOk : kExitFailed;
+    errno = 0;
+    if (!window.WriteDump(stdout)) NoteOutputFailure();
+    return kExitOk;  // a failed write is told when the command ends
   }
-  std::FILE* out = std::fopen(output.c_str(), "w");
-  if (!out) Fail(kExitFailed, "Cannot write " + output + ".");
-  bool ok = window.WriteDump(out);
-  ok = std::fclose(out) == 0 && ok;
-  if (!ok) Fail(kExitFailed, "Cannot write " + output + ".");
+  if (window.Rom().handle->IsSameFile(output)) {
+    Fail(kExitFailed, "Cannot write " + output + ": it is the ROM file itself. Nothing was dumped.");
+  }
+  const SafeWriteResult written = WriteFileSafely(output, [&](std::FILE* out) { return window.WriteDump(out); });
+  if (!written.ok) {
+    Fail(kExitFailed, "Cannot write " + output + ": " + std::strerror(written.error ? written.error : EIO) + ".");
+  }
   return kExitOk;
 }
 
@@ -171,7 +245,7 @@ int RunShow(const std::string& rom, int line, const std::string& listing, bool c
   if (codesOnly) s.Window().SetDisplayMode(0, s.View().SelectionMark());
   s.ClickLine(line);
   WriteOut(s.View().EditText());
-  std::putchar('\n');
+  WriteOut("\n");
   return kExitOk;
 }
 
@@ -188,12 +262,14 @@ int RunSearch(const std::string& rom, const std::string& query, const std::strin
   // Only the final "String not found." of a search with no hit at all is reported.
   s.View().SetMessageStream(nullptr);
   int hits = 0;
-  while (const std::optional<int> hit = s.Window().FindNext(query, mark)) {
+  while (!OutputFailed()) {
+    const std::optional<int> hit = s.Window().FindNext(query, mark);
+    if (!hit) break;
     ++hits;
     mark = *hit;
-    std::printf("%d\t", mark + 1);
+    Print("%d\t", mark + 1);
     WriteOut(s.View().EditText());
-    std::putchar('\n');
+    WriteOut("\n");
   }
   if (hits == 0) Fail(kExitFailed, editor_text::kNotFound);
   return kExitOk;
@@ -206,7 +282,7 @@ int RunApply(const std::string& rom, int line, const std::string& text, const st
                          " characters the edit box takes.");
   }
   Session s;
-  s.Open(rom, listing);
+  s.Open(rom, listing, RomOpenMode::Update);
   if (allowLarger) s.Window().TogglePreventOverwrites();
   s.ClickLine(line);
   s.View().SetEditText(text);
@@ -217,10 +293,10 @@ int RunApply(const std::string& rom, int line, const std::string& text, const st
 
 int RunExpand(const std::string& rom) {
   Session s;
-  s.Open(rom, "pointer");
+  s.Open(rom, "pointer", RomOpenMode::Update);
   if (IsExpandedRom(*s.Window().Rom().handle)) {
     // The desktop program grays "Expand ROM" for such a file.
-    std::printf("The ROM is already expanded; nothing was changed.\n");
+    Print("The ROM is already expanded; nothing was changed.\n");
     return kExitOk;
   }
   // The message goes to standard output when the ROM was expanded, to standard error otherwise.
@@ -229,7 +305,11 @@ int RunExpand(const std::string& rom) {
   const GrowResult result = s.Window().ExpandRom();
   const bool done = result == GrowResult::Grown || result == GrowResult::AlreadyLarge;
   for (const HeadlessView::Message& m : s.View().Messages()) {
-    std::fprintf(done ? stdout : stderr, "%s\n", m.text.c_str());
+    if (done) {
+      Print("%s\n", m.text.c_str());
+    } else {
+      std::fprintf(stderr, "%s\n", m.text.c_str());
+    }
   }
   return done ? kExitOk : kExitFailed;
 }
@@ -259,7 +339,7 @@ int RunDetails(const std::string& rom, int line, const std::string& page, const 
     const std::optional<std::string>& text = shown->texts[static_cast<size_t>(child)];
     if (!shown->visible[static_cast<size_t>(child)] || !text) continue;
     WriteOut(*text);
-    std::putchar('\n');
+    WriteOut("\n");
   }
   return kExitOk;
 }
@@ -290,6 +370,7 @@ int RunPreview(const std::string& rom, int line, const std::string& listing, boo
   TextLayout(s.Window().Decoder().Dictionary(), widths).Lay(file, EntryOffset(s, line), kind, layout);
   WriteOut(DescribeLayout(layout));
   if (png.empty()) return kExitOk;
+  if (file.IsSameFile(png)) Fail(kExitFailed, "Cannot write " + png + ": it is the ROM file itself.");
 #ifdef LETTERMOOR_CLI_PNG
   // Every frame, one under the other, with a strip of the outside colour between them.
   constexpr int kGap = 4;
@@ -319,9 +400,9 @@ int RunCheck(const std::string& rom, const std::string& listing, bool battle, bo
   const std::vector<std::string>& rows = s.View().Rows();
   const std::vector<LayoutCheckHit> hits = CheckLayouts(file, s.Window().Table(), layout, kind, estimates);
   for (const LayoutCheckHit& hit : hits) {
-    std::printf("%d\t%s\t", hit.row + 1, hit.fault.c_str());
+    Print("%d\t%s\t", hit.row + 1, hit.fault.c_str());
     if (static_cast<size_t>(hit.row) < rows.size()) WriteOut(OneCell(rows[static_cast<size_t>(hit.row)]));
-    std::putchar('\n');
+    WriteOut("\n");
   }
   const size_t faults = hits.size();
   if (faults == 0) return kExitOk;
@@ -340,6 +421,11 @@ int UsageError(const CLI::App& app, const CLI::ParseError& error) {
 }
 
 int Main(int argc, char** argv) {
+  HoldClosedStandardStreams();
+  // A reader that goes away is seen as EPIPE on the next write, not as a fatal signal.
+  std::signal(SIGPIPE, SIG_IGN);
+  // A file size limit is an error a write reports (and the file is rolled back), not a crash.
+  std::signal(SIGXFSZ, SIG_IGN);
   CLI::App app{"Lettermoor command-line tool: list, show, search, dump and edit the script text of "
                "an EarthBound ROM image, in place."};
   app.name("lettermoor-cli");
@@ -444,22 +530,23 @@ int Main(int argc, char** argv) {
     return UsageError(app, e);
   }
 
+  int code = kExitUsage;
   try {
-    if (*info) return RunInfo(rom);
-    if (*list) return RunList(rom, listing);
-    if (*dump) return RunDump(rom, listing, output);
-    if (*show) return RunShow(rom, line, listing, codesOnly);
-    if (*search) return RunSearch(rom, query, listing, afterOption->count() ? std::optional<int>(after) : std::nullopt);
-    if (*apply) return RunApply(rom, line, text, listing, allowLarger);
-    if (*expand) return RunExpand(rom);
-    if (*makeSample) return RunMakeSample(out, expanded, headerless);
-    if (*details) return RunDetails(rom, line, page, listing);
-    if (*preview) return RunPreview(rom, line, listing, battle, output);
-    if (*check) return RunCheck(rom, listing, battle, estimates);
+    if (*info) code = RunInfo(rom);
+    if (*list) code = RunList(rom, listing);
+    if (*dump) code = RunDump(rom, listing, output);
+    if (*show) code = RunShow(rom, line, listing, codesOnly);
+    if (*search) code = RunSearch(rom, query, listing, afterOption->count() ? std::optional<int>(after) : std::nullopt);
+    if (*apply) code = RunApply(rom, line, text, listing, allowLarger);
+    if (*expand) code = RunExpand(rom);
+    if (*makeSample) code = RunMakeSample(out, expanded, headerless);
+    if (*details) code = RunDetails(rom, line, page, listing);
+    if (*preview) code = RunPreview(rom, line, listing, battle, output);
+    if (*check) code = RunCheck(rom, listing, battle, estimates);
   } catch (const CommandEnd& end) {
-    return end.code;
+    code = end.code;
   }
-  return kExitUsage;
+  return FinishOutput(code);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <QStringList>
 
+#include <csignal>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -70,6 +71,9 @@ int main(int argc, char** argv) {
     parser.process(app);  // prints and exits
     return 0;
   }
+
+  // A file size limit is an error a write reports (and rolls back), not the end of the program.
+  std::signal(SIGXFSZ, SIG_IGN);
 
   QApplication app(argc, argv);
   QCommandLineParser parser;

@@ -1,5 +1,7 @@
 #include "codec/text_encoder.h"
 
+#include <cstdio>
+
 #include "rom/rom_file.h"
 
 namespace lettermoor {
@@ -65,23 +67,116 @@ std::vector<uint8_t> TextEncoder(std::string_view text) {
   return out;
 }
 
+namespace {
+
+// Decodes the UTF-8 sequence at text[i]; gives its length, or 0 when it is malformed.
+size_t Utf8Sequence(std::string_view text, size_t i, char32_t& out) {
+  const auto byte = [&](size_t k) { return static_cast<uint8_t>(text[k]); };
+  const uint8_t lead = byte(i);
+  size_t n = 0;
+  char32_t min = 0;
+  if (lead < 0x80) {
+    out = lead;
+    return 1;
+  } else if ((lead & 0xE0) == 0xC0) {
+    n = 2, min = 0x80, out = lead & 0x1F;
+  } else if ((lead & 0xF0) == 0xE0) {
+    n = 3, min = 0x800, out = lead & 0x0F;
+  } else if ((lead & 0xF8) == 0xF0) {
+    n = 4, min = 0x10000, out = lead & 0x07;
+  } else {
+    return 0;
+  }
+  if (i + n > text.size()) return 0;
+  for (size_t k = 1; k < n; ++k) {
+    if ((byte(i + k) & 0xC0) != 0x80) return 0;
+    out = (out << 6) | (byte(i + k) & 0x3F);
+  }
+  if (out < min || out > 0x10FFFF || (out >= 0xD800 && out <= 0xDFFF)) return 0;
+  return n;
+}
+
+// Counts the characters of text[from, to) (a malformed byte counts as one).
+int CountCharacters(std::string_view text, size_t from, size_t to, int column) {
+  for (size_t i = from; i < to;) {
+    char32_t c = 0;
+    const size_t n = Utf8Sequence(text, i, c);
+    i += n == 0 ? 1 : n;
+    ++column;
+  }
+  return column;
+}
+
+}  // namespace
+
+std::optional<NonGameCharacter> FindNonGameCharacter(std::string_view text) {
+  size_t i = 0;
+  int column = 0;
+  while (i < text.size()) {
+    if (text[i] == '[') {
+      const size_t end = i + WalkGroup(text.substr(i), [](uint32_t) {});
+      column = CountCharacters(text, i, end, column);
+      i = end;
+      continue;
+    }
+    char32_t c = 0;
+    const size_t n = Utf8Sequence(text, i, c);
+    ++column;
+    if (n == 0 || c < kFirstGameCharacter || c > kLastGameCharacter) {
+      NonGameCharacter found;
+      found.malformed = n == 0;
+      found.character = n == 0 ? static_cast<uint8_t>(text[i]) : c;
+      found.column = column;
+      found.utf8 = std::string(text.substr(i, n == 0 ? 1 : n));
+      return found;
+    }
+    i += n;
+  }
+  return std::nullopt;
+}
+
+std::string DescribeNonGameCharacter(const NonGameCharacter& found) {
+  char code[32];
+  if (found.malformed) {
+    std::snprintf(code, sizeof code, "the byte 0x%02X", static_cast<unsigned>(found.character));
+  } else {
+    std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(found.character));
+  }
+  std::string name = code;
+  // A visible character is shown as well; a tab, line break or other control by its code alone.
+  const char32_t c = found.character;
+  const bool control = c < 0x20 || (c >= 0x7F && c < 0xA0) || c == 0x2028 || c == 0x2029;
+  if (!found.malformed && !control) name = "\"" + found.utf8 + "\" (" + name + ")";
+  return "The character " + name + " in column " + std::to_string(found.column) +
+         " is not a game character, so it cannot be written.\nWrite such a byte as a bracketed code "
+         "instead, for example [02].\nNothing was written.";
+}
+
 int32_t MeasureText(std::string_view text) {
   size_t open = 0, close = 0;
   for (char c : text) {
     open += c == '[';
     close += c == ']';
   }
-  if (open != close) return -1;
+  if (open != close) return kMeasureBracketError;
+  if (FindNonGameCharacter(text)) return kMeasureNonGameCharacter;
   int32_t count = 0;
   Encode(text, [&](uint8_t) { ++count; });
   return count;
 }
 
 WriteTextResult WriteText(RomFile& rom, int64_t offset, std::string_view text) {
-  const std::vector<uint8_t> bytes = TextEncoder(text);
   WriteTextResult result;
+  if (FindNonGameCharacter(text)) {
+    result.byteCount = kMeasureNonGameCharacter;
+    return result;
+  }
+  const std::vector<uint8_t> bytes = TextEncoder(text);
   result.byteCount = static_cast<int32_t>(bytes.size());
-  result.written = rom.Write(offset, bytes);
+  const WriteResult written = rom.Write(offset, bytes);
+  result.written = written.Ok();
+  result.status = written.status;
+  result.error = written.error;
   return result;
 }
 

@@ -1,12 +1,15 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
+#include "rom/rom_file.h"
+
 namespace lettermoor {
 
-class RomFile;
 
 // 0-9 and A-F (either case) give their value; every other character gives 0.
 int HexDigitValue(char c);
@@ -20,17 +23,46 @@ int ParseBracketGroup(std::string_view group, std::vector<uint32_t>& values);
 // every token inside brackets one byte (its last two hexadecimal digits). No bracket check.
 std::vector<uint8_t> TextEncoder(std::string_view text);
 
-// The number of bytes the text encodes to, or -1 when its counts of "[" and "]" differ.
+// What MeasureText gives for a text that cannot be written.
+inline constexpr int32_t kMeasureBracketError = -1;     // the counts of "[" and "]" differ
+inline constexpr int32_t kMeasureNonGameCharacter = -2;  // a character outside brackets is not a game character
+
+// The lowest and highest character the decoder shows for a character byte (0x50-0xAA).
+inline constexpr char32_t kFirstGameCharacter = U' ';
+inline constexpr char32_t kLastGameCharacter = U'z';
+
+// A character outside brackets that the decoder would never show back as itself.
+struct NonGameCharacter {
+  char32_t character = 0;  // the code point; for a byte that is not UTF-8, the byte's value
+  bool malformed = false;  // the text is not UTF-8 here: `character` is the raw byte
+  int column = 0;          // counted in characters from 1
+  std::string utf8;        // the character as written in the text
+};
+
+// The first character outside brackets of UTF-8 text that is not a game character (tabs and
+// line breaks included), or nothing when every one is. Groups are walked as the encoder walks
+// them: from "[" to the next "]" or the end of the text.
+std::optional<NonGameCharacter> FindNonGameCharacter(std::string_view utf8Text);
+
+// The sentence that refuses such a character, naming it and its column.
+std::string DescribeNonGameCharacter(const NonGameCharacter& found);
+
+// The number of bytes the UTF-8 text encodes to; kMeasureBracketError when its counts of "[" and
+// "]" differ, else kMeasureNonGameCharacter when a character outside brackets is not a game
+// character (it would be written as some other byte, possibly the end code).
 int32_t MeasureText(std::string_view text);
 
 struct WriteTextResult {
   int32_t byteCount = 0;  // how many bytes the text encodes to
-  bool written = false;   // false when the bytes would not lie wholly inside the file, or the
-                          // system refused the write; then nothing was written
+  bool written = false;   // false when the bytes would not lie wholly inside the file, the text
+                          // could not be encoded, or the system refused the write
+  WriteStatus status = WriteStatus::OutsideFile;  // what the file made of the write
+  int error = 0;
 };
 
 // Encodes the text and writes every byte at `offset`, in place, synced to disk before it returns.
-// Writes nothing when the bytes would reach past the end of the file.
+// Writes nothing when the bytes would reach past the end of the file, or when the text holds a
+// character that is not a game character.
 [[nodiscard]] WriteTextResult WriteText(RomFile& rom, int64_t offset, std::string_view text);
 
 }  // namespace lettermoor

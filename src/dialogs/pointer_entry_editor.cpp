@@ -131,12 +131,12 @@ PointerEditResult ApplyPointerEdit(RomFile& rom, TextEntryTable& table, int row,
   bool written = false;
   if (entry.IsPlainPointer()) {
     // A plain pointer has no record around it: only its own four bytes may change.
-    written = WritePlainPointer(rom, entry.location, updated.textAddress);
+    written = WritePlainPointer(rom, entry.location, updated.textAddress).Ok();
   } else {
     updated.sprite = form.spriteNumber;
     updated.movement = form.movementNumber;
     written = WriteTextPointerRecord(rom, entry.location, updated.textAddress, updated.sprite,
-                                     updated.movement);
+                                     updated.movement).Ok();
   }
   if (!written) return PointerEditResult::Refused;
   table.entries[static_cast<size_t>(row)] = updated;

@@ -53,6 +53,9 @@ class EditorView {
   virtual void EnsureVisible(int row) = 0;
   virtual void SetRowSelected(int row) = 0;  // single selection: the others lose it
 
+  // The Apply Changes button (grayed for a ROM opened read-only).
+  virtual void EnableApplyButton(bool enabled) { (void)enabled; }
+
   virtual void EnableMenuItem(CommandId id, bool enabled) = 0;
   virtual void CheckMenuItem(CommandId id, bool checked) = 0;
 
@@ -62,6 +65,12 @@ class EditorView {
   // Asks what to do with edits that were not applied, before they would be lost.
   virtual ChangesAnswer AskApplyChanges(const std::string& question,
                                         const std::string& caption) = 0;
+  // A question with Yes and No buttons; gives true for Yes. Without a user to ask: No.
+  virtual bool AskYesNo(const std::string& text, const std::string& caption) {
+    (void)text;
+    (void)caption;
+    return false;
+  }
 
   // Modal dialogs. The search window calls back EditorWindow::FindNext for each Find.
   virtual void RunSearchWindow() = 0;

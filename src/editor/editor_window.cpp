@@ -1,10 +1,13 @@
 #include "editor/editor_window.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "codec/text_encoder.h"
 #include "entries/text_entry_table.h"
+#include "rom/safe_file.h"
 #include "rom/snes_address.h"
 
 namespace lettermoor {
@@ -127,9 +130,16 @@ void EditorWindow::OpenRom() {
   OpenRomPath(choice.path);
 }
 
-void EditorWindow::OpenRomPath(const std::string& path) {
-  std::unique_ptr<RomFile> file = OpenRomFile(path);
-  if (!file) return;  // cancelled, missing or not writable: nothing changes, nothing is said
+void EditorWindow::OpenRomPath(const std::string& path, RomOpenMode mode) {
+  int error = 0;
+  std::unique_ptr<RomFile> file =
+      OpenRomFile(path, mode == RomOpenMode::View ? RomAccess::ReadOnly : RomAccess::ReadWrite, &error);
+  if (!file && mode == RomOpenMode::UpdateOrView && (error == EACCES || error == EPERM || error == EROFS)) {
+    // A master copy kept without write permission is still worth viewing.
+    file = OpenRomFile(path, RomAccess::ReadOnly, &error);
+  }
+  lastOpenError_ = file ? 0 : error;
+  if (!file) return;  // cancelled, missing or unreadable: nothing changes, nothing is said
   switch (DetectRomType(*file)) {
     case RomType::Unrecognized:
       view_.ShowMessage(editor_text::kBadRom, editor_text::kBadRomCaption, MessageIcon::None);
@@ -147,15 +157,17 @@ void EditorWindow::OpenRomPath(const std::string& path) {
   rom_.fileName = BareFileName(path);
   rom_.path = path;
   rom_.handle = std::move(file);
-  view_.SetTitle(editor_text::kTitleRomOpen);
+  const bool readOnly = rom_.handle->IsReadOnly();
+  view_.SetTitle(readOnly ? editor_text::kTitleRomOpenReadOnly : editor_text::kTitleRomOpen);
   view_.DeleteAllRows();
   view_.EnableList(true);
   view_.EnableEditBox(true);
+  view_.EnableApplyButton(!readOnly);
   for (CommandId id : kOpenOnlyItems) view_.EnableMenuItem(id, true);
   if (IsExpandedRom(*rom_.handle)) {
     view_.EnableMenuItem(CommandId::ExpandedRomListing, true);
   } else {
-    view_.EnableMenuItem(CommandId::ExpandRom, true);
+    view_.EnableMenuItem(CommandId::ExpandRom, !readOnly);
   }
   FillEntryList();
 }
@@ -170,6 +182,7 @@ void EditorWindow::CloseRom() {
   view_.SetLabel(LabelId::Size, "");
   view_.SetLabel(LabelId::CurrentSize, "");
   view_.SetLabel(LabelId::Line, "");
+  view_.EnableApplyButton(true);
   for (CommandId id : kOpenOnlyItems) view_.EnableMenuItem(id, false);
   view_.EnableMenuItem(CommandId::ExpandRom, false);
   view_.EnableMenuItem(CommandId::EditTptEntry, false);
@@ -213,8 +226,8 @@ void EditorWindow::TogglePreventOverwrites() {
 GrowResult EditorWindow::ExpandRom() {
   if (!IsRomOpen()) return GrowResult::NotOpen;
   GrowResult result = GrowRom(rom_, kExpandedRomSize);
-  if (!rom_.IsLoaded()) result = GrowResult::Closed;
-  if (result != GrowResult::Closed && !IsExpandedRom(*rom_.handle)) result = GrowResult::Failed;
+  const bool grown = result == GrowResult::Grown || result == GrowResult::AlreadyLarge;
+  if (grown && !IsExpandedRom(*rom_.handle)) result = GrowResult::Failed;
   switch (result) {
     case GrowResult::Grown:
     case GrowResult::AlreadyLarge:
@@ -222,9 +235,14 @@ GrowResult EditorWindow::ExpandRom() {
       view_.EnableMenuItem(CommandId::ExpandedRomListing, true);
       view_.ShowMessage(editor_text::kExpanded, editor_text::kExpandedCaption, MessageIcon::None);
       break;
-    case GrowResult::Closed:
-      CloseRom();
-      view_.ShowMessage(editor_text::kExpandReopenFailed, editor_text::kExpandFailedCaption,
+    case GrowResult::ReadOnly:
+      ReportWriteFailure(WriteStatus::ReadOnly, 0);
+      break;
+    case GrowResult::FileReplaced:
+      ReportWriteFailure(WriteStatus::FileReplaced, 0);
+      break;
+    case GrowResult::FailedDamaged:
+      view_.ShowMessage(editor_text::kExpandFailedDamaged, editor_text::kExpandFailedCaption,
                         MessageIcon::None);
       break;
     case GrowResult::Failed:
@@ -339,7 +357,7 @@ void EditorWindow::ShowEntry(int row) {
       view_.SetLabel(LabelId::Size, Format(editor_text::kSizeFormat, size));
       const TextEntry& e = table_.entries[static_cast<size_t>(row)];
       view_.EnableMenuItem(CommandId::EditTptEntry, listingMode_ == ListingMode::PointerTableListing &&
-                                                        e.sprite != 0 && e.movement != 0);
+                                                        e.sprite != 0 && e.movement != 0 && !IsReadOnly());
     }
   }
   view_.CheckMenuItem(CommandId::PreventOverwrites, preventOverwrites_);
@@ -405,8 +423,15 @@ ApplyResult EditorWindow::ApplyChanges(int row, std::string_view text) {
     case ApplyResult::PastEndOfFile:
       view_.ShowMessage(editor_text::kPastEndOfFile, editor_text::kPreWriteCaption, MessageIcon::Warning);
       break;
+    case ApplyResult::NonGameCharacter:
+      view_.ShowMessage(DescribeNonGameCharacter(*FindNonGameCharacter(text)), editor_text::kPreWriteCaption,
+                        MessageIcon::Warning);
+      break;
+    case ApplyResult::ReadOnly:
+    case ApplyResult::FileReplaced:
     case ApplyResult::WriteFailed:
-      view_.ShowMessage(editor_text::kWriteFailed, editor_text::kWriteFailedCaption, MessageIcon::Warning);
+    case ApplyResult::WriteDamaged:
+      ReportWriteFailure(lastWrite_.status, lastWrite_.error);
       break;
   }
   return result;
@@ -414,6 +439,7 @@ ApplyResult EditorWindow::ApplyChanges(int row, std::string_view text) {
 
 ApplyResult EditorWindow::WriteEntry(RomFile& rom, int row, std::string_view text) {
   const int32_t newSize = MeasureText(text);
+  if (newSize == kMeasureNonGameCharacter) return ApplyResult::NonGameCharacter;
   if (newSize < 0) return ApplyResult::BracketError;
   int32_t oldSize = 0;
   DecodeEntry(row, &oldSize);
@@ -421,8 +447,45 @@ ApplyResult EditorWindow::WriteEntry(RomFile& rom, int row, std::string_view tex
   // Only Expand ROM grows a file: bytes that would reach past its end are refused.
   const int64_t offset = EntryOffset(row);
   if (offset < 0 || offset + newSize > RomFileSize(rom)) return ApplyResult::PastEndOfFile;
-  if (!WriteText(rom, offset, text).written) return ApplyResult::WriteFailed;
-  return ApplyResult::Written;
+  lastWrite_ = WriteText(rom, offset, text);
+  switch (lastWrite_.status) {
+    case WriteStatus::Written: return ApplyResult::Written;
+    case WriteStatus::OutsideFile: return ApplyResult::PastEndOfFile;
+    case WriteStatus::ReadOnly: return ApplyResult::ReadOnly;
+    case WriteStatus::FileReplaced: return ApplyResult::FileReplaced;
+    case WriteStatus::FailedRestored: break;
+    case WriteStatus::FailedDamaged: return ApplyResult::WriteDamaged;
+  }
+  return ApplyResult::WriteFailed;
+}
+
+void EditorWindow::ReportWriteFailure(WriteStatus status, int error) {
+  const char* reason = std::strerror(error ? error : EIO);
+  switch (status) {
+    case WriteStatus::Written:
+      return;
+    case WriteStatus::OutsideFile:
+      view_.ShowMessage(editor_text::kPastEndOfFile, editor_text::kPreWriteCaption, MessageIcon::Warning);
+      return;
+    case WriteStatus::ReadOnly:
+      view_.ShowMessage(editor_text::kReadOnlyRom, editor_text::kWriteFailedCaption, MessageIcon::Warning);
+      return;
+    case WriteStatus::FailedRestored:
+      view_.ShowMessage(Format(editor_text::kWriteFailedRestored, reason), editor_text::kWriteFailedCaption,
+                        MessageIcon::Warning);
+      return;
+    case WriteStatus::FailedDamaged:
+      view_.ShowMessage(Format(editor_text::kWriteFailedDamaged, reason), editor_text::kWriteFailedCaption,
+                        MessageIcon::Warning);
+      return;
+    case WriteStatus::FileReplaced:
+      break;
+  }
+  view_.ShowMessage(editor_text::kFileReplaced, editor_text::kFileReplacedCaption, MessageIcon::Warning);
+  const std::string path = rom_.path;
+  if (view_.AskYesNo(Format(editor_text::kReopenQuestion, path), editor_text::kFileReplacedCaption)) {
+    OpenRomPath(path);
+  }
 }
 
 void EditorWindow::RefreshSharedRows(int row) {
@@ -530,12 +593,15 @@ DumpResult EditorWindow::DumpToTextFile() {
   if (!IsRomOpen()) return result;
   result.fileName = DumpFileName(listingMode_);
   result.path = dumpFolder_.empty() ? result.fileName : dumpFolder_ + "/" + result.fileName;
-  std::FILE* out = std::fopen(result.path.c_str(), "w");
-  bool ok = out != nullptr;
-  if (out) {
-    ok = WriteDump(out);
-    ok = std::fclose(out) == 0 && ok;
+  if (rom_.handle->IsSameFile(result.path)) {
+    result.outcome = DumpResult::Outcome::IsTheRom;
+    view_.ShowMessage(Format(editor_text::kDumpIsRom, result.fileName), editor_text::kDumpFailedCaption,
+                      MessageIcon::None);
+    return result;
   }
+  const SafeWriteResult written =
+      WriteFileSafely(result.path, [&](std::FILE* out) { return WriteDump(out); });
+  const bool ok = written.ok;
   result.outcome = ok ? DumpResult::Outcome::Written : DumpResult::Outcome::Failed;
   if (!ok) {
     view_.ShowMessage(Format(editor_text::kDumpFailed, result.fileName),

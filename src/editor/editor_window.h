@@ -9,6 +9,7 @@
 #include "codec/decoder_state.h"
 #include "codec/text_decoder.h"
 #include "codec/text_dictionary.h"
+#include "codec/text_encoder.h"
 #include "dialogs/pointer_entry_editor.h"
 #include "editor/case_fold.h"
 #include "editor/editor_view.h"
@@ -49,9 +50,23 @@ inline constexpr const char* kPastEndOfFile =
 inline constexpr const char* kWriteFailed =
     "The text could not be written to the ROM file.\nCheck that the file is still there and writable.";
 inline constexpr const char* kWriteFailedCaption = "Write Error";
+inline constexpr const char* kWriteFailedRestored =
+    "The text could not be written to the ROM file (%s).\nThe file holds its old bytes again.";
+inline constexpr const char* kWriteFailedDamaged =
+    "The text could not be written to the ROM file (%s), and its old bytes could not be put back.\n"
+    "The string may be damaged: check the file before going on.";
+inline constexpr const char* kFileReplaced =
+    "The ROM file was moved, replaced or deleted after it was opened. Open it again to go on.";
+inline constexpr const char* kFileReplacedCaption = "ROM File Changed";
+inline constexpr const char* kReopenQuestion = "Open the file now at %s?";
+inline constexpr const char* kReadOnlyRom = "The ROM file is open read-only: nothing was written.";
+inline constexpr const char* kTitleRomOpenReadOnly = "Lettermoor 3.7 - File Loaded (read-only)";
+inline constexpr const char* kExpandFailedDamaged =
+    "The ROM could not be expanded, and the file could not be cut back to its old size.\n"
+    "Check the file before going on.";
+inline constexpr const char* kDumpIsRom =
+    "The dump file %s is the open ROM file itself.\nNothing was dumped: dump to another file.";
 inline constexpr const char* kExpandFailed = "The ROM could not be expanded.\nThe file was left as it was.";
-inline constexpr const char* kExpandReopenFailed =
-    "The ROM file could not be opened again after the expansion, so it has been closed.\nOpen it again to go on.";
 inline constexpr const char* kExpandFailedCaption = "Expansion Failed";
 inline constexpr const char* kDumpFailed = "The dump file %s could not be written.\nNothing was dumped.";
 inline constexpr const char* kDumpFailedCaption = "Dump Failed";
@@ -63,6 +78,13 @@ inline constexpr int kEditTextLimit = 4000;
 inline constexpr int kListColumnWidth = 439;
 inline constexpr size_t kRowPreviewLength = 149;
 
+// How OpenRomPath opens the file.
+enum class RomOpenMode {
+  UpdateOrView,  // for update, else read-only when writing is not permitted
+  Update,        // for update only
+  View,          // read-only
+};
+
 // What Apply Changes did. Every refusal and failure is also shown in its message box.
 enum class ApplyResult {
   Written,        // the text is in the file and the list shows it
@@ -70,7 +92,11 @@ enum class ApplyResult {
   BracketError,   // refused: the counts of "[" and "]" differ
   TooLarge,       // refused: larger than the old text while Prevent Overwrites is on
   PastEndOfFile,  // refused: the bytes would reach past the end of the file
-  WriteFailed,    // the system refused the write; nothing was written
+  NonGameCharacter,  // refused: a character outside brackets is not a game character
+  ReadOnly,       // refused: the ROM was opened read-only
+  FileReplaced,   // refused: the path no longer names the open file
+  WriteFailed,    // the system refused the write; the file holds its old bytes again
+  WriteDamaged,   // the system refused the write and the old bytes could not be put back
 };
 
 // What Dump to text file did.
@@ -78,7 +104,8 @@ struct DumpResult {
   enum class Outcome {
     Written,  // every row went into the file
     NoRom,    // no ROM open: nothing happened and nothing was said
-    Failed,   // the file could not be created or written
+    Failed,   // the file could not be created or written; an earlier dump is left whole
+    IsTheRom, // refused: the dump file is the open ROM itself
   };
   Outcome outcome = Outcome::NoRom;
   std::string fileName;  // the dump file's name, as its messages show it
@@ -101,7 +128,9 @@ class EditorWindow {
 
   // File menu.
   void OpenRom();                              // asks the view's open-file dialog
-  void OpenRomPath(const std::string& path);   // as if `path` had been picked in the dialog
+  // As if `path` had been picked in the dialog. The window opens the file for update and, when
+  // that is not permitted, read-only; the command-line tool's viewing commands ask for read-only.
+  void OpenRomPath(const std::string& path, RomOpenMode mode = RomOpenMode::UpdateOrView);
   void CloseRom();
   void Exit();
 
@@ -154,6 +183,9 @@ class EditorWindow {
 
   // State, for the dialogs, the command-line tool and tests.
   bool IsRomOpen() const { return rom_.IsLoaded(); }
+  bool IsReadOnly() const { return rom_.IsLoaded() && rom_.handle->IsReadOnly(); }
+  // The system's error number of the last open that found no file to open (0 after a success).
+  int LastOpenError() const { return lastOpenError_; }
   RomImage& Rom() { return rom_; }
   const RomImage& Rom() const { return rom_; }
   ListingMode Listing() const { return listingMode_; }
@@ -190,6 +222,9 @@ class EditorWindow {
   // on (nothing to ask, discarded, or applied), false when the user cancelled or the apply was
   // refused.
   bool SettleUnappliedEdit();
+  // Tells why a write went wrong; for a file that was moved or replaced, offers to open the file
+  // now at the path.
+  void ReportWriteFailure(WriteStatus status, int error);
 
   EditorView& view_;
   RomImage rom_;
@@ -198,6 +233,8 @@ class EditorWindow {
   bool preventOverwrites_ = true;
   std::string editText_;  // what the edit box holds: set here or reported by OnEditChanged
   std::string dumpFolder_;
+  int lastOpenError_ = 0;
+  WriteTextResult lastWrite_;  // the last write of Apply, for its message
   TextEntryTable table_;
   std::string shownText_;  // what the program last put there: typed work differs from it
   TextDictionary dictionary_;

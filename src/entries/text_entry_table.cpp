@@ -101,25 +101,29 @@ bool IsPlainPointerLocation(int64_t location) {
          (location - kPlainPointerStart) % 4 == 0;
 }
 
-bool WriteTextPointerRecord(RomFile& rom, int64_t location, SnesAddress textAddress,
-                            int32_t sprite, int32_t movement) {
-  if (!IsPointerRecordLocation(location)) return false;
-  // The three fields go in together or not at all: a file that another program cut short inside
-  // the record must not be left with half an edit in it.
-  rom.Refresh();
-  if (location + kPointerRecordSize > rom.Size()) return false;
-  const uint8_t spriteBytes[] = {static_cast<uint8_t>(sprite & 0xFF),
-                                 static_cast<uint8_t>((sprite >> 8) & 0xFF)};
-  const uint8_t movementByte[] = {static_cast<uint8_t>(movement & 0xFF)};
+WriteResult WriteTextPointerRecord(RomFile& rom, int64_t location, SnesAddress textAddress,
+                                   int32_t sprite, int32_t movement) {
+  if (!IsPointerRecordLocation(location)) return {WriteStatus::OutsideFile, 0};
+  // The three fields go in as one write of the span from the sprite to the pointer's end, so
+  // that they change together or not at all; the bytes between them are written back as they
+  // are in the file at that moment.
+  constexpr int kSpanStart = 5, kSpanEnd = 17;
+  std::array<uint8_t, kSpanEnd - kSpanStart> span{};
+  std::array<uint8_t, kSpanEnd - kSpanStart> ours{};  // 1 where the byte is one of the fields
+  auto put = [&](int at, uint8_t value) {
+    span[static_cast<size_t>(at - kSpanStart)] = value;
+    ours[static_cast<size_t>(at - kSpanStart)] = 1;
+  };
+  put(5, static_cast<uint8_t>(sprite & 0xFF));
+  put(6, static_cast<uint8_t>((sprite >> 8) & 0xFF));
+  put(8, static_cast<uint8_t>(movement & 0xFF));
   const std::array<uint8_t, 4> pointer = PointerBytes(textAddress);
-  bool ok = rom.Write(location + 5, spriteBytes);
-  ok = rom.Write(location + 8, movementByte) && ok;
-  ok = rom.Write(location + 13, pointer) && ok;
-  return ok;
+  for (int i = 0; i < 4; ++i) put(13 + i, pointer[static_cast<size_t>(i)]);
+  return rom.Write(location + kSpanStart, span, ours);
 }
 
-bool WritePlainPointer(RomFile& rom, int64_t location, SnesAddress textAddress) {
-  if (!IsPlainPointerLocation(location)) return false;
+WriteResult WritePlainPointer(RomFile& rom, int64_t location, SnesAddress textAddress) {
+  if (!IsPlainPointerLocation(location)) return {WriteStatus::OutsideFile, 0};
   const std::array<uint8_t, 4> pointer = PointerBytes(textAddress);
   return rom.Write(location, pointer);
 }

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "entries/text_entry.h"
+#include "rom/rom_file.h"
 
 namespace lettermoor {
 
@@ -66,10 +67,10 @@ bool IsPlainPointerLocation(int64_t location);
 // Writes the sprite (16 bits), movement (8 bits) and text pointer (32 bits) of the record at
 // `location`, leaving its other 10 bytes alone. Refuses, writing nothing, any location that is not
 // a record start (a plain pointer's, for one). Synced to disk before it returns.
-[[nodiscard]] bool WriteTextPointerRecord(RomFile& rom, int64_t location, SnesAddress textAddress,
-                                          int32_t sprite, int32_t movement);
+[[nodiscard]] WriteResult WriteTextPointerRecord(RomFile& rom, int64_t location, SnesAddress textAddress,
+                                                 int32_t sprite, int32_t movement);
 
 // Rewrites the 4-byte pointer of a plain pointer list entry; refuses any other location.
-[[nodiscard]] bool WritePlainPointer(RomFile& rom, int64_t location, SnesAddress textAddress);
+[[nodiscard]] WriteResult WritePlainPointer(RomFile& rom, int64_t location, SnesAddress textAddress);
 
 }  // namespace lettermoor

@@ -1,11 +1,13 @@
 #include "rom/rom_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 
 namespace lettermoor {
@@ -28,26 +30,88 @@ int64_t ReadFully(int fd, uint8_t* out, int64_t n, int64_t offset) {
   return done;
 }
 
+// Reserves the blocks under a range so that writing it cannot run out of space part way. A file
+// system that cannot reserve is written without: the rollback still covers it.
+int Reserve(int fd, int64_t offset, int64_t n, bool keepSize) {
+  if (n <= 0) return 0;
+  for (;;) {
+    if (::fallocate(fd, keepSize ? FALLOC_FL_KEEP_SIZE : 0, offset, n) == 0) return 0;
+    if (errno == EINTR) continue;
+    if (errno == EOPNOTSUPP || errno == ENOSYS || errno == EINVAL) return 0;
+    return errno;
+  }
+}
+
+std::string AbsolutePath(const std::string& path) {
+  if (path.empty() || path[0] == '/') return path;
+  char cwd[PATH_MAX];
+  if (!::getcwd(cwd, sizeof cwd)) return path;
+  return std::string(cwd) + "/" + path;
+}
+
 }  // namespace
 
-std::unique_ptr<RomFile> RomFile::Open(const std::string& path) {
-  if (path.empty()) return nullptr;
+// Holds an advisory lock on the ROM for as long as it lives.
+class FileLock {
+ public:
+  FileLock() = default;
+  ~FileLock() {
+    if (fd_ >= 0) ::flock(fd_, LOCK_UN);
+  }
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+
+  bool Take(int fd, int operation) {
+    while (::flock(fd, operation) != 0) {
+      if (errno != EINTR) return false;
+    }
+    fd_ = fd;
+    return true;
+  }
+
+ private:
+  int fd_ = -1;
+};
+
+bool IdentityOfPath(const std::string& path, FileIdentity& out) {
+  struct stat st {};
+  if (path.empty() || ::stat(path.c_str(), &st) != 0) return false;
+  out = {st.st_dev, st.st_ino};
+  return true;
+}
+
+std::unique_ptr<RomFile> RomFile::Open(const std::string& path, RomAccess access, int* error) {
+  auto fail = [&](int e) -> std::unique_ptr<RomFile> {
+    if (error) *error = e;
+    return nullptr;
+  };
+  if (path.empty()) return fail(ENOENT);
   // O_NONBLOCK keeps a FIFO or device from blocking the open; only regular files are kept.
-  int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) return nullptr;
+  const int mode = access == RomAccess::ReadOnly ? O_RDONLY : O_RDWR;
+  int fd = ::open(path.c_str(), mode | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return fail(errno);
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const int e = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
     ::close(fd);
-    return nullptr;
+    return fail(e);
   }
   int flags = ::fcntl(fd, F_GETFL);
   if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-  std::unique_ptr<RomFile> file(new RomFile(fd));
-  if (!file->Reload()) return nullptr;
+  std::unique_ptr<RomFile> file(new RomFile(fd, access, AbsolutePath(path), {st.st_dev, st.st_ino}));
+  bool loaded = false;
+  {
+    // A writer in another Lettermoor process finishes its write before we read.
+    FileLock lock;
+    lock.Take(fd, LOCK_SH);
+    loaded = file->Reload();
+  }
+  if (!loaded) return fail(EIO);
   return file;
 }
 
-RomFile::RomFile(int fd) : fd_(fd) {}
+RomFile::RomFile(int fd, RomAccess access, std::string path, FileIdentity identity)
+    : fd_(fd), access_(access), path_(std::move(path)), identity_(identity) {}
 
 RomFile::~RomFile() {
   if (fd_ >= 0) ::close(fd_);
@@ -93,8 +157,17 @@ void RomFile::Refresh() {
       Nanoseconds(st.st_ctim) == seenCtimeNs_) {
     return;
   }
+  FileLock lock;
+  lock.Take(fd_, LOCK_SH);
   Reload();
 }
+
+bool RomFile::IsSameFile(const std::string& path) const {
+  FileIdentity other;
+  return IdentityOfPath(path, other) && other == identity_;
+}
+
+bool RomFile::PathStillNamesFile() const { return IsSameFile(path_); }
 
 uint8_t RomFile::ReadByteSlow(int64_t offset) const {
   if (offset < mirrorSize_ || offset >= size_) return 0xFF;
@@ -107,31 +180,109 @@ void RomFile::Read(int64_t offset, std::span<uint8_t> out) const {
   for (size_t i = 0; i < out.size(); ++i) out[i] = ReadByte(offset + static_cast<int64_t>(i));
 }
 
-bool RomFile::Write(int64_t offset, std::span<const uint8_t> bytes) {
-  Refresh();  // check the range against the file as it is now, not as we last saw it
-  const int64_t n = static_cast<int64_t>(bytes.size());
-  // A headerless file has no header to write into.
-  if (offset < shift_ || offset > size_ || n > size_ - offset) return false;
-  if (n == 0) return true;
+WriteResult RomFile::BeginChange(FileLock& lock) {
+  if (access_ == RomAccess::ReadOnly) return {WriteStatus::ReadOnly, EBADF};
+  if (!lock.Take(fd_, LOCK_EX)) return {WriteStatus::FailedRestored, errno};
+  // Writing on through a file that was renamed, replaced or deleted would change a file the user
+  // no longer sees at that path.
+  if (!PathStillNamesFile()) return {WriteStatus::FileReplaced, 0};
+  // Time stamps are too coarse to tell every change apart: under the lock the file is read
+  // afresh, so nothing another program wrote is taken as already seen.
+  if (!Reload()) return {WriteStatus::FailedRestored, errno};
+  return {};
+}
+
+bool RomFile::WriteAll(int64_t offset, const uint8_t* data, int64_t n, int& error) {
+  // `offset` is the headed layout's; the file's own bytes start `shift_` earlier.
   int64_t done = 0;
-  bool ok = true;
   while (done < n) {
-    ssize_t put = ::pwrite(fd_, bytes.data() + done, static_cast<size_t>(n - done), offset - shift_ + done);
+    ssize_t put = ::pwrite(fd_, data + done, static_cast<size_t>(n - done), offset - shift_ + done);
     if (put < 0 && errno == EINTR) continue;
     if (put <= 0) {
-      ok = false;
-      break;
+      error = put < 0 ? errno : EIO;
+      return false;
     }
     done += put;
   }
-  if (ok && ::fsync(fd_) != 0) ok = false;
-  // The mirror follows whatever reached the file.
-  for (int64_t i = 0; i < done; ++i) {
-    int64_t at = offset + i;
-    if (at < mirrorSize_) mirror_[static_cast<size_t>(at)] = bytes[static_cast<size_t>(i)];
+  return true;
+}
+
+void RomFile::Mirror(int64_t offset, const uint8_t* data, int64_t n) {
+  for (int64_t i = 0; i < n; ++i) {
+    if (offset + i >= 0 && offset + i < mirrorSize_) mirror_[static_cast<size_t>(offset + i)] = data[i];
   }
-  NoteFileState();
-  return ok;
+}
+
+WriteResult RomFile::Write(int64_t offset, std::span<const uint8_t> bytes) {
+  return Write(offset, bytes, {});
+}
+
+WriteResult RomFile::Write(int64_t offset, std::span<const uint8_t> given, std::span<const uint8_t> ours) {
+  FileLock lock;
+  WriteResult begun = BeginChange(lock);
+  if (!begun) return begun;
+  const int64_t n = static_cast<int64_t>(given.size());
+  // A headerless file has no header to write into.
+  if (offset < shift_ || offset > size_ || n > size_ - offset) return {WriteStatus::OutsideFile, 0};
+  if (n == 0) return {};
+  if (int e = Reserve(fd_, offset - shift_, n, true); e != 0) return {WriteStatus::FailedRestored, e};
+
+  std::vector<uint8_t> old(static_cast<size_t>(n));
+  Read(offset, old);
+  std::vector<uint8_t> merged;
+  std::span<const uint8_t> bytes = given;
+  if (!ours.empty()) {
+    merged = old;
+    for (size_t i = 0; i < merged.size() && i < ours.size(); ++i) {
+      if (ours[i]) merged[i] = given[i];
+    }
+    bytes = merged;
+  }
+  int error = 0;
+  bool ok = WriteAll(offset, bytes.data(), n, error);
+  if (ok && ::fsync(fd_) != 0) {
+    error = errno;
+    ok = false;
+  }
+  if (ok) {
+    Mirror(offset, bytes.data(), n);
+    NoteFileState();
+    return {};
+  }
+  // Put back what was there, so a failed write leaves no half string behind.
+  int ignored = 0;
+  const bool restored = WriteAll(offset, old.data(), n, ignored) && ::fsync(fd_) == 0;
+  Reload();
+  return {restored ? WriteStatus::FailedRestored : WriteStatus::FailedDamaged, error};
+}
+
+WriteResult RomFile::Extend(int64_t target, const std::function<std::vector<uint8_t>(int64_t)>& tail) {
+  FileLock lock;
+  WriteResult begun = BeginChange(lock);
+  if (!begun) return begun;
+  const int64_t size = size_;
+  if (size >= target) return {};  // grown already, perhaps by another process a moment ago
+  const std::vector<uint8_t> bytes = tail(size);
+  const int64_t n = static_cast<int64_t>(bytes.size());
+  const int64_t end = size - shift_;  // where the file's own bytes end
+  int error = Reserve(fd_, end, n, true);
+  bool ok = error == 0 && WriteAll(size, bytes.data(), n, error);
+  if (ok && ::fsync(fd_) != 0) {
+    error = errno;
+    ok = false;
+  }
+  if (ok) {
+    Reload();
+    return {};
+  }
+  // Cut this same file back: blocks reserved or written past the old end go.
+  ::fallocate(fd_, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, end, n);
+  bool restored = false;
+  while (!(restored = ::ftruncate(fd_, static_cast<off_t>(end)) == 0) && errno == EINTR) {
+  }
+  restored = restored && ::fsync(fd_) == 0;
+  Reload();
+  return {restored ? WriteStatus::FailedRestored : WriteStatus::FailedDamaged, error};
 }
 
 }  // namespace lettermoor

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -9,23 +12,61 @@
 
 namespace lettermoor {
 
-// One ROM file held open for reading and writing in place.
+// How a ROM file is opened.
+enum class RomAccess {
+  ReadWrite,  // for update: nothing is created or truncated
+  ReadOnly,   // for viewing: every write is refused
+};
+
+// What became of a write (or an extension) of the file.
+enum class WriteStatus {
+  Written,          // every byte is in the file and synced to disk
+  OutsideFile,      // the range does not lie inside the file as it is now; nothing was written
+  ReadOnly,         // the file was opened read-only; nothing was written
+  FileReplaced,     // the path no longer names the file that was opened; nothing was written
+  FailedRestored,   // the system refused the write; the file holds its old bytes again
+  FailedDamaged,    // the system refused the write and the old bytes could not be put back
+};
+
+struct WriteResult {
+  WriteStatus status = WriteStatus::Written;
+  int error = 0;  // the system's error number when it refused something
+
+  bool Ok() const { return status == WriteStatus::Written; }
+  explicit operator bool() const { return Ok(); }
+};
+
+// The device and inode that name one file, whatever path leads to it.
+struct FileIdentity {
+  dev_t device = 0;
+  ino_t inode = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+
+// The identity of what `path` names now (following symbolic links), or false when there is none.
+bool IdentityOfPath(const std::string& path, FileIdentity& out);
+
+// One ROM file held open for reading and (unless opened read-only) writing in place.
 //
 // Reads are served from an in-memory mirror of the file so that decoding thousands of strings
-// costs no system calls. The mirror is kept in step with the file: every write goes to the file
-// (and is synced to disk) and to the mirror together, and Refresh() reloads the mirror when
-// another program has changed the file since it was read. A read at or past the end of the file
-// gives 0xFF.
+// costs no system calls. Every change goes through one locked step: an exclusive advisory lock
+// (flock) on the file, a check that the path still names the file that was opened, a fresh read
+// of the file into the mirror, the range check against that fresh size, space reserved, the
+// write, a sync, and on failure the old bytes written back from the mirror. Other Lettermoor
+// processes take the same lock, so two of them never interleave their writes, and each sees the
+// other's work before it checks anything. Refresh() reloads the mirror when another program has
+// changed the file since it was read. A read at or past the end of the file gives 0xFF.
 //
 // A headerless file (one dumped without the 512-byte copier header) is addressed exactly like a
 // headed one: every offset and size here is the headed file's, the file's own bytes starting at
 // offset kCopierHeaderSize. The missing header reads as zeros and cannot be written.
 class RomFile {
  public:
-  // Opens an existing regular file for update ("rb+" semantics: nothing is created or
-  // truncated). Gives nullptr when the path is not a regular file or cannot be opened for both
-  // reading and writing.
-  static std::unique_ptr<RomFile> Open(const std::string& path);
+  // Opens an existing regular file. Gives nullptr when the path is not a regular file or cannot
+  // be opened as asked; `error`, when given, then receives the system's error number (ENOENT for
+  // a missing file, EACCES for one without the permission, EISDIR or EINVAL for other kinds).
+  static std::unique_ptr<RomFile> Open(const std::string& path, RomAccess access = RomAccess::ReadWrite,
+                                       int* error = nullptr);
 
   ~RomFile();
   RomFile(const RomFile&) = delete;
@@ -48,15 +89,31 @@ class RomFile {
   const uint8_t* MirrorData() const { return mirror_.get(); }
   int64_t MirrorSize() const { return mirrorSize_; }
 
-  // Writes the bytes at `offset`, which must lie wholly inside the file, then syncs them to
-  // disk. Gives false, writing nothing, when the range is not inside the file; gives false too
-  // when the operating system reports an error.
-  [[nodiscard]] bool Write(int64_t offset, std::span<const uint8_t> bytes);
+  // Writes the bytes at `offset`, which must lie wholly inside the file as it is at the moment of
+  // writing, then syncs them to disk: all of them or, as far as the file system allows, none.
+  [[nodiscard]] WriteResult Write(int64_t offset, std::span<const uint8_t> bytes);
+  // The same for the bytes whose `ours` flag is set; the others of the span are written back as
+  // the file holds them at that moment, so that several fields change in one write.
+  [[nodiscard]] WriteResult Write(int64_t offset, std::span<const uint8_t> bytes,
+                                  std::span<const uint8_t> ours);
+
+  // Grows the file to at least `target` bytes with the bytes `tail(size)` gives for its current
+  // size, written at that size through this descriptor. A file already that long is left alone
+  // (Written, nothing changed: a repeat is harmless). When the write fails the file is cut back
+  // to its old size.
+  [[nodiscard]] WriteResult Extend(int64_t target, const std::function<std::vector<uint8_t>(int64_t)>& tail);
 
   // Re-reads the file when another program has changed or truncated it since we last looked.
   // Cheap when nothing changed (one fstat).
   void Refresh();
 
+  // True when `path` names this very file (same device and inode), whatever its name.
+  bool IsSameFile(const std::string& path) const;
+  // True when the path the file was opened by still names it.
+  bool PathStillNamesFile() const;
+
+  bool IsReadOnly() const { return access_ == RomAccess::ReadOnly; }
+  const std::string& OpenedPath() const { return path_; }
   int Descriptor() const { return fd_; }
 
   // From now on addresses the file as headerless (see above); reloads the mirror.
@@ -71,15 +128,22 @@ class RomFile {
   static constexpr int64_t kMirrorLimit = 16 * 1024 * 1024;
 
  private:
-  explicit RomFile(int fd);
+  RomFile(int fd, RomAccess access, std::string path, FileIdentity identity);
   uint8_t ReadByteSlow(int64_t offset) const;
   bool Reload();
   void NoteFileState();
+  // Takes the exclusive lock, checks the path and reloads; gives Written when the caller may go on.
+  WriteResult BeginChange(class FileLock& lock);
+  bool WriteAll(int64_t offset, const uint8_t* data, int64_t n, int& error);
+  void Mirror(int64_t offset, const uint8_t* data, int64_t n);
 
   int fd_ = -1;
   // What is added to a position in the file to give the offset used here: 0, or the copier
   // header's size for a headerless file.
   int64_t shift_ = 0;
+  RomAccess access_ = RomAccess::ReadWrite;
+  std::string path_;
+  FileIdentity identity_;
   int64_t size_ = 0;
   // Not a std::vector: the whole file is read into it at once, so zero-filling it first would
   // only double the cost of an open.

@@ -1,9 +1,5 @@
 #include "rom/rom_image.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 #include <vector>
 
@@ -35,8 +31,8 @@ RomType TitleAt(const RomFile& file, int64_t offset) {
 
 }  // namespace
 
-std::unique_ptr<RomFile> OpenRomFile(const std::string& path) {
-  std::unique_ptr<RomFile> file = RomFile::Open(path);
+std::unique_ptr<RomFile> OpenRomFile(const std::string& path, RomAccess access, int* error) {
+  std::unique_ptr<RomFile> file = RomFile::Open(path, access, error);
   // A file whose title sits where a headed file's would is headed, whatever else it holds;
   // only a file recognised by the headerless title alone is taken as headerless.
   if (file && TitleAt(*file, kTitleOffset) == RomType::Unrecognized &&
@@ -54,39 +50,26 @@ bool IsExpandedRom(const RomFile& file) { return RomFileSize(file) >= kExpandedR
 
 GrowResult GrowRom(RomImage& rom, int64_t target) {
   if (!rom.handle) return GrowResult::NotOpen;
-  rom.handle->Refresh();
-  const int64_t size = RomFileSize(*rom.handle);
-  if (static_cast<uint64_t>(size) >= static_cast<uint64_t>(target)) return GrowResult::AlreadyLarge;
-
-  rom.handle.reset();
-  const int64_t blocks = (target - size + kExpansionBlockSize - 1) / kExpansionBlockSize;
-  std::vector<uint8_t> tail(static_cast<size_t>(blocks * kExpansionBlockSize), 0x00);
-  for (int64_t b = 1; b <= blocks; ++b) tail[static_cast<size_t>(b * kExpansionBlockSize - 1)] = 0x02;
-
+  RomFile& file = *rom.handle;
+  file.Refresh();
+  if (static_cast<uint64_t>(file.Size()) >= static_cast<uint64_t>(target)) return GrowResult::AlreadyLarge;
   bool appended = false;
-  int fd = ::open(rom.path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd >= 0) {
-    size_t done = 0;
+  const WriteResult result = file.Extend(target, [&](int64_t size) {
     appended = true;
-    while (done < tail.size()) {
-      ssize_t put = ::write(fd, tail.data() + done, tail.size() - done);
-      if (put < 0 && errno == EINTR) continue;
-      if (put <= 0) {
-        appended = false;
-        break;
-      }
-      done += static_cast<size_t>(put);
-    }
-    if (::fsync(fd) != 0) appended = false;
-    // A disk that filled up part way leaves blocks behind: take them back, so that a failed
-    // expansion leaves the file as it was.
-    if (!appended && ::ftruncate(fd, static_cast<off_t>(size)) == 0) ::fsync(fd);
-    ::close(fd);
+    const int64_t blocks = (target - size + kExpansionBlockSize - 1) / kExpansionBlockSize;
+    std::vector<uint8_t> tail(static_cast<size_t>(blocks * kExpansionBlockSize), 0x00);
+    for (int64_t b = 1; b <= blocks; ++b) tail[static_cast<size_t>(b * kExpansionBlockSize - 1)] = 0x02;
+    return tail;
+  });
+  switch (result.status) {
+    case WriteStatus::Written: return appended ? GrowResult::Grown : GrowResult::AlreadyLarge;
+    case WriteStatus::ReadOnly: return GrowResult::ReadOnly;
+    case WriteStatus::FileReplaced: return GrowResult::FileReplaced;
+    case WriteStatus::FailedDamaged: return GrowResult::FailedDamaged;
+    case WriteStatus::OutsideFile:
+    case WriteStatus::FailedRestored: break;
   }
-  rom.handle = OpenRomFile(rom.path);
-  if (!rom.handle) return GrowResult::Closed;
-  if (!appended) return GrowResult::Failed;
-  return GrowResult::Grown;
+  return GrowResult::Failed;
 }
 
 void CloseRomFile(RomImage& rom) { rom.handle.reset(); }

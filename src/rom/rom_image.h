@@ -25,9 +25,10 @@ struct RomImage {
   bool IsLoaded() const { return handle != nullptr; }
 };
 
-// Opens an existing file for update; nullptr when it cannot be opened so (missing, read-only,
-// not a regular file, empty path).
-std::unique_ptr<RomFile> OpenRomFile(const std::string& path);
+// Opens an existing regular file as asked; nullptr when it cannot be opened so (missing, without
+// the permission, not a regular file, empty path), with the system's error number in `error`.
+std::unique_ptr<RomFile> OpenRomFile(const std::string& path, RomAccess access = RomAccess::ReadWrite,
+                                     int* error = nullptr);
 
 // Recognises the file by the 15 title bytes at 0x101C0; bytes past the end read as 0xFF.
 RomType DetectRomType(const RomFile& file);
@@ -39,16 +40,18 @@ int64_t RomFileSize(const RomFile& file);
 bool IsExpandedRom(const RomFile& file);
 
 enum class GrowResult {
-  Grown,         // blocks were appended and the file was reopened for update
-  AlreadyLarge,  // the file was already at least the target size; nothing changed
-  Failed,        // appending failed; the file was left as it was and is still open
-  Closed,        // the file could not be opened again: the image has no handle now
-  NotOpen,       // there was no open file to grow
+  Grown,           // blocks were appended through the open descriptor
+  AlreadyLarge,    // the file was already at least the target size; nothing changed
+  ReadOnly,        // the file was opened read-only; nothing changed
+  FileReplaced,    // the path no longer names the open file; nothing changed
+  Failed,          // appending failed and the file was cut back to its old size
+  FailedDamaged,   // appending failed and the file could not be cut back
+  NotOpen,         // there was no open file to grow
 };
 
-// Appends whole 256-byte blank blocks until the file is at least `target` bytes long, then
-// reopens it for update by its path. When the reopen fails the image is left without a handle,
-// so nothing can read or write through a closed file, and the result is Closed.
+// Appends whole 256-byte blank blocks until the file is at least `target` bytes long, writing
+// them at the file's size through the descriptor already open (under the file's lock, so that a
+// second expansion at the same moment finds the work done). The path is never opened again.
 [[nodiscard]] GrowResult GrowRom(RomImage& rom, int64_t target);
 
 // Closes the file, if any; the image keeps no handle.

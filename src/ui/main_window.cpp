@@ -366,7 +366,9 @@ std::string MainWindow::EditText() const {
   QString text = edit_->document()->toRawText();
   text.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
   text.replace(QChar::LineSeparator, QStringLiteral("\r\n"));
-  return text.toLatin1().toStdString();
+  // As UTF-8, so that the logic sees every character as typed: a character that is not a game
+  // character is refused by name, never turned into another byte on the way.
+  return text.toUtf8().toStdString();
 }
 
 void MainWindow::LimitEditText(int characters) { edit_->SetLimit(characters); }
@@ -448,10 +450,25 @@ void MainWindow::ShowMessage(const std::string& text, const std::string& caption
   box.setIcon(icon == MessageIcon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon);
   box.setWindowTitle(FromBytes(caption));
   box.setTextFormat(Qt::PlainText);
-  box.setText(FromBytes(text));
+  // Our texts are ASCII; a refused character is named in UTF-8, as the logic was given it.
+  box.setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
   box.setStandardButtons(QMessageBox::Ok);
   box.exec();
 }
+
+bool MainWindow::AskYesNo(const std::string& text, const std::string& caption) {
+  QWidget* owner = messageOwner_ ? messageOwner_.data() : this;
+  QMessageBox box(owner);
+  box.setIcon(QMessageBox::Question);
+  box.setWindowTitle(FromBytes(caption));
+  box.setTextFormat(Qt::PlainText);
+  box.setText(QFile::decodeName(QByteArray::fromStdString(text)));
+  box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+  box.setDefaultButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
+}
+
+void MainWindow::EnableApplyButton(bool enabled) { applyButton_->setEnabled(enabled); }
 
 RomChoice MainWindow::ChooseRomFile() {
   QString path = pendingRomPath_;

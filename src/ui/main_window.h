@@ -99,10 +99,12 @@ class MainWindow : public QMainWindow, public EditorView {
   void EnsureVisible(int row) override;
   void SetRowSelected(int row) override;
   void EnableMenuItem(CommandId id, bool enabled) override;
+  void EnableApplyButton(bool enabled) override;
   void CheckMenuItem(CommandId id, bool checked) override;
   void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override;
   RomChoice ChooseRomFile() override;
   ChangesAnswer AskApplyChanges(const std::string& question, const std::string& caption) override;
+  bool AskYesNo(const std::string& text, const std::string& caption) override;
   void RunSearchWindow() override;
   bool RunPointerEntryEditor(PointerEntryForm& form) override;
   void RunDetailsWindow(const DetailsRequest& request) override;

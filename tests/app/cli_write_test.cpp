@@ -76,6 +76,9 @@ TEST_P(CliWrite, RefusedAppliesLeaveTheFileUntouched) {
       // The unedited text: its dictionary words come back as plain characters, so it grew.
       {original, editor_text::kTooLarge},
       {"Hi[03 02", editor_text::kBracketError},
+      // A character that is no game character, named with its column ("\xE2\x80\x99" is a
+      // typographic apostrophe, once written as three codes).
+      {"It\xE2\x80\x99s[02]", DescribeNonGameCharacter(*FindNonGameCharacter("It\xE2\x80\x99s[02]"))},
   };
   ASSERT_GT(MeasureText(original), size);
   for (const Case& c : cases) {

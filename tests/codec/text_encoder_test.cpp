@@ -58,6 +58,53 @@ TEST(MeasureText, CountsOrRefusesUnbalancedBrackets) {
   EXPECT_EQ(TextEncoder("a[1 2"), (Bytes{0x91, 0x01, 0x02}));
 }
 
+// Characters the decoder never shows for a character byte are refused, not encoded into some other
+// byte: "\xC3\x92" (a typed O with grave) used to become 0x02 and end the string there.
+TEST(MeasureText, RefusesCharactersThatAreNotGameCharacters) {
+  struct Case {
+    const char* text;
+    int32_t measure;
+    char32_t character;  // 0: none refused
+    int column;
+  };
+  const Case cases[] = {
+      {"Caf\xC3\xA9[02]", kMeasureNonGameCharacter, U'\u00E9', 4},
+      {"It\xE2\x80\x99s", kMeasureNonGameCharacter, U'\u2019', 3},
+      {"\xC3\x92", kMeasureNonGameCharacter, U'\u00D2', 1},
+      {"a\tb", kMeasureNonGameCharacter, U'\t', 2},
+      {"line\r\nnext", kMeasureNonGameCharacter, U'\r', 5},
+      {"{x}", kMeasureNonGameCharacter, U'{', 1},
+      {"[03 \xC3\xA9]~", kMeasureNonGameCharacter, U'~', 7},  // the group's own characters count as columns
+      {"ab\xE9", kMeasureNonGameCharacter, 0xE9, 3},          // a Latin-1 byte is not UTF-8
+      {"Hello, world! z[02]", 16, 0, 0},
+      {"[\xC3\xA9 02]", 2, 0, 0},                             // inside brackets every byte has a code
+      {"\xC3\xA9[02", kMeasureBracketError, U'\u00E9', 1},  // the bracket error is told first
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(MeasureText(c.text), c.measure);
+    const std::optional<NonGameCharacter> found = FindNonGameCharacter(c.text);
+    ASSERT_EQ(found.has_value(), c.character != 0);
+    if (!found) continue;
+    EXPECT_EQ(found->character, c.character);
+    EXPECT_EQ(found->column, c.column);
+    const std::string said = DescribeNonGameCharacter(*found);
+    EXPECT_NE(said.find("column " + std::to_string(c.column)), std::string::npos) << said;
+    // A visible character is named as typed; a control character and a stray byte by code only.
+    const bool visible = c.character > U' ' && !found->malformed;
+    EXPECT_EQ(said.find("\"" + found->utf8 + "\"") != std::string::npos, visible) << said;
+  }
+}
+
+TEST(WriteText, WritesNothingForACharacterThatIsNotAGameCharacter) {
+  test::SyntheticRom image(0x100, "");
+  auto file = image.Save();
+  auto rom = test::OpenForTest(file->Path());
+  const WriteTextResult result = WriteText(*rom, 0x10, "A\xC3\x92" "B");
+  EXPECT_FALSE(result.written);
+  EXPECT_EQ(file->ReadAll(), image.Bytes());
+}
+
 TEST(ParseBracketGroup, GivesTokensOrRefuses) {
   std::vector<uint32_t> values;
   EXPECT_EQ(ParseBracketGroup("03 00]", values), -1);

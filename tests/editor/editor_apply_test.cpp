@@ -1,5 +1,6 @@
 // Showing an entry, the live size, applying an edit, and the list's mouse and key notifications.
 
+#include "codec/text_encoder.h"
 #include "editor/editor_fixture.h"
 
 namespace lettermoor::test {
@@ -44,6 +45,31 @@ TEST_F(EditorTest, ClickKeyAndTypingShowTheEntryAndItsSizes) {
   EXPECT_EQ(view.Label(LabelId::Size), "Size: 6");
   EXPECT_EQ(view.Label(LabelId::CurrentSize), "Current Size: 10 (uncompressed)");
   EXPECT_TRUE(view.messages.empty());
+}
+
+// A typed character that is no game character used to be written as some other byte: "\xC3\x92"
+// became the end code and cut the string. It is refused before anything is written.
+TEST_F(EditorTest, ApplyRefusesCharactersThatAreNotGameCharacters) {
+  TempFile& file = OpenStandard();
+  const std::vector<uint8_t> before = file.ReadAll();
+  for (const char* typed : {"Go\xC3\x92" "d[02]", "Good\tday[02]", "Caf\xC3\xA9[02"}) {
+    SCOPED_TRACE(typed);
+    view.ClickRow(window, 2);
+    view.Type(window, typed);
+    EXPECT_EQ(view.Label(LabelId::CurrentSize), "Current Size: Unknown");
+    const ApplyResult result = view.PressApply(window);
+    EXPECT_EQ(result, MeasureText(typed) == kMeasureBracketError ? ApplyResult::BracketError
+                                                                 : ApplyResult::NonGameCharacter);
+    const auto said = view.TakeMessages();
+    ASSERT_EQ(said.size(), 1u);
+    EXPECT_EQ(said[0].caption, text::kPreWriteCaption);
+    const std::optional<NonGameCharacter> found = FindNonGameCharacter(typed);
+    ASSERT_TRUE(found);
+    // With both faults the bracket error is told, as before.
+    EXPECT_EQ(said[0].text, MeasureText(typed) == kMeasureBracketError ? std::string(text::kBracketError)
+                                                                     : DescribeNonGameCharacter(*found));
+    EXPECT_EQ(file.ReadAll(), before);
+  }
 }
 
 TEST_F(EditorTest, EditTptEntryFollowsTheShownEntry) {

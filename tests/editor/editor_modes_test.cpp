@@ -210,29 +210,27 @@ TEST_F(EditorTest, ExpandRomOnALargeFileChangesNothingOnDisk) {
   EXPECT_TRUE(view.IsEnabled(CommandId::ExpandedRomListing));
 }
 
-TEST_F(EditorTest, ExpandRomThatCannotReopenTheFileEndsInNoRom) {
+// Expansion used to reopen the ROM by its path; with the file deleted the window ended with no
+// ROM. Now nothing is written, the user is told the file is gone, and the ROM stays open.
+TEST_F(EditorTest, ExpandRomOfADeletedFileWritesNothingAndSaysSo) {
   TempFile& file = OpenStandard();
-  std::filesystem::remove(file.Path());  // the grown file cannot be found again by its path
+  std::filesystem::remove(file.Path());
 
-  EXPECT_EQ(window.ExpandRom(), GrowResult::Closed);
+  EXPECT_EQ(window.ExpandRom(), GrowResult::FileReplaced);
   auto shown = view.TakeMessages();
   ASSERT_EQ(shown.size(), 1u);
-  EXPECT_NE(shown[0].text, text::kExpanded);  // a failure is not reported as a success
-
-  EXPECT_FALSE(window.IsRomOpen());
-  EXPECT_EQ(view.title, "Lettermoor 3.7 - No File Loaded");
-  EXPECT_FALSE(view.listEnabled);
-  EXPECT_FALSE(view.editEnabled);
-  EXPECT_TRUE(view.rows.empty());
-  ExpectMenus(view, NoRomEnabled(), DefaultChecks());
+  EXPECT_EQ(shown[0].text, text::kFileReplaced);
+  ASSERT_EQ(view.questions.size(), 1u);  // the offer to open the file again; answered No
+  EXPECT_TRUE(window.IsRomOpen());
+  EXPECT_EQ(window.Rom().handle->Size(), static_cast<int64_t>(SyntheticRom::kStandardSize));
   EXPECT_FALSE(std::filesystem::exists(file.Path()));
 
-  // Nothing reaches a file any more.
   view.editText = "Hello[02]";
   view.PressApply(window);
-  window.OnCommand(CommandId::ViewDetails);
-  EXPECT_TRUE(view.messages.empty());
-  EXPECT_TRUE(view.detailsCalls.empty());
+  shown = view.TakeMessages();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].text, text::kFileReplaced);
+  EXPECT_FALSE(std::filesystem::exists(file.Path()));
 }
 
 TEST_F(EditorTest, RawListingCutAt8000EntriesSaysSoOnce) {

@@ -14,6 +14,7 @@
 
 #include "codec/text_encoder.h"
 #include "editor/editor_fixture.h"
+#include "support/child_process.h"
 
 namespace lettermoor::test {
 namespace {
@@ -48,19 +49,6 @@ void ExpectOnly(FakeEditorView& view, const std::string& body, const std::string
 
 void Truncate(const TempFile& file, off_t size) { ASSERT_EQ(::truncate(file.Path().c_str(), size), 0); }
 
-// Runs `body` in a child process and gives its exit status (or 128 + signal).
-template <typename Body>
-int InChild(Body&& body) {
-  std::fflush(nullptr);
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::_exit(body());
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
 TEST_F(EditorTest, FilesThatAreNotRegularAreIgnoredSilently) {
   TempFile& rom = OpenStandard();
   view.ClickRow(window, 2);
@@ -92,30 +80,48 @@ TEST_F(EditorTest, FilesThatAreNotRegularAreIgnoredSilently) {
   }
 }
 
-TEST_F(EditorTest, ReadOnlyFilesAreIgnoredSilently) {
+// A master copy kept without write permission used to be ignored. It opens read-only now, says so
+// in the title and grays what writes; a file that cannot even be read is still ignored silently.
+TEST_F(EditorTest, ReadOnlyFilesOpenForViewingOnly) {
   auto file = StandardRom().Save();
+  auto unreadable = StandardRom().Save();
   ASSERT_EQ(::chmod(file->Path().c_str(), 0444), 0);
+  ASSERT_EQ(::chmod(unreadable->Path().c_str(), 0), 0);
   const auto bytes = file->ReadAll();
   const std::string path = file->Path();
 
   // Root may write any file, so the open is tried as an unprivileged user in a child process.
   const int status = InChild([&] {
-    if (::geteuid() == 0) {
-      if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) return 3;
-    }
+    if (!DropToUnprivilegedUser()) return 3;
     if (::access(path.c_str(), R_OK) != 0) return 77;  // cannot even read it: proves nothing
     if (::access(path.c_str(), W_OK) == 0) return 4;
     FakeEditorView childView;
     EditorWindow childWindow(childView);
     childWindow.Initialise();
+    childView.PickRom(unreadable->Path());
+    childWindow.OnCommand(CommandId::Open);
+    if (childWindow.IsRomOpen() || !childView.messages.empty()) return 5;
     childView.PickRom(path);
     childWindow.OnCommand(CommandId::Open);
-    if (childWindow.IsRomOpen()) return 1;
-    if (!childView.messages.empty() || childView.title != text::kTitleNoRom) return 2;
-    return 0;
+    if (!childWindow.IsRomOpen() || childView.RowCount() != layout::kPointerRows) return 1;
+    if (!childView.messages.empty() || childView.title != text::kTitleRomOpenReadOnly) return 2;
+    childView.ClickRow(childWindow, 0);  // a record with a sprite and a movement
+    if (childView.applyEnabled || childView.IsEnabled(CommandId::ExpandRom) ||
+        childView.IsEnabled(CommandId::EditTptEntry) || !childView.IsEnabled(CommandId::DumpToTextFile)) {
+      return 6;
+    }
+    // Asked anyway, the logic writes nothing and says why.
+    childView.editText = "Hi[02]";
+    if (childView.PressApply(childWindow) != ApplyResult::ReadOnly) return 9;
+    if (childWindow.ExpandRom() != GrowResult::ReadOnly) return 10;
+    if (childView.messages.size() != 2 || childView.messages[0].text != text::kReadOnlyRom) return 7;
+    childWindow.CloseRom();
+    return childView.title == text::kTitleNoRom && childView.applyEnabled ? 0 : 8;
   });
   if (status == 77) GTEST_SKIP() << "the unprivileged user cannot read " << path;
-  EXPECT_EQ(status, 0) << "1: opened, 2: said something, 3: could not drop root, 4: still writable";
+  EXPECT_EQ(status, 0) << "1: not opened, 2: wrong title or a message, 3: could not drop root, 4: still "
+                          "writable, 5: unreadable file opened, 6: a writing command left on, 7: not "
+                          "refused, 8: close left the read-only state, 9 and 10: the wrong result";
   EXPECT_EQ(file->ReadAll(), bytes);
 }
 

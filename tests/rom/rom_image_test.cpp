@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <functional>
 
 #include "rom/rom_image.h"
 #include "rom/snes_address.h"
@@ -150,13 +153,42 @@ TEST(RomGrowthEdges, LeavesALargeEnoughFileAlone) {
   EXPECT_FALSE(IsExpandedRom(*handle));
 }
 
-TEST(RomGrowthEdges, ReportsAFailedReopenAndKeepsNoHandle) {
-  auto file = SyntheticRom(0x300200).Save();
-  RomImage rom{test::OpenForTest(file->Path()), file->Name(), file->Path() + ".gone"};
-  EXPECT_EQ(GrowRom(rom, kExpandedRomSize), GrowResult::Closed);
-  EXPECT_FALSE(rom.IsLoaded());
-  CloseRomFile(rom);  // harmless without a handle
-  EXPECT_EQ(file->ReadAll().size(), 0x300200u);
+// Expansion used to reopen the ROM by its path: whatever lay at the path then was grown (and, on
+// failure, cut back). Now it grows the file it has open, and only while the path still names it.
+TEST(RomGrowthEdges, NeverFollowsThePathAgain) {
+  test::TempDir dir;
+  const std::string path = dir.File("rom.smc");
+  const std::string moved = dir.File("moved.smc");
+  const std::string other = dir.File("other.smc");
+  struct Case {
+    const char* what;
+    std::function<void()> change;  // done to the path after the open
+    const std::string& bystanderAt;  // where the other file is afterwards
+  };
+  const Case cases[] = {
+      {"renamed away", [&] { ASSERT_EQ(::rename(path.c_str(), moved.c_str()), 0); }, other},
+      {"replaced by another file", [&] { ASSERT_EQ(::rename(other.c_str(), path.c_str()), 0); }, path},
+      {"now a link to another file",
+       [&] {
+         ASSERT_EQ(::unlink(path.c_str()), 0);
+         ASSERT_EQ(::symlink(other.c_str(), path.c_str()), 0);
+       },
+       other},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (const std::string& p : {path, moved, other}) ::unlink(p.c_str());
+    const std::vector<uint8_t> rom = SyntheticRom(0x300200).Bytes();
+    const std::vector<uint8_t> bystander = SyntheticRom(0x400200, "OTHER").Bytes();
+    ASSERT_TRUE(test::WriteBytesTo(path, rom));
+    ASSERT_TRUE(test::WriteBytesTo(other, bystander));
+    RomImage image{test::OpenForTest(path), "rom.smc", path};
+    c.change();
+    EXPECT_EQ(GrowRom(image, kExpandedRomSize), GrowResult::FileReplaced);
+    EXPECT_TRUE(image.IsLoaded());
+    EXPECT_EQ(test::ReadBytesOf(c.bystanderAt), bystander);
+    EXPECT_EQ(static_cast<size_t>(image.handle->Size()), rom.size());
+  }
 }
 
 }  // namespace

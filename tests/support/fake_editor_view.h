@@ -63,6 +63,14 @@ class FakeEditorView : public EditorView {
   void EnsureVisible(int row) override { ensuredVisible = row; }
   void SetRowSelected(int row) override { selectedRow = row; }
   void EnableMenuItem(CommandId id, bool enabled) override { menuEnabled[id] = enabled; }
+  void EnableApplyButton(bool enabled) override { applyEnabled = enabled; }
+  bool AskYesNo(const std::string& text, const std::string& caption) override {
+    questions.push_back({text, caption, MessageIcon::None});
+    if (answers.empty()) return false;
+    const bool yes = answers.front();
+    answers.pop_front();
+    return yes;
+  }
   void CheckMenuItem(CommandId id, bool checked) override { menuChecked[id] = checked; }
   void ShowMessage(const std::string& text, const std::string& caption,
                    MessageIcon icon) override {
@@ -125,6 +133,9 @@ class FakeEditorView : public EditorView {
   std::map<CommandId, bool> menuEnabled;
   std::map<CommandId, bool> menuChecked;
   std::vector<Message> messages;
+  bool applyEnabled = true;
+  std::vector<Message> questions;  // every yes/no question asked
+  std::deque<bool> answers;        // the answers to give, in order; No once they run out
   int undoCalls = 0;
   int cutCalls = 0;
   int copyCalls = 0;

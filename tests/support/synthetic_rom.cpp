@@ -46,6 +46,18 @@ void TempFile::WriteAll(const std::vector<uint8_t>& bytes) const {
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
+std::vector<uint8_t> ReadBytesOf(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+bool WriteBytesTo(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  return static_cast<bool>(out);
+}
+
 TempDir::TempDir() {
   std::string pattern = TempRoot() + "/lettermoor-dir-XXXXXX";
   std::vector<char> buf(pattern.begin(), pattern.end());

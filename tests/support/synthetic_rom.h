@@ -43,6 +43,10 @@ class TempDir {
   std::string path_;
 };
 
+// The whole content of a file (empty when it cannot be read), and a file made to hold `bytes`.
+std::vector<uint8_t> ReadBytesOf(const std::string& path);
+bool WriteBytesTo(const std::string& path, const std::vector<uint8_t>& bytes);
+
 // Script bytes for plain characters: each character plus 0x30.
 std::vector<uint8_t> ScriptText(std::string_view text);
 

@@ -136,6 +136,41 @@ TEST_F(MainWindowTest, RefusedApplyWarnsAndKeepsFileAndText) {
   EXPECT_EQ(Row(4), "Good night");
 }
 
+// The window used to turn a typed "\u00D2" into the end code (and "\u2019" into "?") before the
+// logic saw it. The logic now gets the box's own characters and refuses them by name.
+TEST_F(MainWindowTest, TypedCharactersThatAreNotGameCharactersAreRefusedByName) {
+  TempFile& file = OpenStandard();
+  const auto before = file.ReadAll();
+  ClickRow(4);
+  for (const QString& typed : {QString::fromUtf8("Go\u00D2d[02]"), QString::fromUtf8("It\u2019s[02]")}) {
+    Retype(QString());
+    // QTest types ASCII only; the text goes in as a paste or an input method would put it.
+    Edit().insertPlainText(typed);
+    EXPECT_EQ(Label(LabelId::CurrentSize), "Current Size: Unknown");
+    QTest::mouseClick(window.ApplyButton(), Qt::LeftButton);
+    auto shown = modals.TakeMessages();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].caption, "Pre-Write Error");
+    EXPECT_TRUE(shown[0].text.contains(QStringLiteral("column 3"))) << shown[0].text.toStdString();
+    EXPECT_TRUE(shown[0].text.contains(typed.mid(2, 1))) << shown[0].text.toStdString();
+  }
+  EXPECT_EQ(file.ReadAll(), before);
+}
+
+// A ROM opened read-only says so in the title and grays what would write to it.
+TEST_F(MainWindowTest, ARomOpenedReadOnlyGraysWhatWrites) {
+  TempFile& file = OpenStandard();
+  logic.OpenRomPath(file.Path(), RomOpenMode::View);
+  EXPECT_EQ(window.windowTitle(), "Lettermoor 3.7 - File Loaded (read-only)");
+  ClickRow(0);
+  EXPECT_FALSE(window.ApplyButton()->isEnabled());
+  EXPECT_FALSE(window.Action(CommandId::ExpandRom)->isEnabled());
+  EXPECT_FALSE(window.Action(CommandId::EditTptEntry)->isEnabled());
+  EXPECT_TRUE(window.Action(CommandId::DumpToTextFile)->isEnabled());
+  Trigger(CommandId::Close);
+  EXPECT_TRUE(window.ApplyButton()->isEnabled());
+}
+
 TEST_F(MainWindowTest, EnterInTheEditBoxLeavesTheWindowAndTheTextAlone) {
   OpenStandard();
   Edit().setFocus();
