@@ -2,7 +2,12 @@
 
 #include <cstdint>
 #include <algorithm>
+#include <cstring>
 #include <span>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "codec/control_code_table.h"
 #include "codec/text_decoder.h"
@@ -69,6 +74,8 @@ struct ScanTables {
   uint8_t subCoded[8][256];
   // 1 + index into kJumpCodes for a jump code, else 0; [code][sub-code or 0].
   uint8_t jump[0x20][256];
+  // 1 for a character, 2 for a dictionary reference, 0 for a control code.
+  uint8_t textStep[256];
 };
 const ScanTables& Tables();
 template <typename Bytes>
@@ -77,34 +84,89 @@ uint32_t ReadAddress(const Bytes& rom, int64_t at) {
          static_cast<uint32_t>(rom.ReadByte(at + 2)) << 16 |
          static_cast<uint32_t>(rom.ReadByte(at + 3)) << 24;
 }
+#ifdef __SSE2__
+// Which of 16 bytes, read from an item start, are control codes at an item start, and which open
+// a dictionary reference. In a row of bytes 0x15-0x17 every other one opens a reference (the
+// next is its second byte, whatever its value): rows starting on an even bit keep their even
+// bits, the others their odd bits; adding a row's first bit to the row clears it, which singles
+// out the rows that start on an even bit.
+struct ItemMasks {
+  uint32_t codes;
+  uint32_t words;
+};
+inline ItemMasks Items16(const uint8_t* bytes) {
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+  const __m128i charTop = _mm_set1_epi8(0xAA - 0x50);
+  const __m128i openerTop = _mm_set1_epi8(0x17 - 0x15);
+  const auto characters = static_cast<uint32_t>(_mm_movemask_epi8(
+      _mm_cmpeq_epi8(_mm_max_epu8(_mm_sub_epi8(v, _mm_set1_epi8(0x50)), charTop), charTop)));
+  const auto openers = static_cast<uint32_t>(_mm_movemask_epi8(
+      _mm_cmpeq_epi8(_mm_max_epu8(_mm_sub_epi8(v, _mm_set1_epi8(0x15)), openerTop), openerTop)));
+  constexpr uint32_t kEven = 0x5555;
+  const uint32_t rowStarts = openers & ~(openers << 1);
+  const uint32_t evenRows = openers & ~(openers + (rowStarts & kEven));
+  const uint32_t oddRows = openers & ~evenRows;
+  ItemMasks m;
+  m.words = (evenRows & kEven) | (oddRows & ~kEven & 0xFFFF);
+  const uint32_t seconds = (m.words << 1) & 0xFFFF;
+  m.codes = ~(characters | openers | seconds) & 0xFFFF;
+  return m;
+}
+#endif
+
 }  // namespace detail
 
 template <typename Bytes, typename OnJump>
 int32_t ScanJumpCodes(const Bytes& rom, int64_t offset, OnJump&& onJump) {
   const detail::ScanTables& t = detail::Tables();
+  const uint8_t* data = rom.MirrorData();
+  const int64_t mirror = rom.MirrorSize();
   int64_t at = offset;
   int32_t size = 0;
   while (size < kDecodeSizeLimit) {
-    const uint8_t b = rom.ReadByte(at);
-    if (b >= 0x50 && b <= 0xAA) {  // a character
-      ++at;
-      ++size;
-      continue;
+    // Characters and dictionary references, straight from memory while the string is there.
+    if (at >= 0) {
+      const int64_t stop = std::min<int64_t>(mirror - 1, at + (kDecodeSizeLimit - size));
+      const int64_t from = at;
+#ifdef __SSE2__
+      // Sixteen bytes at a time up to the first control code; see detail::ItemMasks.
+      while (at + 16 <= stop) {
+        const detail::ItemMasks m = detail::Items16(data + at);
+        if (m.codes == 0) {
+          at += 16 + ((m.words >> 15) & 1);  // a reference may end past the sixteen
+          continue;
+        }
+        at += __builtin_ctz(m.codes);
+        break;
+      }
+#endif
+      while (at < stop) {
+        const uint8_t step = t.textStep[data[at]];
+        if (step == 0) break;
+        at += step;
+      }
+      size += static_cast<int32_t>(at - from);
+      if (size >= kDecodeSizeLimit) break;
     }
-    if (b >= 0x15 && b <= 0x17) {  // a dictionary reference: its second byte is never a code
-      at += 2;
-      size += 2;
+    const uint8_t b = rom.ReadByte(at);
+    if (const uint8_t step = t.textStep[b]) {  // at the end of the mirror, or before it
+      at += step;
+      size += step;
       continue;
     }
     if (b == kEndCode) return size + 1;
     if (b == 0x00) {
       // Blank space (255 zeros per expansion block) goes by in one step: each zero is a code of
       // its own with no arguments.
-      const int64_t mirror = rom.MirrorSize();
-      int64_t end = std::min<int64_t>(at + (kDecodeSizeLimit - size), mirror);
+      const int64_t end = std::min<int64_t>(at + (kDecodeSizeLimit - size), mirror);
       int64_t run = 1;
       if (at >= 0 && at < mirror) {
-        const uint8_t* data = rom.MirrorData();
+        while (at + run + 8 <= end) {
+          uint64_t word;
+          std::memcpy(&word, data + at + run, sizeof word);
+          if (word != 0) break;
+          run += 8;
+        }
         while (at + run < end && data[at + run] == 0) ++run;
       }
       at += run;
@@ -133,5 +195,4 @@ int32_t ScanJumpCodes(const Bytes& rom, int64_t offset, OnJump&& onJump) {
   }
   return size;
 }
-
 }  // namespace lettermoor

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 
@@ -26,6 +27,12 @@ int64_t ReadFully(int fd, uint8_t* out, int64_t n, int64_t offset) {
     done += got;
   }
   return done;
+}
+
+// One sequence for every file, so that no two files ever share a version.
+uint64_t NextVersion() {
+  static std::atomic<uint64_t> next{0};
+  return ++next;
 }
 
 }  // namespace
@@ -75,6 +82,7 @@ bool RomFile::Reload() {
   seenSize_ = st.st_size;
   seenMtimeNs_ = Nanoseconds(st.st_mtim);
   seenCtimeNs_ = Nanoseconds(st.st_ctim);
+  version_ = NextVersion();
   return true;
 }
 
@@ -130,6 +138,7 @@ bool RomFile::Write(int64_t offset, std::span<const uint8_t> bytes) {
     int64_t at = offset + i;
     if (at < mirrorSize_) mirror_[static_cast<size_t>(at)] = bytes[static_cast<size_t>(i)];
   }
+  if (done > 0) version_ = NextVersion();
   NoteFileState();
   return ok;
 }

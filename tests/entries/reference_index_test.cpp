@@ -9,7 +9,7 @@
 #include "entries/text_entry_table.h"
 #include "rom/rom_image.h"
 #include "sample/sample_rom.h"
-#include "support/blank_expansion.h"
+#include "support/reference_scenario.h"
 #include "support/synthetic_rom.h"
 
 namespace lettermoor {

@@ -10,7 +10,7 @@
 #include "entries/text_entry_table.h"
 #include "entries/text_move.h"
 #include "rom/rom_image.h"
-#include "support/blank_expansion.h"
+#include "support/reference_scenario.h"
 #include "support/synthetic_rom.h"
 
 namespace lettermoor {
@@ -19,39 +19,14 @@ namespace {
 using test::ScriptText;
 using test::SyntheticRom;
 
-constexpr int64_t kOld = 0x60000;
-constexpr SnesAddress kOldAddress = 0xC5FE00;
-constexpr int64_t kGoto = 0x60100;  // "Go" then GOTO kOld
-constexpr int64_t kOther = 0x60200;
+constexpr int64_t kOld = test::ReferenceScenario::kText;
+constexpr SnesAddress kOldAddress = test::ReferenceScenario::kTextAddress;
+constexpr int64_t kGoto = test::ReferenceScenario::kGoto;
+constexpr int64_t kOther = test::ReferenceScenario::kOther;
+using test::ReferenceScenario;
 
-std::vector<uint8_t> Le32(uint32_t a) {
-  return {static_cast<uint8_t>(a), static_cast<uint8_t>(a >> 8), static_cast<uint8_t>(a >> 16),
-          static_cast<uint8_t>(a >> 24)};
-}
-
-// A string reached by two records, a plain pointer and a GOTO in another string; one more text
-// with a record of its own.
-SyntheticRom Scenario() {
-  SyntheticRom image;
-  test::BlankExpansion(image);
-  std::vector<uint8_t> old = ScriptText("Short one");
-  old.push_back(0x02);
-  image.Put(kOld, old);
-  std::vector<uint8_t> go = ScriptText("Go");
-  go.push_back(0x0A);
-  for (uint8_t b : Le32(static_cast<uint32_t>(kOldAddress))) go.push_back(b);
-  go.push_back(0x02);
-  image.Put(kGoto, go);
-  std::vector<uint8_t> other = ScriptText("Other");
-  other.push_back(0x02);
-  image.Put(kOther, other);
-  image.PointerRecord(0, kOldAddress, 1, 1);
-  image.PointerRecord(1, FileOffsetToSnes(kGoto), 1, 1);
-  image.PointerRecord(2, kOldAddress, 2, 2);
-  image.PointerRecord(3, FileOffsetToSnes(kOther), 3, 3);
-  image.PlainPointer(0, kOldAddress);
-  return image;
-}
+std::vector<uint8_t> Le32(uint32_t a) { return ReferenceScenario::Le32(a); }
+SyntheticRom Scenario() { return ReferenceScenario::Image(); }
 
 uint32_t ReadLe32(const std::vector<uint8_t>& b, int64_t at) {
   const auto i = static_cast<size_t>(at);

@@ -77,6 +77,18 @@ class FakeEditorView : public EditorView {
   void RunGizmoDialog() override { ++gizmoRuns; }
   void OpenHelp() override { ++helpOpens; }
   void CloseWindow() override { ++closeWindowCalls; }
+  bool AskYesNo(const std::string& text, const std::string& caption) override {
+    questions.push_back({text, caption, MessageIcon::None});
+    if (yesNoAnswers.empty()) return false;
+    const bool yes = yesNoAnswers.front();
+    yesNoAnswers.pop_front();
+    return yes;
+  }
+  void ShowReferences(const ReferencesPage& page) override {
+    referencesPage = page;
+    ++referencesShows;
+  }
+  void CloseReferences() override { referencesPage.reset(); }
 
   // --- What a user does ---
   // Types `text` into the edit box (typing stops at the edit limit) and lets the window hear
@@ -146,6 +158,12 @@ class FakeEditorView : public EditorView {
   std::function<bool(PointerEntryForm&)> onPointerEntryEditor;
   std::vector<PointerEntryForm> pointerEditorForms;  // each form as the dialog was handed it
   std::vector<DetailsCall> detailsCalls;
+  // Answers of Yes/No questions, taken in order; when empty the answer is No.
+  std::deque<bool> yesNoAnswers;
+  std::vector<Message> questions;
+  // The references window's page while it is open.
+  std::optional<ReferencesPage> referencesPage;
+  int referencesShows = 0;
 };
 
 }  // namespace lettermoor::test
