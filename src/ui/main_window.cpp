@@ -28,6 +28,7 @@
 #include "ui/entry_row_model.h"
 #include "ui/help_window.h"
 #include "ui/pixel_art.h"
+#include "ui/references_window.h"
 #include "ui/search_dialog.h"
 #include "ui/settings_store.h"
 #include "ui/text_preview_window.h"
@@ -151,6 +152,8 @@ void MainWindow::BuildMenus() {
   AddCommand(tools, "&Expand ROM", CommandId::ExpandRom);
   AddCommand(tools, "Edit &TPT entry", CommandId::EditTptEntry);
   AddCommand(tools, "&View current details", CommandId::ViewDetails);
+  AddCommand(tools, "Find &References", CommandId::FindReferences);
+  AddCommand(tools, "&Move to Free Space", CommandId::MoveToFreeSpace);
   tools->addSeparator();
   AddCommand(tools, "&Dump to text file", CommandId::DumpToTextFile);
   tools->addSeparator();
@@ -435,6 +438,43 @@ void MainWindow::ShowMessage(const std::string& text, const std::string& caption
   box.setText(FromBytes(text));
   box.setStandardButtons(QMessageBox::Ok);
   box.exec();
+}
+
+bool MainWindow::AskYesNo(const std::string& text, const std::string& caption) {
+  QWidget* owner = messageOwner_ ? messageOwner_.data() : this;
+  QMessageBox box(owner);
+  box.setIcon(QMessageBox::Question);
+  box.setWindowTitle(FromBytes(caption));
+  box.setTextFormat(Qt::PlainText);
+  box.setText(FromBytes(text));
+  box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+  box.setDefaultButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
+}
+
+void MainWindow::ShowReferences(const ReferencesPage& page) {
+  if (!references_) {
+    references_ = new ReferencesWindow(
+        [this](int row) {
+          if (logic_) logic_->SelectRow(row);
+        },
+        [this] {
+          if (logic_) logic_->OnReferencesClosed();
+        },
+        [this] {
+          if (logic_) logic_->RefreshReferencesWindow();
+        },
+        this);
+  }
+  references_->ShowPage(page);
+  if (!references_->isVisible()) {
+    references_->show();
+    references_->raise();
+  }
+}
+
+void MainWindow::CloseReferences() {
+  if (references_) references_->hide();
 }
 
 RomChoice MainWindow::ChooseRomFile() {

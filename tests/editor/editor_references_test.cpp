@@ -80,9 +80,7 @@ TEST_F(EditorReferences, MoveToFreeSpaceRepointsAndSaysSo) {
   TempFile& file = Open(S::Image());
   window.OnCommand(CommandId::FindReferences);  // row 0 is marked after the open
   view.ClickRow(window, 2);
-  view.editText = "A line far too long for the old place[03 02]";
-  window.OnEditChanged();
-  EXPECT_TRUE(window.MoveToFreeSpace());
+  EXPECT_TRUE(window.MoveToFreeSpace(2, "A line far too long for the old place[03 02]"));
   const std::vector<FakeEditorView::Message> messages = view.TakeMessages();
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].text, "Moved line 3 to $F00000: 4 references repointed.");
