@@ -14,6 +14,7 @@
 #include "codec/text_layout.h"
 #include "codec/text_window_picture.h"
 #include "editor/editor_window.h"
+#include "entries/reference_index.h"
 #include "quiet_editor_view.h"
 #include "stdio_reference.h"
 
@@ -196,6 +197,20 @@ void ApplyShared(benchmark::State& state, std::string path, int row, std::string
   if (view.messages != messagesBefore) state.SkipWithError(("apply refused: " + view.lastMessage).c_str());
 }
 
+// Who points where, over the whole ROM: the records, the plain pointers and every jump code in
+// every listed string.
+void BuildReferences(benchmark::State& state, std::string path) {
+  std::unique_ptr<RomFile> rom = RomFile::Open(path);
+  if (!rom) Fail("cannot open " + path);
+  size_t count = 0;
+  for (auto _ : state) {
+    const ReferenceIndex index = ReferenceIndex::Build(*rom);
+    count = index.All().size();
+    benchmark::DoNotOptimize(count);
+  }
+  if (count == 0) state.SkipWithError("no reference found");
+}
+
 // What each benchmark claims about its input, checked once before anything is timed.
 void CheckInputs(const BenchInputs& inputs) {
   QuietEditorView view;
@@ -268,6 +283,8 @@ void RegisterEditorBenchmarks(const BenchInputs& inputs, bool checkInputs) {
   }
   timed(benchmark::RegisterBenchmark("dump_expanded_sample_to_file", Dump, inputs.sample,
                                      ListingMode::ExpandedRomListing, false),
+        benchmark::kMillisecond);
+  timed(benchmark::RegisterBenchmark("reference_index_sample", BuildReferences, inputs.sample),
         benchmark::kMillisecond);
   timed(benchmark::RegisterBenchmark("measure_text_4000", Keystroke, inputs.sample),
         benchmark::kMicrosecond);

@@ -28,6 +28,7 @@ const std::map<std::string, double>& RatioLimits() {
     m["measure_text_4000"] = 0.1;
     m["layout_text_4000"] = 0.5;      // the preview, on every keystroke
     m["check_pointer_sample"] = 15;   // lettermoor-cli check, open included
+    m["reference_index_sample"] = 10;
     return m;
   }();
   return limits;

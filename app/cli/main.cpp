@@ -19,8 +19,11 @@
 #include "codec/rom_fonts.h"
 #include "codec/text_layout.h"
 #include "codec/text_window_picture.h"
+#include "codec/text_encoder.h"
 #include "dialogs/details_page.h"
 #include "editor/editor_window.h"
+#include "editor/references_page.h"
+#include "entries/reference_index.h"
 #include "entries/text_entry_table.h"
 #include "headless_view.h"
 #include "rom/rom_image.h"
@@ -276,10 +279,13 @@ int RunSearch(const std::string& rom, const std::string& query, const std::strin
 }
 
 int RunApply(const std::string& rom, int line, const std::string& text, const std::string& listing,
-             bool allowLarger) {
+             bool allowLarger, bool relocate) {
   if (text.size() > static_cast<size_t>(kEditTextLimit)) {
     Fail(kExitUsage, "The text is longer than the " + std::to_string(kEditTextLimit) +
                          " characters the edit box takes.");
+  }
+  if (relocate && listing != "pointer") {
+    Fail(kExitUsage, "--relocate moves a text that pointers lead to: it works in the pointer listing only.");
   }
   Session s;
   s.Open(rom, listing, RomOpenMode::Update);
@@ -287,8 +293,50 @@ int RunApply(const std::string& rom, int line, const std::string& text, const st
   s.ClickLine(line);
   s.View().SetEditText(text);
   s.Window().OnEditChanged(text);
+  const int row = line - 1;
+  const int32_t newSize = MeasureText(text);
+  int32_t oldSize = 0;
+  s.Window().DecodeEntry(row, &oldSize);
+  if (relocate && newSize > oldSize) {
+    // Too long for its place: Move to Free Space instead, which says what it did.
+    if (!IsExpandedRom(*s.Window().Rom().handle)) {
+      Fail(kExitFailed, "The text does not fit in place, and this ROM has not been expanded, so it has no free "
+                        "space (run expand first). Nothing was written.");
+    }
+    s.View().SetMessageStream(nullptr);
+    s.View().ClearMessages();
+    const bool moved = s.Window().MoveToFreeSpace(row, text);
+    for (const HeadlessView::Message& m : s.View().Messages()) {
+      std::fprintf(moved ? stdout : stderr, "%s\n", m.text.c_str());
+    }
+    return moved ? kExitOk : kExitFailed;
+  }
+  // With the guard off a longer text runs on over whatever follows it: say which lines.
+  const std::vector<int> overwritten =
+      allowLarger && newSize > oldSize ? s.Window().RowsOverwrittenBy(row, newSize) : std::vector<int>();
   // Every refusal and failure of Apply Changes has its message box (on standard error).
-  return s.Window().ApplyChanges(line - 1, text) == ApplyResult::Written ? kExitOk : kExitFailed;
+  if (s.Window().ApplyChanges(row, text) != ApplyResult::Written) return kExitFailed;
+  for (int overwrote : overwritten) std::printf("Overwrote line %d.\n", overwrote + 1);
+  return kExitOk;
+}
+
+// Every reference the index finds to the text of a line: kind, then file offset.
+int RunRefs(const std::string& rom, int line, const std::string& listing) {
+  Session s;
+  s.Open(rom, listing);
+  s.CheckLine(line);
+  const ReferenceIndex& index = s.Window().References();
+  const TextEntry& entry = s.Window().Table().entries[static_cast<size_t>(line - 1)];
+  const std::span<const Reference> refs = index.To(entry.textAddress);
+  if (refs.empty()) {
+    Fail(kExitFailed, std::string(references_text::kNone) + "\n" + references_text::kBlindSpots);
+  }
+  for (const Reference& r : refs) {
+    std::string kind = ReferenceKindName(r);
+    if (r.kind != ReferenceKind::JumpCode) kind += " " + std::to_string(r.number);
+    std::printf("%s\t%s\n", kind.c_str(), Hex(static_cast<int32_t>(r.offset)).c_str());
+  }
+  return kExitOk;
 }
 
 int RunExpand(const std::string& rom) {
@@ -434,8 +482,8 @@ int Main(int argc, char** argv) {
 
   std::string rom, listing = "pointer", output, query, text, page, out;
   int line = 0, after = 0;
-  bool codesOnly = false, allowLarger = false, expanded = false, battle = false, estimates = false,
-       headerless = false;
+  bool codesOnly = false, allowLarger = false, relocate = false, expanded = false, battle = false,
+       estimates = false, headerless = false;
   auto addRom = [&](CLI::App* cmd) {
     cmd->add_option("ROM", rom, "The ROM image (.smc, .sfc, .fig), opened for reading and writing")
         ->required()
@@ -483,7 +531,20 @@ int Main(int argc, char** argv) {
   addLine(apply);
   apply->add_option("TEXT", text, "The new text, with control codes in brackets, e.g. Hello[03 02]")->required();
   addListing(apply);
-  apply->add_flag("--allow-larger", allowLarger, "Write even a text larger than the old one (Prevent Overwrites off)");
+  apply->add_flag("--allow-larger", allowLarger,
+                  "Write even a text larger than the old one (Prevent Overwrites off); prints the lines it overwrote");
+  apply->add_flag("--relocate", relocate,
+                  "When the text does not fit in place, move it to free space of the expanded ROM and repoint "
+                  "every reference to it, as Move to Free Space does (pointer listing only)");
+
+  CLI::App* refs = app.add_subcommand(
+      "refs",
+      "List what points at a line's text, one line each: kind and file offset in hexadecimal. Records, plain "
+      "pointers and the jump codes the code table describes are found; codes it does not describe and addresses "
+      "the game works out while it runs are not");
+  addRom(refs);
+  addLine(refs);
+  addListing(refs);
 
   CLI::App* expand = app.add_subcommand("expand", "Grow the ROM to 0x4001FF bytes of blank text space");
   addRom(expand);
@@ -537,7 +598,8 @@ int Main(int argc, char** argv) {
     if (*dump) code = RunDump(rom, listing, output);
     if (*show) code = RunShow(rom, line, listing, codesOnly);
     if (*search) code = RunSearch(rom, query, listing, afterOption->count() ? std::optional<int>(after) : std::nullopt);
-    if (*apply) code = RunApply(rom, line, text, listing, allowLarger);
+    if (*apply) code = RunApply(rom, line, text, listing, allowLarger, relocate);
+    if (*refs) code = RunRefs(rom, line, listing);
     if (*expand) code = RunExpand(rom);
     if (*makeSample) code = RunMakeSample(out, expanded, headerless);
     if (*details) code = RunDetails(rom, line, page, listing);

@@ -26,6 +26,8 @@ enum class CommandId : int {
   PreventOverwrites = 32776,
   Help = 32777,
   About = 32774,
+  FindReferences = 32801,
+  MoveToFreeSpace = 32802,
 };
 
 // The three labels under the list and the edit box.

@@ -7,6 +7,7 @@
 #include "dialogs/details_page.h"
 #include "dialogs/pointer_entry_editor.h"
 #include "editor/command_id.h"
+#include "editor/references_page.h"
 
 namespace lettermoor {
 
@@ -80,6 +81,13 @@ class EditorView {
   virtual void RunAboutBox() = 0;
   virtual void RunGizmoDialog() = 0;
   virtual void OpenHelp() = 0;
+
+  // Opens the modeless references window, or shows this page in it when it is open already.
+  // A double-click on a row with a line calls EditorWindow::SelectRow(line - 1); closing it calls
+  // EditorWindow::OnReferencesClosed.
+  virtual void ShowReferences(const ReferencesPage& page) { (void)page; }
+  // Closes the references window when it is open (the ROM was closed).
+  virtual void CloseReferences() {}
 
   // Ends the window (and with it the program).
   virtual void CloseWindow() = 0;

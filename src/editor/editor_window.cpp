@@ -38,7 +38,7 @@ constexpr CommandId kOpenOnlyItems[] = {
     CommandId::ViewDetails,         CommandId::DumpToTextFile,   CommandId::Close,
     CommandId::Search,              CommandId::PointerTableListing, CommandId::RawTextListing,
     CommandId::DisplayTextAndCodes, CommandId::DisplayCodesOnly, CommandId::PreventOverwrites,
-    CommandId::UseCompression,
+    CommandId::UseCompression,      CommandId::FindReferences,
 };
 
 constexpr CommandId kClipboardItems[] = {CommandId::Undo, CommandId::Cut, CommandId::Copy,
@@ -121,6 +121,8 @@ void EditorWindow::OnCommand(CommandId id) {
     case CommandId::PreventOverwrites: TogglePreventOverwrites(); break;
     case CommandId::Help: view_.OpenHelp(); break;
     case CommandId::About: view_.RunAboutBox(); break;
+    case CommandId::FindReferences: FindReferences(view_.SelectionMark()); break;
+    case CommandId::MoveToFreeSpace: MoveToFreeSpace(view_.SelectionMark(), view_.EditText()); break;
   }
 }
 
@@ -169,6 +171,7 @@ void EditorWindow::OpenRomPath(const std::string& path, RomOpenMode mode) {
   } else {
     view_.EnableMenuItem(CommandId::ExpandRom, !readOnly);
   }
+  EnableMoveItem();
   FillEntryList();
 }
 
@@ -192,6 +195,11 @@ void EditorWindow::CloseRom() {
   view_.CheckMenuItem(CommandId::ExpandedRomListing, false);
   listingMode_ = ListingMode::PointerTableListing;
   for (CommandId id : kClipboardItems) view_.EnableMenuItem(id, false);
+  EnableMoveItem();
+  if (referencesShown_) {
+    referencesShown_.reset();
+    view_.CloseReferences();
+  }
 }
 
 void EditorWindow::Exit() {
@@ -204,7 +212,11 @@ void EditorWindow::SetListingMode(ListingMode mode) {
   const ListingMode old = listingMode_;
   listingMode_ = mode;
   for (int i = 0; i < 3; ++i) view_.CheckMenuItem(kListingItems[i], i == static_cast<int>(mode));
-  if (mode != old) FillEntryList();
+  EnableMoveItem();
+  if (mode != old) {
+    FillEntryList();
+    RefreshReferencesWindow();  // its lines are those of the listing shown
+  }
 }
 
 void EditorWindow::SetDisplayMode(int mode, int row) {
@@ -233,6 +245,7 @@ GrowResult EditorWindow::ExpandRom() {
     case GrowResult::AlreadyLarge:
       view_.EnableMenuItem(CommandId::ExpandRom, false);
       view_.EnableMenuItem(CommandId::ExpandedRomListing, true);
+      RefreshReferencesWindow();
       view_.ShowMessage(editor_text::kExpanded, editor_text::kExpandedCaption, MessageIcon::None);
       break;
     case GrowResult::ReadOnly:
@@ -269,6 +282,7 @@ PointerEditResult EditorWindow::EditTextPointerEntry(int row) {
     ShowEntry(row);
     UpdateCurrentSize();
   }
+  if (result == PointerEditResult::Moved || result == PointerEditResult::Written) RefreshReferencesWindow();
   return result;
 }
 
@@ -412,6 +426,7 @@ ApplyResult EditorWindow::ApplyChanges(int row, std::string_view text) {
       view_.SetSelectionMark(row);
       ShowEntry(row);
       UpdateCurrentSize();
+      RefreshReferencesWindow();
       break;
     case ApplyResult::NoEntry: break;
     case ApplyResult::BracketError:

@@ -13,6 +13,7 @@
 #include "dialogs/pointer_entry_editor.h"
 #include "editor/case_fold.h"
 #include "editor/editor_view.h"
+#include "entries/reference_index.h"
 #include "entries/text_entry.h"
 #include "rom/rom_image.h"
 
@@ -72,6 +73,25 @@ inline constexpr const char* kDumpFailed = "The dump file %s could not be writte
 inline constexpr const char* kDumpFailedCaption = "Dump Failed";
 inline constexpr const char* kApplyQuestion = "Apply the changes to line %d?";
 inline constexpr const char* kApplyQuestionCaption = "Unapplied Changes";
+// Moving a text into free space.
+inline constexpr const char* kMoveCaption = "Move to Free Space";
+inline constexpr const char* kMoved = "Moved line %d to $%06X: %d references repointed.";
+inline constexpr const char* kMoveNoEndCode =
+    "The text must end with the end code [02] to be moved.\nNothing was written.";
+inline constexpr const char* kMoveOfferExpand =
+    "This ROM has not been expanded, so it has no free space.\nExpand it now?";
+inline constexpr const char* kMoveNotExpanded = "This ROM has not been expanded, so it has no free space.\nNothing was written.";
+inline constexpr const char* kMoveNoReferences =
+    "Nothing the reference index sees points at this text, so it was not moved.\nNothing was written.";
+inline constexpr const char* kMoveNoFreeSpace =
+    "The expansion area has no run of free blocks for the %d bytes of this text.\nNothing was written.";
+inline constexpr const char* kMoveLockFailed =
+    "The ROM file could not be locked for the move.\nNothing was written.";
+inline constexpr const char* kMoveFailed =
+    "The text could not be moved: a write to the ROM file failed.\nEverything written was put back.";
+inline constexpr const char* kMoveFailedUnrestored =
+    "The text could not be moved: a write to the ROM file failed, and not every byte could be put "
+    "back.\nCheck the ROM before going on.";
 }  // namespace editor_text
 
 inline constexpr int kEditTextLimit = 4000;
@@ -146,6 +166,16 @@ class EditorWindow {
   PointerEditResult EditTextPointerEntry(int row);
   // View current details: gives false when there is no such row and nothing opened.
   bool OpenDetails(int row);
+  // Tools > Find References: the references window for the text of `row`.
+  void FindReferences(int row);
+  // Tools > Move to Free Space: `text` into free space as row `row`'s text, every reference to
+  // that text repointed to it. Gives whether the text was moved.
+  bool MoveToFreeSpace(int row, std::string_view text);
+  // The references window was closed by the user.
+  void OnReferencesClosed();
+  // Shows the references window's page again when it is open: after every write, and when the
+  // window comes to the front (another program may have changed the file meanwhile).
+  void RefreshReferencesWindow();
 
   // Where Dump to text file writes: the window sets the ROM's folder when a ROM is picked, the
   // command-line tool its working directory. Empty means the process's working directory.
@@ -200,6 +230,14 @@ class EditorWindow {
   // The text of entry `row` as the edit box shows it in the text-and-codes mode (bracketed codes).
   std::string DecodeEntry(int row, int32_t* size = nullptr);
 
+  // Who points where in the open ROM, rebuilt whenever the file has changed since it was made
+  // (a write of ours or another program's). Empty when no ROM is open.
+  const ReferenceIndex& References();
+
+  // The rows of the listing whose strings (as they are now) have bytes in the `newSize` bytes
+  // written at row `row`'s text past its present end: what an apply of that size overwrites.
+  std::vector<int> RowsOverwrittenBy(int row, int32_t newSize);
+
   // Writes the dump of the current listing (one bracketed text and "\n" per row) to `out`.
   // Gives false when a write failed.
   bool WriteDump(std::FILE* out);
@@ -225,6 +263,7 @@ class EditorWindow {
   // Tells why a write went wrong; for a file that was moved or replaced, offers to open the file
   // now at the path.
   void ReportWriteFailure(WriteStatus status, int error);
+  void EnableMoveItem();
 
   EditorView& view_;
   RomImage rom_;
@@ -240,6 +279,10 @@ class EditorWindow {
   TextDictionary dictionary_;
   DecoderState state_;
   TextDecoder decoder_{dictionary_, state_};
+  ReferenceIndex references_;
+  uint64_t referencesVersion_ = 0;  // the file version the index was built at; 0 for none
+  // The text the references window shows, while it is open.
+  std::optional<SnesAddress> referencesShown_;
 };
 
 // The plain search: the first row after `mark` whose bracketed text, upper-cased (a-z only),

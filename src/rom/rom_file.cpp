@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -47,6 +48,12 @@ std::string AbsolutePath(const std::string& path) {
   char cwd[PATH_MAX];
   if (!::getcwd(cwd, sizeof cwd)) return path;
   return std::string(cwd) + "/" + path;
+}
+
+// One sequence for every file, so that no two files ever share a version.
+uint64_t NextVersion() {
+  static std::atomic<uint64_t> next{0};
+  return ++next;
 }
 
 }  // namespace
@@ -139,6 +146,7 @@ bool RomFile::Reload() {
   seenSize_ = st.st_size;
   seenMtimeNs_ = Nanoseconds(st.st_mtim);
   seenCtimeNs_ = Nanoseconds(st.st_ctim);
+  version_ = NextVersion();
   return true;
 }
 
@@ -246,6 +254,7 @@ WriteResult RomFile::Write(int64_t offset, std::span<const uint8_t> given, std::
   }
   if (ok) {
     Mirror(offset, bytes.data(), n);
+    version_ = NextVersion();
     NoteFileState();
     return {};
   }

@@ -123,6 +123,11 @@ class RomFile {
   // The size of the copier header a headed file starts with.
   static constexpr int64_t kCopierHeaderSize = 0x200;
 
+  // Changes whenever the bytes may have changed (a write through this file, or a reload after
+  // another program's change), and differs between any two files: something worked out from
+  // the bytes is still good while the version it was made at is.
+  uint64_t Version() const { return version_; }
+
   // Files larger than this are mirrored only up to it; the rest is read on demand. Every region
   // the editor works on lies far below it.
   static constexpr int64_t kMirrorLimit = 16 * 1024 * 1024;
@@ -154,6 +159,7 @@ class RomFile {
   int64_t seenSize_ = -1;
   int64_t seenMtimeNs_ = -1;
   int64_t seenCtimeNs_ = -1;
+  uint64_t version_ = 0;
 };
 
 }  // namespace lettermoor

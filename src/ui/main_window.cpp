@@ -30,6 +30,7 @@
 #include "ui/entry_row_model.h"
 #include "ui/help_window.h"
 #include "ui/pixel_art.h"
+#include "ui/references_window.h"
 #include "ui/search_dialog.h"
 #include "ui/settings_store.h"
 #include "ui/text_preview_window.h"
@@ -154,6 +155,8 @@ void MainWindow::BuildMenus() {
   AddCommand(tools, "&Expand ROM", CommandId::ExpandRom);
   AddCommand(tools, "Edit &TPT entry", CommandId::EditTptEntry);
   AddCommand(tools, "&View current details", CommandId::ViewDetails);
+  AddCommand(tools, "Find &References", CommandId::FindReferences);
+  AddCommand(tools, "&Move to Free Space", CommandId::MoveToFreeSpace);
   tools->addSeparator();
   AddCommand(tools, "&Dump to text file", CommandId::DumpToTextFile);
   tools->addSeparator();
@@ -469,6 +472,31 @@ bool MainWindow::AskYesNo(const std::string& text, const std::string& caption) {
 }
 
 void MainWindow::EnableApplyButton(bool enabled) { applyButton_->setEnabled(enabled); }
+
+void MainWindow::ShowReferences(const ReferencesPage& page) {
+  if (!references_) {
+    references_ = new ReferencesWindow(
+        [this](int row) {
+          if (logic_) logic_->SelectRow(row);
+        },
+        [this] {
+          if (logic_) logic_->OnReferencesClosed();
+        },
+        [this] {
+          if (logic_) logic_->RefreshReferencesWindow();
+        },
+        this);
+  }
+  references_->ShowPage(page);
+  if (!references_->isVisible()) {
+    references_->show();
+    references_->raise();
+  }
+}
+
+void MainWindow::CloseReferences() {
+  if (references_) references_->hide();
+}
 
 RomChoice MainWindow::ChooseRomFile() {
   QString path = pendingRomPath_;

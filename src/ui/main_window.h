@@ -30,6 +30,7 @@ class EntryRowModel;
 class HelpWindow;
 class SettingsStore;
 class TextPreviewWindow;
+class ReferencesWindow;
 
 // The main window: a resizable top-level window (the designed size is its first and smallest) with the menu bar, the entry list, the edit
 // box, three labels and the Apply button, laid out in dialog units. It decides nothing itself:
@@ -112,6 +113,10 @@ class MainWindow : public QMainWindow, public EditorView {
   void RunGizmoDialog() override;
   void OpenHelp() override;
   void CloseWindow() override;
+  void ShowReferences(const ReferencesPage& page) override;
+  void CloseReferences() override;
+  // The window of Tools > Find References (null until first opened).
+  ReferencesWindow* References() const { return references_; }
 
  protected:
   void dragEnterEvent(QDragEnterEvent* event) override;
@@ -153,6 +158,7 @@ class MainWindow : public QMainWindow, public EditorView {
   QString pendingRomPath_;
   // The path the open-file dialog last gave, to tell whether the open that followed took it.
   std::string chosenRomPath_;
+  ReferencesWindow* references_ = nullptr;
 };
 
 }  // namespace lettermoor::ui

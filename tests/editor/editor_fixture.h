@@ -91,7 +91,8 @@ inline const std::vector<CommandId>& AllCommands() {
       CommandId::ExpandedRomListing,  CommandId::DisplayTextAndCodes,
       CommandId::DisplayCodesOnly,    CommandId::UseCompression,
       CommandId::PreventOverwrites,   CommandId::Help,
-      CommandId::About,
+      CommandId::About,         CommandId::FindReferences,
+      CommandId::MoveToFreeSpace,
   };
   return all;
 }
@@ -111,13 +112,15 @@ inline const std::set<CommandId>& NoRomEnabled() {
   return s;
 }
 
-// The open-only items, without "Expand ROM", "Expanded ROM listing" and "Edit TPT entry".
+// The open-only items, without "Expand ROM", "Expanded ROM listing" and "Edit TPT entry", as the
+// pointer table listing has them ("Move to Free Space" is enabled there only).
 inline std::set<CommandId> RomOpenEnabled() {
   std::set<CommandId> s = NoRomEnabled();
   s.insert({CommandId::Close, CommandId::Search, CommandId::ViewDetails, CommandId::DumpToTextFile,
             CommandId::PointerTableListing, CommandId::RawTextListing,
             CommandId::DisplayTextAndCodes, CommandId::DisplayCodesOnly,
-            CommandId::UseCompression, CommandId::PreventOverwrites});
+            CommandId::UseCompression, CommandId::PreventOverwrites, CommandId::FindReferences,
+            CommandId::MoveToFreeSpace});
   return s;
 }
 

@@ -31,6 +31,7 @@ TEST_F(EditorTest, ListingModesRebuildOnlyWhenTheModeChanges) {
   EXPECT_EQ(view.Label(LabelId::Line), "Line: 1/" + std::to_string(view.rows.size()));
   std::set<CommandId> enabled = RomOpenEnabled();
   enabled.insert(CommandId::ExpandRom);  // and no "Edit TPT entry" outside the pointer listing
+  enabled.erase(CommandId::MoveToFreeSpace);  // nor "Move to Free Space"
   ExpectMenus(view, enabled,
               {CommandId::RawTextListing, CommandId::DisplayTextAndCodes,
                CommandId::PreventOverwrites});
@@ -54,6 +55,7 @@ TEST_F(EditorTest, ListingModesRebuildOnlyWhenTheModeChanges) {
   EXPECT_EQ(view.selectionMark, 0);
   EXPECT_EQ(view.editText, kText0);
   enabled.insert(CommandId::EditTptEntry);
+  enabled.insert(CommandId::MoveToFreeSpace);
   ExpectMenus(view, enabled, DefaultChecks());
 
   view.ClickRow(window, 3);
@@ -177,6 +179,7 @@ TEST_F(EditorTest, ExpandRomGrowsTheFileWithoutRebuildingTheList) {
               [] {
                 auto s = RomOpenEnabled();
                 s.insert(CommandId::ExpandedRomListing);
+                s.erase(CommandId::MoveToFreeSpace);
                 return s;
               }(),
               {CommandId::ExpandedRomListing, CommandId::DisplayTextAndCodes,

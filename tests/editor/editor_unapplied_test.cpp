@@ -64,7 +64,7 @@ TEST_P(UnappliedEdits, AreAskedAboutBeforeTheyAreDropped) {
   const std::vector<std::string> asked =
       c.answer ? std::vector<std::string>{"Unapplied Changes: Apply the changes to line 3?"}
                : std::vector<std::string>{};
-  EXPECT_EQ(view.questions, asked);
+  EXPECT_EQ(view.changesQuestions, asked);
   std::vector<uint8_t> expected = before;
   if (c.written) {
     const std::vector<uint8_t> bytes = TextEncoder(c.typed);
@@ -125,7 +125,7 @@ TEST_F(EditorTest, OpensThatDoNotHappenAskNothing) {
   window.OnCommand(CommandId::Open);  // refused: not the game
   EXPECT_EQ(view.TakeMessages().size(), 1u);
 
-  EXPECT_TRUE(view.questions.empty());
+  EXPECT_TRUE(view.changesQuestions.empty());
   EXPECT_EQ(window.Rom().path, file.Path());
   EXPECT_EQ(view.editText, kShort);
 }
@@ -144,7 +144,7 @@ TEST_F(EditorTest, MovingOrApplyingLeavesNothingToAsk) {
   view.Type(window, "Changed again[02]");
   window.OnCommand(CommandId::DisplayCodesOnly);
   EXPECT_FALSE(window.HasUnappliedEdit());
-  EXPECT_TRUE(view.questions.empty());
+  EXPECT_TRUE(view.changesQuestions.empty());
 }
 
 }  // namespace

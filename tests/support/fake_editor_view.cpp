@@ -28,7 +28,7 @@ void FakeEditorView::SetRowText(int row, const std::string& text) {
 
 ChangesAnswer FakeEditorView::AskApplyChanges(const std::string& question,
                                               const std::string& caption) {
-  questions.push_back(caption + ": " + question);
+  changesQuestions.push_back(caption + ": " + question);
   if (changesAnswers.empty()) return ChangesAnswer::Discard;
   const ChangesAnswer answer = changesAnswers.front();
   changesAnswers.pop_front();

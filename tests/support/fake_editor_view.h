@@ -85,6 +85,11 @@ class FakeEditorView : public EditorView {
   void RunGizmoDialog() override { ++gizmoRuns; }
   void OpenHelp() override { ++helpOpens; }
   void CloseWindow() override { ++closeWindowCalls; }
+  void ShowReferences(const ReferencesPage& page) override {
+    referencesPage = page;
+    ++referencesShows;
+  }
+  void CloseReferences() override { referencesPage.reset(); }
 
   // --- What a user does ---
   // Types `text` into the edit box (typing stops at the edit limit) and lets the window hear
@@ -152,7 +157,7 @@ class FakeEditorView : public EditorView {
   // Answers to "Apply the changes to line N?", taken in order; when empty the edit is
   // discarded. Every question asked is kept.
   std::deque<ChangesAnswer> changesAnswers;
-  std::vector<std::string> questions;
+  std::vector<std::string> changesQuestions;
   // What the user does in the search window; it may press Find through the window.
   std::function<void()> onSearchWindow;
   int searchRuns = 0;
@@ -160,6 +165,9 @@ class FakeEditorView : public EditorView {
   std::function<bool(PointerEntryForm&)> onPointerEntryEditor;
   std::vector<PointerEntryForm> pointerEditorForms;  // each form as the dialog was handed it
   std::vector<DetailsCall> detailsCalls;
+  // The references window's page while it is open.
+  std::optional<ReferencesPage> referencesPage;
+  int referencesShows = 0;
 };
 
 }  // namespace lettermoor::test

@@ -40,6 +40,8 @@ const std::vector<std::pair<QString, std::vector<MenuItem>>>& ExpectedMenus() {
        {{"&Expand ROM", CommandId::ExpandRom},
         {"Edit &TPT entry", CommandId::EditTptEntry},
         {"&View current details", CommandId::ViewDetails},
+        {"Find &References", CommandId::FindReferences},
+        {"&Move to Free Space", CommandId::MoveToFreeSpace},
         {nullptr, kSeparator},
         {"&Dump to text file", CommandId::DumpToTextFile},
         {nullptr, kSeparator},

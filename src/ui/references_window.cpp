@@ -1,0 +1,65 @@
+#include "ui/references_window.h"
+
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "ui/dialog_frame.h"
+
+namespace lettermoor::ui {
+
+ReferencesWindow::ReferencesWindow(std::function<void(int)> onSelect, std::function<void()> onClosed,
+                                   std::function<void()> onActivated, QWidget* parent)
+    : QWidget(parent, Qt::Window),
+      onSelect_(std::move(onSelect)),
+      onClosed_(std::move(onClosed)),
+      onActivated_(std::move(onActivated)) {
+  setWindowTitle(QString::fromLatin1(references_text::kTitle));
+  auto* layout = new QVBoxLayout(this);
+  heading_ = new QLabel(this);
+  rows_ = new QTreeWidget(this);
+  rows_->setColumnCount(3);
+  rows_->setHeaderLabels({QStringLiteral("Kind"), QStringLiteral("Where"), QStringLiteral("Line")});
+  rows_->setRootIsDecorated(false);
+  rows_->setUniformRowHeights(true);
+  rows_->header()->setStretchLastSection(false);
+  rows_->header()->setSectionResizeMode(1, QHeaderView::Stretch);
+  note_ = new QLabel(this);
+  note_->setWordWrap(true);
+  layout->addWidget(heading_);
+  layout->addWidget(rows_, 1);
+  layout->addWidget(note_);
+  resize(520, 300);
+  connect(rows_, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item, int) {
+    const int line = item->data(2, Qt::UserRole).toInt();
+    if (line > 0 && onSelect_) onSelect_(line - 1);
+  });
+}
+
+void ReferencesWindow::ShowPage(const ReferencesPage& page) {
+  heading_->setText(FromBytes(page.heading));
+  rows_->clear();
+  for (const ReferenceRow& row : page.rows) {
+    auto* item = new QTreeWidgetItem(rows_);
+    item->setText(0, FromBytes(row.kind));
+    item->setText(1, FromBytes(row.where));
+    item->setText(2, row.line > 0 ? QString::number(row.line) : QString());
+    item->setData(2, Qt::UserRole, row.line);
+  }
+  note_->setText(FromBytes(page.note));
+}
+
+void ReferencesWindow::closeEvent(QCloseEvent* event) {
+  if (onClosed_) onClosed_();
+  QWidget::closeEvent(event);
+}
+
+bool ReferencesWindow::event(QEvent* event) {
+  // Another program may have changed the file while the window was in the background.
+  if (event->type() == QEvent::WindowActivate && onActivated_) onActivated_();
+  return QWidget::event(event);
+}
+
+}  // namespace lettermoor::ui

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QWidget>
+#include <functional>
+
+#include "editor/references_page.h"
+
+class QLabel;
+class QTreeWidget;
+
+namespace lettermoor::ui {
+
+// The modeless window of Tools > Find References: one row per reference to a text (kind, what
+// and where, the main list's line), and what the index cannot see. A double-click on a row with
+// a line hands that line's row to `onSelect`.
+class ReferencesWindow : public QWidget {
+  Q_OBJECT
+
+ public:
+  ReferencesWindow(std::function<void(int row)> onSelect, std::function<void()> onClosed,
+                   std::function<void()> onActivated, QWidget* parent = nullptr);
+
+  void ShowPage(const ReferencesPage& page);
+  QTreeWidget* Rows() const { return rows_; }
+  QLabel* Heading() const { return heading_; }
+  QLabel* Note() const { return note_; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool event(QEvent* event) override;
+
+ private:
+  std::function<void(int)> onSelect_;
+  std::function<void()> onClosed_;
+  std::function<void()> onActivated_;
+  QLabel* heading_ = nullptr;
+  QTreeWidget* rows_ = nullptr;
+  QLabel* note_ = nullptr;
+};
+
+}  // namespace lettermoor::ui

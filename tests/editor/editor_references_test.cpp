@@ -1,0 +1,163 @@
+#include <gtest/gtest.h>
+
+#include "editor/editor_window.h"
+#include "editor_fixture.h"
+#include "entries/text_entry_table.h"
+#include "support/reference_scenario.h"
+
+namespace lettermoor::test {
+namespace {
+
+using S = ReferenceScenario;
+
+class EditorReferences : public EditorTest {};
+
+TEST_F(EditorReferences, TheWindowListsEveryReferenceWithItsLine) {
+  Open(S::Image());
+  view.ClickRow(window, 2);  // record 2: the text
+  window.OnCommand(CommandId::FindReferences);
+  ASSERT_TRUE(view.referencesPage);
+  const ReferencesPage& page = *view.referencesPage;
+  EXPECT_EQ(page.heading, "Line 3 ($C5FE00) is reached from 4 places:");
+  struct Want {
+    const char* kind;
+    const char* where;
+    int line;
+  };
+  const Want want[] = {
+      {"Record", "Record 0 at 0xF8B92", 1},
+      {"Record", "Record 2 at 0xF8BB4", 3},
+      {"Plain pointer", "Plain pointer 0 at 0x157D6C", 5},
+      {"GOTO", "Code at 0x60102 in the string at 0x60100", 2},
+  };
+  ASSERT_EQ(page.rows.size(), std::size(want));
+  for (size_t i = 0; i < page.rows.size(); ++i) {
+    EXPECT_EQ(page.rows[i].kind, want[i].kind) << i;
+    EXPECT_EQ(page.rows[i].where, want[i].where) << i;
+    EXPECT_EQ(page.rows[i].line, want[i].line) << i;
+  }
+  EXPECT_EQ(page.note, references_text::kBlindSpots);
+
+  // In the raw listing only the jump code's string has a line there.
+  window.OnCommand(CommandId::RawTextListing);
+  ASSERT_TRUE(view.referencesPage);
+  for (const ReferenceRow& row : view.referencesPage->rows) {
+    if (row.kind == "GOTO") {
+      // The raw string that holds the code.
+      ASSERT_GT(row.line, 0);
+      const int64_t start = SnesToFileOffset(window.Table().entries[static_cast<size_t>(row.line - 1)].textAddress);
+      EXPECT_LE(start, S::kGoto + 2);
+      EXPECT_GT(start, S::kText);
+    } else {
+      EXPECT_EQ(row.line, 0) << row.where;
+    }
+  }
+  window.OnCommand(CommandId::Close);
+  EXPECT_FALSE(view.referencesPage);
+}
+
+TEST_F(EditorReferences, TheIndexFollowsEveryChangeToTheFile) {
+  TempFile& file = Open(S::Image());
+  EXPECT_EQ(window.References().To(S::kTextAddress).size(), 4u);
+  // Our own write: the pointer editor repoints record 0 to the other text.
+  view.onPointerEntryEditor = [](PointerEntryForm& form) {
+    form.addressText = "C60000";
+    return true;
+  };
+  view.ClickRow(window, 0);
+  window.OnCommand(CommandId::EditTptEntry);
+  EXPECT_EQ(window.References().To(S::kTextAddress).size(), 3u);
+  EXPECT_EQ(window.References().To(S::kTextAddress + 0x200).size(), 2u);
+  // Another program's write: plain pointer 1 now leads to the text too.
+  std::vector<uint8_t> bytes = file.ReadAll();
+  const std::vector<uint8_t> pointer = S::Le32(S::kTextAddress);
+  std::copy(pointer.begin(), pointer.end(), bytes.begin() + SyntheticRom::PlainPointerOffset(1));
+  file.WriteAll(bytes);
+  EXPECT_EQ(window.References().To(S::kTextAddress).size(), 4u);
+}
+
+TEST_F(EditorReferences, MoveToFreeSpaceRepointsAndSaysSo) {
+  TempFile& file = Open(S::Image());
+  window.OnCommand(CommandId::FindReferences);  // row 0 is marked after the open
+  view.ClickRow(window, 2);
+  EXPECT_TRUE(window.MoveToFreeSpace(2, "A line far too long for the old place[03 02]"));
+  const std::vector<FakeEditorView::Message> messages = view.TakeMessages();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].text, "Moved line 3 to $F00000: 4 references repointed.");
+  EXPECT_EQ(messages[0].caption, editor_text::kMoveCaption);
+  // Every row of the text now leads to the new copy and shows the new text.
+  for (int row : {0, 2, 4}) {
+    EXPECT_EQ(window.Table().entries[static_cast<size_t>(row)].textAddress, 0xF00000) << row;
+    EXPECT_EQ(view.rows[static_cast<size_t>(row)], "A line far too long for the old place") << row;
+  }
+  EXPECT_EQ(view.SelectionMark(), 2);
+  EXPECT_EQ(view.editText, "A line far too long for the old place[03 02]");
+  // The open references window followed the text.
+  ASSERT_TRUE(view.referencesPage);
+  EXPECT_EQ(view.referencesPage->target, 0xF00000);
+  EXPECT_EQ(view.referencesPage->rows.size(), 4u);
+  EXPECT_EQ(file.ReadAll()[0x300200], static_cast<uint8_t>('A' + 0x30));
+}
+
+TEST_F(EditorReferences, MoveRefusalsWriteNothing) {
+  const struct {
+    const char* what;
+    bool expanded;
+    std::string text;
+    std::deque<bool> answers;  // to "Expand it now?"
+    std::string message;       // the last message shown, if any
+    bool moved;
+  } cases[] = {
+      {"no end code", true, "No end", {}, editor_text::kMoveNoEndCode, false},
+      {"bracket error", true, "Bad[02", {}, editor_text::kBracketError, false},
+      {"not expanded, the user declines", false, "Fine[02]", {false}, "", false},
+      {"not expanded, the user expands", false, "Fine[02]", {true}, "Moved line 1 to $F00000: 4 references repointed.",
+       true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempFile& file = Open(S::Image(c.expanded));
+    const std::vector<uint8_t> before = file.ReadAll();
+    view.answers = c.answers;
+    view.questions.clear();
+    view.TakeMessages();
+    view.ClickRow(window, 0);
+    view.editText = c.text;
+    window.OnCommand(CommandId::MoveToFreeSpace);
+    const std::vector<FakeEditorView::Message> messages = view.TakeMessages();
+    EXPECT_EQ(view.questions.size(), c.expanded ? 0u : 1u);
+    if (c.message.empty()) {
+      EXPECT_TRUE(messages.empty());
+    } else {
+      ASSERT_FALSE(messages.empty());
+      EXPECT_EQ(messages.back().text, c.message);
+    }
+    if (!c.moved) EXPECT_EQ(file.ReadAll(), before);
+  }
+}
+
+TEST_F(EditorReferences, MoveIsOfferedInThePointerListingOnly) {
+  Open(S::Image());
+  EXPECT_TRUE(view.IsEnabled(CommandId::MoveToFreeSpace));
+  EXPECT_TRUE(view.IsEnabled(CommandId::FindReferences));
+  window.OnCommand(CommandId::ExpandedRomListing);
+  EXPECT_FALSE(view.IsEnabled(CommandId::MoveToFreeSpace));
+  EXPECT_TRUE(view.IsEnabled(CommandId::FindReferences));
+  window.OnCommand(CommandId::PointerTableListing);
+  EXPECT_TRUE(view.IsEnabled(CommandId::MoveToFreeSpace));
+  window.OnCommand(CommandId::Close);
+  EXPECT_FALSE(view.IsEnabled(CommandId::MoveToFreeSpace));
+  EXPECT_FALSE(view.IsEnabled(CommandId::FindReferences));
+}
+
+TEST_F(EditorReferences, RowsOverwrittenByALongerText) {
+  Open(S::Image());
+  // Line 1's text takes 10 bytes at 0x60000; the GOTO string starts 0x100 further on.
+  EXPECT_TRUE(window.RowsOverwrittenBy(0, 10).empty());
+  EXPECT_TRUE(window.RowsOverwrittenBy(0, 0x100).empty());
+  EXPECT_EQ(window.RowsOverwrittenBy(0, 0x101), std::vector<int>{1});
+  EXPECT_EQ(window.RowsOverwrittenBy(0, 0x201), (std::vector<int>{1, 3}));
+}
+
+}  // namespace
+}  // namespace lettermoor::test
