@@ -15,8 +15,10 @@
 #include <optional>
 #include <string>
 
+#include "codec/hex_text.h"
 #include "codec/layout_check.h"
 #include "codec/rom_fonts.h"
+#include "codec/text_encoder.h"
 #include "codec/text_layout.h"
 #include "codec/text_window_picture.h"
 #include "codec/text_encoder.h"
@@ -278,23 +280,41 @@ int RunSearch(const std::string& rom, const std::string& query, const std::strin
   return kExitOk;
 }
 
-int RunApply(const std::string& rom, int line, const std::string& text, const std::string& listing,
-             bool allowLarger, bool relocate) {
+void CheckTextLength(const std::string& text) {
   if (text.size() > static_cast<size_t>(kEditTextLimit)) {
     Fail(kExitUsage, "The text is longer than the " + std::to_string(kEditTextLimit) +
                          " characters the edit box takes.");
   }
+}
+
+// What the window's refusals mean on the command line: where a bracket goes wrong, and which of
+// this tool's options lets a larger text through.
+void ExplainRefusal(ApplyResult result, const std::string& text, bool compress) {
+  if (result == ApplyResult::BracketError) {
+    std::fprintf(stderr, "%s\n", BracketFaultHint(text).c_str());
+  } else if (result == ApplyResult::TooLarge) {
+    std::fprintf(stderr, "%s\n",
+                 compress ? "On the command line: --allow-larger writes it anyway, over whatever follows the old text."
+                          : "On the command line: --compress writes dictionary words back as references, which may "
+                            "make it fit; --allow-larger writes it anyway, over whatever follows the old text.");
+  }
+}
+
+int RunApply(const std::string& rom, int line, const std::string& text, const std::string& listing,
+             bool allowLarger, bool relocate, bool compress) {
+  CheckTextLength(text);
   if (relocate && listing != "pointer") {
     Fail(kExitUsage, "--relocate moves a text that pointers lead to: it works in the pointer listing only.");
   }
   Session s;
   s.Open(rom, listing, RomOpenMode::Update);
   if (allowLarger) s.Window().TogglePreventOverwrites();
+  if (compress) s.Window().SetCompressWithDictionary(true);
   s.ClickLine(line);
   s.View().SetEditText(text);
   s.Window().OnEditChanged(text);
   const int row = line - 1;
-  const int32_t newSize = MeasureText(text);
+  const int32_t newSize = s.Window().MeasureEdit(text);
   int32_t oldSize = 0;
   s.Window().DecodeEntry(row, &oldSize);
   if (relocate && newSize > oldSize) {
@@ -314,8 +334,11 @@ int RunApply(const std::string& rom, int line, const std::string& text, const st
   // With the guard off a longer text runs on over whatever follows it: say which lines.
   const std::vector<int> overwritten =
       allowLarger && newSize > oldSize ? s.Window().RowsOverwrittenBy(row, newSize) : std::vector<int>();
-  // Every refusal and failure of Apply Changes has its message box (on standard error).
-  if (s.Window().ApplyChanges(row, text) != ApplyResult::Written) return kExitFailed;
+  // Every refusal and failure of Apply Changes has its message box (on standard error); the
+  // tool adds what it means on the command line.
+  const ApplyResult result = s.Window().ApplyChanges(row, text);
+  ExplainRefusal(result, text, compress);
+  if (result != ApplyResult::Written) return kExitFailed;
   for (int overwrote : overwritten) std::printf("Overwrote line %d.\n", overwrote + 1);
   return kExitOk;
 }
@@ -335,6 +358,28 @@ int RunRefs(const std::string& rom, int line, const std::string& listing) {
     std::string kind = ReferenceKindName(r);
     if (r.kind != ReferenceKind::JumpCode) kind += " " + std::to_string(r.number);
     std::printf("%s\t%s\n", kind.c_str(), Hex(static_cast<int32_t>(r.offset)).c_str());
+  }
+  return kExitOk;
+}
+
+// The size TEXT encodes to (the window's live size), and with `bytes` the bytes themselves.
+int RunMeasure(const std::string& rom, const std::string& text, bool compress, bool bytes) {
+  CheckTextLength(text);
+  Session s;
+  s.Open(rom, "pointer");  // for the ROM's dictionary
+  EditorWindow& window = s.Window();
+  window.SetCompressWithDictionary(compress);
+  const int32_t size = window.MeasureEdit(text);
+  if (size < 0) Fail(kExitFailed, std::string(editor_text::kBracketError) + "\n" + BracketFaultHint(text));
+  std::printf("%d\n", size);
+  if (bytes) {
+    const std::vector<uint8_t> encoded = compress ? window.Compressor().Encode(text) : TextEncoder(text);
+    std::string hex;
+    for (uint8_t b : encoded) {
+      if (!hex.empty()) hex.push_back(' ');
+      AppendHexByte(hex, b);
+    }
+    std::printf("%s\n", hex.c_str());
   }
   return kExitOk;
 }
@@ -484,6 +529,7 @@ int Main(int argc, char** argv) {
   int line = 0, after = 0;
   bool codesOnly = false, allowLarger = false, relocate = false, expanded = false, battle = false,
        estimates = false, headerless = false;
+  bool compress = false, showBytes = false;
   auto addRom = [&](CLI::App* cmd) {
     cmd->add_option("ROM", rom, "The ROM image (.smc, .sfc, .fig), opened for reading and writing")
         ->required()
@@ -533,6 +579,8 @@ int Main(int argc, char** argv) {
   addListing(apply);
   apply->add_flag("--allow-larger", allowLarger,
                   "Write even a text larger than the old one (Prevent Overwrites off); prints the lines it overwrote");
+  apply->add_flag("--compress", compress,
+                  "Write dictionary words back as two-byte references (Compress with Dictionary on)");
   apply->add_flag("--relocate", relocate,
                   "When the text does not fit in place, move it to free space of the expanded ROM and repoint "
                   "every reference to it, as Move to Free Space does (pointer listing only)");
@@ -545,6 +593,13 @@ int Main(int argc, char** argv) {
   addRom(refs);
   addLine(refs);
   addListing(refs);
+
+  CLI::App* measure = app.add_subcommand(
+      "measure", "Print how many bytes TEXT encodes to with this ROM's dictionary, as the window's live size");
+  addRom(measure);
+  measure->add_option("TEXT", text, "The text, with control codes in brackets")->required();
+  measure->add_flag("--compress", compress, "Measure it with dictionary words as references");
+  measure->add_flag("--bytes", showBytes, "Also print the bytes it encodes to, in hexadecimal");
 
   CLI::App* expand = app.add_subcommand("expand", "Grow the ROM to 0x4001FF bytes of blank text space");
   addRom(expand);
@@ -598,7 +653,8 @@ int Main(int argc, char** argv) {
     if (*dump) code = RunDump(rom, listing, output);
     if (*show) code = RunShow(rom, line, listing, codesOnly);
     if (*search) code = RunSearch(rom, query, listing, afterOption->count() ? std::optional<int>(after) : std::nullopt);
-    if (*apply) code = RunApply(rom, line, text, listing, allowLarger, relocate);
+    if (*apply) code = RunApply(rom, line, text, listing, allowLarger, relocate, compress);
+    if (*measure) code = RunMeasure(rom, text, compress, showBytes);
     if (*refs) code = RunRefs(rom, line, listing);
     if (*expand) code = RunExpand(rom);
     if (*makeSample) code = RunMakeSample(out, expanded, headerless);

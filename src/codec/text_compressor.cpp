@@ -6,6 +6,7 @@
 #include "codec/byte_class.h"
 #include "codec/control_code_table.h"
 #include "codec/text_encoder.h"
+#include "rom/rom_file.h"
 
 namespace lettermoor {
 
@@ -181,6 +182,12 @@ std::vector<uint8_t> TextCompressor::Encode(std::string_view text) const {
   }
   flush();
   return out;
+}
+
+WriteTextResult WriteCompressedText(RomFile& rom, int64_t offset, std::string_view text,
+                                   const TextCompressor& compressor) {
+  if (FindNonGameCharacter(text)) return {.byteCount = kMeasureNonGameCharacter};
+  return WriteEncodedBytes(rom, offset, compressor.Encode(text));
 }
 
 int32_t TextCompressor::Measure(std::string_view text) const {

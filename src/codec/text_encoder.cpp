@@ -171,7 +171,11 @@ WriteTextResult WriteText(RomFile& rom, int64_t offset, std::string_view text) {
     result.byteCount = kMeasureNonGameCharacter;
     return result;
   }
-  const std::vector<uint8_t> bytes = TextEncoder(text);
+  return WriteEncodedBytes(rom, offset, TextEncoder(text));
+}
+
+WriteTextResult WriteEncodedBytes(RomFile& rom, int64_t offset, std::span<const uint8_t> bytes) {
+  WriteTextResult result;
   result.byteCount = static_cast<int32_t>(bytes.size());
   const WriteResult written = rom.Write(offset, bytes);
   result.written = written.Ok();

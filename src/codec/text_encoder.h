@@ -65,4 +65,7 @@ struct WriteTextResult {
 // character that is not a game character.
 [[nodiscard]] WriteTextResult WriteText(RomFile& rom, int64_t offset, std::string_view text);
 
+// Writes bytes already encoded (plainly or compressed) at `offset`, all or nothing.
+[[nodiscard]] WriteTextResult WriteEncodedBytes(RomFile& rom, int64_t offset, std::span<const uint8_t> bytes);
+
 }  // namespace lettermoor

@@ -61,11 +61,17 @@ void EditorWindow::EnableMoveItem() {
 
 bool EditorWindow::MoveToFreeSpace(int r, std::string_view text) {
   if (!SyncedRom() || !table_.Contains(r) || listingMode_ != ListingMode::PointerTableListing) return false;
-  if (MeasureText(text) < 0) {
+  const int32_t measured = MeasureText(text);
+  if (measured == kMeasureNonGameCharacter) {
+    view_.ShowMessage(DescribeNonGameCharacter(*FindNonGameCharacter(text)), editor_text::kPreWriteCaption,
+                      MessageIcon::Warning);
+    return false;
+  }
+  if (measured < 0) {
     view_.ShowMessage(editor_text::kBracketError, editor_text::kPreWriteCaption, MessageIcon::Warning);
     return false;
   }
-  const std::vector<uint8_t> bytes = TextEncoder(text);
+  const std::vector<uint8_t> bytes = compressWithDictionary_ ? Compressor().Encode(text) : TextEncoder(text);
   if (!EndsWithEndCode(bytes)) {
     view_.ShowMessage(editor_text::kMoveNoEndCode, editor_text::kPreWriteCaption, MessageIcon::Warning);
     return false;

@@ -92,7 +92,7 @@ inline const std::vector<CommandId>& AllCommands() {
       CommandId::DisplayCodesOnly,    CommandId::UseCompression,
       CommandId::PreventOverwrites,   CommandId::Help,
       CommandId::About,         CommandId::FindReferences,
-      CommandId::MoveToFreeSpace,
+      CommandId::MoveToFreeSpace, CommandId::CompressWithDictionary,
   };
   return all;
 }
@@ -120,7 +120,7 @@ inline std::set<CommandId> RomOpenEnabled() {
             CommandId::PointerTableListing, CommandId::RawTextListing,
             CommandId::DisplayTextAndCodes, CommandId::DisplayCodesOnly,
             CommandId::UseCompression, CommandId::PreventOverwrites, CommandId::FindReferences,
-            CommandId::MoveToFreeSpace});
+            CommandId::MoveToFreeSpace, CommandId::CompressWithDictionary});
   return s;
 }
 
