@@ -27,8 +27,8 @@ enum class CommandId : int {
   CompressWithDictionary = 32801,  // our own: write dictionary words back as references
   Help = 32777,
   About = 32774,
-  FindReferences = 32801,
-  MoveToFreeSpace = 32802,
+  FindReferences = 32802,  // our own, as are those below
+  MoveToFreeSpace = 32803,
 };
 
 // The three labels under the list and the edit box.

@@ -1,6 +1,5 @@
 #include "entries/text_move.h"
 
-#include <sys/file.h>
 
 #include <array>
 #include <cerrno>
@@ -15,28 +14,6 @@
 namespace lettermoor {
 
 namespace {
-
-// The exclusive lock a move holds on the ROM from its search for free blocks to its last repoint.
-class ExclusiveLock {
- public:
-  explicit ExclusiveLock(const RomFile& rom) : fd_(rom.Descriptor()) {
-    int rc;
-    do {
-      rc = ::flock(fd_, LOCK_EX);
-    } while (rc != 0 && errno == EINTR);
-    held_ = rc == 0;
-  }
-  ~ExclusiveLock() {
-    if (held_) ::flock(fd_, LOCK_UN);
-  }
-  ExclusiveLock(const ExclusiveLock&) = delete;
-  ExclusiveLock& operator=(const ExclusiveLock&) = delete;
-  bool Held() const { return held_; }
-
- private:
-  int fd_;
-  bool held_ = false;
-};
 
 std::array<uint8_t, 4> AddressBytes(SnesAddress address) {
   const auto a = static_cast<uint32_t>(address);
@@ -58,11 +35,13 @@ MoveResult MoveTextToFreeSpace(RomFile& rom, SnesAddress from, std::span<const u
     result.outcome = MoveOutcome::NoEndCode;
     return result;
   }
-  const RomWriter write = writer ? writer : [](RomFile& f, int64_t at, std::span<const uint8_t> b) {
-    return f.Write(at, b);
-  };
+  const RomWriter write = writer ? writer : RomWriter([](RomFile& f, int64_t at, std::span<const uint8_t> b) {
+    return f.Write(at, b).Ok();
+  });
 
-  ExclusiveLock lock(rom);
+  // One lock from the search for free blocks to the last repoint: two processes never claim the
+  // same blocks, and no other write comes in between.
+  RomFile::Hold lock(rom);
   if (!lock.Held()) {
     result.outcome = MoveOutcome::LockFailed;
     return result;

@@ -75,6 +75,8 @@ class FileLock {
     fd_ = fd;
     return true;
   }
+  // Leaves the lock taken when this object goes.
+  void Keep() { fd_ = -1; }
 
  private:
   int fd_ = -1;
@@ -188,9 +190,23 @@ void RomFile::Read(int64_t offset, std::span<uint8_t> out) const {
   for (size_t i = 0; i < out.size(); ++i) out[i] = ReadByte(offset + static_cast<int64_t>(i));
 }
 
+RomFile::Hold::Hold(RomFile& rom) : rom_(rom) {
+  if (rom_.holds_ == 0) {
+    FileLock lock;
+    if (!lock.Take(rom_.fd_, LOCK_EX)) return;
+    lock.Keep();
+  }
+  ++rom_.holds_;
+  held_ = true;
+}
+
+RomFile::Hold::~Hold() {
+  if (held_ && --rom_.holds_ == 0) ::flock(rom_.fd_, LOCK_UN);
+}
+
 WriteResult RomFile::BeginChange(FileLock& lock) {
   if (access_ == RomAccess::ReadOnly) return {WriteStatus::ReadOnly, EBADF};
-  if (!lock.Take(fd_, LOCK_EX)) return {WriteStatus::FailedRestored, errno};
+  if (holds_ == 0 && !lock.Take(fd_, LOCK_EX)) return {WriteStatus::FailedRestored, errno};
   // Writing on through a file that was renamed, replaced or deleted would change a file the user
   // no longer sees at that path.
   if (!PathStillNamesFile()) return {WriteStatus::FileReplaced, 0};

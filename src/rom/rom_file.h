@@ -103,6 +103,21 @@ class RomFile {
   // to its old size.
   [[nodiscard]] WriteResult Extend(int64_t target, const std::function<std::vector<uint8_t>(int64_t)>& tail);
 
+  // Holds the exclusive lock across several changes (a move and its repoints), so that no other
+  // Lettermoor process writes in between; the changes made meanwhile take no lock of their own.
+  class Hold {
+   public:
+    explicit Hold(RomFile& rom);
+    ~Hold();
+    Hold(const Hold&) = delete;
+    Hold& operator=(const Hold&) = delete;
+    bool Held() const { return held_; }
+
+   private:
+    RomFile& rom_;
+    bool held_ = false;
+  };
+
   // Re-reads the file when another program has changed or truncated it since we last looked.
   // Cheap when nothing changed (one fstat).
   void Refresh();
@@ -160,6 +175,7 @@ class RomFile {
   int64_t seenMtimeNs_ = -1;
   int64_t seenCtimeNs_ = -1;
   uint64_t version_ = 0;
+  int holds_ = 0;  // how many Holds keep the lock taken
 };
 
 }  // namespace lettermoor

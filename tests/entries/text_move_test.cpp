@@ -121,7 +121,7 @@ TEST_F(MoveText, AFailedRepointLeavesTheFileByteIdentical) {
       (void)rom.Write(at, bytes.first(2));
       return false;
     }
-    return rom.Write(at, bytes);
+    return rom.Write(at, bytes).Ok();
   };
   const MoveResult moved =
       MoveTextToFreeSpace(*rom_, kOldAddress, TextEncoder("A much longer line than the old one[02]"), failThirdRepoint);
