@@ -9,10 +9,12 @@
 #include <optional>
 #include <string>
 
+#include "codec/hex_text.h"
 #include "codec/layout_check.h"
 #include "codec/rom_fonts.h"
 #include "codec/text_layout.h"
 #include "codec/text_window_picture.h"
+#include "codec/text_encoder.h"
 #include "dialogs/details_page.h"
 #include "editor/editor_window.h"
 #include "entries/text_entry_table.h"
@@ -199,20 +201,63 @@ int RunSearch(const std::string& rom, const std::string& query, const std::strin
   return kExitOk;
 }
 
-int RunApply(const std::string& rom, int line, const std::string& text, const std::string& listing,
-             bool allowLarger) {
+void CheckTextLength(const std::string& text) {
   if (text.size() > static_cast<size_t>(kEditTextLimit)) {
     Fail(kExitUsage, "The text is longer than the " + std::to_string(kEditTextLimit) +
                          " characters the edit box takes.");
   }
+}
+
+// What the window's refusals mean on the command line: where a bracket goes wrong, and which of
+// this tool's options lets a larger text through.
+void ExplainRefusal(ApplyResult result, const std::string& text, bool compress) {
+  if (result == ApplyResult::BracketError) {
+    std::fprintf(stderr, "%s\n", BracketFaultHint(text).c_str());
+  } else if (result == ApplyResult::TooLarge) {
+    std::fprintf(stderr, "%s\n",
+                 compress ? "On the command line: --allow-larger writes it anyway, over whatever follows the old text."
+                          : "On the command line: --compress writes dictionary words back as references, which may "
+                            "make it fit; --allow-larger writes it anyway, over whatever follows the old text.");
+  }
+}
+
+int RunApply(const std::string& rom, int line, const std::string& text, const std::string& listing,
+             bool allowLarger, bool compress) {
+  CheckTextLength(text);
   Session s;
   s.Open(rom, listing);
   if (allowLarger) s.Window().TogglePreventOverwrites();
+  if (compress) s.Window().SetCompressWithDictionary(true);
   s.ClickLine(line);
   s.View().SetEditText(text);
   s.Window().OnEditChanged(text);
-  // Every refusal and failure of Apply Changes has its message box (on standard error).
-  return s.Window().ApplyChanges(line - 1, text) == ApplyResult::Written ? kExitOk : kExitFailed;
+  // Every refusal and failure of Apply Changes has its message box (on standard error); the
+  // tool adds what it means on the command line.
+  const ApplyResult result = s.Window().ApplyChanges(line - 1, text);
+  ExplainRefusal(result, text, compress);
+  return result == ApplyResult::Written ? kExitOk : kExitFailed;
+}
+
+// The size TEXT encodes to (the window's live size), and with `bytes` the bytes themselves.
+int RunMeasure(const std::string& rom, const std::string& text, bool compress, bool bytes) {
+  CheckTextLength(text);
+  Session s;
+  s.Open(rom, "pointer");  // for the ROM's dictionary
+  EditorWindow& window = s.Window();
+  window.SetCompressWithDictionary(compress);
+  const int32_t size = window.MeasureEdit(text);
+  if (size < 0) Fail(kExitFailed, std::string(editor_text::kBracketError) + "\n" + BracketFaultHint(text));
+  std::printf("%d\n", size);
+  if (bytes) {
+    const std::vector<uint8_t> encoded = compress ? window.Compressor().Encode(text) : TextEncoder(text);
+    std::string hex;
+    for (uint8_t b : encoded) {
+      if (!hex.empty()) hex.push_back(' ');
+      AppendHexByte(hex, b);
+    }
+    std::printf("%s\n", hex.c_str());
+  }
+  return kExitOk;
 }
 
 int RunExpand(const std::string& rom) {
@@ -350,6 +395,7 @@ int Main(int argc, char** argv) {
   int line = 0, after = 0;
   bool codesOnly = false, allowLarger = false, expanded = false, battle = false, estimates = false,
        headerless = false;
+  bool compress = false, showBytes = false;
   auto addRom = [&](CLI::App* cmd) {
     cmd->add_option("ROM", rom, "The ROM image (.smc, .sfc, .fig), opened for reading and writing")
         ->required()
@@ -398,6 +444,15 @@ int Main(int argc, char** argv) {
   apply->add_option("TEXT", text, "The new text, with control codes in brackets, e.g. Hello[03 02]")->required();
   addListing(apply);
   apply->add_flag("--allow-larger", allowLarger, "Write even a text larger than the old one (Prevent Overwrites off)");
+  apply->add_flag("--compress", compress,
+                  "Write dictionary words back as two-byte references (Compress with Dictionary on)");
+
+  CLI::App* measure = app.add_subcommand(
+      "measure", "Print how many bytes TEXT encodes to with this ROM's dictionary, as the window's live size");
+  addRom(measure);
+  measure->add_option("TEXT", text, "The text, with control codes in brackets")->required();
+  measure->add_flag("--compress", compress, "Measure it with dictionary words as references");
+  measure->add_flag("--bytes", showBytes, "Also print the bytes it encodes to, in hexadecimal");
 
   CLI::App* expand = app.add_subcommand("expand", "Grow the ROM to 0x4001FF bytes of blank text space");
   addRom(expand);
@@ -450,7 +505,8 @@ int Main(int argc, char** argv) {
     if (*dump) return RunDump(rom, listing, output);
     if (*show) return RunShow(rom, line, listing, codesOnly);
     if (*search) return RunSearch(rom, query, listing, afterOption->count() ? std::optional<int>(after) : std::nullopt);
-    if (*apply) return RunApply(rom, line, text, listing, allowLarger);
+    if (*apply) return RunApply(rom, line, text, listing, allowLarger, compress);
+    if (*measure) return RunMeasure(rom, text, compress, showBytes);
     if (*expand) return RunExpand(rom);
     if (*makeSample) return RunMakeSample(out, expanded, headerless);
     if (*details) return RunDetails(rom, line, page, listing);

@@ -6,6 +6,7 @@
 #include "codec/byte_class.h"
 #include "codec/control_code_table.h"
 #include "codec/text_encoder.h"
+#include "rom/rom_file.h"
 
 namespace lettermoor {
 
@@ -181,6 +182,15 @@ std::vector<uint8_t> TextCompressor::Encode(std::string_view text) const {
   }
   flush();
   return out;
+}
+
+WriteTextResult WriteCompressedText(RomFile& rom, int64_t offset, std::string_view text,
+                                   const TextCompressor& compressor) {
+  const std::vector<uint8_t> bytes = compressor.Encode(text);
+  WriteTextResult result;
+  result.byteCount = static_cast<int32_t>(bytes.size());
+  result.written = rom.Write(offset, bytes);
+  return result;
 }
 
 int32_t TextCompressor::Measure(std::string_view text) const {

@@ -56,6 +56,14 @@ class TextCompressor {
   int usableWords_ = 0;
 };
 
+class RomFile;
+struct WriteTextResult;
+
+// WriteText with the compressed bytes: writes them at `offset`, in place, synced to disk, or
+// nothing when they would reach past the end of the file.
+[[nodiscard]] WriteTextResult WriteCompressedText(RomFile& rom, int64_t offset, std::string_view text,
+                                                  const TextCompressor& compressor);
+
 // True for a character that the encoder writes as the printable byte that decodes back to it,
 // and that is not a bracket.
 constexpr bool IsPlainWordCharacter(char c) {

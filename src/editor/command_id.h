@@ -24,6 +24,7 @@ enum class CommandId : int {
   DisplayCodesOnly = 32796,
   UseCompression = 32775,
   PreventOverwrites = 32776,
+  CompressWithDictionary = 32801,  // our own: write dictionary words back as references
   Help = 32777,
   About = 32774,
 };

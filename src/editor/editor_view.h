@@ -37,6 +37,8 @@ class EditorView {
   virtual void EditPaste() = 0;
 
   virtual void SetLabel(LabelId label, const std::string& text) = 0;
+  // The hint shown over a label; empty for none. Views without hints may ignore it.
+  virtual void SetLabelToolTip(LabelId /*label*/, const std::string& /*text*/) {}
 
   virtual void InsertListColumn(int widthPixels) = 0;
   virtual void DeleteAllRows() = 0;

@@ -7,6 +7,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "codec/bracket_check.h"
 #include "codec/text_encoder.h"
 #include "entries/text_entry_table.h"
 #include "rom/snes_address.h"
@@ -39,7 +40,7 @@ constexpr CommandId kOpenOnlyItems[] = {
     CommandId::ViewDetails,         CommandId::DumpToTextFile,   CommandId::Close,
     CommandId::Search,              CommandId::PointerTableListing, CommandId::RawTextListing,
     CommandId::DisplayTextAndCodes, CommandId::DisplayCodesOnly, CommandId::PreventOverwrites,
-    CommandId::UseCompression,
+    CommandId::UseCompression,      CommandId::CompressWithDictionary,
 };
 
 constexpr CommandId kClipboardItems[] = {CommandId::Undo, CommandId::Cut, CommandId::Copy,
@@ -90,6 +91,7 @@ void EditorWindow::Initialise() {
   view_.CheckMenuItem(CommandId::DisplayTextAndCodes, true);
   view_.CheckMenuItem(CommandId::DisplayCodesOnly, false);
   view_.CheckMenuItem(CommandId::PreventOverwrites, true);
+  view_.CheckMenuItem(CommandId::CompressWithDictionary, compressWithDictionary_);
   CloseRom();
 }
 
@@ -118,6 +120,7 @@ void EditorWindow::OnCommand(CommandId id) {
       if (IsRomOpen()) view_.RunGizmoDialog();
       break;
     case CommandId::PreventOverwrites: TogglePreventOverwrites(); break;
+    case CommandId::CompressWithDictionary: ToggleCompressWithDictionary(); break;
     case CommandId::Help: view_.OpenHelp(); break;
     case CommandId::About: view_.RunAboutBox(); break;
   }
@@ -209,6 +212,21 @@ void EditorWindow::TogglePreventOverwrites() {
   ShowEntry(-1);
 }
 
+void EditorWindow::SetCompressWithDictionary(bool on) {
+  compressWithDictionary_ = on;
+  view_.CheckMenuItem(CommandId::CompressWithDictionary, on);
+  if (IsRomOpen()) UpdateCurrentSize();
+}
+
+const TextCompressor& EditorWindow::Compressor() {
+  if (!compressor_) compressor_.emplace(dictionary_);
+  return *compressor_;
+}
+
+int32_t EditorWindow::MeasureEdit(std::string_view text) {
+  return compressWithDictionary_ ? Compressor().Measure(text) : MeasureText(text);
+}
+
 GrowResult EditorWindow::ExpandRom() {
   if (!IsRomOpen()) return GrowResult::NotOpen;
   GrowResult result = GrowRom(rom_, kExpandedRomSize);
@@ -289,6 +307,7 @@ void EditorWindow::FillEntryList() {
   RomFile* rom = SyncedRom();
   if (!rom) return;
   LoadTextDictionary(*rom, dictionary_);
+  compressor_.reset();
   // Every listed string is decoded once, from this one look at the file, for its row preview.
   // The raw and expanded listings take each string's size count from that same decode instead
   // of decoding every string once more beforehand: the sizes are the same, and so is the decoder
@@ -347,9 +366,25 @@ void EditorWindow::SetEditText(std::string text) {
 }
 
 void EditorWindow::UpdateCurrentSize() {
-  const int32_t size = MeasureText(editText_);
-  view_.SetLabel(LabelId::CurrentSize, size < 0 ? std::string(editor_text::kCurrentSizeUnknown)
-                                                : Format(editor_text::kCurrentSizeFormat, size));
+  const std::string& text = editText_;
+  const int32_t size = MeasureEdit(text);
+  if (size < 0) {
+    view_.SetLabel(LabelId::CurrentSize, editor_text::kCurrentSizeUnknown);
+    view_.SetLabelToolTip(LabelId::CurrentSize, BracketFaultHint(text));
+    return;
+  }
+  view_.SetLabel(LabelId::CurrentSize,
+                 Format(compressWithDictionary_ ? editor_text::kCurrentSizeCompressedFormat
+                                                : editor_text::kCurrentSizeFormat,
+                        size));
+  view_.SetLabelToolTip(LabelId::CurrentSize, "");
+}
+
+std::string BracketFaultHint(std::string_view text) {
+  const int column = BracketFaultColumn(text);
+  if (column == 0) return "";
+  const bool stray = text[static_cast<size_t>(column - 1)] == ']';
+  return Format(stray ? editor_text::kStrayCloseBracket : editor_text::kUnclosedOpenBracket, column);
 }
 
 void EditorWindow::ReplaceRow(int row, const std::string& text) {
@@ -387,7 +422,7 @@ ApplyResult EditorWindow::ApplyChanges(int row, std::string_view text) {
 }
 
 ApplyResult EditorWindow::WriteEntry(RomFile& rom, int row, std::string_view text) {
-  const int32_t newSize = MeasureText(text);
+  const int32_t newSize = MeasureEdit(text);
   if (newSize < 0) return ApplyResult::BracketError;
   int32_t oldSize = 0;
   DecodeEntry(row, &oldSize);
@@ -395,7 +430,9 @@ ApplyResult EditorWindow::WriteEntry(RomFile& rom, int row, std::string_view tex
   // Only Expand ROM grows a file: bytes that would reach past its end are refused.
   const int64_t offset = EntryOffset(row);
   if (offset < 0 || offset + newSize > RomFileSize(rom)) return ApplyResult::PastEndOfFile;
-  if (!WriteText(rom, offset, text).written) return ApplyResult::WriteFailed;
+  const bool written = compressWithDictionary_ ? WriteCompressedText(rom, offset, text, Compressor()).written
+                                               : WriteText(rom, offset, text).written;
+  if (!written) return ApplyResult::WriteFailed;
   return ApplyResult::Written;
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "codec/decoder_state.h"
+#include "codec/text_compressor.h"
 #include "codec/text_decoder.h"
 #include "codec/text_dictionary.h"
 #include "dialogs/pointer_entry_editor.h"
@@ -39,6 +40,10 @@ inline constexpr const char* kLineFormat = "Line: %d/%d";
 inline constexpr const char* kSizeFormat = "Size: %d";
 inline constexpr const char* kCurrentSizeFormat = "Current Size: %d (uncompressed)";
 inline constexpr const char* kCurrentSizeUnknown = "Current Size: Unknown";
+inline constexpr const char* kCurrentSizeCompressedFormat = "Current Size: %d (compressed)";
+// Where a bracket error lies, as the size label's hint (columns counted from 1).
+inline constexpr const char* kStrayCloseBracket = "Column %d: this \"]\" closes no \"[\".";
+inline constexpr const char* kUnclosedOpenBracket = "Column %d: this \"[\" is never closed.";
 // Our own texts, for failures the original never reported.
 inline constexpr const char* kListingCut =
     "The ROM holds more strings than the list can show: only the first 8000 are listed.";
@@ -107,6 +112,10 @@ class EditorWindow {
   void SetListingMode(ListingMode mode);
   void SetDisplayMode(int mode, int row);  // 1 text and codes, 0 codes only; `row` is re-shown
   void TogglePreventOverwrites();
+  // Options > Compress with Dictionary: the live size, the overwrite guard and Apply then use
+  // the compressed encoding. Off at first; SetCompressWithDictionary restores a remembered choice.
+  void ToggleCompressWithDictionary() { SetCompressWithDictionary(!compressWithDictionary_); }
+  void SetCompressWithDictionary(bool on);
   // Grown or AlreadyLarge when the ROM is expanded now (then "ROM Expanded" was shown).
   GrowResult ExpandRom();
   DumpResult DumpToTextFile();
@@ -149,6 +158,12 @@ class EditorWindow {
   ListingMode Listing() const { return listingMode_; }
   int Display() const { return displayMode_; }
   bool PreventOverwrites() const { return preventOverwrites_; }
+  bool CompressWithDictionary() const { return compressWithDictionary_; }
+  // The compressor for the dictionary loaded last, made on first use after each load.
+  const TextCompressor& Compressor();
+  // What the text encodes to with the current choice of encoder: MeasureText, or the compressed
+  // size; negative when the brackets are refused.
+  int32_t MeasureEdit(std::string_view text);
   TextEntryTable& Table() { return table_; }
   const TextEntryTable& Table() const { return table_; }
   const TextDecoder& Decoder() const { return decoder_; }
@@ -184,6 +199,8 @@ class EditorWindow {
   bool preventOverwrites_ = true;
   std::string editText_;  // what the edit box holds: set here or reported by OnEditChanged
   std::string dumpFolder_;
+  bool compressWithDictionary_ = false;
+  std::optional<TextCompressor> compressor_;
   TextEntryTable table_;
   TextDictionary dictionary_;
   DecoderState state_;
@@ -194,6 +211,10 @@ class EditorWindow {
 // contains the upper-cased query. `decode(row)` gives a row's bracketed text.
 template <typename Decode>
 std::optional<int> FindNextRow(std::string_view query, int mark, int rowCount, Decode&& decode);
+
+// Where the first bracket fault of `text` lies ("Column %d: ..."), or empty when its brackets
+// pair up.
+std::string BracketFaultHint(std::string_view text);
 
 // "ptrlist.txt", "rawlist.txt" or "explist.txt".
 const char* DumpFileName(ListingMode mode);

@@ -91,7 +91,7 @@ inline const std::vector<CommandId>& AllCommands() {
       CommandId::ExpandedRomListing,  CommandId::DisplayTextAndCodes,
       CommandId::DisplayCodesOnly,    CommandId::UseCompression,
       CommandId::PreventOverwrites,   CommandId::Help,
-      CommandId::About,
+      CommandId::About,               CommandId::CompressWithDictionary,
   };
   return all;
 }
@@ -117,7 +117,8 @@ inline std::set<CommandId> RomOpenEnabled() {
   s.insert({CommandId::Close, CommandId::Search, CommandId::ViewDetails, CommandId::DumpToTextFile,
             CommandId::PointerTableListing, CommandId::RawTextListing,
             CommandId::DisplayTextAndCodes, CommandId::DisplayCodesOnly,
-            CommandId::UseCompression, CommandId::PreventOverwrites});
+            CommandId::UseCompression, CommandId::PreventOverwrites,
+            CommandId::CompressWithDictionary});
   return s;
 }
 

@@ -54,6 +54,7 @@ class FakeEditorView : public EditorView {
   void EditCopy() override { ++copyCalls; }
   void EditPaste() override { ++pasteCalls; }
   void SetLabel(LabelId label, const std::string& text) override { labels[label] = text; }
+  void SetLabelToolTip(LabelId label, const std::string& text) override { toolTips[label] = text; }
   void InsertListColumn(int widthPixels) override { columnWidths.push_back(widthPixels); }
   void DeleteAllRows() override;
   void SetAllRows(std::vector<std::string> newRows) override;
@@ -114,6 +115,7 @@ class FakeEditorView : public EditorView {
   int editLimit = 0;
   int setEditTextCalls = 0;
   std::map<LabelId, std::string> labels;
+  std::map<LabelId, std::string> toolTips;
   std::vector<int> columnWidths;
   std::vector<std::string> rows;
   int selectionMark = -1;

@@ -1,0 +1,87 @@
+// Options > Compress with Dictionary: the live size, the overwrite guard and Apply with the
+// compressing encoder, and the hint that says where a bracket error lies.
+
+#include "editor/editor_fixture.h"
+
+namespace lettermoor::test {
+namespace {
+
+using namespace layout;
+namespace text = editor_text;
+
+// Exactly one Pre-Write Error box with `body` was shown since the last look.
+void ExpectRefusal(FakeEditorView& view, const char* body) {
+  const auto shown = view.TakeMessages();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].text, body);
+  EXPECT_EQ(shown[0].caption, text::kPreWriteCaption);
+}
+
+// Row 4 of the pointer listing shows S2, "My friend[02]": 6 bytes in the ROM, 10 written plainly.
+TEST_F(EditorTest, CompressionDecidesTheLabelTheGuardAndTheBytesWritten) {
+  TempFile& file = OpenStandard();
+  EXPECT_FALSE(window.CompressWithDictionary());
+  EXPECT_FALSE(view.IsChecked(CommandId::CompressWithDictionary));
+  view.ClickRow(window, 4);
+  EXPECT_EQ(view.Label(LabelId::CurrentSize), "Current Size: 10 (uncompressed)");
+  window.ApplyChanges();
+  ExpectRefusal(view, text::kTooLarge);
+
+  window.OnCommand(CommandId::CompressWithDictionary);
+  EXPECT_TRUE(view.IsChecked(CommandId::CompressWithDictionary));
+  EXPECT_EQ(view.Label(LabelId::CurrentSize), "Current Size: 6 (compressed)");
+  const std::vector<uint8_t> before = file.ReadAll();
+  view.Type(window, "My friend, friend[02]");  // 3 + 2 + 2 + 2 + 1 bytes
+  EXPECT_EQ(view.Label(LabelId::CurrentSize), "Current Size: 10 (compressed)");
+  window.ApplyChanges();
+  ExpectRefusal(view, text::kTooLarge);
+  EXPECT_EQ(file.ReadAll(), before);
+
+  view.Type(window, "My friend[02]");
+  window.ApplyChanges();
+  EXPECT_TRUE(view.messages.empty());
+  EXPECT_EQ(Slice(file.ReadAll(), kS2, 6), (std::vector<uint8_t>{0x7D, 0xA9, 0x50, 0x15, 0x01, 0x02}));
+  EXPECT_EQ(view.editText, kText2);
+
+  // Off again: exactly as before.
+  window.OnCommand(CommandId::CompressWithDictionary);
+  EXPECT_EQ(view.Label(LabelId::CurrentSize), "Current Size: 10 (uncompressed)");
+  window.ApplyChanges();
+  ExpectRefusal(view, text::kTooLarge);
+}
+
+TEST_F(EditorTest, BracketErrorsNameTheirColumnInTheSizeLabelsHint) {
+  OpenStandard();
+  for (bool compress : {false, true}) {
+    window.SetCompressWithDictionary(compress);
+    const std::pair<const char*, std::string> cases[] = {
+        {"Hi[03 02", "Column 3: this \"[\" is never closed."},
+        {"Hi]03 02]", "Column 3: this \"]\" closes no \"[\"."},
+        {"Hi[03 02]", ""},
+    };
+    for (const auto& [typed, hint] : cases) {
+      view.Type(window, typed);
+      EXPECT_EQ(view.toolTips[LabelId::CurrentSize], hint) << typed;
+      EXPECT_EQ(view.Label(LabelId::CurrentSize) == text::kCurrentSizeUnknown, !hint.empty()) << typed;
+    }
+    view.Type(window, "Hi[03 02");
+    window.ApplyChanges();
+    ExpectRefusal(view, text::kBracketError);
+  }
+}
+
+// A reload of the dictionary (every list fill) makes the compressor anew.
+TEST_F(EditorTest, CompressionFollowsTheDictionaryOfTheOpenRom) {
+  SyntheticRom other = StandardRom();
+  other.Dictionary({"Hello there"});
+  window.SetCompressWithDictionary(true);
+  OpenStandard();
+  view.Type(window, "Hello there[02]");
+  EXPECT_EQ(view.Label(LabelId::CurrentSize), "Current Size: 12 (compressed)");
+  Open(other);
+  view.Type(window, "Hello there[02]");
+  EXPECT_EQ(view.Label(LabelId::CurrentSize), "Current Size: 3 (compressed)");
+}
+
+}  // namespace
+}  // namespace lettermoor::test
