@@ -89,6 +89,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   RegisterEditorBenchmarks(inputs, checkInputs);
+  RegisterCompressionBenchmarks(inputs, checkInputs);
 #ifdef LETTERMOOR_BENCH_QT
   RegisterQtBenchmarks(inputs);
 #endif

@@ -9,6 +9,10 @@ namespace lettermoor::bench {
 // the benchmarks claim to measure.
 void RegisterEditorBenchmarks(const BenchInputs& inputs, bool checkInputs = true);
 
+// The live compressed size and compressing the pointer listing; with `checkInputs`, first applies
+// every line of the sample's pointer listing back unchanged, compressed, to a copy.
+void RegisterCompressionBenchmarks(const BenchInputs& inputs, bool checkInputs = true);
+
 // The list fills through the real Qt main window (offscreen); a QApplication must exist.
 void RegisterQtBenchmarks(const BenchInputs& inputs);
 

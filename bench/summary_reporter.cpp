@@ -28,6 +28,8 @@ const std::map<std::string, double>& RatioLimits() {
     m["measure_text_4000"] = 0.1;
     m["layout_text_4000"] = 0.5;      // the preview, on every keystroke
     m["check_pointer_sample"] = 15;   // lettermoor-cli check, open included
+    m["measure_compressed_4000"] = 1;
+    m["compress_pointer_listing"] = 15;
     return m;
   }();
   return limits;

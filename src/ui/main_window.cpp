@@ -168,6 +168,9 @@ void MainWindow::BuildMenus() {
   options->addSeparator();
   AddCommand(options, "Use &Compression", CommandId::UseCompression);
   AddCommand(options, "Prevent &Overwrites", CommandId::PreventOverwrites, true);
+  // Remembering this choice between runs waits for a settings store: the logic's
+  // SetCompressWithDictionary takes a stored choice, its CompressWithDictionary gives it back.
+  AddCommand(options, "Compress with &Dictionary", CommandId::CompressWithDictionary, true);
 
   QMenu* help = bar->addMenu(QStringLiteral("&Help"));
   AddCommand(help, "&Help", CommandId::Help)->setShortcut(QKeySequence(Qt::Key_F1));
@@ -375,6 +378,10 @@ void MainWindow::EditPaste() { edit_->paste(); }
 
 void MainWindow::SetLabel(LabelId label, const std::string& text) {
   if (QLabel* l = Label(label)) l->setText(FromBytes(text));
+}
+
+void MainWindow::SetLabelToolTip(LabelId label, const std::string& text) {
+  if (QLabel* l = Label(label)) l->setToolTip(FromBytes(text));
 }
 
 void MainWindow::InsertListColumn(int widthPixels) {

@@ -90,6 +90,7 @@ class MainWindow : public QMainWindow, public EditorView {
   void EditCopy() override;
   void EditPaste() override;
   void SetLabel(LabelId label, const std::string& text) override;
+  void SetLabelToolTip(LabelId label, const std::string& text) override;
   void InsertListColumn(int widthPixels) override;
   void DeleteAllRows() override;
   void SetAllRows(std::vector<std::string> rows) override;
