@@ -70,12 +70,17 @@ TEST_P(CliWrite, RefusedAppliesLeaveTheFileUntouched) {
     std::string text;
     std::string message;
   };
+  // The window's message, then what it means on the command line.
+  const std::string tooLarge = std::string(editor_text::kTooLarge) +
+                               "\nOn the command line: --compress writes dictionary words back as references, "
+                               "which may make it fit; --allow-larger writes it anyway, over whatever follows "
+                               "the old text.";
   const std::vector<Case> cases = {
       // One byte more than the old string.
-      {std::string(static_cast<size_t>(size), 'x') + "[02]", editor_text::kTooLarge},
+      {std::string(static_cast<size_t>(size), 'x') + "[02]", tooLarge},
       // The unedited text: its dictionary words come back as plain characters, so it grew.
-      {original, editor_text::kTooLarge},
-      {"Hi[03 02", editor_text::kBracketError},
+      {original, tooLarge},
+      {"Hi[03 02", std::string(editor_text::kBracketError) + "\nColumn 3: this \"[\" is never closed."},
   };
   ASSERT_GT(MeasureText(original), size);
   for (const Case& c : cases) {

@@ -24,7 +24,7 @@ TEST_F(EditorTest, CompressionDecidesTheLabelTheGuardAndTheBytesWritten) {
   EXPECT_FALSE(view.IsChecked(CommandId::CompressWithDictionary));
   view.ClickRow(window, 4);
   EXPECT_EQ(view.Label(LabelId::CurrentSize), "Current Size: 10 (uncompressed)");
-  window.ApplyChanges();
+  EXPECT_EQ(view.PressApply(window), ApplyResult::TooLarge);
   ExpectRefusal(view, text::kTooLarge);
 
   window.OnCommand(CommandId::CompressWithDictionary);
@@ -33,12 +33,12 @@ TEST_F(EditorTest, CompressionDecidesTheLabelTheGuardAndTheBytesWritten) {
   const std::vector<uint8_t> before = file.ReadAll();
   view.Type(window, "My friend, friend[02]");  // 3 + 2 + 2 + 2 + 1 bytes
   EXPECT_EQ(view.Label(LabelId::CurrentSize), "Current Size: 10 (compressed)");
-  window.ApplyChanges();
+  view.PressApply(window);
   ExpectRefusal(view, text::kTooLarge);
   EXPECT_EQ(file.ReadAll(), before);
 
   view.Type(window, "My friend[02]");
-  window.ApplyChanges();
+  EXPECT_EQ(view.PressApply(window), ApplyResult::Written);
   EXPECT_TRUE(view.messages.empty());
   EXPECT_EQ(Slice(file.ReadAll(), kS2, 6), (std::vector<uint8_t>{0x7D, 0xA9, 0x50, 0x15, 0x01, 0x02}));
   EXPECT_EQ(view.editText, kText2);
@@ -46,7 +46,7 @@ TEST_F(EditorTest, CompressionDecidesTheLabelTheGuardAndTheBytesWritten) {
   // Off again: exactly as before.
   window.OnCommand(CommandId::CompressWithDictionary);
   EXPECT_EQ(view.Label(LabelId::CurrentSize), "Current Size: 10 (uncompressed)");
-  window.ApplyChanges();
+  view.PressApply(window);
   ExpectRefusal(view, text::kTooLarge);
 }
 
@@ -65,7 +65,7 @@ TEST_F(EditorTest, BracketErrorsNameTheirColumnInTheSizeLabelsHint) {
       EXPECT_EQ(view.Label(LabelId::CurrentSize) == text::kCurrentSizeUnknown, !hint.empty()) << typed;
     }
     view.Type(window, "Hi[03 02");
-    window.ApplyChanges();
+    view.PressApply(window);
     ExpectRefusal(view, text::kBracketError);
   }
 }

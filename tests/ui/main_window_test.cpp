@@ -53,7 +53,8 @@ const std::vector<std::pair<QString, std::vector<MenuItem>>>& ExpectedMenus() {
         {"Display &codes only", CommandId::DisplayCodesOnly},
         {nullptr, kSeparator},
         {"Use &Compression", CommandId::UseCompression},
-        {"Prevent &Overwrites", CommandId::PreventOverwrites}}},
+        {"Prevent &Overwrites", CommandId::PreventOverwrites},
+        {"Compress with &Dictionary", CommandId::CompressWithDictionary}}},
       {"&Help", {{"&Help", CommandId::Help}, {"&About", CommandId::About}}},
   };
   return menus;
