@@ -37,23 +37,25 @@ void TextLayout::Lay(std::span<const uint8_t> bytes, TextWindowKind kind, TextLa
   Place(out);
 }
 
-std::span<const uint8_t> TextLayout::Bytes(const RomFile& rom, int64_t offset) const {
+std::span<const uint8_t> TextLayout::Bytes(const RomFile& rom, int64_t offset, std::vector<uint8_t>& nearEnd) {
   if (offset >= 0 && offset <= rom.MirrorSize() - kLayoutReach) {
     return std::span<const uint8_t>(rom.MirrorData() + offset, static_cast<size_t>(kLayoutReach));
   }
   // Near the file's end: what lies past it reads as 0xFF, as the decoder sees it.
-  thread_local std::vector<uint8_t> bytes(static_cast<size_t>(kLayoutReach));
-  rom.Read(offset, bytes);
-  return bytes;
+  nearEnd.resize(static_cast<size_t>(kLayoutReach));
+  rom.Read(offset, nearEnd);
+  return nearEnd;
 }
 
 void TextLayout::Lay(const RomFile& rom, int64_t offset, TextWindowKind kind, TextLayoutResult& out) const {
-  Lay(Bytes(rom, offset), kind, out);
+  std::vector<uint8_t> nearEnd;
+  Lay(Bytes(rom, offset, nearEnd), kind, out);
 }
 
 void TextLayout::LayForCheck(const RomFile& rom, int64_t offset, TextWindowKind kind, bool estimates,
                              TextLayoutResult& out) const {
-  LayForCheck(Bytes(rom, offset), kind, estimates, out);
+  std::vector<uint8_t> nearEnd;
+  LayForCheck(Bytes(rom, offset, nearEnd), kind, estimates, out);
 }
 
 void TextLayout::LayForCheck(std::span<const uint8_t> bytes, TextWindowKind kind, bool estimates,

@@ -119,7 +119,8 @@ class TextLayout {
   void Walk(std::span<const uint8_t> bytes, TextWindowKind kind, TextLayoutResult& out) const;
   template <bool kItems>
   int32_t WalkItems(std::span<const uint8_t> bytes, TextWindowKind kind, TextLayoutResult* out) const;
-  std::span<const uint8_t> Bytes(const RomFile& rom, int64_t offset) const;
+  // The bytes at `offset`, straight from the mirror, or copied into `nearEnd` near the file's end.
+  static std::span<const uint8_t> Bytes(const RomFile& rom, int64_t offset, std::vector<uint8_t>& nearEnd);
   void Place(TextLayoutResult& out) const;
 
   const TextDictionary& dictionary_;
