@@ -33,13 +33,8 @@ class QuietEditorView : public EditorView {
     rows = std::move(newRows);
     mark = -1;
   }
-  void DeleteRow(int row) override {
-    if (row >= 0 && row < static_cast<int>(rows.size())) rows.erase(rows.begin() + row);
-  }
-  void InsertRow(int row, const std::string& text) override {
-    if (row < 0) row = 0;
-    if (row > static_cast<int>(rows.size())) row = static_cast<int>(rows.size());
-    rows.insert(rows.begin() + row, text);
+  void SetRowText(int row, const std::string& text) override {
+    if (row >= 0 && row < static_cast<int>(rows.size())) rows[static_cast<size_t>(row)] = text;
   }
   int SelectionMark() const override { return mark; }
   void SetSelectionMark(int row) override { mark = row; }
@@ -47,6 +42,10 @@ class QuietEditorView : public EditorView {
   void SetRowSelected(int) override {}
   void EnableMenuItem(CommandId, bool) override {}
   void CheckMenuItem(CommandId, bool) override {}
+  // Nobody to ask: typed work is dropped, as a view without a user must.
+  ChangesAnswer AskApplyChanges(const std::string&, const std::string&) override {
+    return ChangesAnswer::Discard;
+  }
   void ShowMessage(const std::string& text, const std::string&, MessageIcon) override {
     lastMessage = text;
     ++messages;
