@@ -28,13 +28,11 @@
 #include "entries/reference_index.h"
 #include "entries/text_entry_table.h"
 #include "headless_view.h"
+#include "codec/window_png.h"
 #include "rom/rom_image.h"
 #include "rom/safe_file.h"
 #include "sample/sample_rom.h"
 
-#ifdef LETTERMOOR_CLI_PNG
-#include "ui/text_window_image.h"
-#endif
 
 namespace lettermoor::cli {
 namespace {
@@ -464,7 +462,6 @@ int RunPreview(const std::string& rom, int line, const std::string& listing, boo
   WriteOut(DescribeLayout(layout));
   if (png.empty()) return kExitOk;
   if (file.IsSameFile(png)) Fail(kExitFailed, "Cannot write " + png + ": it is the ROM file itself.");
-#ifdef LETTERMOOR_CLI_PNG
   // Every frame, one under the other, with a strip of the outside colour between them.
   constexpr int kGap = 4;
   TextWindowPicture all, frame;
@@ -476,11 +473,13 @@ int RunPreview(const std::string& rom, int line, const std::string& listing, boo
     all.pixels.insert(all.pixels.end(), frame.pixels.begin(), frame.pixels.end());
     all.height = static_cast<int>(all.pixels.size() / static_cast<size_t>(frame.width));
   }
-  if (!ui::TextWindowImage(all, 2).save(QString::fromStdString(png), "PNG")) Fail(kExitFailed, "Cannot write " + png + ".");
+  if (all.pixels.empty()) Fail(kExitFailed, "Cannot write " + png + ": the text shows no window.");
+  const std::string bytes = WindowPng(all, 2);
+  const SafeWriteResult written = WriteFileSafely(png, [&](std::FILE* out) {
+    return std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+  });
+  if (!written.ok) Fail(kExitFailed, "Cannot write " + png + ": " + std::strerror(written.error) + ".");
   return kExitOk;
-#else
-  Fail(kExitFailed, "This build of lettermoor-cli cannot write pictures (it was built without QtGui).");
-#endif
 }
 
 int RunCheck(const std::string& rom, const std::string& listing, bool battle, bool estimates) {

@@ -94,7 +94,7 @@ void TextWindowCanvas::paintEvent(QPaintEvent* event) {
                       shape.lines * text_window::kLineHeight * scale_);
     const QRect outer = inner.adjusted(-kPadding - kBorder, -kPadding - kBorder, kPadding + kBorder, kPadding + kBorder);
     painter.fillRect(outer, QColor(0xF0, 0xF0, 0xF0));
-    painter.fillRect(outer.adjusted(kBorder, kBorder, -kBorder, -kBorder), QColor(TextWindowColours()[0]));
+    painter.fillRect(outer.adjusted(kBorder, kBorder, -kBorder, -kBorder), QColor(QRgb(kWindowColours[0])));
 
     DrawTextWindowFrame(*layout_, f, *fonts_, picture_);
     painter.drawImage(inner.topLeft(), TextWindowImage(picture_, scale_));
@@ -109,8 +109,8 @@ void TextWindowCanvas::paintEvent(QPaintEvent* event) {
       QString text = left >= 0 ? QStringLiteral("%1 px left").arg(left) : QStringLiteral("%1 px over").arg(-left);
       if (line.cut) text += QStringLiteral(", cut");
       if (line.estimated) text += QStringLiteral(" (est.)");
-      painter.setPen(line.overflow || line.cut ? QColor(TextWindowColours()[3])
-                     : line.wrapped           ? QColor(TextWindowColours()[5])
+      painter.setPen(line.overflow || line.cut ? QColor(QRgb(kWindowColours[3]))
+                     : line.wrapped           ? QColor(QRgb(kWindowColours[5]))
                                               : palette().color(QPalette::WindowText));
       const int y = inner.top() + (n - frame.firstLine) * text_window::kLineHeight * scale_;
       painter.drawText(QRect(column, y, kLeftColumn, text_window::kLineHeight * scale_), Qt::AlignLeft | Qt::AlignVCenter,

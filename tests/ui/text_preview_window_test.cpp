@@ -3,10 +3,13 @@
 #include <QRadioButton>
 #include <QScrollArea>
 
+#include <random>
+
 #include "main_window_fixture.h"
 #include "sample/sample_font.h"
 #include "sample/sample_rom.h"
 #include "ui/text_preview_window.h"
+#include "ui/text_window_image.h"
 
 namespace lettermoor::test {
 namespace {
@@ -89,6 +92,27 @@ TEST_F(MainWindowTest, PreviewScreenshot) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(preview));
   QApplication::processEvents();
   EXPECT_TRUE(preview->grab().save(QDir(dir).filePath(QStringLiteral("preview-window.png"))));
+}
+
+
+// The command-line tool writes its pictures without Qt: Qt's own PNG reader must read back
+// exactly the picture the window paints (checksums, stored blocks past 64 KB, palette).
+TEST(WindowPngTest, QtReadsBackThePictureTheWindowPaints) {
+  std::mt19937 random(7);
+  for (const auto [width, height, scale] : {std::array{1, 1, 1}, {37, 5, 2}, {304, 120, 2}, {9, 200, 3}}) {
+    TextWindowPicture picture;
+    picture.width = width;
+    picture.height = height;
+    for (int i = 0; i < width * height; ++i) picture.pixels.push_back(static_cast<WindowPixel>(random() % kWindowPixelKinds));
+    QImage read;
+    const std::string png = WindowPng(picture, scale);
+    ASSERT_TRUE(read.loadFromData(reinterpret_cast<const uchar*>(png.data()), static_cast<int>(png.size()), "PNG"))
+        << width << "x" << height;
+    const QImage painted = ui::TextWindowImage(picture, scale);
+    ASSERT_EQ(read.size(), painted.size());
+    EXPECT_EQ(read.convertToFormat(QImage::Format_RGB32), painted.convertToFormat(QImage::Format_RGB32))
+        << width << "x" << height << " x" << scale;
+  }
 }
 
 }  // namespace
