@@ -11,6 +11,8 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <map>
 #include <optional>
 #include <string>
@@ -32,6 +34,8 @@
 #include "rom/rom_image.h"
 #include "rom/safe_file.h"
 #include "sample/sample_rom.h"
+#include "script/script_file.h"
+#include "script/script_import.h"
 
 
 namespace lettermoor::cli {
@@ -503,6 +507,71 @@ int RunCheck(const std::string& rom, const std::string& listing, bool battle, bo
   return kExitFailed;
 }
 
+// The whole script of a listing into FILE (standard output for "-" or none).
+int RunExport(const std::string& rom, const std::string& listing, const std::string& output) {
+  Session s;
+  s.Open(rom, listing);
+  EditorWindow& window = s.Window();
+  const RomFile& file = *window.Rom().handle;
+  const std::optional<std::string> script =
+      ExportScript(file, window.Table(), window.Listing(), window.Decoder().Dictionary(), window.State(),
+                   &window.References(), window.Rom().fileName);
+  if (output.empty() || output == "-") {
+    WriteOut(*script);
+    return kExitOk;
+  }
+  if (file.IsSameFile(output)) {
+    Fail(kExitUsage, "Cannot write " + output + ": it is the ROM file itself. Nothing was exported.");
+  }
+  const SafeWriteResult written = WriteFileSafely(output, [&](std::FILE* out) {
+    return std::fwrite(script->data(), 1, script->size(), out) == script->size();
+  });
+  if (!written.ok) {
+    Fail(kExitFailed, "Cannot write " + output + ": " + std::strerror(written.error ? written.error : EIO) + ".");
+  }
+  return kExitOk;
+}
+
+// Reads a script file and writes its changed texts into the ROM, or into a copy of it.
+int RunImport(const std::string& rom, const std::string& scriptPath, const std::string& output, bool dryRun,
+              bool noCompress, bool noRelocate) {
+  std::ifstream in(scriptPath, std::ios::binary);
+  if (!in) Fail(kExitUsage, "Cannot read " + scriptPath + ": " + std::strerror(errno ? errno : ENOENT) + ".");
+  std::ostringstream content;
+  content << in.rdbuf();
+  if (in.bad()) Fail(kExitUsage, "Cannot read " + scriptPath + ".");
+  // The whole file is read and checked before the ROM is looked at: a bad file changes nothing.
+  const ParsedScript parsed = ParseScript(content.str());
+  if (parsed.error) {
+    Fail(kExitUsage, DescribeScriptError(scriptPath, *parsed.error) + "\nThe script was not imported; nothing was written.");
+  }
+  const bool copy = !output.empty();
+  Session s;
+  // Into a copy, or only looking: the input ROM is opened read-only and never written.
+  s.Open(rom, "pointer", copy || dryRun ? RomOpenMode::View : RomOpenMode::Update);
+  EditorWindow& window = s.Window();
+  RomFile& file = *window.Rom().handle;
+  if (copy && file.IsSameFile(output)) {
+    Fail(kExitUsage, "Cannot write " + output + ": it is the input ROM itself (or a link to it). Nothing was written.");
+  }
+  ImportOptions options;
+  options.compressor = noCompress ? nullptr : &window.Compressor();
+  options.relocate = !noRelocate;
+  options.dryRun = dryRun || copy;
+  ImportResult result = ImportScript(file, parsed.blocks, window.Decoder().Dictionary(), window.State(), options);
+  if (result.status == ImportStatus::Done && copy && !dryRun) {
+    const SafeWriteResult written =
+        WriteFileSafely(output, [&](std::FILE* out) { return WriteChangedCopy(file, result.changes, out); });
+    if (!written.ok) {
+      Fail(kExitUsage,
+           "Cannot write " + output + ": " + std::strerror(written.error ? written.error : EIO) + ". Nothing was written.");
+    }
+  }
+  if (result.status != ImportStatus::Done) Fail(kExitUsage, result.message);
+  WriteOut(DescribeImport(result, dryRun));
+  return result.AllWritten() ? kExitOk : kExitFailed;
+}
+
 // Prints the parse error and the usage of the command that was being parsed.
 int UsageError(const CLI::App& app, const CLI::ParseError& error) {
   const CLI::App* usage = &app;
@@ -633,6 +702,30 @@ int Main(int argc, char** argv) {
   check->add_flag("--estimates", estimates,
                   "Also list lines that run over only when names and numbers take their longest form");
 
+  std::string scriptFile;
+  bool dryRun = false, noCompress = false, noRelocate = false;
+  CLI::App* exportCmd = app.add_subcommand(
+      "export", "Write every text of a listing into a script file to translate or edit: one block per text "
+                "address with its lines, references, size and original (see docs/script-format.md)");
+  addRom(exportCmd);
+  addListing(exportCmd);
+  exportCmd->add_option("-o,--output", output, "The script file to write (- or none for standard output)")
+      ->type_name("FILE");
+
+  CLI::App* importCmd = app.add_subcommand(
+      "import", "Write the changed texts of a script file into the ROM: in place when they fit, else into free "
+                "space of an expanded ROM with every reference repointed. One line per changed block; exit 1 when "
+                "some were not written, 2 for a bad file (nothing written)");
+  addRom(importCmd);
+  importCmd->add_option("FILE", scriptFile, "The script file, as export wrote it and you edited it")
+      ->required()
+      ->type_name("SCRIPT");
+  importCmd->add_option("-o,--output", out, "Write the result into this new ROM file; the input ROM is not touched")
+      ->type_name("OUT");
+  importCmd->add_flag("--dry-run", dryRun, "Say what would be written, and write nothing");
+  importCmd->add_flag("--no-compress", noCompress, "Write dictionary words as plain characters");
+  importCmd->add_flag("--no-relocate", noRelocate, "Leave texts that do not fit in place, instead of moving them");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -660,6 +753,8 @@ int Main(int argc, char** argv) {
     if (*details) code = RunDetails(rom, line, page, listing);
     if (*preview) code = RunPreview(rom, line, listing, battle, output);
     if (*check) code = RunCheck(rom, listing, battle, estimates);
+    if (*exportCmd) code = RunExport(rom, listing, output);
+    if (*importCmd) code = RunImport(rom, scriptFile, out, dryRun, noCompress, noRelocate);
   } catch (const CommandEnd& end) {
     code = end.code;
   }

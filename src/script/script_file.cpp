@@ -1,0 +1,264 @@
+#include "script/script_file.h"
+
+#include <cstdio>
+#include <unordered_map>
+
+#include "codec/bracket_check.h"
+#include "codec/text_encoder.h"
+#include "entries/reference_index.h"
+#include "rom/rom_file.h"
+#include "script/script_text.h"
+
+namespace lettermoor {
+
+namespace {
+
+constexpr std::string_view kHeader = "@ $";
+constexpr std::string_view kOriginal = "#<";
+
+// The text after a two-character line prefix and its one optional blank.
+std::string_view AfterPrefix(std::string_view line, size_t prefix) {
+  line.remove_prefix(prefix);
+  if (!line.empty() && line.front() == ' ') line.remove_prefix(1);
+  return line;
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+// The address of a header line, or nothing when it is not "@ $" and 1 to 8 hexadecimal digits
+// followed by a blank or the end of the line.
+std::optional<SnesAddress> HeaderAddress(std::string_view line) {
+  if (!line.starts_with(kHeader)) return std::nullopt;
+  size_t at = kHeader.size();
+  uint32_t value = 0;
+  size_t digits = 0;
+  for (; at < line.size() && HexValue(line[at]) >= 0; ++at, ++digits) value = value * 16 + static_cast<uint32_t>(HexValue(line[at]));
+  if (digits == 0 || digits > 8) return std::nullopt;
+  if (at < line.size() && line[at] != ' ') return std::nullopt;
+  return static_cast<SnesAddress>(value);
+}
+
+// A refused character as the error names it: "\"é\" (U+00E9)", "a tab (U+0009)", "the byte 0xFF".
+std::string NameOf(const NonGameCharacter& bad) {
+  char code[64];
+  if (bad.malformed) {
+    std::snprintf(code, sizeof code, "the byte 0x%02X (the file is not UTF-8 here)", static_cast<unsigned>(bad.character));
+    return code;
+  }
+  std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(bad.character));
+  if (bad.character == U'\t') return std::string("a tab (") + code + ")";
+  if (bad.character < 0x20 || (bad.character >= 0x7F && bad.character < 0xA0)) return std::string("the control character ") + code;
+  return "\"" + bad.utf8 + "\" (" + code + ")";
+}
+
+// What is wrong with a text as the encoder would read it, with its column (from 1, counted in
+// bytes of the line); nothing when it encodes as written.
+std::optional<ScriptError> CheckText(std::string_view text, int column0) {
+  if (const int fault = BracketFaultColumn(text); fault != 0) {
+    const bool stray = text[static_cast<size_t>(fault - 1)] == ']';
+    return ScriptError{0, column0 + fault,
+                       stray ? "expected no \"]\" here: it closes no \"[\" (write a bracket as the code [8D])"
+                             : "expected a \"]\" to close this \"[\" (write a bracket as the code [8B])"};
+  }
+  // Inside brackets, every token is one byte of one or two hexadecimal digits.
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '[') continue;
+    size_t j = i + 1;
+    while (j < text.size() && text[j] != ']') {
+      if (text[j] == ' ') {
+        ++j;
+        continue;
+      }
+      const size_t start = j;
+      while (j < text.size() && text[j] != ' ' && text[j] != ']') ++j;
+      bool hex = j - start <= 2;
+      for (size_t k = start; hex && k < j; ++k) hex = HexValue(text[k]) >= 0;
+      if (!hex) {
+        return ScriptError{0, column0 + static_cast<int>(start) + 1,
+                           "expected a byte of two hexadecimal digits inside brackets, found \"" +
+                               std::string(text.substr(start, j - start)) + "\""};
+      }
+    }
+    i = j;
+  }
+  if (const std::optional<NonGameCharacter> bad = FindNonGameCharacter(text)) {
+    // Columns count characters here, as the editor shows them.
+    return ScriptError{0, column0 + bad->column,
+                       "expected a game character, found " + NameOf(*bad) +
+                           " (write a byte the game shows otherwise as a bracketed code, e.g. [02])"};
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+const char* ScriptListingName(ListingMode mode) {
+  switch (mode) {
+    case ListingMode::PointerTableListing:
+      return "pointer";
+    case ListingMode::RawTextListing:
+      return "raw";
+    case ListingMode::ExpandedRomListing:
+      return "expanded";
+  }
+  return "pointer";
+}
+
+std::optional<std::string> ExportScript(const RomFile& rom, const TextEntryTable& table, ListingMode mode,
+                                        const TextDictionary& dictionary, DecoderState& state,
+                                        const ReferenceIndex* index, std::string_view romName,
+                                        const ScriptProgress& progress) {
+  // The rows of each distinct address, in the order the addresses first appear.
+  std::vector<SnesAddress> order;
+  std::unordered_map<SnesAddress, std::vector<int>> rowsOf;
+  rowsOf.reserve(table.entries.size());
+  for (int row = 0; row < table.count(); ++row) {
+    const SnesAddress address = table.entries[static_cast<size_t>(row)].textAddress;
+    auto [it, added] = rowsOf.try_emplace(address);
+    if (added) order.push_back(address);
+    it->second.push_back(row + 1);
+  }
+
+  std::string out;
+  out.reserve(order.size() * 160);
+  char buf[160];
+  std::snprintf(buf, sizeof buf, "# Lettermoor script of %.80s: %s listing, %zu texts\n",
+                std::string(romName).c_str(), ScriptListingName(mode), order.size());
+  out += buf;
+  out +=
+      "# Edit the line under each \"#<\" line (the original); codes stay in brackets. See "
+      "docs/script-format.md.\n";
+  const int total = static_cast<int>(order.size());
+  for (int n = 0; n < total; ++n) {
+    if (progress && n % 64 == 0 && !progress(n, total)) return std::nullopt;
+    const SnesAddress address = order[static_cast<size_t>(n)];
+    int32_t size = 0;
+    const std::string text = ScriptText(rom, SnesToFileOffset(address), dictionary, state, &size);
+    std::snprintf(buf, sizeof buf, "\n@ $%06X %d bytes\n# line", static_cast<unsigned>(address), size);
+    out += buf;
+    const std::vector<int>& rows = rowsOf[address];
+    if (rows.size() > 1) out += 's';
+    for (size_t k = 0; k < rows.size(); ++k) {
+      out += k == 0 ? " " : ", ";
+      out += std::to_string(rows[k]);
+    }
+    if (index) {
+      for (const Reference& r : index->To(address)) {
+        out += "; ";
+        out += DescribeReference(r);
+      }
+    }
+    out += "\n#< ";
+    out += text;
+    out += '\n';
+    out += text;
+    out += '\n';
+  }
+  if (progress) progress(total, total);
+  return out;
+}
+
+ParsedScript ParseScript(std::string_view content) {
+  ParsedScript parsed;
+  if (content.starts_with("\xEF\xBB\xBF")) content.remove_prefix(3);  // a byte order mark some editors add
+  std::unordered_map<SnesAddress, int> seen;
+  enum class Expect { Header, Original, Text } expect = Expect::Header;
+  ScriptBlock block;
+  auto fail = [&](int line, int column, std::string expected) {
+    parsed.error = ScriptError{line, column, std::move(expected)};
+    return parsed;
+  };
+  int lineNumber = 0;
+  size_t at = 0;
+  while (at < content.size()) {
+    size_t end = content.find('\n', at);
+    if (end == std::string_view::npos) end = content.size();
+    std::string_view line = content.substr(at, end - at);
+    at = end + 1;
+    ++lineNumber;
+    if (line.ends_with('\r')) line.remove_suffix(1);
+
+    if (expect == Expect::Header) {
+      if (line.empty() || (line.front() == '#' && !line.starts_with(kOriginal))) continue;
+      const std::optional<SnesAddress> address = HeaderAddress(line);
+      if (!address) {
+        return fail(lineNumber, 0,
+                    line.starts_with("@")
+                        ? "expected a block header: \"@ $\" and the text address in hexadecimal, e.g. \"@ $C50010\""
+                        : "expected a block header \"@ $XXXXXX\" (this line is outside any block)");
+      }
+      if (auto [it, added] = seen.try_emplace(*address, lineNumber); !added) {
+        char buf[96];
+        std::snprintf(buf, sizeof buf, "expected each text address once: $%06X has its block on line %d already",
+                      static_cast<unsigned>(*address), it->second);
+        return fail(lineNumber, 0, buf);
+      }
+      block = ScriptBlock{};
+      block.address = *address;
+      block.headerLine = lineNumber;
+      expect = Expect::Original;
+      continue;
+    }
+    if (expect == Expect::Original) {
+      if (line.starts_with(kOriginal)) {
+        block.original = std::string(AfterPrefix(line, kOriginal.size()));
+        if (std::optional<ScriptError> bad = CheckText(block.original, static_cast<int>(line.size() - block.original.size()))) {
+          bad->line = lineNumber;
+          bad->expected = "in the original text: " + bad->expected;
+          parsed.error = *bad;
+          return parsed;
+        }
+        expect = Expect::Text;
+        continue;
+      }
+      if (!line.empty() && line.front() == '#') continue;
+      return fail(lineNumber, 0, "expected the original text (a line starting \"#< \") before the block's text");
+    }
+    // Expect::Text
+    if (line.starts_with(kOriginal)) return fail(lineNumber, 0, "expected the block's text, found a second original");
+    if (!line.empty() && line.front() == '#') continue;
+    if (line.empty()) {
+      return fail(lineNumber, 0, "expected the block's text under its original (a text is never empty: [02] is the "
+                                 "empty string)");
+    }
+    if (line.front() == '@') {
+      return fail(lineNumber, 0, "expected the block's text before the next block (a text that starts with \"@\" "
+                                 "writes it as the code [70])");
+    }
+    if (std::optional<ScriptError> bad = CheckText(line, 0)) {
+      bad->line = lineNumber;
+      parsed.error = *bad;
+      return parsed;
+    }
+    block.textLine = lineNumber;
+    block.text = std::string(line);
+    parsed.blocks.push_back(std::move(block));
+    expect = Expect::Header;
+  }
+  if (expect != Expect::Header) {
+    return fail(lineNumber + (content.ends_with('\n') ? 1 : 0), 0,
+                expect == Expect::Original ? "expected the original text (\"#< \") of the last block, found the end of the file"
+                                           : "expected the last block's text, found the end of the file");
+  }
+  return parsed;
+}
+
+std::string DescribeScriptError(std::string_view fileName, const ScriptError& error) {
+  std::string out(fileName);
+  out += ':';
+  out += std::to_string(error.line);
+  if (error.column > 0) {
+    out += ':';
+    out += std::to_string(error.column);
+  }
+  out += ": ";
+  out += error.expected;
+  return out;
+}
+
+}  // namespace lettermoor

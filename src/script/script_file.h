@@ -1,0 +1,74 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "codec/decoder_state.h"
+#include "codec/text_dictionary.h"
+#include "entries/text_entry.h"
+#include "rom/snes_address.h"
+
+namespace lettermoor {
+
+class RomFile;
+class ReferenceIndex;
+
+// A script file: every text of a listing, once per text address, each with its original beside
+// it, to be edited in any text editor and read back in whole (docs/script-format.md).
+//
+//   @ $C50010 21 bytes
+//   # lines 1, 4; Pointer record 0; Plain pointer 2
+//   #< Hello[03 00 02]
+//   Hello[03 00 02]
+//
+// "@ $XXXXXX" opens a block (its rest is information); "#<" gives the original text; the first
+// other line that is not a comment is the text to write. Every other "#" line is a comment.
+
+// Called now and then with how much of the work is done; gives false to stop it.
+using ScriptProgress = std::function<bool(int done, int total)>;
+
+// The listing's names in a script file's first line.
+const char* ScriptListingName(ListingMode mode);
+
+// The whole script file of a listing: one block per distinct text address, in listing order.
+// `index`, when given, adds the references to each text; `romName` goes into the first line.
+// Gives nothing when `progress` stopped it.
+std::optional<std::string> ExportScript(const RomFile& rom, const TextEntryTable& table, ListingMode mode,
+                                        const TextDictionary& dictionary, DecoderState& state,
+                                        const ReferenceIndex* index, std::string_view romName,
+                                        const ScriptProgress& progress = {});
+
+// One block as read back.
+struct ScriptBlock {
+  SnesAddress address = 0;
+  int headerLine = 0;    // lines counted from 1
+  std::string original;  // the "#<" text
+  int textLine = 0;
+  std::string text;      // the text to write
+};
+
+// Where a script file goes wrong: its line (from 1), the column in it (from 1, 0 for the whole
+// line) and what was expected there.
+struct ScriptError {
+  int line = 0;
+  int column = 0;
+  std::string expected;
+};
+
+struct ParsedScript {
+  std::vector<ScriptBlock> blocks;
+  std::optional<ScriptError> error;  // the first fault; then `blocks` is incomplete
+};
+
+// Reads a whole script file, checking its form and every text's brackets and characters (a
+// text the encoder would refuse is a fault of the file). A line may end in "\r\n".
+ParsedScript ParseScript(std::string_view content);
+
+// "LINE:COLUMN: expected ..." (or "LINE: ...") after the file's name.
+std::string DescribeScriptError(std::string_view fileName, const ScriptError& error);
+
+}  // namespace lettermoor

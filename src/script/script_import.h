@@ -1,0 +1,102 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "codec/decoder_state.h"
+#include "codec/text_dictionary.h"
+#include "rom/rom_file.h"
+#include "script/script_file.h"
+
+namespace lettermoor {
+
+class TextCompressor;
+
+// What became of one block whose text differs from its original.
+enum class BlockOutcome {
+  Written,    // written in place
+  Moved,      // written into free space, every indexed reference repointed
+  TooLarge,   // does not fit in place and could not be moved (see `why`); left as it was
+  Stale,      // the ROM no longer holds the block's original text there; left as it was
+};
+
+struct BlockReport {
+  SnesAddress address = 0;
+  int line = 0;                // the text's line in the script file
+  BlockOutcome outcome = BlockOutcome::Written;
+  int32_t bytes = 0;           // what the text encodes to
+  int32_t room = 0;            // the present size at the address
+  SnesAddress to = 0;          // Moved: the new address
+  int32_t repointed = 0;       // Moved: references changed
+  std::string why;             // TooLarge: why it was not moved
+};
+
+// How an import writes.
+struct ImportOptions {
+  const TextCompressor* compressor = nullptr;  // dictionary words back as references; null for plain bytes
+  bool relocate = true;  // move texts that do not fit into free space of an expanded ROM
+  bool dryRun = false;   // work everything out, write nothing
+};
+
+enum class ImportStatus {
+  Done,         // every planned change is in the file (or, on a dry run, would be)
+  BadAddress,   // a block's address lies outside the ROM; nothing was written
+  LockFailed,   // another program holds the ROM; nothing was written
+  WriteFailed,  // the write failed; the file holds its old bytes again (unless `damaged`)
+  Stopped,      // the progress callback stopped the work; nothing was written
+};
+
+// One change of the file: bytes at a file offset.
+struct ByteChange {
+  int64_t offset = 0;
+  std::vector<uint8_t> bytes;
+};
+
+struct ImportResult {
+  ImportStatus status = ImportStatus::Done;
+  std::string message;              // for BadAddress and WriteFailed: what went wrong
+  bool damaged = false;             // WriteFailed: not every old byte could be put back
+  WriteStatus writeStatus = WriteStatus::Written;
+  int error = 0;
+  int blocks = 0;                   // blocks in the file
+  int unchanged = 0;                // blocks whose text is its original, or already in the ROM
+  std::vector<BlockReport> changed; // every other block, in file order
+  std::vector<ByteChange> changes;  // what was (or, on a dry run or for a copy, would be) written
+
+  int Count(BlockOutcome outcome) const;
+  // Every changed block was written or moved.
+  bool AllWritten() const { return Count(BlockOutcome::TooLarge) + Count(BlockOutcome::Stale) == 0; }
+};
+
+// Works out what the blocks of a parsed script change in the ROM, as one plan:
+//   - a block whose text encodes to the same bytes as its original, or as what the ROM holds now,
+//     changes nothing;
+//   - a block whose original the ROM no longer holds is stale;
+//   - a text that fits in the present string is written over it;
+//   - one that does not is moved into free blocks of an expanded ROM with every reference the
+//     index finds repointed (relocate on, the text ending with the end code), else left.
+// The reference index and the free blocks are worked out once for the whole file, and kept in
+// step with the plan: a text that jumps to a moved one is pointed at its new place, jump codes in
+// rewritten strings are looked for in their new bytes. Nothing is written.
+ImportResult PlanScriptImport(const RomFile& rom, const std::vector<ScriptBlock>& blocks,
+                              const TextDictionary& dictionary, DecoderState& state, const ImportOptions& options,
+                              const ScriptProgress& progress = {});
+
+// Plans the import and writes it into the ROM in place, under the file's lock from the first
+// read to the last write, in one all-or-nothing write. A dry run writes nothing.
+ImportResult ImportScript(RomFile& rom, const std::vector<ScriptBlock>& blocks, const TextDictionary& dictionary,
+                          DecoderState& state, const ImportOptions& options, const ScriptProgress& progress = {});
+
+// Writes the file `rom` was opened from, with the planned changes, into `fill`'s stream: the
+// file's own bytes (a headerless file stays headerless). For writing an import into a copy.
+bool WriteChangedCopy(const RomFile& rom, std::span<const ByteChange> changes, std::FILE* out);
+
+// One line per changed block ("$C50010 (line 7): written, 20 of 24 bytes", "... moved to
+// $F00200, 2 references repointed", "... too large by 4 bytes: ...", "... stale: ..."), then a
+// summary line. A dry run says "would be".
+std::string DescribeImport(const ImportResult& result, bool dryRun);
+
+}  // namespace lettermoor

@@ -1,0 +1,99 @@
+#include "script/script_text.h"
+
+#include "codec/decode_items.h"
+#include "codec/hex_text.h"
+#include "codec/text_compressor.h"
+#include "rom/rom_file.h"
+
+namespace lettermoor {
+
+namespace {
+
+// Builds the text item by item, keeping track of how far into the string each item lies, so that
+// a word that must be shown as its reference can be read back from the file.
+class ScriptTextSink {
+ public:
+  ScriptTextSink(std::string& out, const RomFile& rom, int64_t offset) : out_(out), rom_(rom), offset_(offset) {}
+
+  void Characters(const uint8_t* bytes, size_t n) {
+    for (size_t k = 0; k < n; ++k) {
+      const uint8_t b = bytes[k];
+      const char c = static_cast<char>(b - 0x30);
+      if (b == 0x8B || b == 0x8D || (out_.empty() && StartsLikeMarkup(c))) {
+        Byte(b);
+      } else {
+        Close();
+        out_.push_back(c);
+      }
+    }
+    at_ += static_cast<int64_t>(n);
+  }
+
+  void Word(const std::string& word) {
+    if (Spellable(word) && !(out_.empty() && StartsLikeMarkup(word.front()))) {
+      Close();
+      out_ += word;
+    } else {
+      Byte(rom_.ReadByte(offset_ + at_));
+      Byte(rom_.ReadByte(offset_ + at_ + 1));
+    }
+    at_ += 2;
+  }
+
+  void Code(const CodeItem& code) {
+    for (int k = 0; k < code.length; ++k) Byte(code.bytes[k]);
+    at_ += code.length;
+  }
+
+  void Finish() {
+    Close();
+    // Blanks at the end become codes: an editor that trims lines would drop them.
+    size_t blanks = 0;
+    while (blanks < out_.size() && out_[out_.size() - 1 - blanks] == ' ') ++blanks;
+    if (blanks == 0) return;
+    out_.resize(out_.size() - blanks);
+    for (size_t k = 0; k < blanks; ++k) Byte(0x50);
+    Close();
+  }
+
+ private:
+  static bool StartsLikeMarkup(char c) { return c == '#' || c == '@' || c == ' '; }
+
+  static bool Spellable(const std::string& word) {
+    if (word.empty()) return false;
+    for (char c : word) {
+      if (!IsPlainWordCharacter(c)) return false;
+    }
+    return true;
+  }
+
+  void Byte(uint8_t b) {
+    out_.push_back(open_ ? ' ' : '[');
+    open_ = true;
+    AppendHexByte(out_, b);
+  }
+
+  void Close() {
+    if (open_) out_.push_back(']');
+    open_ = false;
+  }
+
+  std::string& out_;
+  const RomFile& rom_;
+  int64_t offset_;
+  int64_t at_ = 0;
+  bool open_ = false;
+};
+
+}  // namespace
+
+std::string ScriptText(const RomFile& rom, int64_t offset, const TextDictionary& dictionary, DecoderState& state,
+                       int32_t* size) {
+  std::string text;
+  ScriptTextSink sink(text, rom, offset);
+  const int32_t count = DecodeItems(rom, offset, dictionary, state, sink);
+  if (size) *size = count;
+  return text;
+}
+
+}  // namespace lettermoor

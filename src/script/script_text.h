@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "codec/decoder_state.h"
+#include "codec/text_dictionary.h"
+
+namespace lettermoor {
+
+class RomFile;
+
+// The text of a script file for the string at `offset`: the editable text of the decoder, except
+// that every byte the encoder would not give back as it was is written as a bracketed code, so
+// that the text encodes to the string's own bytes:
+//   - the character bytes 0x8B and 0x8D, which decode to "[" and "]";
+//   - a dictionary word that is empty or holds a character the encoder would not write back as
+//     itself (the reference's two bytes);
+//   - a "#", "@" or blank that starts the text, and blanks that end it (a script file's line
+//     would read as a comment or a header, or lose them to an editor that trims lines).
+// A dictionary word the encoder writes back as itself stays spelled out: its plain bytes decode
+// to the same text, and the compressor may give it back as the reference.
+// `size`, when given, receives the string's size count.
+std::string ScriptText(const RomFile& rom, int64_t offset, const TextDictionary& dictionary, DecoderState& state,
+                       int32_t* size = nullptr);
+
+}  // namespace lettermoor

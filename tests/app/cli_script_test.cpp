@@ -1,0 +1,217 @@
+// lettermoor-cli export and import: the whole script out, translated, and back in.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "sample_fixture.h"
+
+namespace lettermoor::test {
+namespace {
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+bool IsTextLine(const std::string& line) { return !line.empty() && line[0] != '#' && line[0] != '@'; }
+
+// The text without its bracket groups, as a list row shows it.
+std::string WithoutCodes(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '[') {
+      i = text.find(']', i);
+    } else {
+      out.push_back(text[i]);
+    }
+  }
+  return out;
+}
+
+class CliScript : public CliLayouts {
+ protected:
+  // A fresh copy of the sample in this layout, expanded or not.
+  std::string Rom(const std::string& stem, bool expanded) {
+    if (!expanded) return CopyOfSample(stem);
+    std::vector<std::string> args = {"make-sample", "--expanded", Name(stem)};
+    if (Headerless()) args.push_back("--headerless");
+    const CliRun made = Run(args);
+    EXPECT_EQ(made.exitCode, 0) << made.err;
+    return Dir() + "/" + Name(stem);
+  }
+};
+
+TEST_P(CliScript, ExportThenImportChangesNothing) {
+  for (bool expanded : {false, true}) {
+    const std::string rom = Rom("round", expanded);
+    const std::vector<uint8_t> before = ReadBytes(rom);
+    for (std::string listing : {"pointer", "raw", "expanded"}) {
+      if (listing == "expanded" && !expanded) continue;
+      SCOPED_TRACE(listing + (expanded ? " (expanded)" : ""));
+      CliRun run = Run({"export", rom, "--listing", listing, "-o", "round.txt"});
+      ASSERT_EQ(run.exitCode, 0) << run.err;
+      const std::string first = ReadText(Dir() + "/round.txt");
+      run = Run({"import", rom, "round.txt"});
+      ASSERT_EQ(run.exitCode, 0) << run.err;
+      const std::vector<std::string> lines = Lines(run.out);
+      ASSERT_EQ(lines.size(), 1u) << run.out;
+      EXPECT_NE(lines[0].find(" 0 changed"), std::string::npos) << lines[0];
+      EXPECT_EQ(ReadBytes(rom), before);
+      run = Run({"export", rom, "--listing", listing});
+      EXPECT_EQ(run.out, first);
+    }
+  }
+}
+
+// Every text of the pointer listing made longer, imported into a copy of the expanded sample.
+TEST_P(CliScript, TranslationGoesIntoTheCopy) {
+  const std::string rom = Rom("translate", true);
+  const std::vector<uint8_t> before = ReadBytes(rom);
+  CliRun run = Run({"export", rom, "-o", "translate.txt"});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  std::vector<std::string> lines = Lines(ReadText(Dir() + "/translate.txt"));
+  std::map<int, std::string> expectedRow;  // listing line -> text without codes
+  std::vector<int> rows;
+  for (std::string& line : lines) {
+    if (line.starts_with("# line")) {
+      rows.clear();
+      std::istringstream in(line.substr(line.find(' ', 2)));
+      for (std::string n; std::getline(in, n, ',');) {
+        if (n.find(';') != std::string::npos) n = n.substr(0, n.find(';'));
+        rows.push_back(std::stoi(n));
+      }
+    } else if (IsTextLine(line)) {
+      line.insert(line.rfind('['), " and then some more words");
+      for (int row : rows) expectedRow[row] = WithoutCodes(line);
+    }
+  }
+  std::string edited;
+  for (const std::string& line : lines) edited += line + "\n";
+  WriteText(Dir() + "/translated.txt", edited);
+
+  run = Run({"import", rom, "translated.txt", "-o", Name("translated")});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const std::vector<std::string> report = Lines(run.out);
+  ASSERT_FALSE(report.empty());
+  for (size_t i = 0; i + 1 < report.size(); ++i) {
+    EXPECT_TRUE(report[i].find(": written") != std::string::npos || report[i].find(": moved to $") != std::string::npos)
+        << report[i];
+  }
+  EXPECT_NE(report.back().find(" 0 too large, 0 stale), 0 unchanged."), std::string::npos) << report.back();
+  EXPECT_EQ(ReadBytes(rom), before);
+
+  run = Run({"list", Name("translated")});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const std::vector<std::string> listed = Lines(run.out);
+  ASSERT_EQ(listed.size(), expectedRow.size());
+  for (const std::string& line : listed) {
+    const std::vector<std::string> f = Fields(line);
+    ASSERT_EQ(f.size(), 7u);
+    EXPECT_EQ(f[6], expectedRow[std::stoi(f[0])].substr(0, 149)) << "line " << f[0];
+  }
+}
+
+TEST_P(CliScript, BadFilesAndTargetsWriteNothing) {
+  const std::string rom = Rom("bad", true);
+  const std::vector<uint8_t> before = ReadBytes(rom);
+  ASSERT_EQ(Run({"export", rom, "-o", "bad.txt"}).exitCode, 0);
+  std::vector<std::string> lines = Lines(ReadText(Dir() + "/bad.txt"));
+  // The last text line above line 1000, moved down to it by comments, loses its "]".
+  size_t text = 999;
+  while (!IsTextLine(lines[text])) --text;
+  lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(text), 999 - text, "# padding");
+  ASSERT_TRUE(IsTextLine(lines[999]));
+  lines[999].pop_back();
+  std::string broken;
+  for (const std::string& line : lines) broken += line + "\n";
+  WriteText(Dir() + "/broken.txt", broken);
+  const std::string out = Dir() + "/" + Name("never");
+  for (bool copy : {false, true}) {
+    std::vector<std::string> args = {"import", rom, "broken.txt"};
+    if (copy) args.insert(args.end(), {"-o", out});
+    const CliRun run = Run(args);
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.err.find("broken.txt:1000:"), 0u) << run.err;
+    EXPECT_NE(run.err.find("expected a \"]\""), std::string::npos) << run.err;
+    EXPECT_EQ(ReadBytes(rom), before);
+    EXPECT_FALSE(std::filesystem::exists(out));
+  }
+
+  // The input ROM itself, or a hard link to it, is no place for the copy.
+  const std::string link = Dir() + "/" + Name("link");
+  std::filesystem::remove(link);
+  ASSERT_EQ(::link(rom.c_str(), link.c_str()), 0);
+  for (const std::string& target : {rom, link}) {
+    const CliRun run = Run({"import", rom, "bad.txt", "-o", target});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find("input ROM itself"), std::string::npos) << run.err;
+    EXPECT_EQ(ReadBytes(rom), before);
+  }
+
+  // A character the game does not have, named with its line.
+  lines = Lines(ReadText(Dir() + "/bad.txt"));
+  lines[6] = "Caf\xC3\xA9[02]";
+  std::string accented;
+  for (const std::string& line : lines) accented += line + "\n";
+  WriteText(Dir() + "/accented.txt", accented);
+  CliRun run = Run({"import", rom, "accented.txt"});
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_NE(run.err.find("accented.txt:7:4: expected a game character, found \"\xC3\xA9\" (U+00E9)"), std::string::npos)
+      << run.err;
+  EXPECT_EQ(ReadBytes(rom), before);
+}
+
+TEST_P(CliScript, DryRunNoRelocateAndStaleBlocks) {
+  const std::string rom = Rom("stale", false);
+  const std::vector<uint8_t> before = ReadBytes(rom);
+  ASSERT_EQ(Run({"export", rom, "-o", "stale.txt"}).exitCode, 0);
+  std::vector<std::string> lines = Lines(ReadText(Dir() + "/stale.txt"));
+  ASSERT_TRUE(IsTextLine(lines[6]) && IsTextLine(lines[11]));
+  // Line 7: shorter; line 12: far longer than its place, in a ROM with no free space.
+  lines[6] = "Short.[02]";
+  lines[11] = std::string(300, 'x') + "[02]";
+  std::string edited;
+  for (const std::string& line : lines) edited += line + "\n";
+  WriteText(Dir() + "/edited.txt", edited);
+
+  CliRun run = Run({"import", rom, "edited.txt", "--dry-run"});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.out.find("(line 7): would be written, 7 of "), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("(line 12): too large by "), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("Dry run: nothing was written."), std::string::npos) << run.out;
+  EXPECT_EQ(ReadBytes(rom), before);
+
+  run = Run({"import", rom, "edited.txt", "--no-relocate"});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.out.find("(line 7): written, 7 of "), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("moving to free space is off"), std::string::npos) << run.out;
+  run = Run({"show", rom, "1"});
+  EXPECT_EQ(run.out, "Short.[02]\n");
+
+  // The first block is in the ROM now; an older script's edit of it is stale.
+  lines[6] = "Other.[02]";
+  lines[11] = lines[10].substr(3);
+  edited.clear();
+  for (const std::string& line : lines) edited += line + "\n";
+  WriteText(Dir() + "/older.txt", edited);
+  run = Run({"import", rom, "older.txt"});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.out.find("(line 7): stale"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("1 changed (0 written, 0 moved, 0 too large, 1 stale)"), std::string::npos) << run.out;
+}
+
+LETTERMOOR_ON_BOTH_LAYOUTS(CliScript);
+
+}  // namespace
+}  // namespace lettermoor::test

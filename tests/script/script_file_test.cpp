@@ -1,0 +1,319 @@
+// The script file: its text is lossless, its form is checked line by line, and an import changes
+// exactly what the file changed.
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "codec/text_decoder.h"
+#include "codec/text_encoder.h"
+#include "entries/reference_index.h"
+#include "entries/text_entry_table.h"
+#include "rom/rom_image.h"
+#include "script/script_file.h"
+#include "script/script_import.h"
+#include "script/script_text.h"
+#include "support/reference_scenario.h"
+#include "support/synthetic_rom.h"
+
+namespace lettermoor {
+namespace {
+
+using test::ReferenceScenario;
+using test::SyntheticRom;
+
+// Dictionary slots 1-4: a plain word, one holding a bracket, one that starts with a blank, and
+// one the encoder writes back as other bytes ("{" is a code byte).
+const std::vector<std::string> kWords = {"the", "a[b", " of", "x{y"};
+
+class ScriptTextBytes : public ::testing::Test {
+ protected:
+  // Places each string at its own 0x1000-byte slot from 0x60000 on; gives the slots' offsets.
+  std::vector<int64_t> Place(const std::vector<std::vector<uint8_t>>& strings) {
+    SyntheticRom image;
+    image.Dictionary(kWords);
+    std::vector<int64_t> at;
+    for (size_t i = 0; i < strings.size(); ++i) {
+      at.push_back(0x60000 + static_cast<int64_t>(i) * 0x1000);
+      image.Put(at.back(), strings[i]);
+    }
+    file_ = image.Save();
+    rom_ = test::OpenForTest(file_->Path());
+    LoadTextDictionary(*rom_, dictionary_);
+    return at;
+  }
+
+  std::vector<uint8_t> Bytes(int64_t offset, int32_t size) {
+    std::vector<uint8_t> b(static_cast<size_t>(size));
+    rom_->Read(offset, b);
+    return b;
+  }
+
+  TextDictionary dictionary_;
+  DecoderState state_;
+  std::unique_ptr<test::TempFile> file_;
+  std::unique_ptr<RomFile> rom_;
+};
+
+// Every byte value at the start, inside and at the end of a string, and random strings of every
+// byte: the text passes the script file's checks and encodes back to the string's own bytes;
+// a string with dictionary references decodes back to the same text.
+TEST_F(ScriptTextBytes, EveryByteComesBack) {
+  std::vector<std::vector<uint8_t>> strings;
+  for (int b = 0; b < 256; ++b) {
+    const auto v = static_cast<uint8_t>(b);
+    strings.push_back({v, 0x71, 0x50, 0x02});
+    strings.push_back({0x71, v, 0x72, 0x02});
+    strings.push_back({0x71, 0x50, v, 0x50, 0x50, 0x02});
+  }
+  std::mt19937 random(16);
+  for (int n = 0; n < 600; ++n) {
+    std::vector<uint8_t> s(1 + random() % 40);
+    // Mostly characters, so that codes, words and brackets meet them in every order.
+    for (uint8_t& b : s) b = static_cast<uint8_t>(random() % 3 ? 0x50 + random() % 0x5B : random() % 256);
+    s.push_back(0x02);
+    strings.push_back(s);
+  }
+  const std::vector<int64_t> at = Place(strings);
+  SyntheticRom respelled;
+  respelled.Dictionary(kWords);
+  std::vector<std::pair<int64_t, std::string>> texts;
+  for (size_t i = 0; i < at.size(); ++i) {
+    SCOPED_TRACE(testing::Message() << "string " << i);
+    int32_t size = 0;
+    const std::string text = ScriptText(*rom_, at[i], dictionary_, state_, &size);
+    const std::string file = "@ $C00000\n#< " + text + "\n" + text + "\n";
+    const ParsedScript parsed = ParseScript(file);
+    ASSERT_FALSE(parsed.error) << text << ": " << parsed.error->expected;
+    ASSERT_EQ(parsed.blocks.size(), 1u);
+    EXPECT_EQ(parsed.blocks[0].text, text);
+    const std::vector<uint8_t> own = Bytes(at[i], size);
+    const std::vector<uint8_t> back = TextEncoder(text);
+    const bool words = std::any_of(own.begin(), own.end(), [](uint8_t b) { return b >= 0x15 && b <= 0x17; });
+    if (!words) {
+      EXPECT_EQ(back, own) << text;
+    } else {
+      respelled.Put(at[i], back);
+      texts.emplace_back(at[i], text);
+    }
+  }
+  // The words are spelled out: the plain bytes decode to the same text.
+  auto copy = respelled.Save();
+  auto rom = test::OpenForTest(copy->Path());
+  for (const auto& [offset, text] : texts) EXPECT_EQ(ScriptText(*rom, offset, dictionary_, state_), text);
+}
+
+TEST(ScriptParse, FaultsNameTheirLineAndWhatWasExpected) {
+  struct Case {
+    const char* file;
+    int line;
+    int column;
+    const char* expected;  // a piece of the message
+  };
+  const Case cases[] = {
+      {"# only comments\n\n", 0, 0, nullptr},
+      {"@ $C50000 4 bytes\r\n# line 1\r\n#< Hi[02]\r\nHo[02]\r\n", 0, 0, nullptr},
+      {"Hello[02]\n", 1, 0, "block header"},
+      {"@ C50000\n#< a\nb\n", 1, 0, "\"@ $\""},
+      {"@ $C5000G\n#< a\nb\n", 1, 0, "\"@ $\""},
+      {"@ $C50000\nHello\n", 2, 0, "original text"},
+      {"@ $C50000\n#< a\n\nb\n", 3, 0, "block's text"},
+      {"@ $C50000\n#< a\n#< b\nc\n", 3, 0, "second original"},
+      {"@ $C50000\n#< a\n@ $C50010\n", 3, 0, "[70]"},
+      {"@ $C50000\n#< a\n", 3, 0, "last block's text"},
+      {"@ $C50000\n#< a\nb\n@ $C50000\n#< a\nb\n", 4, 0, "line 1 already"},
+      {"@ $C50000\n#< a\nHi[03 00\n", 3, 3, "close this \"[\""},
+      {"@ $C50000\n#< a\nHi]x[02]\n", 3, 3, "closes no"},
+      {"@ $C50000\n#< a\nHi[03 0G]\n", 3, 7, "\"0G\""},
+      {"@ $C50000\n#< a\nHi[123]\n", 3, 4, "\"123\""},
+      {"@ $C50000\n#< a\nH\xC3\xA9[02]\n", 3, 2, "U+00E9"},
+      {"@ $C50000\n#< a\nH\ti[02]\n", 3, 2, "a tab"},
+      {"@ $C50000\n#< a[\nb\n", 2, 5, "in the original text"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    const ParsedScript parsed = ParseScript(c.file);
+    if (!c.expected) {
+      EXPECT_FALSE(parsed.error) << parsed.error->expected;
+      continue;
+    }
+    ASSERT_TRUE(parsed.error);
+    EXPECT_EQ(parsed.error->line, c.line);
+    EXPECT_EQ(parsed.error->column, c.column);
+    EXPECT_NE(parsed.error->expected.find(c.expected), std::string::npos) << parsed.error->expected;
+  }
+}
+
+// An import over the reference scenario: its texts exported, some changed, written back.
+class ScriptImport : public ::testing::Test {
+ protected:
+  void Open(bool expanded) {
+    file_ = ReferenceScenario::Image(expanded).Save();
+    rom_ = test::OpenForTest(file_->Path());
+    LoadTextDictionary(*rom_, dictionary_);
+  }
+
+  // The pointer listing's script, every block's text replaced where `texts` has one.
+  std::vector<ScriptBlock> Edited(const std::map<SnesAddress, std::string>& texts) {
+    TextEntryTable table;
+    BuildTextEntries(*rom_, ListingMode::PointerTableListing, table, decoder_);
+    const ReferenceIndex index = ReferenceIndex::Build(*rom_);
+    const std::string script =
+        *ExportScript(*rom_, table, ListingMode::PointerTableListing, dictionary_, state_, &index, "test.smc");
+    ParsedScript parsed = ParseScript(script);
+    EXPECT_FALSE(parsed.error);
+    for (ScriptBlock& b : parsed.blocks) {
+      if (auto it = texts.find(b.address); it != texts.end()) b.text = it->second;
+    }
+    return parsed.blocks;
+  }
+
+  ImportResult Import(const std::vector<ScriptBlock>& blocks, bool relocate = true) {
+    ImportOptions options;
+    options.relocate = relocate;
+    return ImportScript(*rom_, blocks, dictionary_, state_, options);
+  }
+
+  std::string TextAt(SnesAddress address) {
+    rom_->Refresh();
+    return ScriptText(*rom_, SnesToFileOffset(address), dictionary_, state_);
+  }
+
+  static constexpr SnesAddress kText = ReferenceScenario::kTextAddress;
+  static constexpr SnesAddress kGo = kText + 0x100;
+  static constexpr SnesAddress kOther = kText + 0x200;
+  TextDictionary dictionary_;
+  DecoderState state_;
+  TextDecoder decoder_{dictionary_, state_};
+  std::unique_ptr<test::TempFile> file_;
+  std::unique_ptr<RomFile> rom_;
+};
+
+TEST_F(ScriptImport, UnchangedWritesNothingAndEditsGoInPlace) {
+  Open(false);
+  const std::vector<uint8_t> before = file_->ReadAll();
+  ImportResult r = Import(Edited({}));
+  EXPECT_EQ(r.status, ImportStatus::Done);
+  EXPECT_EQ(r.blocks, 3);
+  EXPECT_EQ(r.unchanged, 3);
+  EXPECT_TRUE(r.changes.empty());
+  EXPECT_EQ(file_->ReadAll(), before);
+
+  // "[02 ]" encodes alike: not a change. A shorter text goes in place; a longer one cannot move.
+  r = Import(Edited({{kOther, "Other[02 ]"}, {kText, "Short[02]"}, {kGo, "Go much further than before[02]"}}));
+  ASSERT_EQ(r.changed.size(), 2u);
+  EXPECT_EQ(r.unchanged, 1);
+  EXPECT_EQ(r.changed[0].outcome, BlockOutcome::Written);
+  EXPECT_EQ(r.changed[1].outcome, BlockOutcome::TooLarge);
+  EXPECT_NE(r.changed[1].why.find("not expanded"), std::string::npos);
+  EXPECT_FALSE(r.AllWritten());
+  EXPECT_EQ(TextAt(kText), "Short[02]");
+  EXPECT_EQ(TextAt(kGo), "Go[0A 00 FE C5 00 02]");
+  EXPECT_NE(DescribeImport(r, false).find("too large by 20 bytes (28 for 8)"), std::string::npos)
+      << DescribeImport(r, false);
+
+  // The same file again: the text is there already, the other is stale no more than before.
+  r = Import(Edited({{kText, "Short[02]"}}));
+  EXPECT_TRUE(r.changed.empty());
+}
+
+TEST_F(ScriptImport, StaleBlocksAreLeft) {
+  Open(false);
+  std::vector<ScriptBlock> blocks = Edited({{kText, "Brief[02]"}, {kOther, "Otter[02]"}});
+  // Another program changes the first text after the export.
+  ASSERT_TRUE(rom_->Write(ReferenceScenario::kText, test::ScriptText("Shirt")).Ok());
+  const ImportResult r = Import(blocks);
+  ASSERT_EQ(r.changed.size(), 2u);
+  EXPECT_EQ(r.changed[0].outcome, BlockOutcome::Stale);
+  EXPECT_EQ(r.changed[1].outcome, BlockOutcome::Written);
+  EXPECT_EQ(TextAt(kText), "Shirt one[02]");
+  EXPECT_EQ(TextAt(kOther), "Otter[02]");
+}
+
+// A move repoints every reference once, with one index: the records, the plain pointer, and a
+// jump to it in a string that is itself rewritten (in place, then moved), whose new bytes are
+// what gets repointed.
+TEST_F(ScriptImport, MovesRepointEveryReferenceIncludingRewrittenJumps) {
+  struct Case {
+    const char* goText;     // the new text of the GOTO's string; null leaves it
+    BlockOutcome goOutcome;
+  };
+  const Case cases[] = {
+      {nullptr, BlockOutcome::Written},
+      {"Gx[0A 00 FE C5 00 02]", BlockOutcome::Written},
+      {"Go on and on, further[0A 00 FE C5 00 02]", BlockOutcome::Moved},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.goText ? c.goText : "(left)");
+    Open(true);
+    std::map<SnesAddress, std::string> texts = {{kText, "A text much longer than the old one[02]"}};
+    if (c.goText) texts[kGo] = c.goText;
+    const ImportResult r = Import(Edited(texts));
+    ASSERT_EQ(r.status, ImportStatus::Done);
+    ASSERT_EQ(r.changed.size(), c.goText ? 2u : 1u);
+    const BlockReport& moved = r.changed[0];
+    ASSERT_EQ(moved.outcome, BlockOutcome::Moved) << moved.why;
+    EXPECT_EQ(moved.to, 0xF00000);
+    EXPECT_EQ(moved.repointed, c.goText ? 3 : 4);  // a rewritten string's jump is in its new bytes
+    TextEntryTable table;
+    BuildTextEntries(*rom_, ListingMode::PointerTableListing, table, decoder_);
+    ASSERT_EQ(table.count(), 5);
+    for (int row : {0, 2, 4}) EXPECT_EQ(table.entries[static_cast<size_t>(row)].textAddress, 0xF00000);
+    const std::string go = TextAt(table.entries[1].textAddress);
+    EXPECT_NE(go.find("[0A 00 00 F0 00 02]"), std::string::npos) << go;
+    if (c.goText) {
+      EXPECT_EQ(r.changed[1].outcome, c.goOutcome);
+      EXPECT_EQ(go.substr(0, 2), std::string(c.goText).substr(0, 2));
+    }
+    EXPECT_EQ(TextAt(0xF00000), "A text much longer than the old one[02]");
+    // Without moving: left, and said why.
+    const ImportResult again = Import(Edited({{kOther, "Other, now longer than it was[02]"}}), false);
+    ASSERT_EQ(again.changed.size(), 1u);
+    EXPECT_EQ(again.changed[0].outcome, BlockOutcome::TooLarge);
+    EXPECT_EQ(again.changed[0].why, "moving to free space is off");
+  }
+}
+
+TEST_F(ScriptImport, DryRunAndBadAddressWriteNothing) {
+  Open(true);
+  const std::vector<uint8_t> before = file_->ReadAll();
+  std::vector<ScriptBlock> blocks = Edited({{kText, "A text much longer than the old one[02]"}});
+  ImportOptions options;
+  options.dryRun = true;
+  ImportResult r = ImportScript(*rom_, blocks, dictionary_, state_, options);
+  ASSERT_EQ(r.changed.size(), 1u);
+  EXPECT_EQ(r.changed[0].outcome, BlockOutcome::Moved);
+  EXPECT_EQ(file_->ReadAll(), before);
+  EXPECT_NE(DescribeImport(r, true).find("would move to $F00000, 4 references"), std::string::npos);
+
+  blocks.push_back(ScriptBlock{0x7FFFFFFF, 40, "a", 42, "b"});
+  r = Import(blocks);
+  EXPECT_EQ(r.status, ImportStatus::BadAddress);
+  EXPECT_NE(r.message.find("line 40"), std::string::npos) << r.message;
+  EXPECT_EQ(file_->ReadAll(), before);
+}
+
+// Export then import of every listing of a generated ROM changes no byte; a second export is the
+// same file.
+TEST_F(ScriptImport, RoundTripOfEveryListing) {
+  Open(true);
+  const std::vector<uint8_t> before = file_->ReadAll();
+  const ReferenceIndex index = ReferenceIndex::Build(*rom_);
+  for (ListingMode mode : {ListingMode::PointerTableListing, ListingMode::RawTextListing,
+                           ListingMode::ExpandedRomListing}) {
+    SCOPED_TRACE(ScriptListingName(mode));
+    TextEntryTable table;
+    BuildTextEntries(*rom_, mode, table, decoder_);
+    const std::string first = *ExportScript(*rom_, table, mode, dictionary_, state_, &index, "t.smc");
+    const ParsedScript parsed = ParseScript(first);
+    ASSERT_FALSE(parsed.error) << parsed.error->line << ": " << parsed.error->expected;
+    const ImportResult r = Import(parsed.blocks);
+    EXPECT_EQ(r.unchanged, r.blocks);
+    EXPECT_EQ(file_->ReadAll(), before);
+    EXPECT_EQ(*ExportScript(*rom_, table, mode, dictionary_, state_, &index, "t.smc"), first);
+  }
+}
+
+}  // namespace
+}  // namespace lettermoor
