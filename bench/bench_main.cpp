@@ -90,6 +90,7 @@ int main(int argc, char** argv) {
   }
   RegisterEditorBenchmarks(inputs, checkInputs);
   RegisterCompressionBenchmarks(inputs, checkInputs);
+  RegisterScriptBenchmarks(inputs, checkInputs);
 #ifdef LETTERMOOR_BENCH_QT
   RegisterQtBenchmarks(inputs);
 #endif

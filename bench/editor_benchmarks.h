@@ -13,6 +13,10 @@ void RegisterEditorBenchmarks(const BenchInputs& inputs, bool checkInputs = true
 // every line of the sample's pointer listing back unchanged, compressed, to a copy.
 void RegisterCompressionBenchmarks(const BenchInputs& inputs, bool checkInputs = true);
 
+// Exporting the pointer listing and importing it back, unchanged and rewritten; with `checkInputs`,
+// first checks that the unchanged import writes nothing and the rewritten one writes every block.
+void RegisterScriptBenchmarks(const BenchInputs& inputs, bool checkInputs = true);
+
 // The list fills through the real Qt main window (offscreen); a QApplication must exist.
 void RegisterQtBenchmarks(const BenchInputs& inputs);
 

@@ -31,6 +31,8 @@ const std::map<std::string, double>& RatioLimits() {
     m["reference_index_sample"] = 10;
     m["measure_compressed_4000"] = 1;
     m["compress_pointer_listing"] = 15;
+    m["script_export_pointer_sample"] = 15;
+    m["script_import_unchanged_sample"] = 30;
     return m;
   }();
   return limits;

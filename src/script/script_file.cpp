@@ -1,9 +1,11 @@
 #include "script/script_file.h"
 
+#include <charconv>
 #include <cstdio>
 #include <unordered_map>
 
 #include "codec/bracket_check.h"
+#include "codec/hex_text.h"
 #include "codec/text_encoder.h"
 #include "entries/reference_index.h"
 #include "rom/rom_file.h"
@@ -95,6 +97,20 @@ std::optional<ScriptError> CheckText(std::string_view text, int column0) {
   return std::nullopt;
 }
 
+void AppendNumber(std::string& out, int64_t value) {
+  char buf[24];
+  const auto end = std::to_chars(buf, buf + sizeof buf, value).ptr;
+  out.append(buf, end);
+}
+
+// An address as "%06X" gives it.
+void AppendAddress(std::string& out, SnesAddress address) {
+  const auto a = static_cast<uint32_t>(address);
+  int digits = 6;
+  while (digits < 8 && (a >> (4 * digits)) != 0) ++digits;
+  for (int d = digits - 1; d >= 0; --d) out.push_back(kHexDigits[(a >> (4 * d)) & 0xF]);
+}
+
 }  // namespace
 
 const char* ScriptListingName(ListingMode mode) {
@@ -113,19 +129,27 @@ std::optional<std::string> ExportScript(const RomFile& rom, const TextEntryTable
                                         const TextDictionary& dictionary, DecoderState& state,
                                         const ReferenceIndex* index, std::string_view romName,
                                         const ScriptProgress& progress) {
-  // The rows of each distinct address, in the order the addresses first appear.
+  // The rows of each distinct address, in the order the addresses first appear: each block's
+  // rows are a chain through `nextRow`.
   std::vector<SnesAddress> order;
-  std::unordered_map<SnesAddress, std::vector<int>> rowsOf;
-  rowsOf.reserve(table.entries.size());
+  std::vector<int> firstRow, lastRow, nextRow(table.entries.size(), -1);
+  std::unordered_map<SnesAddress, int> blockOf;
+  blockOf.reserve(table.entries.size());
   for (int row = 0; row < table.count(); ++row) {
     const SnesAddress address = table.entries[static_cast<size_t>(row)].textAddress;
-    auto [it, added] = rowsOf.try_emplace(address);
-    if (added) order.push_back(address);
-    it->second.push_back(row + 1);
+    auto [it, added] = blockOf.try_emplace(address, static_cast<int>(order.size()));
+    if (added) {
+      order.push_back(address);
+      firstRow.push_back(row);
+      lastRow.push_back(row);
+    } else {
+      nextRow[static_cast<size_t>(lastRow[static_cast<size_t>(it->second)])] = row;
+      lastRow[static_cast<size_t>(it->second)] = row;
+    }
   }
 
   std::string out;
-  out.reserve(order.size() * 160);
+  out.reserve(order.size() * 320);
   char buf[160];
   std::snprintf(buf, sizeof buf, "# Lettermoor script of %.80s: %s listing, %zu texts\n",
                 std::string(romName).c_str(), ScriptListingName(mode), order.size());
@@ -134,29 +158,54 @@ std::optional<std::string> ExportScript(const RomFile& rom, const TextEntryTable
       "# Edit the line under each \"#<\" line (the original); codes stay in brackets. See "
       "docs/script-format.md.\n";
   const int total = static_cast<int>(order.size());
+  std::string head;
   for (int n = 0; n < total; ++n) {
     if (progress && n % 64 == 0 && !progress(n, total)) return std::nullopt;
     const SnesAddress address = order[static_cast<size_t>(n)];
-    int32_t size = 0;
-    const std::string text = ScriptText(rom, SnesToFileOffset(address), dictionary, state, &size);
-    std::snprintf(buf, sizeof buf, "\n@ $%06X %d bytes\n# line", static_cast<unsigned>(address), size);
-    out += buf;
-    const std::vector<int>& rows = rowsOf[address];
-    if (rows.size() > 1) out += 's';
-    for (size_t k = 0; k < rows.size(); ++k) {
-      out += k == 0 ? " " : ", ";
-      out += std::to_string(rows[k]);
+    // The text goes in first, where the original's line will be, and is copied below it once
+    // the header (which needs its size) is in place.
+    const size_t blockStart = out.size();
+    out += "#< ";
+    const int32_t size = AppendScriptText(rom, SnesToFileOffset(address), dictionary, state, out);
+    const size_t textLength = out.size() - blockStart - 3;
+    head.clear();
+    // Built by hand: thousands of blocks and references go by, and formatting each through
+    // snprintf would cost more than decoding the texts.
+    head += "\n@ $";
+    AppendAddress(head, address);
+    head += ' ';
+    AppendNumber(head, size);
+    head += " bytes\n# line";
+    const int b = n;
+    if (firstRow[static_cast<size_t>(b)] != lastRow[static_cast<size_t>(b)]) head += 's';
+    for (int row = firstRow[static_cast<size_t>(b)]; row >= 0; row = nextRow[static_cast<size_t>(row)]) {
+      head += row == firstRow[static_cast<size_t>(b)] ? " " : ", ";
+      AppendNumber(head, row + 1);
     }
     if (index) {
       for (const Reference& r : index->To(address)) {
-        out += "; ";
-        out += DescribeReference(r);
+        switch (r.kind) {
+          case ReferenceKind::PointerRecord:
+            head += "; Pointer record ";
+            AppendNumber(head, r.number);
+            break;
+          case ReferenceKind::PlainPointer:
+            head += "; Plain pointer ";
+            AppendNumber(head, r.number);
+            break;
+          case ReferenceKind::JumpCode:
+            head += "; ";
+            head += ReferenceKindName(r);
+            head += " in the string at $";
+            AppendAddress(head, FileOffsetToSnes(static_cast<int32_t>(r.stringOffset)));
+            break;
+        }
       }
     }
-    out += "\n#< ";
-    out += text;
+    head += '\n';
+    out.insert(blockStart, head);
     out += '\n';
-    out += text;
+    out.append(out, out.size() - 1 - textLength, textLength);
     out += '\n';
   }
   if (progress) progress(total, total);

@@ -13,24 +13,30 @@ namespace {
 // a word that must be shown as its reference can be read back from the file.
 class ScriptTextSink {
  public:
-  ScriptTextSink(std::string& out, const RomFile& rom, int64_t offset) : out_(out), rom_(rom), offset_(offset) {}
+  ScriptTextSink(std::string& out, const RomFile& rom, int64_t offset)
+      : out_(out), rom_(rom), offset_(offset), start_(out.size()) {}
 
   void Characters(const uint8_t* bytes, size_t n) {
-    for (size_t k = 0; k < n; ++k) {
-      const uint8_t b = bytes[k];
-      const char c = static_cast<char>(b - 0x30);
-      if (b == 0x8B || b == 0x8D || (out_.empty() && StartsLikeMarkup(c))) {
-        Byte(b);
-      } else {
+    size_t k = 0;
+    if (AtStart() && n > 0 && StartsLikeMarkup(static_cast<char>(bytes[0] - 0x30))) Byte(bytes[k++]);
+    while (k < n) {
+      // A run without the two bracket bytes goes in at once.
+      size_t run = k;
+      while (run < n && bytes[run] != 0x8B && bytes[run] != 0x8D) ++run;
+      if (run > k) {
         Close();
-        out_.push_back(c);
+        const size_t at = out_.size();
+        out_.resize(at + (run - k));
+        for (size_t i = k; i < run; ++i) out_[at + i - k] = static_cast<char>(bytes[i] - 0x30);
+        k = run;
       }
+      if (k < n) Byte(bytes[k++]);
     }
     at_ += static_cast<int64_t>(n);
   }
 
   void Word(const std::string& word) {
-    if (Spellable(word) && !(out_.empty() && StartsLikeMarkup(word.front()))) {
+    if (Spellable(word) && !(AtStart() && StartsLikeMarkup(word.front()))) {
       Close();
       out_ += word;
     } else {
@@ -49,7 +55,7 @@ class ScriptTextSink {
     Close();
     // Blanks at the end become codes: an editor that trims lines would drop them.
     size_t blanks = 0;
-    while (blanks < out_.size() && out_[out_.size() - 1 - blanks] == ' ') ++blanks;
+    while (blanks < out_.size() - start_ && out_[out_.size() - 1 - blanks] == ' ') ++blanks;
     if (blanks == 0) return;
     out_.resize(out_.size() - blanks);
     for (size_t k = 0; k < blanks; ++k) Byte(0x50);
@@ -57,6 +63,7 @@ class ScriptTextSink {
   }
 
  private:
+  bool AtStart() const { return out_.size() == start_; }
   static bool StartsLikeMarkup(char c) { return c == '#' || c == '@' || c == ' '; }
 
   static bool Spellable(const std::string& word) {
@@ -81,17 +88,23 @@ class ScriptTextSink {
   std::string& out_;
   const RomFile& rom_;
   int64_t offset_;
+  size_t start_;  // where this text begins in `out_`
   int64_t at_ = 0;
   bool open_ = false;
 };
 
 }  // namespace
 
+int32_t AppendScriptText(const RomFile& rom, int64_t offset, const TextDictionary& dictionary, DecoderState& state,
+                         std::string& out) {
+  ScriptTextSink sink(out, rom, offset);
+  return DecodeItems(rom, offset, dictionary, state, sink);
+}
+
 std::string ScriptText(const RomFile& rom, int64_t offset, const TextDictionary& dictionary, DecoderState& state,
                        int32_t* size) {
   std::string text;
-  ScriptTextSink sink(text, rom, offset);
-  const int32_t count = DecodeItems(rom, offset, dictionary, state, sink);
+  const int32_t count = AppendScriptText(rom, offset, dictionary, state, text);
   if (size) *size = count;
   return text;
 }

@@ -24,4 +24,8 @@ class RomFile;
 std::string ScriptText(const RomFile& rom, int64_t offset, const TextDictionary& dictionary, DecoderState& state,
                        int32_t* size = nullptr);
 
+// The same text appended to `out`; gives the size count.
+int32_t AppendScriptText(const RomFile& rom, int64_t offset, const TextDictionary& dictionary, DecoderState& state,
+                         std::string& out);
+
 }  // namespace lettermoor
