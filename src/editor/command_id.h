@@ -29,6 +29,8 @@ enum class CommandId : int {
   About = 32774,
   FindReferences = 32802,  // our own, as are those below
   MoveToFreeSpace = 32803,
+  ExportScript = 32804,
+  ImportScript = 32805,
 };
 
 // The three labels under the list and the edit box.

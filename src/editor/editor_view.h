@@ -75,6 +75,27 @@ class EditorView {
     return false;
   }
 
+  // File > Export Script and Import Script: the script file to write (`save`) or to read, the
+  // dialog starting at `suggested`; empty when the user cancelled. Without a user to ask: none.
+  virtual std::string ChooseScriptFile(bool save, const std::string& suggested) {
+    (void)save;
+    (void)suggested;
+    return {};
+  }
+  // Work that may take more than a moment: `done` of `total`, 0 first and `total` last. A view
+  // shows it only once the work has gone on for a while. Gives false when the user cancelled.
+  virtual bool ShowProgress(const std::string& label, int done, int total) {
+    (void)label;
+    (void)done;
+    (void)total;
+    return true;
+  }
+  // A report the user can read and copy from: the import's line per changed block.
+  virtual void ShowReport(const std::string& title, const std::string& text) {
+    (void)title;
+    (void)text;
+  }
+
   // Modal dialogs. The search window calls back EditorWindow::FindNext for each Find.
   virtual void RunSearchWindow() = 0;
   // Gives true when the user applied valid fields (written back into `form`).

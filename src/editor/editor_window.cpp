@@ -40,6 +40,7 @@ constexpr CommandId kOpenOnlyItems[] = {
     CommandId::Search,              CommandId::PointerTableListing, CommandId::RawTextListing,
     CommandId::DisplayTextAndCodes, CommandId::DisplayCodesOnly, CommandId::PreventOverwrites,
     CommandId::UseCompression,      CommandId::CompressWithDictionary, CommandId::FindReferences,
+    CommandId::ExportScript,        CommandId::ImportScript,
 };
 
 constexpr CommandId kClipboardItems[] = {CommandId::Undo, CommandId::Cut, CommandId::Copy,
@@ -126,6 +127,8 @@ void EditorWindow::OnCommand(CommandId id) {
     case CommandId::About: view_.RunAboutBox(); break;
     case CommandId::FindReferences: FindReferences(view_.SelectionMark()); break;
     case CommandId::MoveToFreeSpace: MoveToFreeSpace(view_.SelectionMark(), view_.EditText()); break;
+    case CommandId::ExportScript: ExportScriptFile(); break;
+    case CommandId::ImportScript: ImportScriptFile(); break;
   }
 }
 

@@ -17,6 +17,7 @@
 #include "entries/reference_index.h"
 #include "entries/text_entry.h"
 #include "rom/rom_image.h"
+#include "script/script_import.h"
 
 namespace lettermoor {
 
@@ -97,6 +98,17 @@ inline constexpr const char* kMoveFailed =
 inline constexpr const char* kMoveFailedUnrestored =
     "The text could not be moved: a write to the ROM file failed, and not every byte could be put "
     "back.\nCheck the ROM before going on.";
+// The script file.
+inline constexpr const char* kExportCaption = "Export Script";
+inline constexpr const char* kExported = "Exported %d texts of the %s listing to %s.";
+inline constexpr const char* kExportFailed = "The script file %s could not be written (%s).\nNothing was exported.";
+inline constexpr const char* kScriptIsRom = "The script file %s is the open ROM file itself.\nNothing was written.";
+inline constexpr const char* kImportCaption = "Import Script";
+inline constexpr const char* kImportUnreadable = "The script file %s could not be read (%s).\nNothing was written.";
+inline constexpr const char* kImportRefused = "The script was not imported; nothing was written.";
+inline constexpr const char* kImportReportTitle = "Import Script: %s";
+inline constexpr const char* kReadingScript = "Reading the script...";
+inline constexpr const char* kWritingScript = "Exporting the script...";
 }  // namespace editor_text
 
 inline constexpr int kEditTextLimit = 4000;
@@ -180,6 +192,14 @@ class EditorWindow {
   // Tools > Move to Free Space: `text` into free space as row `row`'s text, every reference to
   // that text repointed to it. Gives whether the text was moved.
   bool MoveToFreeSpace(int row, std::string_view text);
+  // File > Export Script...: the current listing's script file, written where the user picks.
+  // Gives true when it was written.
+  bool ExportScriptFile();
+  // File > Import Script...: reads the script file the user picks and writes its changed texts
+  // (compressed, moved to free space when they do not fit), then shows the report and fills the
+  // list again with the marked row kept. Gives nothing when nothing was tried (no ROM, cancelled,
+  // typed work kept, a file that could not be read or was refused).
+  std::optional<ImportResult> ImportScriptFile();
   // The references window was closed by the user.
   void OnReferencesClosed();
   // Shows the references window's page again when it is open: after every write, and when the

@@ -15,6 +15,7 @@
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
@@ -31,6 +32,7 @@
 #include "ui/help_window.h"
 #include "ui/pixel_art.h"
 #include "ui/references_window.h"
+#include "ui/script_report_window.h"
 #include "ui/search_dialog.h"
 #include "ui/settings_store.h"
 #include "ui/text_preview_window.h"
@@ -137,6 +139,9 @@ void MainWindow::BuildMenus() {
   connect(recentMenu_, &QMenu::aboutToShow, this, &MainWindow::FillRecentMenu);
   FillRecentMenu();
   AddCommand(file, "&Close", CommandId::Close)->setShortcut(QKeySequence::Close);
+  file->addSeparator();
+  AddCommand(file, "&Export Script...", CommandId::ExportScript);
+  AddCommand(file, "&Import Script...", CommandId::ImportScript);
   file->addSeparator();
   AddCommand(file, "E&xit", CommandId::Exit)->setShortcut(QKeySequence::Quit);
 
@@ -503,6 +508,41 @@ void MainWindow::ShowReferences(const ReferencesPage& page) {
 
 void MainWindow::CloseReferences() {
   if (references_) references_->hide();
+}
+
+std::string MainWindow::ChooseScriptFile(bool save, const std::string& suggested) {
+  const QString start = QFile::decodeName(QByteArray::fromStdString(suggested));
+  const QString filter = QStringLiteral("Script files (*.txt);;All Files (*)");
+  const QString path =
+      scriptPathPrompt_ ? scriptPathPrompt_(save)
+      : save ? QFileDialog::getSaveFileName(this, QStringLiteral("Export Script"), start, filter)
+             : QFileDialog::getOpenFileName(this, QStringLiteral("Import Script"), start, filter);
+  return path.isEmpty() ? std::string() : QFile::encodeName(path).toStdString();
+}
+
+bool MainWindow::ShowProgress(const std::string& label, int done, int total) {
+  if (done == 0 && !progress_) {
+    progress_ = new QProgressDialog(FromBytes(label), QStringLiteral("Cancel"), 0, total, this);
+    progress_->setWindowModality(Qt::WindowModal);
+    // Shown only when the work goes on for more than a moment.
+    progress_->setMinimumDuration(400);
+    progress_->setAutoClose(false);
+    progress_->setAutoReset(false);
+  }
+  if (!progress_) return true;
+  progress_->setValue(done);
+  const bool cancelled = progress_->wasCanceled();
+  if (done >= total || cancelled) {
+    progress_->deleteLater();
+    progress_ = nullptr;
+  }
+  return !cancelled;
+}
+
+void MainWindow::ShowReport(const std::string& title, const std::string& text) {
+  if (!scriptReport_) scriptReport_ = new ScriptReportWindow(this);
+  scriptReport_->ShowReport(QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())),
+                            QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
 }
 
 RomChoice MainWindow::ChooseRomFile() {

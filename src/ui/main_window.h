@@ -16,6 +16,7 @@ class QMimeData;
 class QLabel;
 class QListView;
 class QPlainTextEdit;
+class QProgressDialog;
 class QPushButton;
 
 namespace lettermoor {
@@ -31,6 +32,7 @@ class HelpWindow;
 class SettingsStore;
 class TextPreviewWindow;
 class ReferencesWindow;
+class ScriptReportWindow;
 
 // The main window: a resizable top-level window (the designed size is its first and smallest) with the menu bar, the entry list, the edit
 // box, three labels and the Apply button, laid out in dialog units. It decides nothing itself:
@@ -66,6 +68,8 @@ class MainWindow : public QMainWindow, public EditorView {
 
   // Replaces the open-file dialog (tests). The prompt gives a path, or an empty one to cancel.
   void SetRomPathPrompt(std::function<QString()> prompt) { romPathPrompt_ = std::move(prompt); }
+  // Answers the script file dialogs instead of the user (tests): given whether a file is saved.
+  void SetScriptPathPrompt(std::function<QString(bool save)> prompt) { scriptPathPrompt_ = std::move(prompt); }
 
   // The controls, for tests and tools.
   QListView* List() const;
@@ -116,8 +120,12 @@ class MainWindow : public QMainWindow, public EditorView {
   void CloseWindow() override;
   void ShowReferences(const ReferencesPage& page) override;
   void CloseReferences() override;
+  std::string ChooseScriptFile(bool save, const std::string& suggested) override;
+  bool ShowProgress(const std::string& label, int done, int total) override;
+  void ShowReport(const std::string& title, const std::string& text) override;
   // The window of Tools > Find References (null until first opened).
   ReferencesWindow* References() const { return references_; }
+  ScriptReportWindow* ScriptReport() const { return scriptReport_; }
 
  protected:
   void dragEnterEvent(QDragEnterEvent* event) override;
@@ -143,6 +151,7 @@ class MainWindow : public QMainWindow, public EditorView {
   // The check state the logic last set for each item; Qt's own toggling is undone with it.
   std::map<CommandId, bool> checked_;
   std::function<QString()> romPathPrompt_;
+  std::function<QString(bool)> scriptPathPrompt_;
   // Message boxes belong to the dialog that is running the command, if any (the search window).
   QPointer<QWidget> messageOwner_;
   HelpWindow* helpWindow_ = nullptr;
@@ -160,6 +169,8 @@ class MainWindow : public QMainWindow, public EditorView {
   // The path the open-file dialog last gave, to tell whether the open that followed took it.
   std::string chosenRomPath_;
   ReferencesWindow* references_ = nullptr;
+  ScriptReportWindow* scriptReport_ = nullptr;
+  QProgressDialog* progress_ = nullptr;
 };
 
 }  // namespace lettermoor::ui

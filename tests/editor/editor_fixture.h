@@ -93,6 +93,7 @@ inline const std::vector<CommandId>& AllCommands() {
       CommandId::PreventOverwrites,   CommandId::Help,
       CommandId::About,         CommandId::FindReferences,
       CommandId::MoveToFreeSpace, CommandId::CompressWithDictionary,
+      CommandId::ExportScript,  CommandId::ImportScript,
   };
   return all;
 }
@@ -120,7 +121,8 @@ inline std::set<CommandId> RomOpenEnabled() {
             CommandId::PointerTableListing, CommandId::RawTextListing,
             CommandId::DisplayTextAndCodes, CommandId::DisplayCodesOnly,
             CommandId::UseCompression, CommandId::PreventOverwrites, CommandId::FindReferences,
-            CommandId::MoveToFreeSpace, CommandId::CompressWithDictionary});
+            CommandId::MoveToFreeSpace, CommandId::CompressWithDictionary, CommandId::ExportScript,
+            CommandId::ImportScript});
   return s;
 }
 

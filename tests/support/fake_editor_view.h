@@ -91,6 +91,15 @@ class FakeEditorView : public EditorView {
     ++referencesShows;
   }
   void CloseReferences() override { referencesPage.reset(); }
+  std::string ChooseScriptFile(bool save, const std::string& suggested) override {
+    scriptDialogs.push_back({save, suggested});
+    return scriptPath;
+  }
+  bool ShowProgress(const std::string&, int done, int total) override {
+    progress.emplace_back(done, total);
+    return !cancelProgress;
+  }
+  void ShowReport(const std::string& title, const std::string& text) override { reports.push_back({title, text}); }
 
   // --- What a user does ---
   // Types `text` into the edit box (typing stops at the edit limit) and lets the window hear
@@ -140,6 +149,16 @@ class FakeEditorView : public EditorView {
   std::map<CommandId, bool> menuEnabled;
   std::map<CommandId, bool> menuChecked;
   std::vector<Message> messages;
+  // The script file dialogs: what each was asked (saving, the suggested path), and the answer.
+  std::vector<std::pair<bool, std::string>> scriptDialogs;
+  std::string scriptPath;
+  std::vector<std::pair<int, int>> progress;
+  bool cancelProgress = false;
+  struct Report {
+    std::string title;
+    std::string text;
+  };
+  std::vector<Report> reports;
   bool applyEnabled = true;
   std::vector<Message> questions;  // every yes/no question asked
   std::deque<bool> answers;        // the answers to give, in order; No once they run out

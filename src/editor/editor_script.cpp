@@ -1,0 +1,125 @@
+// The main window's File > Export Script and Import Script: the script file of the current
+// listing out, and a script file's changed texts back in.
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "editor/editor_window.h"
+#include "rom/safe_file.h"
+#include "script/script_file.h"
+
+namespace lettermoor {
+
+namespace {
+
+std::string Format(const char* format, const std::string& a, const std::string& b = {}) {
+  const int n = std::snprintf(nullptr, 0, format, a.c_str(), b.c_str());
+  std::string out(static_cast<size_t>(n), '\0');
+  std::snprintf(out.data(), out.size() + 1, format, a.c_str(), b.c_str());
+  return out;
+}
+
+// "sample.smc" -> "sample-pointer.txt".
+std::string SuggestedScriptName(const std::string& romName, ListingMode mode) {
+  std::string stem = romName;
+  if (const size_t dot = stem.rfind('.'); dot != std::string::npos && dot > 0) stem.resize(dot);
+  return stem + "-" + ScriptListingName(mode) + ".txt";
+}
+
+std::string ErrorText(int error) { return std::strerror(error ? error : EIO); }
+
+}  // namespace
+
+bool EditorWindow::ExportScriptFile() {
+  if (!IsRomOpen()) return false;
+  const std::string name = SuggestedScriptName(rom_.fileName, listingMode_);
+  const std::string path = view_.ChooseScriptFile(true, dumpFolder_.empty() ? name : dumpFolder_ + "/" + name);
+  if (path.empty()) return false;
+  if (rom_.handle->IsSameFile(path)) {
+    view_.ShowMessage(Format(editor_text::kScriptIsRom, BareFileName(path)), editor_text::kExportCaption,
+                      MessageIcon::Warning);
+    return false;
+  }
+  RomFile* rom = SyncedRom();
+  const ReferenceIndex& index = References();
+  const std::optional<std::string> script =
+      ExportScript(*rom, table_, listingMode_, dictionary_, state_, &index, rom_.fileName,
+                   [&](int done, int total) { return view_.ShowProgress(editor_text::kWritingScript, done, total); });
+  view_.ShowProgress(editor_text::kWritingScript, 1, 1);  // closes the progress, however it ended
+  if (!script) return false;  // cancelled
+  const SafeWriteResult written = WriteFileSafely(path, [&](std::FILE* out) {
+    return std::fwrite(script->data(), 1, script->size(), out) == script->size();
+  });
+  if (!written.ok) {
+    view_.ShowMessage(Format(editor_text::kExportFailed, BareFileName(path), ErrorText(written.error)),
+                      editor_text::kExportCaption, MessageIcon::Warning);
+    return false;
+  }
+  // The blocks are the distinct addresses: count them as the file does.
+  int texts = 0;
+  for (size_t at = script->find("\n@ $"); at != std::string::npos; at = script->find("\n@ $", at + 1)) ++texts;
+  char buf[512];
+  std::snprintf(buf, sizeof buf, editor_text::kExported, texts, ScriptListingName(listingMode_),
+                BareFileName(path).c_str());
+  view_.ShowMessage(buf, editor_text::kExportCaption, MessageIcon::None);
+  return true;
+}
+
+std::optional<ImportResult> EditorWindow::ImportScriptFile() {
+  if (!IsRomOpen()) return std::nullopt;
+  // The list is filled again afterwards: typed work is asked about first.
+  if (!SettleUnappliedEdit()) return std::nullopt;
+  if (rom_.handle->IsReadOnly()) {
+    view_.ShowMessage(editor_text::kReadOnlyRom, editor_text::kImportCaption, MessageIcon::Warning);
+    return std::nullopt;
+  }
+  const std::string name = SuggestedScriptName(rom_.fileName, listingMode_);
+  const std::string path = view_.ChooseScriptFile(false, dumpFolder_.empty() ? name : dumpFolder_ + "/" + name);
+  if (path.empty()) return std::nullopt;
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  if (in) content << in.rdbuf();
+  if (!in || in.bad()) {
+    view_.ShowMessage(Format(editor_text::kImportUnreadable, BareFileName(path), ErrorText(errno)),
+                      editor_text::kImportCaption, MessageIcon::Warning);
+    return std::nullopt;
+  }
+  const ParsedScript parsed = ParseScript(content.str());
+  if (parsed.error) {
+    view_.ShowMessage(DescribeScriptError(BareFileName(path), *parsed.error) + "\n" + editor_text::kImportRefused,
+                      editor_text::kImportCaption, MessageIcon::Warning);
+    return std::nullopt;
+  }
+  const int mark = view_.SelectionMark();
+  ImportOptions options;
+  options.compressor = &Compressor();
+  ImportResult result = ImportScript(
+      *rom_.handle, parsed.blocks, dictionary_, state_, options,
+      [&](int done, int total) { return view_.ShowProgress(editor_text::kReadingScript, done, total); });
+  view_.ShowProgress(editor_text::kReadingScript, 1, 1);  // closes the progress, however it ended
+  if (result.status == ImportStatus::Stopped) return result;
+  if (result.status != ImportStatus::Done) {
+    if (result.status == ImportStatus::WriteFailed && result.writeStatus == WriteStatus::FileReplaced) {
+      ReportWriteFailure(result.writeStatus, result.error);
+    } else {
+      view_.ShowMessage(result.message, editor_text::kImportCaption, MessageIcon::Warning);
+    }
+    return result;
+  }
+  if (!result.changes.empty()) {
+    // The texts (and, after moves, the addresses) of the list are the file's now; the marked row
+    // stays marked.
+    FillEntryList();
+    if (mark > 0 && table_.Contains(mark)) SelectRow(mark);
+    RefreshReferencesWindow();
+  }
+  char title[512];
+  std::snprintf(title, sizeof title, editor_text::kImportReportTitle, BareFileName(path).c_str());
+  view_.ShowReport(title, DescribeImport(result, false));
+  return result;
+}
+
+}  // namespace lettermoor

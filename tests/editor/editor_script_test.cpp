@@ -1,0 +1,117 @@
+// File > Export Script and Import Script in the window's logic.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "editor/editor_window.h"
+#include "editor_fixture.h"
+
+namespace lettermoor::test {
+namespace {
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+class EditorScript : public EditorTest {
+ protected:
+  // Replaces the line that holds exactly `from` below its original by `to`.
+  static std::string Replaced(std::string script, const std::string& from, const std::string& to) {
+    const std::string line = "\n" + from + "\n";
+    const size_t at = script.find(line, script.find("#< " + from));
+    EXPECT_NE(at, std::string::npos) << from;
+    return script.replace(at + 1, from.size(), to);
+  }
+
+  TempDir dir;
+};
+
+TEST_F(EditorScript, ExportEditImportKeepsTheMarkedRow) {
+  const TempFile& rom = OpenStandard();
+  view.scriptPath = dir.File("standard.txt");
+  window.OnCommand(CommandId::ExportScript);
+  ASSERT_EQ(view.scriptDialogs.size(), 1u);
+  EXPECT_TRUE(view.scriptDialogs[0].first);
+  EXPECT_EQ(BareFileName(view.scriptDialogs[0].second), BareFileName(rom.Path()).substr(0, rom.Name().rfind('.')) + "-pointer.txt");
+  ASSERT_EQ(view.messages.size(), 1u);
+  EXPECT_EQ(view.messages[0].text, "Exported 4 texts of the pointer listing to standard.txt.");
+  // From the first block to the last, then closed.
+  const std::vector<std::pair<int, int>> progress = {{0, 4}, {4, 4}, {1, 1}};
+  EXPECT_EQ(view.progress, progress);
+  const std::string script = ReadText(view.scriptPath);
+  EXPECT_NE(script.find("# lines 2, 4; Pointer record 1; Pointer record 3\n#< Shared words[02]\nShared words[02]\n"),
+            std::string::npos)
+      << script;
+
+  // Unchanged: nothing written, the list left alone.
+  const std::vector<uint8_t> before = rom.ReadAll();
+  const int fills = ListRebuilds();
+  std::optional<ImportResult> r = window.ImportScriptFile();
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->unchanged, 4);
+  EXPECT_EQ(rom.ReadAll(), before);
+  EXPECT_EQ(ListRebuilds(), fills);
+  ASSERT_EQ(view.reports.size(), 1u);
+  EXPECT_EQ(view.reports[0].title, "Import Script: standard.txt");
+  EXPECT_EQ(view.reports[0].text, "4 blocks: 0 changed (0 written, 0 moved, 0 too large, 0 stale), 4 unchanged.\n");
+
+  // Two texts changed, row 3 marked: the list shows them and row 3 stays marked and shown.
+  std::ofstream(view.scriptPath, std::ios::binary)
+      << Replaced(Replaced(script, "Shared words[02]", "Shared![02]"), layout::kText1, "Good day[10 1E 02]");
+  view.ClickRow(window, 3);
+  window.OnCommand(CommandId::ImportScript);
+  ASSERT_EQ(view.reports.size(), 2u);
+  EXPECT_NE(view.reports[1].text.find(": written, 11 of 15 bytes\n"), std::string::npos) << view.reports[1].text;
+  EXPECT_NE(view.reports[1].text.find("2 changed (2 written"), std::string::npos) << view.reports[1].text;
+  EXPECT_EQ(view.rows[1], "Shared!");
+  EXPECT_EQ(view.rows[2], "Good day");
+  EXPECT_EQ(view.rows[5], "Good day");
+  EXPECT_EQ(view.SelectionMark(), 3);
+  EXPECT_EQ(view.editText, "Shared![02]");
+}
+
+TEST_F(EditorScript, RefusedFilesAndCancelledDialogsWriteNothing) {
+  const TempFile& rom = OpenStandard();
+  const std::vector<uint8_t> before = rom.ReadAll();
+  view.scriptPath = dir.File("s.txt");
+  window.OnCommand(CommandId::ExportScript);
+  const std::string script = ReadText(view.scriptPath);
+  view.messages.clear();
+  struct Case {
+    std::string content;
+    const char* message;  // a piece of it
+  };
+  const Case cases[] = {
+      {Replaced(script, layout::kText0, "Hello[03 00"), "s.txt:"},
+      {script + "stray text\n", "expected a block header"},
+  };
+  for (const Case& c : cases) {
+    std::ofstream(view.scriptPath, std::ios::binary) << c.content;
+    EXPECT_FALSE(window.ImportScriptFile());
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_NE(view.messages[0].text.find(c.message), std::string::npos) << view.messages[0].text;
+    EXPECT_NE(view.messages[0].text.find(editor_text::kImportRefused), std::string::npos);
+    EXPECT_EQ(view.messages[0].icon, MessageIcon::Warning);
+    view.messages.clear();
+    EXPECT_EQ(rom.ReadAll(), before);
+  }
+  // Cancelled: no file, no message.
+  view.scriptPath.clear();
+  EXPECT_FALSE(window.ImportScriptFile());
+  EXPECT_FALSE(window.ExportScriptFile());
+  EXPECT_TRUE(view.messages.empty());
+  // The ROM itself is no script file.
+  view.scriptPath = rom.Path();
+  EXPECT_FALSE(window.ExportScriptFile());
+  ASSERT_EQ(view.messages.size(), 1u);
+  EXPECT_EQ(view.messages[0].caption, editor_text::kExportCaption);
+  EXPECT_EQ(rom.ReadAll(), before);
+}
+
+}  // namespace
+}  // namespace lettermoor::test
