@@ -5,7 +5,8 @@
 //   decodes to, each followed by seven end codes: a code at the very end takes at most six as
 //   arguments, and the next ends the decode;
 // - the compressed bytes are never more than the plain ones, and Measure agrees with Encode
-//   wherever MeasureText accepts the text.
+//   wherever MeasureText accepts the text;
+// - buffers a caller keeps from one text to the next give the same bytes as fresh ones.
 
 #include <cstdint>
 #include <string>
@@ -41,6 +42,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<uint8_t> plain = TextEncoder(text);
   const std::vector<uint8_t> compressed = compressor.Encode(text);
   FUZZ_CHECK(compressed.size() <= plain.size());
+  // Buffers kept from earlier inputs change nothing.
+  static TextCompressor::Scratch scratch;
+  static std::vector<uint8_t> reused;
+  compressor.Encode(text, scratch, reused);
+  FUZZ_CHECK(reused == compressed);
   const int32_t measured = compressor.Measure(text);
   if (MeasureText(text) >= 0) FUZZ_CHECK(measured == static_cast<int32_t>(compressed.size()));
   else FUZZ_CHECK(measured == MeasureText(text));

@@ -19,40 +19,74 @@ namespace lettermoor {
 // used, nor words holding a bracket or a character the encoder would not write back as itself.
 //
 // The choice of words is an optimal parse: a dynamic programme over the runs of replaceable
-// characters, walking a trie of the words from each position. A position costs at most one trie
-// step per character of the longest word (24), so the work is linear in the text's length.
+// characters, walking a trie of the words from each position. Each trie step is a constant-time
+// lookup and a position takes at most one step per character of the longest word (24), so the
+// work is linear in the text's length: at most 24 steps per character.
 class TextCompressor {
  public:
+  // Buffers a caller keeps between calls, so that measuring on every keystroke allocates nothing
+  // once they have grown to the text's size. One per caller at a time; the compressor itself
+  // stays unchanged and may be shared.
+  class Scratch {
+    friend class TextCompressor;
+    std::vector<uint8_t> plain;   // the plain encoding
+    std::vector<uint8_t> typed;   // per plain byte: 1 for a character typed outside brackets
+    struct Pick {
+      int16_t slot;    // the word starting the cheapest encoding here, or -1 for the character
+      uint8_t length;  // its length
+    };
+    std::vector<Pick> picks;
+  };
+
   explicit TextCompressor(const TextDictionary& dictionary);
 
   // The compressed bytes. Like TextEncoder, no bracket check.
   std::vector<uint8_t> Encode(std::string_view text) const;
+  // The same, into `out` (replacing its content), using the caller's buffers.
+  void Encode(std::string_view text, Scratch& scratch, std::vector<uint8_t>& out) const;
 
   // Like MeasureText, with the compressed size: MeasureText's refusal (a negative result) for a
   // text it refuses, otherwise the number of bytes Encode gives.
   int32_t Measure(std::string_view text) const;
+  int32_t Measure(std::string_view text, Scratch& scratch) const;
 
   // How many words of the dictionary the parse may use (distinct, at least three characters).
   int UsableWords() const { return usableWords_; }
 
  private:
+  // Each trie node keeps its children in a table of its own over the bytes from its lowest
+  // child's to its highest child's: a child is one comparison and one load away, with no sibling
+  // lists to walk, and the tables stay small since most nodes have one or two children.
   struct Node {
-    int32_t firstChild = -1;
-    int32_t nextSibling = -1;
+    int32_t table = 0;  // where the node's table starts in children_
+    uint8_t low = 0;    // the byte of its first entry
+    uint8_t span = 0;   // its number of entries (0: no children)
     int16_t slot = -1;  // the word ending here, or -1
-    char ch = 0;
   };
+  static constexpr unsigned kPrintableBytes = 91;  // 0x50-0xAA
 
-  // The child of `node` on character `c`, or -1.
-  int32_t Child(int32_t node, uint8_t c) const;
-  void Insert(std::string_view word, int slot);
-  // Appends the cheapest encoding of a run of replaceable characters. `peekingCode` is the
+  // The child of `node` on byte `b`, or 0 (the root is nobody's child).
+  uint16_t Child(const Node& node, uint8_t b) const {
+    const unsigned k = static_cast<unsigned>(b) - node.low;
+    return k < node.span ? children_[static_cast<size_t>(node.table) + k] : 0;
+  }
+  // Fills scratch.plain and scratch.typed with the text's plain encoding. Gives MeasureText's
+  // refusal for a text it refuses, otherwise 0.
+  static int32_t PlainEncoding(std::string_view text, Scratch& scratch);
+  // The fewest bytes for the run of printable bytes `run`; with `picks` (one per byte) also
+  // which word, if any, starts the cheapest encoding at each byte. `peekingCode` is the
   // sub-coded control code right before the run that read its first byte as a sub-code and left
   // it (-1 for none): a reference may start the run only where that code reads its byte alike.
-  void EncodeRun(std::string_view run, int peekingCode, std::vector<uint8_t>& out) const;
+  int32_t ParseRun(const uint8_t* run, size_t n, int peekingCode, Scratch::Pick* picks) const;
+  // Walks the plain encoding item by item as the decoder will read it: gives the compressed
+  // size, and with `out` appends the compressed bytes.
+  int32_t Compress(Scratch& scratch, std::vector<uint8_t>* out) const;
 
   std::vector<Node> nodes_;  // nodes_[0] is the root
-  std::array<int32_t, 128> rootChildren_{};
+  std::vector<uint16_t> children_;  // the nodes' child tables, one after another
+  // Every word has three characters or more, so each walk starts two characters deep: the node
+  // for a pair of printable bytes (b0 - 0x50) * 91 + (b1 - 0x50), or 0 where no word starts so.
+  std::vector<uint16_t> pairs_;
   int usableWords_ = 0;
 };
 

@@ -119,6 +119,12 @@ std::optional<NonGameCharacter> FindNonGameCharacter(std::string_view text) {
       i = end;
       continue;
     }
+    // Nearly every character is a plain game character: no need to decode it.
+    if (const auto u = static_cast<unsigned char>(text[i]); u >= kFirstGameCharacter && u <= kLastGameCharacter) {
+      ++column;
+      ++i;
+      continue;
+    }
     char32_t c = 0;
     const size_t n = Utf8Sequence(text, i, c);
     ++column;

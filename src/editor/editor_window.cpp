@@ -253,7 +253,7 @@ const TextCompressor& EditorWindow::Compressor() {
 }
 
 int32_t EditorWindow::MeasureEdit(std::string_view text) {
-  return compressWithDictionary_ ? Compressor().Measure(text) : MeasureText(text);
+  return compressWithDictionary_ ? Compressor().Measure(text, compressorScratch_) : MeasureText(text);
 }
 
 GrowResult EditorWindow::ExpandRom() {

@@ -311,6 +311,7 @@ class EditorWindow {
   WriteTextResult lastWrite_;  // the last write of Apply, for its message
   bool compressWithDictionary_ = false;
   std::optional<TextCompressor> compressor_;
+  TextCompressor::Scratch compressorScratch_;  // kept between keystrokes: measuring allocates nothing
   TextEntryTable table_;
   std::string shownText_;  // what the program last put there: typed work differs from it
   TextDictionary dictionary_;

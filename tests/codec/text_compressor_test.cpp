@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "codec/bracket_check.h"
+#include "codec/byte_class.h"
+#include "codec/control_code_table.h"
 #include "codec/text_compressor.h"
 #include "codec/text_decoder.h"
 #include "codec/text_encoder.h"
@@ -211,6 +215,140 @@ TEST(TextCompressor, EveryStringOfTheSample) {
       texts.push_back(std::move(text));
     }
     ExpectSameDecodeNoLarger(dictionary, texts);
+  }
+}
+
+// The parse written the plain way, to hold the fast one to the very same bytes: the words looked
+// up by their text in a map, every length tried from each position, the plain encoding built
+// first and walked item by item.
+Bytes ReferenceEncode(const TextDictionary& dictionary, std::string_view text) {
+  std::map<std::string, int, std::less<>> slots;
+  for (int slot = kDictionarySlots - 1; slot >= 1; --slot) {
+    const std::string& w = dictionary.words[static_cast<size_t>(slot)];
+    if (w.size() >= 3 && std::all_of(w.begin(), w.end(), IsPlainWordCharacter)) slots[w] = slot;
+  }
+  Bytes plain;
+  std::vector<bool> typed;
+  std::vector<uint32_t> tokens;
+  for (size_t i = 0; i < text.size();) {
+    if (text[i] == '[') {
+      const size_t close = text.find(']', i);
+      const size_t end = close == std::string_view::npos ? text.size() : close + 1;
+      ParseBracketGroup(text.substr(i, end - i), tokens);
+      for (uint32_t v : tokens) plain.push_back(static_cast<uint8_t>(v)), typed.push_back(false);
+      i = end;
+    } else {
+      plain.push_back(static_cast<uint8_t>(text[i] + 0x30)), typed.push_back(true);
+      ++i;
+    }
+  }
+  Bytes out;
+  auto encodeRun = [&](const std::string& run, int peeking) {
+    const size_t n = run.size();
+    std::vector<int> cost(n + 1, 0), slot(n + 1, -1), length(n + 1, 0);
+    for (size_t i = n; i-- > 0;) {
+      cost[i] = cost[i + 1] + 1;
+      for (size_t l = 3; l <= 24 && i + l <= n; ++l) {
+        const auto found = slots.find(std::string_view(run).substr(i, l));
+        if (found == slots.end() || cost[i + l] + 2 >= cost[i]) continue;
+        const uint8_t first = static_cast<uint8_t>(0x15 + found->second / 256);
+        if (i == 0 && peeking >= 0 &&
+            LookupControlCode(static_cast<uint8_t>(peeking), first) !=
+                LookupControlCode(static_cast<uint8_t>(peeking), static_cast<uint8_t>(run[0] + 0x30))) {
+          continue;
+        }
+        cost[i] = cost[i + l] + 2, slot[i] = found->second, length[i] = static_cast<int>(l);
+      }
+    }
+    for (size_t i = 0; i < n;) {
+      if (length[i] == 0) {
+        out.push_back(static_cast<uint8_t>(run[i] + 0x30));
+        ++i;
+      } else {
+        out.push_back(static_cast<uint8_t>(0x15 + slot[i] / 256));
+        out.push_back(static_cast<uint8_t>(slot[i] % 256));
+        i += static_cast<size_t>(length[i]);
+      }
+    }
+  };
+  std::string run;
+  int peeking = -1;
+  for (size_t i = 0; i < plain.size();) {
+    const uint8_t b = plain[i];
+    if (ClassifyByte(b) == ByteClass::Printable && typed[i]) {
+      run.push_back(static_cast<char>(b - 0x30));
+      ++i;
+      continue;
+    }
+    encodeRun(run, peeking);
+    run.clear();
+    size_t length = 1;
+    peeking = -1;
+    if (ClassifyByte(b) == ByteClass::DictionaryReference) {
+      length = 2;
+    } else if (ClassifyByte(b) == ByteClass::ControlCode) {
+      const uint8_t sub = HasSubCode(b) && i + 1 < plain.size() ? plain[i + 1] : 0xFF;
+      const ControlCodeEntry* entry = LookupControlCode(b, sub);
+      length = 1 + (entry ? entry->argumentCount : 0);
+      if (HasSubCode(b) && length == 1) peeking = b;
+    }
+    length = std::min(length, plain.size() - i);
+    out.insert(out.end(), plain.begin() + static_cast<std::ptrdiff_t>(i),
+               plain.begin() + static_cast<std::ptrdiff_t>(i + length));
+    i += length;
+  }
+  encodeRun(run, peeking);
+  return out;
+}
+
+// The same bytes as the plain parse, and Measure agrees, on generated texts and dictionaries
+// (words repeated in several slots, words too long to be used, words that share prefixes, words
+// at the ends of the printable range) and on every string of the sample; one scratch serves all.
+TEST(TextCompressor, SameBytesAsThePlainParse) {
+  std::mt19937 rng(1414);
+  const std::string alphabet = "abc ,'\x5Cz{A[]";
+  TextCompressor::Scratch scratch;
+  Bytes out;
+  for (int round = 0; round < 40; ++round) {
+    TextDictionary dictionary;
+    std::vector<std::string> words;
+    for (int slot = 1; slot < kDictionarySlots; slot += 1 + static_cast<int>(rng() % 30)) {
+      std::string w;
+      const size_t length = round % 5 == 0 ? 20 + rng() % 10 : rng() % 9;
+      for (size_t i = 0; i < length; ++i) w += alphabet[rng() % alphabet.size()];
+      if (rng() % 4 == 0 && !words.empty()) w = words[rng() % words.size()];  // a repeat
+      dictionary.words[static_cast<size_t>(slot)] = w;
+      if (!w.empty()) words.push_back(w);
+    }
+    const TextCompressor compressor(dictionary);
+    for (int i = 0; i < 40; ++i) {
+      std::string text = RandomText(rng, words);
+      for (int k = 0; k < 3; ++k) text += words[rng() % words.size()];
+      const Bytes expected = ReferenceEncode(dictionary, text);
+      compressor.Encode(text, scratch, out);
+      ASSERT_EQ(out, expected) << text;
+      ASSERT_EQ(compressor.Encode(text), expected) << text;
+      const int32_t plainSize = MeasureText(text);
+      ASSERT_EQ(compressor.Measure(text, scratch), plainSize < 0 ? plainSize : static_cast<int32_t>(expected.size()))
+          << text;
+    }
+  }
+
+  test::TempFile file;
+  file.WriteAll(MakeSampleRom(true));
+  auto rom = test::OpenForTest(file.Path());
+  TextDictionary dictionary;
+  LoadTextDictionary(*rom, dictionary);
+  DecoderState state;
+  TextDecoder decoder(dictionary, state);
+  const TextCompressor compressor(dictionary);
+  TextEntryTable table;
+  BuildTextEntries(*rom, ListingMode::PointerTableListing, table, decoder);
+  for (const TextEntry& e : table.entries) {
+    std::string text;
+    decoder.Decode(*rom, SnesToFileOffset(e.textAddress), &text, DecodeFlags{});
+    compressor.Encode(text, scratch, out);
+    ASSERT_EQ(out, ReferenceEncode(dictionary, text)) << text;
   }
 }
 
