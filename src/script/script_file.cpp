@@ -58,6 +58,18 @@ std::string NameOf(const NonGameCharacter& bad) {
   return "\"" + bad.utf8 + "\" (" + code + ")";
 }
 
+// The reference count of a header, "... N bytes, R references"; -1 when it gives none.
+int HeaderReferences(std::string_view line) {
+  const size_t comma = line.rfind(", ");
+  if (comma == std::string_view::npos) return -1;
+  std::string_view rest = line.substr(comma + 2);
+  int value = 0;
+  const auto [end, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), value);
+  if (ec != std::errc() || end == rest.data()) return -1;
+  rest.remove_prefix(static_cast<size_t>(end - rest.data()));
+  return rest == " reference" || rest == " references" ? value : -1;
+}
+
 // What is wrong with a text as the encoder would read it, with its column (from 1, counted in
 // bytes of the line); nothing when it encodes as written.
 std::optional<ScriptError> CheckText(std::string_view text, int column0) {
@@ -175,7 +187,14 @@ std::optional<std::string> ExportScript(const RomFile& rom, const TextEntryTable
     AppendAddress(head, address);
     head += ' ';
     AppendNumber(head, size);
-    head += " bytes\n# line";
+    head += " bytes";
+    if (index) {
+      head += ", ";
+      const size_t count = index->To(address).size();
+      AppendNumber(head, static_cast<int64_t>(count));
+      head += count == 1 ? " reference" : " references";
+    }
+    head += "\n# line";
     const int b = n;
     if (firstRow[static_cast<size_t>(b)] != lastRow[static_cast<size_t>(b)]) head += 's';
     for (int row = firstRow[static_cast<size_t>(b)]; row >= 0; row = nextRow[static_cast<size_t>(row)]) {
@@ -250,6 +269,7 @@ ParsedScript ParseScript(std::string_view content) {
       block = ScriptBlock{};
       block.address = *address;
       block.headerLine = lineNumber;
+      block.references = HeaderReferences(line);
       expect = Expect::Original;
       continue;
     }

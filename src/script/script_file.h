@@ -20,7 +20,7 @@ class ReferenceIndex;
 // A script file: every text of a listing, once per text address, each with its original beside
 // it, to be edited in any text editor and read back in whole (docs/script-format.md).
 //
-//   @ $C50010 21 bytes
+//   @ $C50010 21 bytes, 2 references
 //   # lines 1, 4; Pointer record 0; Plain pointer 2
 //   #< Hello[03 00 02]
 //   Hello[03 00 02]
@@ -46,6 +46,9 @@ std::optional<std::string> ExportScript(const RomFile& rom, const TextEntryTable
 struct ScriptBlock {
   SnesAddress address = 0;
   int headerLine = 0;    // lines counted from 1
+  // How many references led to the text at the export ("@ $C50010 21 bytes, 3 references");
+  // -1 when the header does not say.
+  int references = -1;
   std::string original;  // the "#<" text
   int textLine = 0;
   std::string text;      // the text to write

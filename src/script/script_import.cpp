@@ -26,6 +26,7 @@ std::array<uint8_t, 4> AddressBytes(SnesAddress address) {
 // A changed block on its way through the plan.
 struct Pending {
   size_t report;             // its entry in ImportResult::changed
+  size_t block;              // its block
   int64_t offset;            // where its string is now
   int32_t room;              // the string's present size
   std::vector<uint8_t> bytes;
@@ -138,7 +139,7 @@ ImportResult PlanScriptImport(const RomFile& rom, const std::vector<ScriptBlock>
       result.changed.push_back(std::move(report));
       continue;
     }
-    Pending p{result.changed.size(), offset, room,
+    Pending p{result.changed.size(), static_cast<size_t>(n), offset, room,
               options.compressor ? options.compressor->Encode(block.text) : wanted};
     report.bytes = static_cast<int32_t>(p.bytes.size());
     p.move = report.bytes > room;
@@ -148,10 +149,25 @@ ImportResult PlanScriptImport(const RomFile& rom, const std::vector<ScriptBlock>
     pending.push_back(std::move(p));
   }
 
-  // Moves, with one index and one list of free blocks for the whole file.
+  // A text that references led to at the export and that nothing leads to now was moved since
+  // (its old copy stays behind): writing there would change nothing anybody reads.
+  const bool wasReached = std::any_of(pending.begin(), pending.end(),
+                                      [&](const Pending& p) { return blocks[p.block].references > 0; });
   const bool canMove = anyMove && options.relocate && IsExpandedRom(rom);
   ReferenceIndex index;
-  if (canMove) index = ReferenceIndex::Build(rom);
+  if (canMove || wasReached) index = ReferenceIndex::Build(rom);
+  if (wasReached) {
+    std::erase_if(pending, [&](const Pending& p) {
+      if (blocks[p.block].references <= 0 || !index.To(blocks[p.block].address).empty()) return false;
+      BlockReport& report = result.changed[p.report];
+      report.outcome = BlockOutcome::Stale;
+      report.why = "nothing points at this text any more (moved since the export?)";
+      return true;
+    });
+    anyMove = std::any_of(pending.begin(), pending.end(), [](const Pending& q) { return q.move; });
+  }
+
+  // Moves, with one index and one list of free blocks for the whole file.
   std::unordered_map<SnesAddress, SnesAddress> movedTo;
   if (anyMove) {
     std::optional<FreeRuns> free;
@@ -323,7 +339,8 @@ std::string DescribeImport(const ImportResult& result, bool dryRun) {
                       r.why.c_str());
         break;
       case BlockOutcome::Stale:
-        std::snprintf(buf, sizeof buf, "stale: the ROM no longer holds the original text there\n");
+        std::snprintf(buf, sizeof buf, "stale: %s\n",
+                      r.why.empty() ? "the ROM no longer holds the original text there" : r.why.c_str());
         break;
     }
     out += buf;

@@ -275,6 +275,25 @@ TEST_F(ScriptImport, MovesRepointEveryReferenceIncludingRewrittenJumps) {
   }
 }
 
+// An older script edited again after its text was moved: the old copy is read by nothing, so a
+// write there would be reported as done and never seen. It is stale instead.
+TEST_F(ScriptImport, ATextMovedSinceTheExportIsStale) {
+  Open(true);
+  const std::vector<ScriptBlock> older = Edited({});
+  ASSERT_EQ(older[0].references, 4);
+  std::vector<ScriptBlock> first = older;
+  first[0].text = "A text much longer than the old one[02]";
+  ASSERT_EQ(Import(first).changed.at(0).outcome, BlockOutcome::Moved);
+  const std::vector<uint8_t> before = file_->ReadAll();
+  std::vector<ScriptBlock> again = older;
+  again[0].text = "Short[02]";
+  const ImportResult r = Import(again);
+  ASSERT_EQ(r.changed.size(), 1u);
+  EXPECT_EQ(r.changed[0].outcome, BlockOutcome::Stale);
+  EXPECT_NE(DescribeImport(r, false).find("moved since the export"), std::string::npos) << DescribeImport(r, false);
+  EXPECT_EQ(file_->ReadAll(), before);
+}
+
 TEST_F(ScriptImport, DryRunAndBadAddressWriteNothing) {
   Open(true);
   const std::vector<uint8_t> before = file_->ReadAll();
@@ -287,7 +306,7 @@ TEST_F(ScriptImport, DryRunAndBadAddressWriteNothing) {
   EXPECT_EQ(file_->ReadAll(), before);
   EXPECT_NE(DescribeImport(r, true).find("would move to $F00000, 4 references"), std::string::npos);
 
-  blocks.push_back(ScriptBlock{0x7FFFFFFF, 40, "a", 42, "b"});
+  blocks.push_back(ScriptBlock{0x7FFFFFFF, 40, -1, "a", 42, "b"});
   r = Import(blocks);
   EXPECT_EQ(r.status, ImportStatus::BadAddress);
   EXPECT_NE(r.message.find("line 40"), std::string::npos) << r.message;
