@@ -89,7 +89,12 @@ std::string OpenFailure(const std::string& path, int error, RomOpenMode mode) {
 // One editor session over a ROM file, as a user would run it in the desktop program.
 class Session {
  public:
-  Session() { window_.Initialise(); }
+  // A writing command keeps a copy of the ROM beside it before its first write (x.smc.bak),
+  // as the window does, unless `keepBackup` is false (--no-backup).
+  explicit Session(bool keepBackup = true) {
+    window_.Initialise();
+    window_.SetKeepBackup(keepBackup);
+  }
 
   // File > Open on `path`, then the chosen listing. The window's own messages for refused ROMs
   // go to standard error.
@@ -289,10 +294,14 @@ void CheckTextLength(const std::string& text) {
   }
 }
 
+constexpr const char* kNoBackupHint = "On the command line: --no-backup writes without keeping a copy.";
+
 // What the window's refusals mean on the command line: where a bracket goes wrong, and which of
 // this tool's options lets a larger text through.
 void ExplainRefusal(ApplyResult result, const std::string& text, bool compress) {
-  if (result == ApplyResult::BracketError) {
+  if (result == ApplyResult::BackupFailed) {
+    std::fprintf(stderr, "%s\n", kNoBackupHint);
+  } else if (result == ApplyResult::BracketError) {
     std::fprintf(stderr, "%s\n", BracketFaultHint(text).c_str());
   } else if (result == ApplyResult::TooLarge) {
     std::fprintf(stderr, "%s\n",
@@ -303,12 +312,12 @@ void ExplainRefusal(ApplyResult result, const std::string& text, bool compress) 
 }
 
 int RunApply(const std::string& rom, int line, const std::string& text, const std::string& listing,
-             bool allowLarger, bool relocate, bool compress) {
+             bool allowLarger, bool relocate, bool compress, bool keepBackup) {
   CheckTextLength(text);
   if (relocate && listing != "pointer") {
     Fail(kExitUsage, "--relocate moves a text that pointers lead to: it works in the pointer listing only.");
   }
-  Session s;
+  Session s(keepBackup);
   s.Open(rom, listing, RomOpenMode::Update);
   if (allowLarger) s.Window().TogglePreventOverwrites();
   if (compress) s.Window().SetCompressWithDictionary(true);
@@ -330,6 +339,7 @@ int RunApply(const std::string& rom, int line, const std::string& text, const st
     const bool moved = s.Window().MoveToFreeSpace(row, text);
     for (const HeadlessView::Message& m : s.View().Messages()) {
       std::fprintf(moved ? stdout : stderr, "%s\n", m.text.c_str());
+      if (m.caption == editor_text::kBackupFailedCaption) std::fprintf(stderr, "%s\n", kNoBackupHint);
     }
     return moved ? kExitOk : kExitFailed;
   }
@@ -386,8 +396,8 @@ int RunMeasure(const std::string& rom, const std::string& text, bool compress, b
   return kExitOk;
 }
 
-int RunExpand(const std::string& rom) {
-  Session s;
+int RunExpand(const std::string& rom, bool keepBackup) {
+  Session s(keepBackup);
   s.Open(rom, "pointer", RomOpenMode::Update);
   if (IsExpandedRom(*s.Window().Rom().handle)) {
     // The desktop program grays "Expand ROM" for such a file.
@@ -406,6 +416,7 @@ int RunExpand(const std::string& rom) {
       std::fprintf(stderr, "%s\n", m.text.c_str());
     }
   }
+  if (result == GrowResult::BackupFailed) std::fprintf(stderr, "%s\n", kNoBackupHint);
   return done ? kExitOk : kExitFailed;
 }
 
@@ -597,7 +608,13 @@ int Main(int argc, char** argv) {
   int line = 0, after = 0;
   bool codesOnly = false, allowLarger = false, relocate = false, expanded = false, battle = false,
        estimates = false, headerless = false;
-  bool compress = false, showBytes = false;
+  bool compress = false, showBytes = false, noBackup = false;
+  // Every command that writes to the ROM takes this.
+  auto addNoBackup = [&](CLI::App* cmd) {
+    cmd->add_flag("--no-backup", noBackup,
+                  "Write without first keeping a copy of the ROM beside it (by default FILE.bak is made before "
+                  "the first write, replacing an older one)");
+  };
   auto addRom = [&](CLI::App* cmd) {
     cmd->add_option("ROM", rom, "The ROM image (.smc, .sfc, .fig), opened for reading and writing")
         ->required()
@@ -652,6 +669,7 @@ int Main(int argc, char** argv) {
   apply->add_flag("--relocate", relocate,
                   "When the text does not fit in place, move it to free space of the expanded ROM and repoint "
                   "every reference to it, as Move to Free Space does (pointer listing only)");
+  addNoBackup(apply);
 
   CLI::App* refs = app.add_subcommand(
       "refs",
@@ -671,6 +689,7 @@ int Main(int argc, char** argv) {
 
   CLI::App* expand = app.add_subcommand("expand", "Grow the ROM to 0x4001FF bytes of blank text space");
   addRom(expand);
+  addNoBackup(expand);
 
   CLI::App* makeSample = app.add_subcommand("make-sample", "Write a sample ROM built from our own story text");
   makeSample->add_option("OUT", out, "The file to write")->required()->type_name("FILE");
@@ -745,10 +764,10 @@ int Main(int argc, char** argv) {
     if (*dump) code = RunDump(rom, listing, output);
     if (*show) code = RunShow(rom, line, listing, codesOnly);
     if (*search) code = RunSearch(rom, query, listing, afterOption->count() ? std::optional<int>(after) : std::nullopt);
-    if (*apply) code = RunApply(rom, line, text, listing, allowLarger, relocate, compress);
+    if (*apply) code = RunApply(rom, line, text, listing, allowLarger, relocate, compress, !noBackup);
     if (*measure) code = RunMeasure(rom, text, compress, showBytes);
     if (*refs) code = RunRefs(rom, line, listing);
-    if (*expand) code = RunExpand(rom);
+    if (*expand) code = RunExpand(rom, !noBackup);
     if (*makeSample) code = RunMakeSample(out, expanded, headerless);
     if (*details) code = RunDetails(rom, line, page, listing);
     if (*preview) code = RunPreview(rom, line, listing, battle, output);

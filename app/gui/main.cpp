@@ -89,6 +89,7 @@ int main(int argc, char** argv) {
   lettermoor::EditorWindow logic(window);
   window.Attach(logic);
   logic.Initialise();
+  window.RestoreOptions();
   ExitWhenListPainted exitWhenPainted(window.List()->model());
   if (qEnvironmentVariableIntValue("LETTERMOOR_EXIT_WHEN_PAINTED") == 1) {
     window.List()->viewport()->installEventFilter(&exitWhenPainted);

@@ -31,6 +31,8 @@ enum class CommandId : int {
   MoveToFreeSpace = 32803,
   ExportScript = 32804,
   ImportScript = 32805,
+  RevertToBackup = 32806,
+  KeepBackup = 32807,
 };
 
 // The three labels under the list and the edit box.

@@ -81,6 +81,7 @@ bool EditorWindow::MoveToFreeSpace(int r, std::string_view text) {
     ExpandRom();
     if (!rom_.handle || !IsExpandedRom(*rom_.handle)) return false;
   }
+  if (!EnsureBackup()) return false;
   const SnesAddress from = table_.entries[static_cast<size_t>(r)].textAddress;
   const MoveResult moved = MoveTextToFreeSpace(*rom_.handle, from, bytes);
   switch (moved.outcome) {
@@ -117,6 +118,7 @@ bool EditorWindow::MoveToFreeSpace(int r, std::string_view text) {
   RefreshSharedRows(r);
   SelectRow(r);
   RefreshReferencesWindow();
+  EnableRevertItem();
   char message[160];
   std::snprintf(message, sizeof message, editor_text::kMoved, r + 1, static_cast<unsigned>(moved.to), moved.repointed);
   view_.ShowMessage(message, editor_text::kMoveCaption, MessageIcon::None);

@@ -1,5 +1,9 @@
 #include "editor/editor_window.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -92,6 +96,8 @@ void EditorWindow::Initialise() {
   view_.CheckMenuItem(CommandId::DisplayCodesOnly, false);
   view_.CheckMenuItem(CommandId::PreventOverwrites, true);
   view_.CheckMenuItem(CommandId::CompressWithDictionary, compressWithDictionary_);
+  view_.CheckMenuItem(CommandId::KeepBackup, keepBackup_);
+  view_.EnableMenuItem(CommandId::KeepBackup, true);
   CloseRom();
 }
 
@@ -129,6 +135,8 @@ void EditorWindow::OnCommand(CommandId id) {
     case CommandId::MoveToFreeSpace: MoveToFreeSpace(view_.SelectionMark(), view_.EditText()); break;
     case CommandId::ExportScript: ExportScriptFile(); break;
     case CommandId::ImportScript: ImportScriptFile(); break;
+    case CommandId::RevertToBackup: RevertToBackup(); break;
+    case CommandId::KeepBackup: SetKeepBackup(!keepBackup_); break;
   }
 }
 
@@ -165,6 +173,7 @@ void EditorWindow::OpenRomPath(const std::string& path, RomOpenMode mode) {
   rom_.fileName = BareFileName(path);
   rom_.path = path;
   rom_.handle = std::move(file);
+  if (keepBackup_) rom_.handle->KeepBackupAt(BackupPath());
   const bool readOnly = rom_.handle->IsReadOnly();
   view_.SetTitle(readOnly ? editor_text::kTitleRomOpenReadOnly : editor_text::kTitleRomOpen);
   view_.DeleteAllRows();
@@ -172,12 +181,9 @@ void EditorWindow::OpenRomPath(const std::string& path, RomOpenMode mode) {
   view_.EnableEditBox(true);
   view_.EnableApplyButton(!readOnly);
   for (CommandId id : kOpenOnlyItems) view_.EnableMenuItem(id, true);
-  if (IsExpandedRom(*rom_.handle)) {
-    view_.EnableMenuItem(CommandId::ExpandedRomListing, true);
-  } else {
-    view_.EnableMenuItem(CommandId::ExpandRom, !readOnly);
-  }
+  EnableSizeItems();
   EnableMoveItem();
+  EnableRevertItem();
   FillEntryList();
 }
 
@@ -196,6 +202,7 @@ void EditorWindow::CloseRom() {
   view_.EnableMenuItem(CommandId::ExpandRom, false);
   view_.EnableMenuItem(CommandId::EditTptEntry, false);
   view_.EnableMenuItem(CommandId::ExpandedRomListing, false);
+  view_.EnableMenuItem(CommandId::RevertToBackup, false);
   view_.CheckMenuItem(CommandId::PointerTableListing, true);
   view_.CheckMenuItem(CommandId::RawTextListing, false);
   view_.CheckMenuItem(CommandId::ExpandedRomListing, false);
@@ -256,8 +263,145 @@ int32_t EditorWindow::MeasureEdit(std::string_view text) {
   return compressWithDictionary_ ? Compressor().Measure(text, compressorScratch_) : MeasureText(text);
 }
 
+void EditorWindow::SetKeepBackup(bool on) {
+  keepBackup_ = on;
+  view_.CheckMenuItem(CommandId::KeepBackup, on);
+  if (rom_.handle) rom_.handle->KeepBackupAt(on ? BackupPath() : std::string());
+}
+
+std::string EditorWindow::BackupPath() const {
+  // Beside the file that was opened, whatever the working directory is now.
+  return rom_.handle ? rom_.handle->OpenedPath() + ".bak" : std::string();
+}
+
+bool EditorWindow::EnsureBackup(WriteStatus* status) {
+  if (!rom_.handle) return false;
+  const WriteResult result = rom_.handle->BackUpIfDue();
+  if (status) *status = result.status;
+  if (result.status == WriteStatus::BackupFailed) {
+    ReportBackupFailure(result.error);
+    return false;
+  }
+  if (!result) {
+    ReportWriteFailure(result.status, result.error);
+    return false;
+  }
+  EnableRevertItem();
+  return true;
+}
+
+void EditorWindow::ReportBackupFailure(int error) {
+  char reason[256];
+  std::snprintf(reason, sizeof reason, editor_text::kBackupFailed, BareFileName(BackupPath()).c_str(),
+                std::strerror(error ? error : EIO));
+  view_.ShowMessage(reason, editor_text::kBackupFailedCaption, MessageIcon::Warning);
+}
+
+void EditorWindow::EnableRevertItem() {
+  struct stat st {};
+  const bool present = IsRomOpen() && !IsReadOnly() && ::stat(BackupPath().c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  view_.EnableMenuItem(CommandId::RevertToBackup, present);
+}
+
+void EditorWindow::EnableSizeItems() {
+  const bool expanded = IsExpandedRom(*rom_.handle);
+  view_.EnableMenuItem(CommandId::ExpandedRomListing, expanded);
+  view_.EnableMenuItem(CommandId::ExpandRom, !expanded && !IsReadOnly());
+}
+
+namespace {
+
+// The whole of a kept copy, or false with the system's error number. A file far larger than any
+// ROM is not read at all (`bytes` is left empty).
+bool ReadBackupFile(const std::string& path, std::vector<uint8_t>& bytes, int& error) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) {
+    error = errno;
+    return false;
+  }
+  struct stat st {};
+  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  if (!ok) error = EINVAL;
+  if (ok && st.st_size <= 0x800000 + RomFile::kCopierHeaderSize) {
+    bytes.resize(static_cast<size_t>(st.st_size));
+    size_t done = 0;
+    while (ok && done < bytes.size()) {
+      const ssize_t got = ::pread(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) {
+        error = got < 0 ? errno : EIO;
+        ok = false;
+      } else {
+        done += static_cast<size_t>(got);
+      }
+    }
+  }
+  ::close(fd);
+  return ok;
+}
+
+}  // namespace
+
+RevertResult EditorWindow::RevertToBackup() {
+  RomFile* rom = SyncedRom();
+  if (!rom || rom->IsReadOnly()) return RevertResult::NotAsked;
+  const std::string backup = BackupPath();
+  const std::string name = BareFileName(backup);
+  struct stat st {};
+  if (::stat(backup.c_str(), &st) != 0) {
+    view_.ShowMessage(Format(editor_text::kRevertNoBackup, name), editor_text::kRevertCaption, MessageIcon::None);
+    EnableRevertItem();
+    return RevertResult::NoBackup;
+  }
+  if (!view_.AskYesNo(Format(editor_text::kRevertQuestion, name), editor_text::kRevertCaption)) {
+    return RevertResult::NotAsked;
+  }
+  std::vector<uint8_t> bytes;
+  int error = 0;
+  if (!ReadBackupFile(backup, bytes, error) || !IsRestorableRom(bytes, rom->IsHeaderless())) {
+    view_.ShowMessage(Format(editor_text::kRevertBadBackup, name), editor_text::kRevertCaption,
+                      MessageIcon::Warning);
+    return RevertResult::BadBackup;
+  }
+  const WriteResult written = rom->ReplaceContents(bytes);
+  switch (written.status) {
+    case WriteStatus::Written:
+    case WriteStatus::FailedDamaged:  // the file may hold anything now: the list shows what it holds
+      break;
+    case WriteStatus::FailedRestored:
+      view_.ShowMessage(Format(editor_text::kRevertFailed, std::strerror(written.error ? written.error : EIO)),
+                        editor_text::kRevertCaption, MessageIcon::Warning);
+      return RevertResult::Failed;
+    default:
+      ReportWriteFailure(written.status, written.error);
+      return RevertResult::Failed;
+  }
+  const int mark = view_.SelectionMark();
+  // The copy may be from before an expansion: the expanded listing may be gone with it.
+  if (listingMode_ == ListingMode::ExpandedRomListing && !IsExpandedRom(*rom)) {
+    listingMode_ = ListingMode::PointerTableListing;
+    for (int i = 0; i < 3; ++i) view_.CheckMenuItem(kListingItems[i], i == 0);
+  }
+  EnableSizeItems();
+  EnableMoveItem();
+  FillEntryList();
+  if (mark > 0 && table_.Contains(mark)) SelectRow(mark);
+  RefreshReferencesWindow();
+  EnableRevertItem();
+  if (!written) {
+    view_.ShowMessage(Format(editor_text::kRevertFailedDamaged, std::strerror(written.error ? written.error : EIO)),
+                      editor_text::kRevertCaption, MessageIcon::Warning);
+    return RevertResult::Failed;
+  }
+  return RevertResult::Reverted;
+}
+
 GrowResult EditorWindow::ExpandRom() {
   if (!IsRomOpen()) return GrowResult::NotOpen;
+  if (WriteStatus status; !EnsureBackup(&status)) {
+    // Said already; the file was left as it was.
+    return status == WriteStatus::FileReplaced ? GrowResult::FileReplaced : GrowResult::BackupFailed;
+  }
   GrowResult result = GrowRom(rom_, kExpandedRomSize);
   const bool grown = result == GrowResult::Grown || result == GrowResult::AlreadyLarge;
   if (grown && !IsExpandedRom(*rom_.handle)) result = GrowResult::Failed;
@@ -267,6 +411,7 @@ GrowResult EditorWindow::ExpandRom() {
       view_.EnableMenuItem(CommandId::ExpandRom, false);
       view_.EnableMenuItem(CommandId::ExpandedRomListing, true);
       RefreshReferencesWindow();
+      EnableRevertItem();
       view_.ShowMessage(editor_text::kExpanded, editor_text::kExpandedCaption, MessageIcon::None);
       break;
     case GrowResult::ReadOnly:
@@ -283,6 +428,9 @@ GrowResult EditorWindow::ExpandRom() {
       view_.ShowMessage(editor_text::kExpandFailed, editor_text::kExpandFailedCaption,
                         MessageIcon::None);
       break;
+    case GrowResult::BackupFailed:
+      ReportBackupFailure(0);
+      break;
     case GrowResult::NotOpen: break;
   }
   return result;
@@ -295,7 +443,7 @@ PointerEditResult EditorWindow::EditTextPointerEntry(int row) {
   if (!form) return PointerEditResult::NothingToEdit;
   if (!view_.RunPointerEntryEditor(*form)) return PointerEditResult::Cancelled;
   // The dialog is modal, but the ROM must still be there before anything is written through it.
-  if (!IsRomOpen()) return PointerEditResult::Refused;
+  if (!IsRomOpen() || !EnsureBackup()) return PointerEditResult::Refused;
   const PointerEditResult result = ApplyPointerEdit(*rom_.handle, table_, row, *form);
   if (result == PointerEditResult::Moved) {
     ReplaceRow(row, RowPreview(row));
@@ -465,6 +613,7 @@ ApplyResult EditorWindow::ApplyChanges(int row, std::string_view text) {
       ShowEntry(row);
       UpdateCurrentSize();
       RefreshReferencesWindow();
+      EnableRevertItem();
       break;
     case ApplyResult::NoEntry: break;
     case ApplyResult::BracketError:
@@ -484,6 +633,7 @@ ApplyResult EditorWindow::ApplyChanges(int row, std::string_view text) {
     case ApplyResult::FileReplaced:
     case ApplyResult::WriteFailed:
     case ApplyResult::WriteDamaged:
+    case ApplyResult::BackupFailed:
       ReportWriteFailure(lastWrite_.status, lastWrite_.error);
       break;
   }
@@ -509,6 +659,7 @@ ApplyResult EditorWindow::WriteEntry(RomFile& rom, int row, std::string_view tex
     case WriteStatus::FileReplaced: return ApplyResult::FileReplaced;
     case WriteStatus::FailedRestored: break;
     case WriteStatus::FailedDamaged: return ApplyResult::WriteDamaged;
+    case WriteStatus::BackupFailed: return ApplyResult::BackupFailed;
   }
   return ApplyResult::WriteFailed;
 }
@@ -531,6 +682,9 @@ void EditorWindow::ReportWriteFailure(WriteStatus status, int error) {
     case WriteStatus::FailedDamaged:
       view_.ShowMessage(Format(editor_text::kWriteFailedDamaged, reason), editor_text::kWriteFailedCaption,
                         MessageIcon::Warning);
+      return;
+    case WriteStatus::BackupFailed:
+      ReportBackupFailure(error);
       return;
     case WriteStatus::FileReplaced:
       break;

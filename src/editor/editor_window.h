@@ -109,6 +109,23 @@ inline constexpr const char* kImportRefused = "The script was not imported; noth
 inline constexpr const char* kImportReportTitle = "Import Script: %s";
 inline constexpr const char* kReadingScript = "Reading the script...";
 inline constexpr const char* kWritingScript = "Exporting the script...";
+// The copy kept beside the ROM before its first write, and putting it back.
+inline constexpr const char* kBackupFailed =
+    "The ROM file could not be backed up to %s (%s).\nNothing was written to the ROM.\n"
+    "Make room or permission for the copy, or uncheck Options > Keep a Backup to write without one.";
+inline constexpr const char* kBackupFailedCaption = "Backup Failed";
+inline constexpr const char* kRevertCaption = "Revert to Backup";
+inline constexpr const char* kRevertQuestion =
+    "Put the ROM back as it is kept in %s?\nEvery change written since that copy was made will be lost.";
+inline constexpr const char* kRevertNoBackup = "There is no backup %s to revert to.";
+inline constexpr const char* kRevertBadBackup =
+    "The backup %s is not a ROM this program can put back: its size or layout is not that of a ROM "
+    "opened the way this one is.\nNothing was changed.";
+inline constexpr const char* kRevertFailed =
+    "The backup could not be written to the ROM file (%s).\nThe file holds its old bytes again.";
+inline constexpr const char* kRevertFailedDamaged =
+    "The backup could not be written to the ROM file (%s), and its old bytes could not be put back.\n"
+    "Check the file before going on.";
 }  // namespace editor_text
 
 inline constexpr int kEditTextLimit = 4000;
@@ -134,6 +151,16 @@ enum class ApplyResult {
   FileReplaced,   // refused: the path no longer names the open file
   WriteFailed,    // the system refused the write; the file holds its old bytes again
   WriteDamaged,   // the system refused the write and the old bytes could not be put back
+  BackupFailed,   // the copy to keep before the first write could not be made; nothing was written
+};
+
+// What Revert to Backup did.
+enum class RevertResult {
+  Reverted,    // the file holds the backup's bytes and the list was filled again
+  NotAsked,    // no ROM open, read-only, or the user said No: nothing changed
+  NoBackup,    // there is no backup file beside the ROM
+  BadBackup,   // refused: the backup is not a ROM of the open file's layout
+  Failed,      // the write failed (the file holds its old bytes again, or was reported damaged)
 };
 
 // What Dump to text file did.
@@ -180,6 +207,22 @@ class EditorWindow {
   // the compressed encoding. Off at first; SetCompressWithDictionary restores a remembered choice.
   void ToggleCompressWithDictionary() { SetCompressWithDictionary(!compressWithDictionary_); }
   void SetCompressWithDictionary(bool on);
+  // Options > Keep a Backup: before the first write after a ROM is opened, a copy of it is kept
+  // beside it (x.smc.bak). On at first; SetKeepBackup restores a remembered choice.
+  void SetKeepBackup(bool on);
+  bool KeepBackup() const { return keepBackup_; }
+  // Where the open ROM's copy is kept; empty when no ROM is open.
+  std::string BackupPath() const;
+  // Every write path of the window calls this before it writes, so that the copy exists before
+  // the first byte changes: gives true when writing may go on, false (after telling the user)
+  // when the copy could not be made (or the file cannot be written now), with what the file said
+  // in `status`. The ROM file refuses any write whose copy failed as well.
+  bool EnsureBackup(WriteStatus* status = nullptr);
+  // File > Revert to Backup: after a confirmation, writes the backup's bytes through the open
+  // file and fills the list again, keeping the marked row where it can.
+  RevertResult RevertToBackup();
+  // Grays or enables Revert to Backup: a ROM open for update, with its backup beside it.
+  void EnableRevertItem();
   // Grown or AlreadyLarge when the ROM is expanded now (then "ROM Expanded" was shown).
   GrowResult ExpandRom();
   DumpResult DumpToTextFile();
@@ -299,6 +342,9 @@ class EditorWindow {
   // now at the path.
   void ReportWriteFailure(WriteStatus status, int error);
   void EnableMoveItem();
+  void ReportBackupFailure(int error);
+  // The items that depend on whether the ROM is expanded.
+  void EnableSizeItems();
 
   EditorView& view_;
   RomImage rom_;
@@ -310,6 +356,7 @@ class EditorWindow {
   int lastOpenError_ = 0;
   WriteTextResult lastWrite_;  // the last write of Apply, for its message
   bool compressWithDictionary_ = false;
+  bool keepBackup_ = true;
   std::optional<TextCompressor> compressor_;
   TextCompressor::Scratch compressorScratch_;  // kept between keystrokes: measuring allocates nothing
   TextEntryTable table_;

@@ -11,6 +11,8 @@
 #include <climits>
 #include <cstring>
 
+#include "rom/safe_file.h"
+
 namespace lettermoor {
 
 namespace {
@@ -204,7 +206,7 @@ RomFile::Hold::~Hold() {
   if (held_ && --rom_.holds_ == 0) ::flock(rom_.fd_, LOCK_UN);
 }
 
-WriteResult RomFile::BeginChange(FileLock& lock) {
+WriteResult RomFile::BeginChange(FileLock& lock, bool backUp) {
   if (access_ == RomAccess::ReadOnly) return {WriteStatus::ReadOnly, EBADF};
   if (holds_ == 0 && !lock.Take(fd_, LOCK_EX)) return {WriteStatus::FailedRestored, errno};
   // Writing on through a file that was renamed, replaced or deleted would change a file the user
@@ -213,7 +215,74 @@ WriteResult RomFile::BeginChange(FileLock& lock) {
   // Time stamps are too coarse to tell every change apart: under the lock the file is read
   // afresh, so nothing another program wrote is taken as already seen.
   if (!Reload()) return {WriteStatus::FailedRestored, errno};
+  if (backUp && !backupMade_ && !backupPath_.empty()) {
+    if (int error = WriteBackup(); error != 0) return {WriteStatus::BackupFailed, error};
+    backupMade_ = true;
+  }
   return {};
+}
+
+void RomFile::KeepBackupAt(std::string path) { backupPath_ = std::move(path); }
+
+WriteResult RomFile::BackUpIfDue() {
+  if (access_ == RomAccess::ReadOnly || backupMade_ || backupPath_.empty()) return {};
+  FileLock lock;
+  return BeginChange(lock);
+}
+
+int RomFile::WriteBackup() {
+  // A copy written over the ROM itself (a link to it at the copy's path) would destroy the very
+  // bytes it is meant to keep.
+  if (IsSameFile(backupPath_)) return EEXIST;
+  const SafeWriteResult written = WriteFileSafely(backupPath_, [this](std::FILE* out) {
+    // The file's own bytes, read through the open descriptor: what is on disk under our lock.
+    std::vector<uint8_t> chunk(1 << 20);
+    for (int64_t at = 0;;) {
+      const int64_t got = ReadFully(fd_, chunk.data(), static_cast<int64_t>(chunk.size()), at);
+      if (got > 0 && std::fwrite(chunk.data(), 1, static_cast<size_t>(got), out) != static_cast<size_t>(got)) {
+        return false;
+      }
+      at += got;
+      if (got < static_cast<int64_t>(chunk.size())) return at == seenSize_;
+    }
+  });
+  return written.ok ? 0 : (written.error ? written.error : EIO);
+}
+
+WriteResult RomFile::ReplaceContents(std::span<const uint8_t> bytes) {
+  FileLock lock;
+  WriteResult begun = BeginChange(lock, false);
+  if (!begun) return begun;
+  const int64_t n = static_cast<int64_t>(bytes.size());
+  const int64_t oldSize = seenSize_;
+  std::vector<uint8_t> old(static_cast<size_t>(oldSize));
+  if (ReadFully(fd_, old.data(), oldSize, 0) != oldSize) return {WriteStatus::FailedRestored, EIO};
+  if (int e = Reserve(fd_, 0, n, false); e != 0) return {WriteStatus::FailedRestored, e};
+  // Positions here are the file's own: WriteAll adds back what it takes off for a headerless file.
+  auto put = [&](const uint8_t* data, int64_t count, int& error) {
+    if (!WriteAll(shift_, data, count, error)) return false;
+    while (::ftruncate(fd_, static_cast<off_t>(count)) != 0) {
+      if (errno != EINTR) {
+        error = errno;
+        return false;
+      }
+    }
+    if (::fsync(fd_) != 0) {
+      error = errno;
+      return false;
+    }
+    return true;
+  };
+  int error = 0;
+  if (put(bytes.data(), n, error)) {
+    backupMade_ = true;  // the file is the copy now: a later write need not keep it again
+    Reload();
+    return {};
+  }
+  int ignored = 0;
+  const bool restored = put(old.data(), oldSize, ignored);
+  Reload();
+  return {restored ? WriteStatus::FailedRestored : WriteStatus::FailedDamaged, error};
 }
 
 bool RomFile::WriteAll(int64_t offset, const uint8_t* data, int64_t n, int& error) {

@@ -26,6 +26,7 @@ enum class WriteStatus {
   FileReplaced,     // the path no longer names the file that was opened; nothing was written
   FailedRestored,   // the system refused the write; the file holds its old bytes again
   FailedDamaged,    // the system refused the write and the old bytes could not be put back
+  BackupFailed,     // the copy kept before the first change could not be made; nothing was written
 };
 
 struct WriteResult {
@@ -118,6 +119,25 @@ class RomFile {
     bool held_ = false;
   };
 
+  // Before the first change through this file (a write, an extension or a replacement), a copy
+  // of the whole file as it is at that moment is kept at `path`, written with WriteFileSafely so
+  // that an older copy there is replaced only by a complete, synced one. A change whose copy
+  // cannot be made is refused with BackupFailed and writes nothing. The copy is made once per
+  // opening; an empty path keeps none. Every writer gets this without asking for it.
+  void KeepBackupAt(std::string path);
+  const std::string& BackupPath() const { return backupPath_; }
+  // True once the copy has been made (or the file was put back from it) since it was opened.
+  bool BackupMade() const { return backupMade_; }
+  // Makes the copy now when it is still due, under the lock: a writer that must know before it
+  // starts (a move of several writes) asks here. Written when it was made or is not needed.
+  [[nodiscard]] WriteResult BackUpIfDue();
+
+  // Replaces the whole file with `bytes` (the file's own bytes, from its first byte, header
+  // included when it has one) through this descriptor, cutting it to their length, then syncs:
+  // a revert to a kept copy. The path is never renamed over. When a write fails the old bytes
+  // are put back. Makes no copy first: what it writes is the copy.
+  [[nodiscard]] WriteResult ReplaceContents(std::span<const uint8_t> bytes);
+
   // Re-reads the file when another program has changed or truncated it since we last looked.
   // Cheap when nothing changed (one fstat).
   void Refresh();
@@ -153,7 +173,9 @@ class RomFile {
   bool Reload();
   void NoteFileState();
   // Takes the exclusive lock, checks the path and reloads; gives Written when the caller may go on.
-  WriteResult BeginChange(class FileLock& lock);
+  WriteResult BeginChange(class FileLock& lock, bool backUp = true);
+  // Writes the copy of the file to backupPath_; gives the error number, or 0.
+  int WriteBackup();
   bool WriteAll(int64_t offset, const uint8_t* data, int64_t n, int& error);
   void Mirror(int64_t offset, const uint8_t* data, int64_t n);
 
@@ -176,6 +198,8 @@ class RomFile {
   int64_t seenCtimeNs_ = -1;
   uint64_t version_ = 0;
   int holds_ = 0;  // how many Holds keep the lock taken
+  std::string backupPath_;
+  bool backupMade_ = false;
 };
 
 }  // namespace lettermoor

@@ -17,16 +17,21 @@ const char* RomTypeName(RomType type) {
 
 namespace {
 
-RomType TitleAt(const RomFile& file, int64_t offset) {
+template <typename ReadByte>
+RomType TitleFrom(ReadByte&& read, int64_t offset) {
   char title[kTitleLength + 1] = {};
   for (int i = 0; i < kTitleLength; ++i) {
-    title[i] = static_cast<char>(file.ReadByte(offset + i));
+    title[i] = static_cast<char>(read(offset + i));
   }
   // Compared as a zero-terminated string: a zero byte in the title ends it early and never matches.
   if (std::strcmp(title, "EARTH BOUND (J)") == 0) return RomType::EarthBound;
   if (std::strcmp(title, "MOTHER-2       ") == 0) return RomType::Mother2;
   if (std::strcmp(title, "EARTH BOUND    ") == 0) return RomType::EarthBoundBad;
   return RomType::Unrecognized;
+}
+
+RomType TitleAt(const RomFile& file, int64_t offset) {
+  return TitleFrom([&](int64_t at) { return file.ReadByte(at); }, offset);
 }
 
 }  // namespace
@@ -66,10 +71,29 @@ GrowResult GrowRom(RomImage& rom, int64_t target) {
     case WriteStatus::ReadOnly: return GrowResult::ReadOnly;
     case WriteStatus::FileReplaced: return GrowResult::FileReplaced;
     case WriteStatus::FailedDamaged: return GrowResult::FailedDamaged;
+    case WriteStatus::BackupFailed: return GrowResult::BackupFailed;
     case WriteStatus::OutsideFile:
     case WriteStatus::FailedRestored: break;
   }
   return GrowResult::Failed;
+}
+
+bool IsRestorableRom(std::span<const uint8_t> bytes, bool headerless) {
+  constexpr int64_t kBank = 0x8000;
+  const int64_t header = headerless ? 0 : RomFile::kCopierHeaderSize;
+  const int64_t own = static_cast<int64_t>(bytes.size()) - header;
+  if (own < 0x300000 || own > 0x800000 || own % kBank != 0) return false;
+  // Read as the headed layout addresses it, the way the open file is read.
+  auto read = [&](int64_t at) -> uint8_t {
+    const int64_t i = at - RomFile::kCopierHeaderSize + header;
+    return i >= 0 && i < static_cast<int64_t>(bytes.size()) ? bytes[static_cast<size_t>(i)] : 0x00;
+  };
+  if (headerless) {
+    // A header-sized shift that would also find a title makes the file open as headed.
+    auto raw = [&](int64_t at) -> uint8_t { return bytes[static_cast<size_t>(at)]; };
+    if (TitleFrom(raw, kTitleOffset) != RomType::Unrecognized) return false;
+  }
+  return IsAcceptedRomType(TitleFrom(read, kTitleOffset));
 }
 
 void CloseRomFile(RomImage& rom) { rom.handle.reset(); }

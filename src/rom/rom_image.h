@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "rom/rom_file.h"
@@ -47,12 +48,20 @@ enum class GrowResult {
   Failed,          // appending failed and the file was cut back to its old size
   FailedDamaged,   // appending failed and the file could not be cut back
   NotOpen,         // there was no open file to grow
+  BackupFailed,    // the copy kept before the first change could not be made; nothing changed
 };
 
 // Appends whole 256-byte blank blocks until the file is at least `target` bytes long, writing
 // them at the file's size through the descriptor already open (under the file's lock, so that a
 // second expansion at the same moment finds the work done). The path is never opened again.
 [[nodiscard]] GrowResult GrowRom(RomImage& rom, int64_t target);
+
+// True when `bytes`, a whole file's own bytes, are a ROM the editor would open in the layout
+// `headerless` names: an accepted title where that layout has it (and, for a headerless one, none
+// where a header would put it), and a ROM's size: a whole number of 32 KiB banks, from the
+// game's 3 MiB to 8 MiB, plus the copier header when it has one. A revert to a kept copy puts back
+// only such bytes.
+bool IsRestorableRom(std::span<const uint8_t> bytes, bool headerless);
 
 // Closes the file, if any; the image keeps no handle.
 void CloseRomFile(RomImage& rom);

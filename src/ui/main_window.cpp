@@ -139,6 +139,12 @@ void MainWindow::BuildMenus() {
   connect(recentMenu_, &QMenu::aboutToShow, this, &MainWindow::FillRecentMenu);
   FillRecentMenu();
   AddCommand(file, "&Close", CommandId::Close)->setShortcut(QKeySequence::Close);
+  AddCommand(file, "Re&vert to Backup", CommandId::RevertToBackup);
+  // Whether the backup is there is looked at again each time the menu opens: another program
+  // may have made or removed it.
+  connect(file, &QMenu::aboutToShow, this, [this] {
+    if (logic_) logic_->EnableRevertItem();
+  });
   file->addSeparator();
   AddCommand(file, "&Export Script...", CommandId::ExportScript);
   AddCommand(file, "&Import Script...", CommandId::ImportScript);
@@ -179,9 +185,9 @@ void MainWindow::BuildMenus() {
   options->addSeparator();
   AddCommand(options, "Use &Compression", CommandId::UseCompression);
   AddCommand(options, "Prevent &Overwrites", CommandId::PreventOverwrites, true);
-  // Remembering this choice between runs waits for a settings store: the logic's
-  // SetCompressWithDictionary takes a stored choice, its CompressWithDictionary gives it back.
+  // These two are remembered between runs (see RestoreOptions).
   AddCommand(options, "Compress with &Dictionary", CommandId::CompressWithDictionary, true);
+  AddCommand(options, "Keep a &Backup", CommandId::KeepBackup, true);
 
   QMenu* help = bar->addMenu(QStringLiteral("&Help"));
   AddCommand(help, "&Help", CommandId::Help)->setShortcut(QKeySequence(Qt::Key_F1));
@@ -190,6 +196,8 @@ void MainWindow::BuildMenus() {
   // As the menu resource has it, before the logic sets the states.
   checked_[CommandId::PreventOverwrites] = true;
   actions_[CommandId::PreventOverwrites]->setChecked(true);
+  checked_[CommandId::KeepBackup] = true;
+  actions_[CommandId::KeepBackup]->setChecked(true);
 }
 
 void MainWindow::OnMenuCommand(QAction* action, CommandId id) {
@@ -198,6 +206,19 @@ void MainWindow::OnMenuCommand(QAction* action, CommandId id) {
   chosenRomPath_.clear();
   if (logic_) logic_->OnCommand(id);
   if (id == CommandId::Open) NoteOpenedRom();
+  if (settings_ && logic_) {
+    if (id == CommandId::CompressWithDictionary) {
+      settings_->SetOption(QString::fromLatin1(kCompressOption), logic_->CompressWithDictionary());
+    } else if (id == CommandId::KeepBackup) {
+      settings_->SetOption(QString::fromLatin1(kKeepBackupOption), logic_->KeepBackup());
+    }
+  }
+}
+
+void MainWindow::RestoreOptions() {
+  if (!settings_ || !logic_) return;
+  logic_->SetCompressWithDictionary(settings_->Option(QString::fromLatin1(kCompressOption), false));
+  logic_->SetKeepBackup(settings_->Option(QString::fromLatin1(kKeepBackupOption), true));
 }
 
 void MainWindow::OpenRomAsFileOpen(const QString& path) {

@@ -60,6 +60,11 @@ class MainWindow : public QMainWindow, public EditorView {
   // window) and restores them now. Without a store nothing is remembered.
   void UseSettings(SettingsStore* store);
   QMenu* RecentMenu() const { return recentMenu_; }
+  // Gives the logic the options remembered in the store (call after the logic's Initialise);
+  // the window stores them again whenever the user changes one.
+  void RestoreOptions();
+  static constexpr const char* kCompressOption = "compressWithDictionary";
+  static constexpr const char* kKeepBackupOption = "keepBackup";
   // Lists the recent ROMs in the Open Recent menu (done whenever it opens).
   void FillRecentMenu();
 

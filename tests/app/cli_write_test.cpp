@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "codec/text_encoder.h"
 #include "editor/editor_window.h"
 #include "entries/text_entry_table.h"
@@ -133,6 +135,64 @@ TEST_P(CliWrite, ExpandAppendsTheBlankBlocksOnce) {
   EXPECT_EQ(notExpanded.exitCode, 2);
   EXPECT_EQ(notExpanded.out, "");
   EXPECT_FALSE(notExpanded.err.empty());
+}
+
+TEST_P(CliWrite, EveryWritingCommandKeepsACopyFirstUnlessToldNot) {
+  const std::string path = Dir() + "/" + Name("bak");
+  struct Step {
+    std::vector<std::string> args;  // after the command's name and the ROM
+    const char* command;
+    bool fresh;  // on a fresh copy of the sample, without an older backup
+  };
+  const Step steps[] = {
+      {{"5", "Hi[03 02]", "--listing", "raw"}, "apply", true},
+      {{"6", "Ho[03 02]", "--listing", "raw"}, "apply", false},  // a new command keeps a new copy
+      {{}, "expand", true},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.command);
+    if (step.fresh) {
+      CopyOfSample("bak");
+      std::filesystem::remove(path + ".bak");
+    }
+    std::vector<std::string> args = {step.command, Name("bak")};
+    args.insert(args.end(), step.args.begin(), step.args.end());
+    const std::vector<uint8_t> before = ReadBytes(path);
+    const CliRun run = Run(args);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(ReadBytes(path), before);
+    EXPECT_EQ(ReadBytes(path + ".bak"), before);  // the file's own bytes, as the command found them
+
+    // --no-backup: the same write, and no copy.
+    CopyOfSample("bak");
+    std::filesystem::remove(path + ".bak");
+    args.push_back("--no-backup");
+    const CliRun bare = Run(args);
+    ASSERT_EQ(bare.exitCode, 0) << bare.err;
+    EXPECT_NE(ReadBytes(path), ReadBytes(RomPath()));
+    EXPECT_FALSE(std::filesystem::exists(path + ".bak"));
+  }
+}
+
+TEST_P(CliWrite, AFailedBackupWritesNothingAndSaysWhatToDo) {
+  for (const std::string verb : {"apply", "expand"}) {
+    SCOPED_TRACE(verb);
+    const std::string path = CopyOfSample("bak-fail");
+    std::filesystem::remove_all(path + ".bak");
+    std::filesystem::create_directory(path + ".bak");  // no file can be made there
+    const std::vector<uint8_t> before = ReadBytes(path);
+    std::vector<std::string> args = {verb, Name("bak-fail")};
+    if (verb == "apply") args.insert(args.end(), {"1", "Hi[02]"});
+    const CliRun run = Run(args);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(ReadBytes(path), before);
+    EXPECT_NE(run.err.find("could not be backed up to " + Name("bak-fail") + ".bak"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("--no-backup"), std::string::npos) << run.err;
+    args.push_back("--no-backup");
+    EXPECT_EQ(Run(args).exitCode, 0);
+    EXPECT_NE(ReadBytes(path), before);
+    std::filesystem::remove_all(path + ".bak");
+  }
 }
 
 }  // namespace

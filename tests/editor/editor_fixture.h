@@ -94,6 +94,7 @@ inline const std::vector<CommandId>& AllCommands() {
       CommandId::About,         CommandId::FindReferences,
       CommandId::MoveToFreeSpace, CommandId::CompressWithDictionary,
       CommandId::ExportScript,  CommandId::ImportScript,
+      CommandId::RevertToBackup,  CommandId::KeepBackup,
   };
   return all;
 }
@@ -109,7 +110,7 @@ inline void ExpectMenus(const FakeEditorView& view, const std::set<CommandId>& e
 
 inline const std::set<CommandId>& NoRomEnabled() {
   static const std::set<CommandId> s = {CommandId::Open, CommandId::Exit, CommandId::Help,
-                                        CommandId::About};
+                                        CommandId::About, CommandId::KeepBackup};
   return s;
 }
 
@@ -128,7 +129,7 @@ inline std::set<CommandId> RomOpenEnabled() {
 
 inline std::set<CommandId> DefaultChecks() {
   return {CommandId::PointerTableListing, CommandId::DisplayTextAndCodes,
-          CommandId::PreventOverwrites};
+          CommandId::PreventOverwrites, CommandId::KeepBackup};
 }
 
 // Runs the test body in a private working directory (the dump writes there).

@@ -34,7 +34,7 @@ TEST_F(EditorTest, ListingModesRebuildOnlyWhenTheModeChanges) {
   enabled.erase(CommandId::MoveToFreeSpace);  // nor "Move to Free Space"
   ExpectMenus(view, enabled,
               {CommandId::RawTextListing, CommandId::DisplayTextAndCodes,
-               CommandId::PreventOverwrites});
+               CommandId::PreventOverwrites, CommandId::KeepBackup});
 
   // Choosing the listing in force again neither rebuilds nor moves the mark.
   view.ClickRow(window, 2);
@@ -179,11 +179,12 @@ TEST_F(EditorTest, ExpandRomGrowsTheFileWithoutRebuildingTheList) {
               [] {
                 auto s = RomOpenEnabled();
                 s.insert(CommandId::ExpandedRomListing);
+                s.insert(CommandId::RevertToBackup);  // the copy kept before the expansion
                 s.erase(CommandId::MoveToFreeSpace);
                 return s;
               }(),
               {CommandId::ExpandedRomListing, CommandId::DisplayTextAndCodes,
-               CommandId::PreventOverwrites});
+               CommandId::PreventOverwrites, CommandId::KeepBackup});
 
   view.ClickRow(window, 1);
   view.Type(window, "New text[02]");

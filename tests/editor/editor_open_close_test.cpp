@@ -226,11 +226,11 @@ TEST_F(EditorTest, OpenResetsTheListingButKeepsDisplayAndGuard) {
   EXPECT_EQ(view.editText, HexView(Slice(first.ReadAll(), kS0, 14)));
   std::set<CommandId> enabled = RomOpenEnabled();
   enabled.insert({CommandId::ExpandRom, CommandId::EditTptEntry});
-  ExpectMenus(view, enabled, {CommandId::PointerTableListing, CommandId::DisplayCodesOnly});
+  ExpectMenus(view, enabled, {CommandId::PointerTableListing, CommandId::DisplayCodesOnly, CommandId::KeepBackup});
 
   // Close keeps them as well.
   window.OnCommand(CommandId::Close);
-  ExpectMenus(view, NoRomEnabled(), {CommandId::PointerTableListing, CommandId::DisplayCodesOnly});
+  ExpectMenus(view, NoRomEnabled(), {CommandId::PointerTableListing, CommandId::DisplayCodesOnly, CommandId::KeepBackup});
   EXPECT_EQ(window.Display(), 0);
   EXPECT_FALSE(window.PreventOverwrites());
 }

@@ -32,6 +32,7 @@ TempFile::TempFile(std::string_view suffix) {
 TempFile::~TempFile() {
   std::error_code ec;
   std::filesystem::remove(path_, ec);
+  std::filesystem::remove(path_ + ".bak", ec);  // the copy the editor keeps before writing
 }
 
 std::string TempFile::Name() const { return std::filesystem::path(path_).filename().string(); }

@@ -11,7 +11,8 @@
 
 namespace lettermoor::test {
 
-// A file in the temporary directory that is removed when this object goes away.
+// A file in the temporary directory that is removed when this object goes away (with the
+// backup copy the editor may have kept beside it).
 class TempFile {
  public:
   // Creates an empty file; `suffix` such as ".smc" is kept at the end of its name.

@@ -26,6 +26,7 @@ const std::vector<std::pair<QString, std::vector<MenuItem>>>& ExpectedMenus() {
        {{"&Open", CommandId::Open},
         {"Open &Recent", kRecentItem},
         {"&Close", CommandId::Close},
+        {"Re&vert to Backup", CommandId::RevertToBackup},
         {nullptr, kSeparator},
         {"&Export Script...", CommandId::ExportScript},
         {"&Import Script...", CommandId::ImportScript},
@@ -59,7 +60,8 @@ const std::vector<std::pair<QString, std::vector<MenuItem>>>& ExpectedMenus() {
         {nullptr, kSeparator},
         {"Use &Compression", CommandId::UseCompression},
         {"Prevent &Overwrites", CommandId::PreventOverwrites},
-        {"Compress with &Dictionary", CommandId::CompressWithDictionary}}},
+        {"Compress with &Dictionary", CommandId::CompressWithDictionary},
+        {"Keep a &Backup", CommandId::KeepBackup}}},
       {"&Help", {{"&Help", CommandId::Help}, {"&About", CommandId::About}}},
   };
   return menus;
@@ -116,11 +118,12 @@ TEST_F(MainWindowTest, StartsWithoutRomAsTheLogicSetIt) {
     for (const MenuItem& item : items) {
       if (!item.text || item.id == kPreviewItem || item.id == kRecentItem) continue;
       const bool always = item.id == CommandId::Open || item.id == CommandId::Exit ||
-                          item.id == CommandId::Help || item.id == CommandId::About;
+                          item.id == CommandId::Help || item.id == CommandId::About ||
+                          item.id == CommandId::KeepBackup;
       EXPECT_EQ(window.Action(item.id)->isEnabled(), always) << item.text;
       const bool checked = item.id == CommandId::PointerTableListing ||
                            item.id == CommandId::DisplayTextAndCodes ||
-                           item.id == CommandId::PreventOverwrites;
+                           item.id == CommandId::PreventOverwrites || item.id == CommandId::KeepBackup;
       EXPECT_EQ(window.Action(item.id)->isChecked(), checked) << item.text;
     }
   }

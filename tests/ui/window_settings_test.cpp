@@ -200,6 +200,82 @@ TEST_F(WindowSettingsTest, AFileDroppedOnTheWindowOrTheEditBoxOpensAsFileOpenWou
 
 // Not a check: the pictures of the grown window and of Open Recent for the docs, when
 // LETTERMOOR_SHOTS_DIR names a folder.
+TEST_F(WindowSettingsTest, CompressAndKeepABackupComeBackInTheNextRun) {
+  window.RestoreOptions();  // nothing stored yet: the defaults
+  OpenStandard();           // Compress with Dictionary works on an open ROM
+  QAction* compress = window.Action(CommandId::CompressWithDictionary);
+  QAction* backup = window.Action(CommandId::KeepBackup);
+  ASSERT_TRUE(compress && backup);
+  EXPECT_EQ(backup->text(), "Keep a &Backup");
+  EXPECT_TRUE(backup->isEnabled());
+  EXPECT_FALSE(compress->isChecked());
+  EXPECT_TRUE(backup->isChecked());
+  // Each state of the two items, set from the menu, is what the next run starts with.
+  const struct {
+    bool compress;
+    bool backup;
+  } states[] = {{true, false}, {false, true}, {true, true}};
+  for (const auto& want : states) {
+    if (compress->isChecked() != want.compress) compress->trigger();
+    if (backup->isChecked() != want.backup) backup->trigger();
+    EXPECT_EQ(logic.CompressWithDictionary(), want.compress);
+    EXPECT_EQ(logic.KeepBackup(), want.backup);
+    store_.Sync();
+    SettingsStore reread(file_);
+    ui::MainWindow run;
+    EditorWindow next(run);
+    run.UseSettings(&reread);
+    run.Attach(next);
+    next.Initialise();
+    run.RestoreOptions();
+    EXPECT_EQ(next.CompressWithDictionary(), want.compress);
+    EXPECT_EQ(next.KeepBackup(), want.backup);
+    EXPECT_EQ(run.Action(CommandId::CompressWithDictionary)->isChecked(), want.compress);
+    EXPECT_EQ(run.Action(CommandId::KeepBackup)->isChecked(), want.backup);
+    run.UseSettings(nullptr);
+  }
+}
+
+TEST_F(WindowSettingsTest, RevertToBackupPutsTheRomBackFromTheFileMenu) {
+  QMenu* file = window.menuBar()->actions().first()->menu();
+  QAction* revert = window.Action(CommandId::RevertToBackup);
+  ASSERT_TRUE(file && revert);
+  EXPECT_TRUE(file->actions().contains(revert));
+  EXPECT_EQ(revert->text(), "Re&vert to Backup");
+  EXPECT_FALSE(revert->isEnabled());  // no ROM
+  TempFile& rom = OpenStandard();
+  const std::vector<uint8_t> opened = rom.ReadAll();
+  const QString firstRow = Row(1);
+  EXPECT_FALSE(revert->isEnabled());  // no backup yet
+
+  ClickRow(1);
+  Retype(QStringLiteral("Howdy[02]"));
+  QTest::mouseClick(window.ApplyButton(), Qt::LeftButton);
+  ASSERT_NE(rom.ReadAll(), opened);
+  EXPECT_EQ(ReadBytesOf(rom.Path() + ".bak"), opened);
+  EXPECT_TRUE(revert->isEnabled());
+
+  // Answered No: nothing changes.
+  modals.onQuestion = [](QMessageBox& box) { box.button(QMessageBox::No)->click(); };
+  revert->trigger();
+  EXPECT_NE(rom.ReadAll(), opened);
+  // Yes: the ROM is as it was opened, the list shows it, and the marked row is kept.
+  modals.onQuestion = [](QMessageBox& box) { box.button(QMessageBox::Yes)->click(); };
+  revert->trigger();
+  modals.onQuestion = nullptr;
+  EXPECT_EQ(rom.ReadAll(), opened);
+  EXPECT_EQ(Row(1), firstRow);
+  EXPECT_EQ(window.SelectionMark(), 1);
+  EXPECT_EQ(modals.TakeMessages().size(), 2u);  // the two questions, nothing else
+
+  // The menu looks again as it opens: a backup removed meanwhile grays the item.
+  std::filesystem::remove(rom.Path() + ".bak");
+  file->popup(window.geometry().center());
+  QApplication::processEvents();
+  file->hide();
+  EXPECT_FALSE(revert->isEnabled());
+}
+
 TEST_F(WindowSettingsTest, Screenshots) {
   const QString dir = qEnvironmentVariable("LETTERMOOR_SHOTS_DIR");
   if (dir.isEmpty()) GTEST_SKIP() << "no LETTERMOOR_SHOTS_DIR";
