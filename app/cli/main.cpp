@@ -545,7 +545,7 @@ int RunExport(const std::string& rom, const std::string& listing, const std::str
 
 // Reads a script file and writes its changed texts into the ROM, or into a copy of it.
 int RunImport(const std::string& rom, const std::string& scriptPath, const std::string& output, bool dryRun,
-              bool noCompress, bool noRelocate) {
+              bool noCompress, bool noRelocate, bool keepBackup) {
   std::ifstream in(scriptPath, std::ios::binary);
   if (!in) Fail(kExitUsage, "Cannot read " + scriptPath + ": " + std::strerror(errno ? errno : ENOENT) + ".");
   std::ostringstream content;
@@ -557,7 +557,7 @@ int RunImport(const std::string& rom, const std::string& scriptPath, const std::
     Fail(kExitUsage, DescribeScriptError(scriptPath, *parsed.error) + "\nThe script was not imported; nothing was written.");
   }
   const bool copy = !output.empty();
-  Session s;
+  Session s(keepBackup);
   // Into a copy, or only looking: the input ROM is opened read-only and never written.
   s.Open(rom, "pointer", copy || dryRun ? RomOpenMode::View : RomOpenMode::Update);
   EditorWindow& window = s.Window();
@@ -577,6 +577,9 @@ int RunImport(const std::string& rom, const std::string& scriptPath, const std::
       Fail(kExitUsage,
            "Cannot write " + output + ": " + std::strerror(written.error ? written.error : EIO) + ". Nothing was written.");
     }
+  }
+  if (result.status == ImportStatus::WriteFailed && result.writeStatus == WriteStatus::BackupFailed) {
+    Fail(kExitUsage, DescribeBackupFailure(window.BackupPath(), result.error) + "\n" + kNoBackupHint);
   }
   if (result.status != ImportStatus::Done) Fail(kExitUsage, result.message);
   WriteOut(DescribeImport(result, dryRun));
@@ -744,6 +747,7 @@ int Main(int argc, char** argv) {
   importCmd->add_flag("--dry-run", dryRun, "Say what would be written, and write nothing");
   importCmd->add_flag("--no-compress", noCompress, "Write dictionary words as plain characters");
   importCmd->add_flag("--no-relocate", noRelocate, "Leave texts that do not fit in place, instead of moving them");
+  addNoBackup(importCmd);
 
   try {
     app.parse(argc, argv);
@@ -773,7 +777,7 @@ int Main(int argc, char** argv) {
     if (*preview) code = RunPreview(rom, line, listing, battle, output);
     if (*check) code = RunCheck(rom, listing, battle, estimates);
     if (*exportCmd) code = RunExport(rom, listing, output);
-    if (*importCmd) code = RunImport(rom, scriptFile, out, dryRun, noCompress, noRelocate);
+    if (*importCmd) code = RunImport(rom, scriptFile, out, dryRun, noCompress, noRelocate, !noBackup);
   } catch (const CommandEnd& end) {
     code = end.code;
   }

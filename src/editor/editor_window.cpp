@@ -291,10 +291,17 @@ bool EditorWindow::EnsureBackup(WriteStatus* status) {
 }
 
 void EditorWindow::ReportBackupFailure(int error) {
-  char reason[256];
-  std::snprintf(reason, sizeof reason, editor_text::kBackupFailed, BareFileName(BackupPath()).c_str(),
-                std::strerror(error ? error : EIO));
-  view_.ShowMessage(reason, editor_text::kBackupFailedCaption, MessageIcon::Warning);
+  view_.ShowMessage(DescribeBackupFailure(BackupPath(), error), editor_text::kBackupFailedCaption,
+                    MessageIcon::Warning);
+}
+
+std::string DescribeBackupFailure(const std::string& backupPath, int error) {
+  const std::string name = BareFileName(backupPath);
+  const char* reason = std::strerror(error ? error : EIO);
+  const int n = std::snprintf(nullptr, 0, editor_text::kBackupFailed, name.c_str(), reason);
+  std::string out(static_cast<size_t>(n), '\0');
+  std::snprintf(out.data(), out.size() + 1, editor_text::kBackupFailed, name.c_str(), reason);
+  return out;
 }
 
 void EditorWindow::EnableRevertItem() {

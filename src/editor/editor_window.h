@@ -379,6 +379,9 @@ std::optional<int> FindNextRow(std::string_view query, int mark, int rowCount, D
 // pair up.
 std::string BracketFaultHint(std::string_view text);
 
+// Why the copy at `backupPath` could not be kept (the message of a failed backup).
+std::string DescribeBackupFailure(const std::string& backupPath, int error);
+
 // "ptrlist.txt", "rawlist.txt" or "explist.txt".
 const char* DumpFileName(ListingMode mode);
 

@@ -211,6 +211,37 @@ TEST_P(CliScript, DryRunNoRelocateAndStaleBlocks) {
   EXPECT_NE(run.out.find("1 changed (0 written, 0 moved, 0 too large, 1 stale)"), std::string::npos) << run.out;
 }
 
+// An import in place is a write like any other: a copy of the ROM first, or nothing written.
+TEST_P(CliScript, ImportInPlaceKeepsACopyFirst) {
+  const std::string rom = Rom("bak-import", true);
+  ASSERT_EQ(Run({"export", rom, "-o", "bak-import.txt"}).exitCode, 0);
+  std::string edited;
+  bool changed = false;
+  for (std::string line : Lines(ReadText(Dir() + "/bak-import.txt"))) {
+    if (!changed && IsTextLine(line) && line.rfind('[') != std::string::npos) {
+      line.insert(line.rfind('['), " and more");
+      changed = true;
+    }
+    edited += line + "\n";
+  }
+  ASSERT_TRUE(changed);
+  WriteText(Dir() + "/bak-import.txt", edited);
+  const std::vector<uint8_t> before = ReadBytes(rom);
+  std::filesystem::remove_all(rom + ".bak");
+  std::filesystem::create_directory(rom + ".bak");  // no copy can be made there
+  CliRun run = Run({"import", rom, "bak-import.txt"});
+  EXPECT_NE(run.exitCode, 0);
+  EXPECT_EQ(ReadBytes(rom), before);
+  EXPECT_NE(run.err.find("could not be backed up"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("--no-backup"), std::string::npos) << run.err;
+
+  std::filesystem::remove(rom + ".bak");
+  run = Run({"import", rom, "bak-import.txt"});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(ReadBytes(rom), before);
+  EXPECT_EQ(ReadBytes(rom + ".bak"), before);
+}
+
 LETTERMOOR_ON_BOTH_LAYOUTS(CliScript);
 
 }  // namespace
