@@ -102,7 +102,8 @@ std::optional<ImportResult> EditorWindow::ImportScriptFile() {
   view_.ShowProgress(editor_text::kReadingScript, 1, 1);  // closes the progress, however it ended
   if (result.status == ImportStatus::Stopped) return result;
   if (result.status != ImportStatus::Done) {
-    if (result.status == ImportStatus::WriteFailed && result.writeStatus == WriteStatus::FileReplaced) {
+    if (result.status == ImportStatus::WriteFailed &&
+        (result.writeStatus == WriteStatus::FileReplaced || result.writeStatus == WriteStatus::BackupFailed)) {
       ReportWriteFailure(result.writeStatus, result.error);
     } else {
       view_.ShowMessage(result.message, editor_text::kImportCaption, MessageIcon::Warning);
@@ -115,6 +116,7 @@ std::optional<ImportResult> EditorWindow::ImportScriptFile() {
     FillEntryList();
     if (mark > 0 && table_.Contains(mark)) SelectRow(mark);
     RefreshReferencesWindow();
+    EnableRevertItem();
   }
   char title[512];
   std::snprintf(title, sizeof title, editor_text::kImportReportTitle, BareFileName(path).c_str());

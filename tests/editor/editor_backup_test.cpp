@@ -4,18 +4,37 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <filesystem>
 #include <functional>
+#include <optional>
 
 #include "editor/editor_window.h"
 #include "editor_fixture.h"
 #include "rom/rom_image.h"
+#include "script/script_import.h"
 #include "support/reference_scenario.h"
 
 namespace lettermoor::test {
 namespace {
 
 namespace fs = std::filesystem;
+
+std::vector<std::string> ReadLines(const std::string& path) {
+  const std::vector<uint8_t> bytes = ReadBytesOf(path);
+  std::vector<std::string> lines;
+  std::string line;
+  for (uint8_t b : bytes) {
+    if (b == '\n') {
+      lines.push_back(std::move(line));
+      line.clear();
+    } else {
+      line.push_back(static_cast<char>(b));
+    }
+  }
+  if (!line.empty()) lines.push_back(line);
+  return lines;
+}
 
 std::string Bak(const TempFile& file) { return file.Path() + ".bak"; }
 
@@ -53,6 +72,26 @@ const std::vector<WritePath>& WritePaths() {
        [](EditorWindow& window, FakeEditorView& view) {
          view.ClickRow(window, 2);
          return window.MoveToFreeSpace(2, "A line far too long for the old place[03 02]");
+       }},
+      {"script import",
+       [](EditorWindow& window, FakeEditorView& view) {
+         static TempDir dir;
+         view.scriptPath = dir.File("script.txt");
+         if (!window.ExportScriptFile()) return false;
+         view.messages.clear();  // "Exported ..."
+         // The first text that starts with a letter loses that letter.
+         std::string script;
+         bool edited = false;
+         for (const std::string& line : ReadLines(view.scriptPath)) {
+           const bool text = !line.empty() && std::isalpha(static_cast<unsigned char>(line[0]));
+           script += (text && !edited ? line.substr(1) : line) + "\n";
+           edited = edited || text;
+         }
+         if (!edited || !WriteBytesTo(view.scriptPath, std::vector<uint8_t>(script.begin(), script.end()))) {
+           return false;
+         }
+         const std::optional<ImportResult> result = window.ImportScriptFile();
+         return result && result->status == ImportStatus::Done && !result->changes.empty();
        }},
       {"expand",
        [](EditorWindow& window, FakeEditorView&) {
