@@ -190,6 +190,8 @@ void ApplyShared(benchmark::State& state, std::string path, int row, std::string
   EditorWindow window(view);
   window.Initialise();
   window.OpenRomPath(path);
+  // The copy of the ROM kept before the first write is made once per opening, not per apply.
+  window.EnsureBackup();
   const int messagesBefore = view.messages;
   for (auto _ : state) {
     window.ApplyChanges(row, text);
