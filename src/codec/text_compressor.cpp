@@ -1,6 +1,7 @@
 #include "codec/text_compressor.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "codec/byte_class.h"
@@ -18,6 +19,14 @@ constexpr size_t kLongestWord = static_cast<size_t>(kDictionaryWordMax);
 
 // The printable bytes a word's characters are written as.
 constexpr uint8_t kFirstPrintable = 0x50;
+
+// A hexadecimal digit's value; any other character counts 0 (as the plain encoder reads it).
+inline unsigned HexDigit(char c) {
+  if (c >= '0' && c <= '9') return static_cast<unsigned>(c - '0');
+  if (c >= 'a' && c <= 'f') return static_cast<unsigned>(c - 'a' + 10);
+  if (c >= 'A' && c <= 'F') return static_cast<unsigned>(c - 'A' + 10);
+  return 0;
+}
 
 std::array<uint8_t, 2> ReferenceBytes(int slot) {
   return {static_cast<uint8_t>(0x15 + slot / 256), static_cast<uint8_t>(slot % 256)};
@@ -47,16 +56,15 @@ TextCompressor::TextCompressor(const TextDictionary& dictionary) {
               words.end());
   usableWords_ = static_cast<int>(words.size());
 
-  // Breadth first, so that each node's children are made one after another. Each task is a node
-  // and the range of sorted words that share its prefix of `depth` characters.
+  // Breadth first: each task is a node and the range of sorted words that share its prefix of
+  // `depth` characters.
   struct Task {
     size_t node;
     size_t first, last;
     size_t depth;
   };
-  nodes_.reserve(words.size() * 4 + 1);
+  nodes_.reserve(words.size() * 4 + kPrintableBytes);
   nodes_.emplace_back();
-  children_.reserve(words.size() * 4 + kPrintableBytes);
   std::vector<Task> tasks{{0, 0, words.size(), 0}};
   for (size_t t = 0; t < tasks.size(); ++t) {
     const Task task = tasks[t];
@@ -70,27 +78,24 @@ TextCompressor::TextCompressor(const TextDictionary& dictionary) {
     // The children's bytes run from the first remaining word's to the last one's, in order.
     const auto byteAt = [&](size_t w) { return static_cast<uint8_t>(words[w].text[task.depth] + 0x30); };
     const uint8_t low = byteAt(i);
-    const size_t table = children_.size();
-    nodes_[task.node].table = static_cast<int32_t>(table);
+    const size_t table = nodes_.size();
+    const auto span = static_cast<uint8_t>(byteAt(task.last - 1) - low + 1);
+    nodes_[task.node].table = static_cast<uint32_t>(table);
     nodes_[task.node].low = low;
-    nodes_[task.node].span = static_cast<uint8_t>(byteAt(task.last - 1) - low + 1);
-    children_.resize(table + nodes_[task.node].span, 0);
+    nodes_[task.node].span = span;
+    nodes_.resize(table + span);
     while (i < task.last) {
       const uint8_t b = byteAt(i);
       size_t j = i + 1;
       while (j < task.last && byteAt(j) == b) ++j;
-      children_[table + (b - low)] = static_cast<uint16_t>(nodes_.size());
-      tasks.push_back({nodes_.size(), i, j, task.depth + 1});
-      nodes_.emplace_back();
+      tasks.push_back({table + (b - low), i, j, task.depth + 1});
       i = j;
     }
   }
 
-  // The pair table. Nodes number fewer than 65536: 767 words of at most 24 characters.
-  static_assert(kDictionarySlots * kDictionaryWordMax < 65536);
   pairs_.assign(kPrintableBytes * kPrintableBytes, 0);
   for (unsigned b0 = 0; b0 < kPrintableBytes; ++b0) {
-    const uint16_t first = Child(nodes_[0], static_cast<uint8_t>(kFirstPrintable + b0));
+    const uint32_t first = Child(nodes_[0], static_cast<uint8_t>(kFirstPrintable + b0));
     if (first == 0) continue;
     for (unsigned b1 = 0; b1 < kPrintableBytes; ++b1) {
       pairs_[b0 * kPrintableBytes + b1] = Child(nodes_[first], static_cast<uint8_t>(kFirstPrintable + b1));
@@ -121,12 +126,12 @@ int32_t TextCompressor::ParseRun(const uint8_t* run, size_t n, int peekingCode, 
     int32_t best = cost[(i + 1) % kRing] + 1;
     Scratch::Pick pick{-1, 0};
     const size_t reach = std::min(n - i, kLongestWord);
-    const uint16_t start = reach < kShortestUsefulWord
+    const uint32_t start = reach < kShortestUsefulWord
                                ? 0
                                : pairs_[(run[i] - kFirstPrintable) * kPrintableBytes + (run[i + 1] - kFirstPrintable)];
     const Node* node = &nodes_[start];
     for (size_t d = 2; start != 0 && d < reach; ++d) {
-      const uint16_t child = Child(*node, run[i + d]);
+      const uint32_t child = Child(*node, run[i + d]);
       if (child == 0) break;
       node = &nodes_[child];
       if (node->slot >= 0 && cost[(i + d + 1) % kRing] + 2 < best && (i > 0 || allowedFirst(node->slot))) {
@@ -143,40 +148,58 @@ int32_t TextCompressor::ParseRun(const uint8_t* run, size_t n, int peekingCode, 
 int32_t TextCompressor::PlainEncoding(std::string_view text, Scratch& scratch) {
   // Never longer than the text: each byte of a group takes at least one character of it.
   scratch.plain.resize(text.size());
-  scratch.typed.resize(text.size());
+  scratch.breaks.clear();
   uint8_t* plain = scratch.plain.data();
-  uint8_t* typed = scratch.typed.data();
   size_t out = 0;
   // MeasureText's checks on the way: the counts of "[" and "]", and whether every character
   // outside brackets is a game character (a byte of a longer UTF-8 sequence never is).
   size_t open = 0, close = 0;
   bool gameCharacters = true;
   const size_t n = text.size();
+  const char* const data = text.data();
   for (size_t i = 0; i < n;) {
-    const char c = text[i];
-    if (c != '[') {
-      const auto u = static_cast<unsigned char>(c);
-      close += c == ']';
-      gameCharacters &= u >= kFirstGameCharacter && u <= kLastGameCharacter;
-      plain[out] = static_cast<uint8_t>(u + 0x30);
-      typed[out++] = 1;
-      ++i;
-      continue;
+    // The characters up to the next group, one byte each.
+    const void* bracket = std::memchr(data + i, '[', n - i);
+    const size_t end = bracket ? static_cast<size_t>(static_cast<const char*>(bracket) - data) : n;
+    // Simple loops over bytes, which the compiler turns into vector instructions.
+    const auto* from = reinterpret_cast<const uint8_t*>(data + i);
+    const size_t count = end - i;
+    uint8_t outside = 0;
+    for (size_t k = 0; k < count; ++k) {
+      const uint8_t u = from[k];
+      outside |= static_cast<uint8_t>(static_cast<uint8_t>(u - kFirstGameCharacter) >
+                                      kLastGameCharacter - kFirstGameCharacter);
+      plain[out + k] = static_cast<uint8_t>(u + 0x30);
     }
+    close += static_cast<size_t>(std::count(from, from + count, static_cast<uint8_t>(']')));
+    if (outside != 0) {
+      // Only an encode goes on with such a text; its other characters may be read as codes.
+      gameCharacters = false;
+      for (size_t k = i; k < end; ++k) {
+        const auto u = static_cast<unsigned char>(data[k]);
+        if (u < kFirstGameCharacter || u > kLastGameCharacter) {
+          scratch.breaks.push_back(static_cast<uint32_t>(out + (k - i)));
+        }
+      }
+    }
+    out += end - i;
+    i = end;
+    if (i == n) break;
     // A group, as TextEncoder reads it: from "[" to the next "]" or the end of the text, tokens
     // parted by spaces, each one byte: the last two hexadecimal digits of its value.
     ++open;
     ++i;
     bool inToken = false;
     unsigned value = 0;
+    auto token = [&] {
+      scratch.breaks.push_back(static_cast<uint32_t>(out));
+      plain[out++] = static_cast<uint8_t>(value);
+      inToken = false;
+    };
     for (; i < n; ++i) {
-      const char g = text[i];
+      const char g = data[i];
       if (g == ' ' || g == ']') {
-        if (inToken) {
-          plain[out] = static_cast<uint8_t>(value);
-          typed[out++] = 0;
-          inToken = false;
-        }
+        if (inToken) token();
         if (g == ']') {
           ++close;
           ++i;
@@ -184,17 +207,13 @@ int32_t TextCompressor::PlainEncoding(std::string_view text, Scratch& scratch) {
         }
       } else {
         open += g == '[';
-        value = (inToken ? value * 16 : 0) + static_cast<unsigned>(HexDigitValue(g));
+        value = (inToken ? value * 16 : 0) + HexDigit(g);
         inToken = true;
       }
     }
-    if (inToken) {
-      plain[out] = static_cast<uint8_t>(value);
-      typed[out++] = 0;
-    }
+    if (inToken) token();
   }
   scratch.plain.resize(out);
-  scratch.typed.resize(out);
   if (open != close) return kMeasureBracketError;
   if (!gameCharacters) return kMeasureNonGameCharacter;
   return 0;
@@ -202,6 +221,7 @@ int32_t TextCompressor::PlainEncoding(std::string_view text, Scratch& scratch) {
 
 int32_t TextCompressor::Compress(Scratch& scratch, std::vector<uint8_t>* out) const {
   const std::vector<uint8_t>& plain = scratch.plain;
+  const std::vector<uint32_t>& breaks = scratch.breaks;
   const size_t n = plain.size();
   if (out) {
     out->clear();
@@ -209,37 +229,35 @@ int32_t TextCompressor::Compress(Scratch& scratch, std::vector<uint8_t>* out) co
     scratch.picks.resize(n);
   }
   int32_t total = 0;
-  // Runs of typed printable items go through the parse, everything else is copied. The run in
-  // hand starts at runStart; peekingCode is the sub-coded code just before it that read its first
-  // byte without taking it, or -1.
-  size_t runStart = 0;
+  // Between breaks lie runs of game characters typed outside brackets: they go through the parse.
+  // Each break starts an item, read as the decoder will read it and copied; it may take typed
+  // characters as its arguments. peekingCode is the sub-coded code just before the run in hand
+  // that read the run's first byte without taking it, or -1.
   int peekingCode = -1;
-  auto flush = [&](size_t end) {
-    if (end == runStart) return;
-    Scratch::Pick* picks = out ? scratch.picks.data() + runStart : nullptr;
-    total += ParseRun(plain.data() + runStart, end - runStart, peekingCode, picks);
-    if (!out) return;
-    for (size_t i = runStart; i < end;) {
-      const Scratch::Pick pick = scratch.picks[i];
-      if (pick.length == 0) {
-        out->push_back(plain[i]);
-        ++i;
-      } else {
-        const auto ref = ReferenceBytes(pick.slot);
-        out->insert(out->end(), ref.begin(), ref.end());
-        i += pick.length;
+  size_t nextBreak = 0;
+  for (size_t i = 0;;) {
+    while (nextBreak < breaks.size() && breaks[nextBreak] < i) ++nextBreak;
+    const size_t end = nextBreak < breaks.size() ? breaks[nextBreak] : n;
+    if (end > i) {
+      Scratch::Pick* picks = out ? scratch.picks.data() + i : nullptr;
+      total += ParseRun(plain.data() + i, end - i, peekingCode, picks);
+      if (out) {
+        for (size_t k = i; k < end;) {
+          const Scratch::Pick pick = scratch.picks[k];
+          if (pick.length == 0) {
+            out->push_back(plain[k]);
+            ++k;
+          } else {
+            const auto ref = ReferenceBytes(pick.slot);
+            out->insert(out->end(), ref.begin(), ref.end());
+            k += pick.length;
+          }
+        }
       }
     }
-  };
-  for (size_t i = 0; i < n;) {
-    const uint8_t b = plain[i];
+    if (end == n) break;
+    const uint8_t b = plain[end];
     const ByteClass byteClass = ClassifyByte(b);
-    if (byteClass == ByteClass::Printable && scratch.typed[i]) {
-      ++i;
-      continue;
-    }
-    flush(i);
-    // The item as the decoder reads it.
     size_t length = 1;
     int peeking = -1;
     if (byteClass == ByteClass::DictionaryReference) {
@@ -247,22 +265,20 @@ int32_t TextCompressor::Compress(Scratch& scratch, std::vector<uint8_t>* out) co
     } else if (byteClass == ByteClass::ControlCode) {
       // A sub-code past the end of the text is not ours to read: whatever follows in the ROM
       // decides, and nothing of the text is involved.
-      const uint8_t subCode = HasSubCode(b) && i + 1 < n ? plain[i + 1] : 0xFF;
+      const uint8_t subCode = HasSubCode(b) && end + 1 < n ? plain[end + 1] : 0xFF;
       const ControlCodeEntry* entry = LookupControlCode(b, subCode);
       length = 1 + (entry ? entry->argumentCount : 0);
       if (HasSubCode(b) && length == 1) peeking = b;
     }
-    length = std::min(length, n - i);
+    length = std::min(length, n - end);
     total += static_cast<int32_t>(length);
     if (out) {
-      out->insert(out->end(), plain.begin() + static_cast<std::ptrdiff_t>(i),
-                  plain.begin() + static_cast<std::ptrdiff_t>(i + length));
+      out->insert(out->end(), plain.begin() + static_cast<std::ptrdiff_t>(end),
+                  plain.begin() + static_cast<std::ptrdiff_t>(end + length));
     }
-    i += length;
-    runStart = i;
+    i = end + length;
     peekingCode = peeking;
   }
-  flush(n);
   return total;
 }
 

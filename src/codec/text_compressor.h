@@ -29,8 +29,9 @@ class TextCompressor {
   // stays unchanged and may be shared.
   class Scratch {
     friend class TextCompressor;
-    std::vector<uint8_t> plain;   // the plain encoding
-    std::vector<uint8_t> typed;   // per plain byte: 1 for a character typed outside brackets
+    std::vector<uint8_t> plain;    // the plain encoding
+    std::vector<uint32_t> breaks;  // in order, where plain holds a byte that is not a game
+                                   // character typed outside brackets: these start items
     struct Pick {
       int16_t slot;    // the word starting the cheapest encoding here, or -1 for the character
       uint8_t length;  // its length
@@ -54,23 +55,24 @@ class TextCompressor {
   int UsableWords() const { return usableWords_; }
 
  private:
-  // Each trie node keeps its children in a table of its own over the bytes from its lowest
-  // child's to its highest child's: a child is one comparison and one load away, with no sibling
-  // lists to walk, and the tables stay small since most nodes have one or two children.
+  // Each trie node keeps its children together, in a table of its own over the bytes from its
+  // lowest child's to its highest child's: a child is one comparison and one load away, with no
+  // sibling lists to walk. A byte in between with no child has a node of its own with no word and
+  // no children, where every walk stops. Most nodes have one or two children, so there are few.
   struct Node {
-    int32_t table = 0;  // where the node's table starts in children_
-    uint8_t low = 0;    // the byte of its first entry
-    uint8_t span = 0;   // its number of entries (0: no children)
-    int16_t slot = -1;  // the word ending here, or -1
+    uint32_t table = 0;  // where the node's children start in nodes_
+    uint8_t low = 0;     // the byte of its first child
+    uint8_t span = 0;    // the bytes its children cover (0: none)
+    int16_t slot = -1;   // the word ending here, or -1
   };
   static constexpr unsigned kPrintableBytes = 91;  // 0x50-0xAA
 
   // The child of `node` on byte `b`, or 0 (the root is nobody's child).
-  uint16_t Child(const Node& node, uint8_t b) const {
+  uint32_t Child(const Node& node, uint8_t b) const {
     const unsigned k = static_cast<unsigned>(b) - node.low;
-    return k < node.span ? children_[static_cast<size_t>(node.table) + k] : 0;
+    return k < node.span ? node.table + k : 0;
   }
-  // Fills scratch.plain and scratch.typed with the text's plain encoding. Gives MeasureText's
+  // Fills scratch.plain and scratch.breaks with the text's plain encoding. Gives MeasureText's
   // refusal for a text it refuses, otherwise 0.
   static int32_t PlainEncoding(std::string_view text, Scratch& scratch);
   // The fewest bytes for the run of printable bytes `run`; with `picks` (one per byte) also
@@ -83,10 +85,9 @@ class TextCompressor {
   int32_t Compress(Scratch& scratch, std::vector<uint8_t>* out) const;
 
   std::vector<Node> nodes_;  // nodes_[0] is the root
-  std::vector<uint16_t> children_;  // the nodes' child tables, one after another
   // Every word has three characters or more, so each walk starts two characters deep: the node
   // for a pair of printable bytes (b0 - 0x50) * 91 + (b1 - 0x50), or 0 where no word starts so.
-  std::vector<uint16_t> pairs_;
+  std::vector<uint32_t> pairs_;
   int usableWords_ = 0;
 };
 
