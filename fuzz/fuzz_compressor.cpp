@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   file.Reset(static_cast<int64_t>(image.size()), image.data(), image.size(), 0);
   std::unique_ptr<RomFile> rom = file.Open();
   DecoderState state;
-  const TextDecoder decoder(dictionary, state);
+  TextDecoder decoder(dictionary, state);
   std::string plainText, compressedText;
   decoder.Decode(*rom, 0, &plainText, DecodeFlags{true, false});
   decoder.Decode(*rom, second, &compressedText, DecodeFlags{true, false});
