@@ -81,7 +81,7 @@ void OpenFillPointer(benchmark::State& state, std::string path) {
     window.CloseRom();
     state.ResumeTiming();
     window.OpenRomPath(path);
-    benchmark::DoNotOptimize(view.rows.data());
+    benchmark::DoNotOptimize(view.rows);
   }
 }
 
@@ -97,7 +97,7 @@ void FillListing(benchmark::State& state, std::string path, ListingMode mode) {
     window.SetListingMode(ListingMode::PointerTableListing);
     state.ResumeTiming();
     window.SetListingMode(mode);
-    benchmark::DoNotOptimize(view.rows.data());
+    benchmark::DoNotOptimize(view.rows);
   }
 }
 
@@ -221,7 +221,7 @@ void CheckInputs(const BenchInputs& inputs) {
 
   OpenIn(window, inputs.sample, ListingMode::ExpandedRomListing);
   if (view.rows.size() != 4095) Fail("the sample's expanded listing should have 4095 rows");
-  if (StdioReferenceExpandedFill(inputs.sample) != view.rows) {
+  if (StdioReferenceExpandedFill(inputs.sample) != view.rows.ToStrings()) {
     Fail("the stdio reference does not list the sample's expansion area as the editor does");
   }
   view.messages = 0;

@@ -29,12 +29,12 @@ class QuietEditorView : public EditorView {
     rows.clear();
     mark = -1;
   }
-  void SetAllRows(std::vector<std::string> newRows) override {
+  void SetAllRows(RowList newRows) override {
     rows = std::move(newRows);
     mark = -1;
   }
   void SetRowText(int row, const std::string& text) override {
-    if (row >= 0 && row < static_cast<int>(rows.size())) rows[static_cast<size_t>(row)] = text;
+    if (row >= 0 && row < static_cast<int>(rows.size())) rows.Set(static_cast<size_t>(row), text);
   }
   int SelectionMark() const override { return mark; }
   void SetSelectionMark(int row) override { mark = row; }
@@ -59,7 +59,7 @@ class QuietEditorView : public EditorView {
   void OpenHelp() override {}
   void CloseWindow() override {}
 
-  std::vector<std::string> rows;
+  RowList rows;
   std::string editText;
   int mark = -1;
   std::string lastMessage;

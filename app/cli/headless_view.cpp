@@ -13,13 +13,13 @@ void HeadlessView::DeleteAllRows() {
   selectionMark_ = -1;
 }
 
-void HeadlessView::SetAllRows(std::vector<std::string> rows) {
+void HeadlessView::SetAllRows(RowList rows) {
   rows_ = std::move(rows);
   selectionMark_ = -1;
 }
 
 void HeadlessView::SetRowText(int row, const std::string& text) {
-  if (row >= 0 && static_cast<size_t>(row) < rows_.size()) rows_[static_cast<size_t>(row)] = text;
+  if (row >= 0 && static_cast<size_t>(row) < rows_.size()) rows_.Set(static_cast<size_t>(row), text);
 }
 
 void HeadlessView::ShowMessage(const std::string& text, const std::string& caption, MessageIcon) {

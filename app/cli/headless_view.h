@@ -31,7 +31,7 @@ class HeadlessView : public EditorView {
   void SetDetailsTab(int tab) { detailsTab_ = tab; }
   const std::optional<DetailsPage>& ShownDetailsPage() const { return detailsPage_; }
 
-  const std::vector<std::string>& Rows() const { return rows_; }
+  const RowList& Rows() const { return rows_; }
   const std::string& Label(LabelId id) const;
   const std::string& Title() const { return title_; }
 
@@ -50,7 +50,7 @@ class HeadlessView : public EditorView {
   void SetLabel(LabelId label, const std::string& text) override { labels_[label] = text; }
   void InsertListColumn(int) override {}
   void DeleteAllRows() override;
-  void SetAllRows(std::vector<std::string> rows) override;
+  void SetAllRows(RowList rows) override;
   void SetRowText(int row, const std::string& text) override;
   int SelectionMark() const override { return selectionMark_; }
   void SetSelectionMark(int row) override { selectionMark_ = row; }
@@ -76,7 +76,7 @@ class HeadlessView : public EditorView {
   std::string title_;
   std::string editText_;
   std::map<LabelId, std::string> labels_;
-  std::vector<std::string> rows_;
+  RowList rows_;
   int selectionMark_ = -1;
   std::map<CommandId, bool> menuEnabled_;
   std::vector<Message> messages_;

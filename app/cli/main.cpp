@@ -213,12 +213,12 @@ int RunList(const std::string& rom, const std::string& listing) {
   Session s;
   s.Open(rom, listing);
   const TextEntryTable& table = s.Window().Table();
-  const std::vector<std::string>& rows = s.View().Rows();
+  const RowList& rows = s.View().Rows();
   for (int i = 0; i < table.count() && !OutputFailed(); ++i) {
     const TextEntry& e = table.entries[static_cast<size_t>(i)];
     int32_t size = 0;
     s.Window().DecodeEntry(i, &size);
-    const std::string preview = static_cast<size_t>(i) < rows.size() ? OneCell(rows[static_cast<size_t>(i)]) : "";
+    const std::string preview = static_cast<size_t>(i) < rows.size() ? OneCell(std::string(rows[static_cast<size_t>(i)])) : "";
     Print("%d\t%s\t%s\t%d\t%d\t%d\t", i + 1, Hex(e.location).c_str(), Hex(e.textAddress).c_str(),
                 e.sprite, e.movement, size);
     WriteOut(preview);
@@ -504,11 +504,11 @@ int RunCheck(const std::string& rom, const std::string& listing, bool battle, bo
   const TextWindowKind kind = battle ? TextWindowKind::Battle : TextWindowKind::Dialogue;
   const LayoutWidths widths = LayoutWidthsOf(FontsFor(file, kind));
   const TextLayout layout(s.Window().Decoder().Dictionary(), widths);
-  const std::vector<std::string>& rows = s.View().Rows();
+  const RowList& rows = s.View().Rows();
   const std::vector<LayoutCheckHit> hits = CheckLayouts(file, s.Window().Table(), layout, kind, estimates);
   for (const LayoutCheckHit& hit : hits) {
     Print("%d\t%s\t", hit.row + 1, hit.fault.c_str());
-    if (static_cast<size_t>(hit.row) < rows.size()) WriteOut(OneCell(rows[static_cast<size_t>(hit.row)]));
+    if (static_cast<size_t>(hit.row) < rows.size()) WriteOut(OneCell(std::string(rows[static_cast<size_t>(hit.row)])));
     WriteOut("\n");
   }
   const size_t faults = hits.size();

@@ -14,9 +14,10 @@ std::string UpperCaseAscii(std::string_view text) {
   return out;
 }
 
-bool ContainsUpperCased(std::string_view text, std::string_view needle) {
-  if (needle.empty()) return true;
-  if (needle.size() > text.size()) return false;
+size_t FindUpperCased(std::string_view text, std::string_view needle, size_t from) {
+  constexpr size_t kNone = std::string_view::npos;
+  if (from > text.size() || needle.size() > text.size() - from) return kNone;
+  if (needle.empty()) return from;
   const auto fold = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
   const char first = needle[0];
   const bool letter = first >= 'A' && first <= 'Z';
@@ -28,7 +29,7 @@ bool ContainsUpperCased(std::string_view text, std::string_view needle) {
     }
     return true;
   };
-  size_t p = 0;
+  size_t p = from;
 #ifdef __SSE2__
   // The places where the first character stands, in either case, sixteen at a time.
   const __m128i a = _mm_set1_epi8(first);
@@ -38,14 +39,15 @@ bool ContainsUpperCased(std::string_view text, std::string_view needle) {
     auto hits = static_cast<unsigned>(
         _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, a), _mm_cmpeq_epi8(v, b))));
     for (; hits != 0; hits &= hits - 1) {
-      if (matchesAt(p + static_cast<size_t>(__builtin_ctz(hits)))) return true;
+      const size_t at = p + static_cast<size_t>(__builtin_ctz(hits));
+      if (matchesAt(at)) return at;
     }
   }
 #endif
   for (; p <= last; ++p) {
-    if ((text[p] == first || text[p] == other) && matchesAt(p)) return true;
+    if ((text[p] == first || text[p] == other) && matchesAt(p)) return p;
   }
-  return false;
+  return kNone;
 }
 
 void UpperCaseAsciiInPlace(std::string& text) {

@@ -11,7 +11,11 @@ namespace lettermoor {
 std::string UpperCaseAscii(std::string_view text);
 void UpperCaseAsciiInPlace(std::string& text);
 
-// True when UpperCaseAscii(text) contains `needle`, which is upper-cased already; no copy is made.
-bool ContainsUpperCased(std::string_view text, std::string_view needle);
+// Where UpperCaseAscii(text) holds `needle` (upper-cased already) at or after `from`, or npos;
+// no copy is made.
+size_t FindUpperCased(std::string_view text, std::string_view needle, size_t from = 0);
+inline bool ContainsUpperCased(std::string_view text, std::string_view needle) {
+  return FindUpperCased(text, needle) != std::string_view::npos;
+}
 
 }  // namespace lettermoor

@@ -8,6 +8,7 @@
 #include "dialogs/pointer_entry_editor.h"
 #include "editor/command_id.h"
 #include "editor/references_page.h"
+#include "editor/row_list.h"
 
 namespace lettermoor {
 
@@ -48,7 +49,7 @@ class EditorView {
   virtual void DeleteAllRows() = 0;
   // Replaces every row at once (the list fill); the same as deleting all rows and inserting
   // these in order, without a per-row cost.
-  virtual void SetAllRows(std::vector<std::string> rows) = 0;
+  virtual void SetAllRows(RowList rows) = 0;
   // Replaces one row's text where it stands: the mark, the highlight and the scroll stay.
   virtual void SetRowText(int row, const std::string& text) = 0;
   virtual int SelectionMark() const = 0;  // -1 when there is none

@@ -504,22 +504,22 @@ void EditorWindow::FillEntryList() {
   // of decoding every string once more beforehand: the sizes are the same, and so is the decoder
   // state left at the end, since decoding the same strings twice over in the same order ends
   // where decoding them once does.
-  std::vector<std::string> rows;
+  RowList rows;
   TextBuffer text(4 * kRowPreviewLength);
   auto preview = [&](int64_t offset) {
     const int32_t size = decoder_.DecodePreview(*rom, offset, text, kRowPreviewLength);
-    rows.emplace_back(text.View());
+    rows.Append(text.View());
     return size;
   };
   if (listingMode_ == ListingMode::PointerTableListing) {
     BuildTextEntries(*rom, listingMode_, table_, decoder_);
-    rows.reserve(table_.entries.size());
+    rows.Reserve(table_.entries.size(), table_.entries.size() * kRowPreviewLength / 2);
     for (int i = 0; i < table_.count(); ++i) {
       PrefetchRow(*rom, i + kPrefetchDistance);
       preview(EntryOffset(i));
     }
   } else {
-    rows.reserve(TextEntryTable::kCapacity);
+    rows.Reserve(TextEntryTable::kCapacity, TextEntryTable::kCapacity * kRowPreviewLength / 2);
     BuildTextEntries(*rom, listingMode_, table_, preview);
   }
   view_.SetAllRows(std::move(rows));
@@ -759,18 +759,31 @@ void EditorWindow::OnEditFocus(bool gained) {
 std::optional<int> EditorWindow::FindNext(std::string_view query, int after) {
   const RomFile* rom = SyncedRom();
   if (!rom) return std::nullopt;
-  // FindNextRow's search, with one look at the file for the whole walk and one text buffer
-  // for every row.
+  // FindNextRow's search, with one look at the file for the whole walk. Rows are decoded one
+  // after another into one piece of text, which is searched as a whole: a match counts only
+  // where it lies within one row.
+  constexpr size_t kPiece = 32 * 1024;
   const std::string needle = UpperCaseAscii(query);
-  TextBuffer text(16 * 1024);
+  TextBuffer text(kPiece + 16 * 1024);
+  std::vector<size_t> ends;  // where each row of the piece ends
   std::optional<int> hit;
-  for (int row = std::max(after + 1, 0); row < table_.count(); ++row) {
-    PrefetchRow(*rom, row + kPrefetchDistance);
+  for (int row = std::max(after + 1, 0); row < table_.count() && !hit;) {
+    const int pieceFirst = row;
     text.Clear();
-    decoder_.DecodeBracketed(*rom, EntryOffset(row), text);
-    if (ContainsUpperCased(text.View(), needle)) {
-      hit = row;
-      break;
+    ends.clear();
+    for (; row < table_.count() && text.Size() < kPiece; ++row) {
+      PrefetchRow(*rom, row + kPrefetchDistance);
+      decoder_.DecodeBracketed(*rom, EntryOffset(row), text);
+      ends.push_back(text.Size());
+    }
+    size_t k = 0;  // the row of the piece where the match at `at` starts
+    for (size_t at = FindUpperCased(text.View(), needle); at != std::string_view::npos;
+         at = FindUpperCased(text.View(), needle, at + 1)) {
+      while (ends[k] < at || (ends[k] == at && !needle.empty())) ++k;
+      if (at + needle.size() <= ends[k]) {
+        hit = pieceFirst + static_cast<int>(k);
+        break;
+      }
     }
   }
   if (!hit) {

@@ -7,6 +7,7 @@
 #include <QRect>
 #include <QString>
 #include <string>
+#include <string_view>
 
 #include "ui/geometry.h"
 
@@ -63,7 +64,7 @@ inline void FitLabel(QLabel& label, bool wholeLines = false) {
 }
 
 // The editor's texts are byte strings, one Latin-1 character per byte.
-inline QString FromBytes(const std::string& text) {
+inline QString FromBytes(std::string_view text) {
   return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 

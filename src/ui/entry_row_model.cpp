@@ -13,15 +13,15 @@ QVariant EntryRowModel::data(const QModelIndex& index, int role) const {
   return FromBytes(rows_[static_cast<size_t>(index.row())]);
 }
 
-void EntryRowModel::SetRows(std::vector<std::string> rows) {
+void EntryRowModel::SetRows(RowList rows) {
   beginResetModel();
   rows_ = std::move(rows);
   endResetModel();
 }
 
-void EntryRowModel::SetRowText(int row, std::string text) {
+void EntryRowModel::SetRowText(int row, std::string_view text) {
   if (row < 0 || row >= rowCount()) return;
-  rows_[static_cast<size_t>(row)] = std::move(text);
+  rows_.Set(static_cast<size_t>(row), text);
   const QModelIndex changed = index(row, 0);
   emit dataChanged(changed, changed, {Qt::DisplayRole});
 }

@@ -3,7 +3,8 @@
 #include <QAbstractListModel>
 
 #include <string>
-#include <vector>
+
+#include "editor/row_list.h"
 
 namespace lettermoor::ui {
 
@@ -17,12 +18,12 @@ class EntryRowModel : public QAbstractListModel {
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   QVariant data(const QModelIndex& index, int role) const override;
 
-  void SetRows(std::vector<std::string> rows);
+  void SetRows(RowList rows);
   // Changes a row's text where it stands; views keep their current index, selection and scroll.
-  void SetRowText(int row, std::string text);
+  void SetRowText(int row, std::string_view text);
 
  private:
-  std::vector<std::string> rows_;
+  RowList rows_;
 };
 
 }  // namespace lettermoor::ui

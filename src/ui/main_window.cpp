@@ -428,7 +428,7 @@ void MainWindow::DeleteAllRows() {
   rows_->SetRows({});
 }
 
-void MainWindow::SetAllRows(std::vector<std::string> rows) {
+void MainWindow::SetAllRows(RowList rows) {
   EntryListView::ProgramChange quiet(*list_);
   rows_->SetRows(std::move(rows));
   // A new listing starts at its top, so that the rows in view match "Line: 1/N".

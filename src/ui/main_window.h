@@ -103,7 +103,7 @@ class MainWindow : public QMainWindow, public EditorView {
   void SetLabelToolTip(LabelId label, const std::string& text) override;
   void InsertListColumn(int widthPixels) override;
   void DeleteAllRows() override;
-  void SetAllRows(std::vector<std::string> rows) override;
+  void SetAllRows(RowList rows) override;
   void SetRowText(int row, const std::string& text) override;
   int SelectionMark() const override;
   void SetSelectionMark(int row) override;

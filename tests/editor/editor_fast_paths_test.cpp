@@ -187,6 +187,12 @@ TEST_F(FastPaths, FindGivesThePlainSearchHits) {
   Open(MakeSampleRom(true));
   const std::vector<std::string> texts = PlainTexts(*window_.Rom().handle, window_.Table());
   std::vector<std::string> queries = {"", "[1f 00", "00 02]", "zq not in any text qz", "[02]"};
+  // The end of one row run into the start of the next: found only where one row holds it.
+  for (size_t row : {size_t{0}, size_t{40}, texts.size() / 3, texts.size() - 2}) {
+    const std::string& a = texts[row];
+    const std::string& b = texts[row + 1];
+    queries.push_back(a.substr(a.size() - std::min<size_t>(a.size(), 5)) + b.substr(0, 5));
+  }
   // Pieces of real rows, in the case they have, in lower case and in upper case.
   for (size_t row : {size_t{3}, texts.size() / 2, texts.size() - 1}) {
     const std::string piece = texts[row].substr(texts[row].size() / 3, 9);
@@ -248,6 +254,9 @@ TEST(ContainsUpperCased, AgreesWithUpperCasingThenSearching) {
     needle = UpperCaseAscii(needle);
     EXPECT_EQ(ContainsUpperCased(text, needle), UpperCaseAscii(text).find(needle) != std::string::npos)
         << "text \"" << text << "\", needle \"" << needle << "\"";
+    const size_t from = rng() % (text.size() + 2);
+    EXPECT_EQ(FindUpperCased(text, needle, from), UpperCaseAscii(text).find(needle, from))
+        << "text \"" << text << "\", needle \"" << needle << "\", from " << from;
   }
 }
 

@@ -14,9 +14,9 @@ void FakeEditorView::DeleteAllRows() {
   selectedRow = -1;
 }
 
-void FakeEditorView::SetAllRows(std::vector<std::string> newRows) {
+void FakeEditorView::SetAllRows(RowList newRows) {
   ++setAllRowsCalls;
-  rows = std::move(newRows);
+  rows = newRows.ToStrings();
   selectionMark = -1;
   selectedRow = -1;
 }

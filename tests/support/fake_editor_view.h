@@ -57,7 +57,7 @@ class FakeEditorView : public EditorView {
   void SetLabelToolTip(LabelId label, const std::string& text) override { toolTips[label] = text; }
   void InsertListColumn(int widthPixels) override { columnWidths.push_back(widthPixels); }
   void DeleteAllRows() override;
-  void SetAllRows(std::vector<std::string> newRows) override;
+  void SetAllRows(RowList newRows) override;
   void SetRowText(int row, const std::string& text) override;
   int SelectionMark() const override { return selectionMark; }
   void SetSelectionMark(int row) override { selectionMark = row; }

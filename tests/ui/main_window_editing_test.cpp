@@ -310,9 +310,9 @@ TEST_F(MainWindowTest, ClipboardItemsFollowTheEditBoxFocusButNotTheMenus) {
 
 TEST_F(MainWindowTest, ListOperationsKeepTheMarkApartFromTheHighlight) {
   OpenStandard();
-  std::vector<std::string> rows;
-  for (int i = 0; i < 8000; ++i) rows.push_back("row " + std::to_string(i));
-  window.SetAllRows(rows);
+  RowList rows;
+  for (int i = 0; i < 8000; ++i) rows.Append("row " + std::to_string(i));
+  window.SetAllRows(std::move(rows));
   ASSERT_EQ(RowCount(), 8000);
   EXPECT_EQ(window.SelectionMark(), -1);
 
