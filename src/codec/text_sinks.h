@@ -3,6 +3,7 @@
 // The sinks of the editor's decodes (see decode_items.h): the text without codes, the text with
 // its codes in brackets, and the interpreter listing. Each appends to a buffer its caller owns.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -16,11 +17,22 @@ namespace lettermoor {
 
 namespace sink_detail {
 
-// Appends a dictionary word. Short words go as one 16-byte copy: a std::string's buffer always
-// holds at least 16 bytes (its capacity is never below 15, plus the terminator).
+// True when 16 bytes may be read from the word's characters on. libstdc++ keeps every string
+// in at least 16 bytes (its own 15 and the terminator, or a buffer made for more than 15), so
+// there it always holds; elsewhere it is asked.
+[[gnu::always_inline]] inline bool Holds16(const std::string& word) {
+#ifdef _GLIBCXX_RELEASE
+  (void)word;
+  return true;
+#else
+  return word.capacity() >= 15;
+#endif
+}
+
+// Appends a dictionary word. Short words go as one 16-byte copy.
 [[gnu::always_inline]] inline void PutWord(TextBuffer& out, const std::string& word) {
   const size_t n = word.size();
-  if (n <= 16 && word.capacity() >= 15) {
+  if (n <= 16 && Holds16(word)) {
     std::memcpy(out.Room(16), word.data(), 16);
   } else {
     std::memcpy(out.Room(n), word.data(), n);
@@ -47,7 +59,7 @@ namespace sink_detail {
     const int64_t w = __builtin_ctzll(words);
     o = script_scan::CopyCharacters(o, from + next, w - next);
     const std::string& word = dictionary.Word(from[w], from[w + 1]);
-    if (word.size() <= 16 && word.capacity() >= 15) {
+    if (word.size() <= 16 && Holds16(word)) {
       std::memcpy(o, word.data(), 16);
       o += word.size();
     } else {  // a long word makes its own room
@@ -60,6 +72,14 @@ namespace sink_detail {
   o = script_scan::CopyCharacters(o, from + next, run.length - next);
   out.Advance(static_cast<size_t>(o - start));
 }
+
+// " XX" for every byte value, in upper-case hexadecimal, padded to four bytes for one copy.
+inline constexpr auto kCodeByteText = [] {
+  constexpr char kHex[] = "0123456789ABCDEF";
+  std::array<std::array<char, 4>, 256> t{};
+  for (size_t b = 0; b < t.size(); ++b) t[b] = {' ', kHex[b >> 4], kHex[b & 0x0F], ' '};
+  return t;
+}();
 
 // Appends " 00" `count` times.
 void PutZeroCodes(TextBuffer& out, int64_t count);
@@ -109,15 +129,10 @@ class BracketedText {
     sink_detail::PutRun(out_, bytes, run, dictionary);
   }
   void Code(const CodeItem& code) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
     const size_t n = 3 * static_cast<size_t>(code.length);
-    char* o = out_.Room(n);
-    for (int k = 0; k < code.length; ++k) {
-      o[0] = k == 0 && !groupOpen_ ? '[' : ' ';
-      o[1] = kHex[code.bytes[k] >> 4];
-      o[2] = kHex[code.bytes[k] & 0x0F];
-      o += 3;
-    }
+    char* o = out_.Room(n + 1);  // each byte's text is copied as four bytes
+    for (int k = 0; k < code.length; ++k) std::memcpy(o + 3 * k, sink_detail::kCodeByteText[code.bytes[k]].data(), 4);
+    if (!groupOpen_) o[0] = '[';
     out_.Advance(n);
     groupOpen_ = true;
   }
