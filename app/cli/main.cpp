@@ -336,11 +336,13 @@ int RunApply(const std::string& rom, int line, const std::string& text, const st
     }
     s.View().SetMessageStream(nullptr);
     s.View().ClearMessages();
-    const bool moved = s.Window().MoveToFreeSpace(row, text);
+    // The copy first, so that a failed one is told with the option that goes without it.
+    WriteStatus backup = WriteStatus::Written;
+    const bool moved = s.Window().EnsureBackup(&backup) && s.Window().MoveToFreeSpace(row, text);
     for (const HeadlessView::Message& m : s.View().Messages()) {
       std::fprintf(moved ? stdout : stderr, "%s\n", m.text.c_str());
-      if (m.caption == editor_text::kBackupFailedCaption) std::fprintf(stderr, "%s\n", kNoBackupHint);
     }
+    if (backup == WriteStatus::BackupFailed) std::fprintf(stderr, "%s\n", kNoBackupHint);
     return moved ? kExitOk : kExitFailed;
   }
   // With the guard off a longer text runs on over whatever follows it: say which lines.

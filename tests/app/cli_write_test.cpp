@@ -175,14 +175,17 @@ TEST_P(CliWrite, EveryWritingCommandKeepsACopyFirstUnlessToldNot) {
 }
 
 TEST_P(CliWrite, AFailedBackupWritesNothingAndSaysWhatToDo) {
-  for (const std::string verb : {"apply", "expand"}) {
+  for (const std::string verb : {"apply", "expand", "relocate"}) {
     SCOPED_TRACE(verb);
     const std::string path = CopyOfSample("bak-fail");
     std::filesystem::remove_all(path + ".bak");
+    // A move to free space needs an expanded ROM and a text too long for its place.
+    if (verb == "relocate") ASSERT_EQ(Run({"expand", Name("bak-fail"), "--no-backup"}).exitCode, 0);
     std::filesystem::create_directory(path + ".bak");  // no file can be made there
     const std::vector<uint8_t> before = ReadBytes(path);
-    std::vector<std::string> args = {verb, Name("bak-fail")};
+    std::vector<std::string> args = {verb == "relocate" ? "apply" : verb, Name("bak-fail")};
     if (verb == "apply") args.insert(args.end(), {"1", "Hi[02]"});
+    if (verb == "relocate") args.insert(args.end(), {"1", std::string(300, 'W') + "[02]", "--relocate"});
     const CliRun run = Run(args);
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(ReadBytes(path), before);

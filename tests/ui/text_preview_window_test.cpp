@@ -9,6 +9,7 @@
 #include "sample/sample_font.h"
 #include "sample/sample_rom.h"
 #include "ui/text_preview_window.h"
+#include "ui/text_window_canvas.h"
 #include "ui/text_window_image.h"
 
 namespace lettermoor::test {
