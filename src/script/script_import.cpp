@@ -118,6 +118,12 @@ ImportResult PlanScriptImport(const RomFile& rom, const std::vector<ScriptBlock>
       result.changed.clear();
       return result;
     }
+    // The same text encodes to the same bytes: most blocks of a translation in progress are
+    // untouched, and need no encoding.
+    if (block.text == block.original) {
+      ++result.unchanged;
+      continue;
+    }
     const std::vector<uint8_t> wanted = TextEncoder(block.text);
     const std::vector<uint8_t> original = TextEncoder(block.original);
     if (wanted == original) {
