@@ -52,13 +52,6 @@ bool ListRange(const TextRange& range, TextEntryTable& table,
   return true;
 }
 
-// A text pointer as the ROM stores it: 32 bits, lowest byte first.
-std::array<uint8_t, 4> PointerBytes(SnesAddress address) {
-  const auto a = static_cast<uint32_t>(address);
-  return {static_cast<uint8_t>(a), static_cast<uint8_t>(a >> 8), static_cast<uint8_t>(a >> 16),
-          static_cast<uint8_t>(a >> 24)};
-}
-
 }  // namespace
 
 bool IsInTextWindow(SnesAddress pointer) {
@@ -117,14 +110,14 @@ WriteResult WriteTextPointerRecord(RomFile& rom, int64_t location, SnesAddress t
   put(5, static_cast<uint8_t>(sprite & 0xFF));
   put(6, static_cast<uint8_t>((sprite >> 8) & 0xFF));
   put(8, static_cast<uint8_t>(movement & 0xFF));
-  const std::array<uint8_t, 4> pointer = PointerBytes(textAddress);
+  const std::array<uint8_t, 4> pointer = AddressBytes(textAddress);
   for (int i = 0; i < 4; ++i) put(13 + i, pointer[static_cast<size_t>(i)]);
   return rom.Write(location + kSpanStart, span, ours);
 }
 
 WriteResult WritePlainPointer(RomFile& rom, int64_t location, SnesAddress textAddress) {
   if (!IsPlainPointerLocation(location)) return {WriteStatus::OutsideFile, 0};
-  const std::array<uint8_t, 4> pointer = PointerBytes(textAddress);
+  const std::array<uint8_t, 4> pointer = AddressBytes(textAddress);
   return rom.Write(location, pointer);
 }
 

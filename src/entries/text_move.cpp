@@ -15,12 +15,6 @@ namespace lettermoor {
 
 namespace {
 
-std::array<uint8_t, 4> AddressBytes(SnesAddress address) {
-  const auto a = static_cast<uint32_t>(address);
-  return {static_cast<uint8_t>(a), static_cast<uint8_t>(a >> 8), static_cast<uint8_t>(a >> 16),
-          static_cast<uint8_t>(a >> 24)};
-}
-
 struct Undo {
   int64_t offset;
   std::vector<uint8_t> bytes;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 namespace lettermoor {
@@ -17,6 +18,13 @@ constexpr int32_t SnesToFileOffset(SnesAddress address) {
 
 constexpr SnesAddress FileOffsetToSnes(int32_t offset) {
   return static_cast<SnesAddress>(static_cast<uint32_t>(offset) + static_cast<uint32_t>(kSnesToFileDelta));
+}
+
+// An address as the ROM stores it in a pointer or a jump code: 32 bits, lowest byte first.
+constexpr std::array<uint8_t, 4> AddressBytes(SnesAddress address) {
+  const auto a = static_cast<uint32_t>(address);
+  return {static_cast<uint8_t>(a), static_cast<uint8_t>(a >> 8), static_cast<uint8_t>(a >> 16),
+          static_cast<uint8_t>(a >> 24)};
 }
 
 }  // namespace lettermoor
