@@ -547,7 +547,7 @@ int RunExport(const std::string& rom, const std::string& listing, const std::str
 
 // Reads a script file and writes its changed texts into the ROM, or into a copy of it.
 int RunImport(const std::string& rom, const std::string& scriptPath, const std::string& output, bool dryRun,
-              bool noCompress, bool noRelocate, bool keepBackup) {
+              bool noCompress, bool noRelocate, bool keepBackup, bool overwriteChanged) {
   std::ifstream in(scriptPath, std::ios::binary);
   if (!in) Fail(kExitUsage, "Cannot read " + scriptPath + ": " + std::strerror(errno ? errno : ENOENT) + ".");
   std::ostringstream content;
@@ -571,6 +571,7 @@ int RunImport(const std::string& rom, const std::string& scriptPath, const std::
   options.compressor = noCompress ? nullptr : &window.Compressor();
   options.relocate = !noRelocate;
   options.dryRun = dryRun || copy;
+  options.overwriteChanged = overwriteChanged;
   ImportResult result = ImportScript(file, parsed.blocks, window.Decoder().Dictionary(), window.State(), options);
   if (result.status == ImportStatus::Done && copy && !dryRun) {
     const SafeWriteResult written =
@@ -583,6 +584,8 @@ int RunImport(const std::string& rom, const std::string& scriptPath, const std::
   if (result.status == ImportStatus::WriteFailed && result.writeStatus == WriteStatus::BackupFailed) {
     Fail(kExitUsage, DescribeBackupFailure(window.BackupPath(), result.error) + "\n" + kNoBackupHint);
   }
+  // A text that shares its bytes and cannot move refuses the import as any unwritten block would.
+  if (result.status == ImportStatus::SharedBytes) Fail(kExitFailed, result.message);
   if (result.status != ImportStatus::Done) Fail(kExitUsage, result.message);
   WriteOut(DescribeImport(result, dryRun));
   return result.AllWritten() ? kExitOk : kExitFailed;
@@ -727,7 +730,7 @@ int Main(int argc, char** argv) {
                   "Also list lines that run over only when names and numbers take their longest form");
 
   std::string scriptFile;
-  bool dryRun = false, noCompress = false, noRelocate = false;
+  bool dryRun = false, noCompress = false, noRelocate = false, overwriteChanged = false;
   CLI::App* exportCmd = app.add_subcommand(
       "export", "Write every text of a listing into a script file to translate or edit: one block per text "
                 "address with its lines, references, size and original (see docs/script-format.md)");
@@ -749,6 +752,8 @@ int Main(int argc, char** argv) {
   importCmd->add_flag("--dry-run", dryRun, "Say what would be written, and write nothing");
   importCmd->add_flag("--no-compress", noCompress, "Write dictionary words as plain characters");
   importCmd->add_flag("--no-relocate", noRelocate, "Leave texts that do not fit in place, instead of moving them");
+  importCmd->add_flag("--overwrite-changed", overwriteChanged,
+                      "Also write blocks whose text the ROM holds changed since the export (otherwise stale)");
   addNoBackup(importCmd);
 
   try {
@@ -779,7 +784,7 @@ int Main(int argc, char** argv) {
     if (*preview) code = RunPreview(rom, line, listing, battle, output);
     if (*check) code = RunCheck(rom, listing, battle, estimates);
     if (*exportCmd) code = RunExport(rom, listing, output);
-    if (*importCmd) code = RunImport(rom, scriptFile, out, dryRun, noCompress, noRelocate, !noBackup);
+    if (*importCmd) code = RunImport(rom, scriptFile, out, dryRun, noCompress, noRelocate, !noBackup, overwriteChanged);
   } catch (const CommandEnd& end) {
     code = end.code;
   }

@@ -103,8 +103,12 @@ bool EditorWindow::MoveToFreeSpace(int r, std::string_view text) {
       view_.ShowMessage(editor_text::kMoveLockFailed, editor_text::kMoveCaption, MessageIcon::Warning);
       return false;
     case MoveOutcome::WriteFailed:
-      view_.ShowMessage(moved.restored ? editor_text::kMoveFailed : editor_text::kMoveFailedUnrestored,
-                        editor_text::kWriteFailedCaption, MessageIcon::Warning);
+      if (moved.status != WriteStatus::FailedRestored && moved.status != WriteStatus::FailedDamaged) {
+        ReportWriteFailure(moved.status, moved.error);  // refused before anything was written
+      } else {
+        view_.ShowMessage(moved.restored ? editor_text::kMoveFailed : editor_text::kMoveFailedUnrestored,
+                          editor_text::kWriteFailedCaption, MessageIcon::Warning);
+      }
       return false;
   }
   // The rows of the moved text now lead to the new copy; the rest of the list is as it was

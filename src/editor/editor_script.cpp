@@ -1,6 +1,7 @@
 // The main window's File > Export Script and Import Script: the script file of the current
 // listing out, and a script file's changed texts back in.
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -96,14 +97,43 @@ std::optional<ImportResult> EditorWindow::ImportScriptFile() {
   const int mark = view_.SelectionMark();
   ImportOptions options;
   options.compressor = &Compressor();
-  ImportResult result = ImportScript(
-      *rom_.handle, parsed.blocks, dictionary_, state_, options,
-      [&](int done, int total) { return view_.ShowProgress(editor_text::kReadingScript, done, total); });
-  view_.ShowProgress(editor_text::kReadingScript, 1, 1);  // closes the progress, however it ended
+  auto run = [&] {
+    ImportResult r = ImportScript(
+        *rom_.handle, parsed.blocks, dictionary_, state_, options,
+        [&](int done, int total) { return view_.ShowProgress(editor_text::kReadingScript, done, total); });
+    view_.ShowProgress(editor_text::kReadingScript, 1, 1);  // closes the progress, however it ended
+    return r;
+  };
+  ImportResult result = run();
+  // Texts changed in the ROM since the export are left unless the user says to write them: the
+  // rest of the import is in already, so a second pass writes only those.
+  std::string changedSince;
+  for (const BlockReport& r : result.changed) {
+    if (r.outcome == BlockOutcome::Stale && r.stale == StaleReason::Changed) {
+      changedSince += "\nline " + std::to_string(r.line);
+    }
+  }
+  if (result.status == ImportStatus::Done && !changedSince.empty() &&
+      view_.AskYesNo(editor_text::kImportOverwriteQuestion + changedSince, editor_text::kImportCaption)) {
+    options.overwriteChanged = true;
+    ImportResult second = run();
+    if (second.status == ImportStatus::Done) {
+      // One report: the first pass's blocks, with the ones written now in their place.
+      for (BlockReport& r : result.changed) {
+        const auto again = std::find_if(second.changed.begin(), second.changed.end(),
+                                        [&](const BlockReport& s) { return s.address == r.address; });
+        if (again != second.changed.end()) r = *again;
+      }
+      result.changes.insert(result.changes.end(), second.changes.begin(), second.changes.end());
+    } else {
+      result = std::move(second);
+    }
+  }
   if (result.status == ImportStatus::Stopped) return result;
   if (result.status != ImportStatus::Done) {
     if (result.status == ImportStatus::WriteFailed &&
-        (result.writeStatus == WriteStatus::FileReplaced || result.writeStatus == WriteStatus::BackupFailed)) {
+        (result.writeStatus == WriteStatus::FileReplaced || result.writeStatus == WriteStatus::BackupFailed ||
+         result.writeStatus == WriteStatus::JournalFailed)) {
       ReportWriteFailure(result.writeStatus, result.error);
     } else {
       view_.ShowMessage(result.message, editor_text::kImportCaption, MessageIcon::Warning);

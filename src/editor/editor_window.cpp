@@ -19,22 +19,18 @@ namespace lettermoor {
 
 namespace {
 
-std::string Format(const char* format, int a) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, format, a);
-  return buf;
+// Strings go to printf as their characters; everything else as it is.
+const char* FormatArg(const std::string& s) { return s.c_str(); }
+template <typename T>
+T FormatArg(T v) {
+  return v;
 }
 
-std::string Format(const char* format, int a, int b) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, format, a, b);
-  return buf;
-}
-
-std::string Format(const char* format, const std::string& s) {
-  const int n = std::snprintf(nullptr, 0, format, s.c_str());
+template <typename... Args>
+std::string Format(const char* format, const Args&... args) {
+  const int n = std::snprintf(nullptr, 0, format, FormatArg(args)...);
   std::string out(static_cast<size_t>(n), '\0');
-  std::snprintf(out.data(), out.size() + 1, format, s.c_str());
+  std::snprintf(out.data(), out.size() + 1, format, FormatArg(args)...);
   return out;
 }
 
@@ -60,7 +56,28 @@ EditorWindow::EditorWindow(EditorView& view) : view_(view) {}
 RomFile* EditorWindow::SyncedRom() {
   if (!rom_.handle) return nullptr;
   rom_.handle->Refresh();
+  ReportRecovery(rom_.handle->TakeRecovery());
   return rom_.handle.get();
+}
+
+void EditorWindow::ReportRecovery(const Recovery& found) {
+  const std::string journal = BareFileName(found.journalPath);
+  switch (found.status) {
+    case RecoveryStatus::None: return;
+    case RecoveryStatus::RolledBack:
+      view_.ShowMessage(Format(editor_text::kRecovered, found.ranges), editor_text::kRecoveryCaption,
+                        MessageIcon::Warning);
+      return;
+    case RecoveryStatus::Unwritable:
+      view_.ShowMessage(Format(editor_text::kRecoveryUnwritable, std::strerror(found.error ? found.error : EACCES),
+                               journal),
+                        editor_text::kRecoveryCaption, MessageIcon::Warning);
+      return;
+    case RecoveryStatus::Foreign:
+      view_.ShowMessage(Format(editor_text::kRecoveryForeign, journal), editor_text::kRecoveryCaption,
+                        MessageIcon::Warning);
+      return;
+  }
 }
 
 int64_t EditorWindow::EntryOffset(int row) const {
@@ -156,6 +173,8 @@ void EditorWindow::OpenRomPath(const std::string& path, RomOpenMode mode) {
   }
   lastOpenError_ = file ? 0 : error;
   if (!file) return;  // cancelled, missing or unreadable: nothing changes, nothing is said
+  // Opening took the lock: a change a crash cut short was undone then, and is told now.
+  ReportRecovery(file->TakeRecovery());
   switch (DetectRomType(*file)) {
     case RomType::Unrecognized:
       view_.ShowMessage(editor_text::kBadRom, editor_text::kBadRomCaption, MessageIcon::None);
@@ -438,6 +457,9 @@ GrowResult EditorWindow::ExpandRom() {
     case GrowResult::BackupFailed:
       ReportBackupFailure(0);
       break;
+    case GrowResult::JournalFailed:
+      ReportWriteFailure(WriteStatus::JournalFailed, 0);
+      break;
     case GrowResult::NotOpen: break;
   }
   return result;
@@ -692,6 +714,11 @@ void EditorWindow::ReportWriteFailure(WriteStatus status, int error) {
       return;
     case WriteStatus::BackupFailed:
       ReportBackupFailure(error);
+      return;
+    case WriteStatus::JournalFailed:
+      view_.ShowMessage(Format(editor_text::kJournalFailed, BareFileName(rom_.handle ? rom_.handle->JournalPath() : ""),
+                               std::string(reason)),
+                        editor_text::kWriteFailedCaption, MessageIcon::Warning);
       return;
     case WriteStatus::FileReplaced:
       break;

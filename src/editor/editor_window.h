@@ -60,8 +60,22 @@ inline constexpr const char* kWriteFailedCaption = "Write Error";
 inline constexpr const char* kWriteFailedRestored =
     "The text could not be written to the ROM file (%s).\nThe file holds its old bytes again.";
 inline constexpr const char* kWriteFailedDamaged =
-    "The text could not be written to the ROM file (%s), and its old bytes could not be put back.\n"
-    "The string may be damaged: check the file before going on.";
+    "The text could not be written to the ROM file (%s), and its old bytes could not all be put back yet.\n"
+    "They are kept in a journal beside it and are put back the next time the file is opened.";
+inline constexpr const char* kJournalFailed =
+    "The change was not written: its rollback journal %s could not be made beside the ROM (%s).\n"
+    "Nothing was written to the ROM. Make room or permission in the ROM's folder.";
+// What opening (or the next command) found of a change that a crash or kill interrupted.
+inline constexpr const char* kRecoveryCaption = "Interrupted Change";
+inline constexpr const char* kRecovered = "An interrupted change was undone: %d ranges restored.";
+inline constexpr const char* kRecoveryUnwritable =
+    "The ROM holds an interrupted change that could not be undone here (%s): what is shown may be "
+    "half changed.\nTo recover it, open the ROM where the file and its folder can be written: the "
+    "change is then undone from its journal %s.";
+inline constexpr const char* kRecoveryForeign =
+    "A rollback journal %s lies beside the ROM, but it was made for another file (the ROM was "
+    "replaced after a change was interrupted?). It was left alone, and the ROM is shown as it is.\n"
+    "Remove the journal once you are sure it is not needed.";
 inline constexpr const char* kFileReplaced =
     "The ROM file was moved, replaced or deleted after it was opened. Open it again to go on.";
 inline constexpr const char* kFileReplacedCaption = "ROM File Changed";
@@ -90,14 +104,14 @@ inline constexpr const char* kMoveNotExpanded = "This ROM has not been expanded,
 inline constexpr const char* kMoveNoReferences =
     "Nothing the reference index sees points at this text, so it was not moved.\nNothing was written.";
 inline constexpr const char* kMoveNoFreeSpace =
-    "The expansion area has no run of free blocks for the %d bytes of this text.\nNothing was written.";
+    "The expansion area has no free space left for the %d bytes of this text.\nNothing was written.";
 inline constexpr const char* kMoveLockFailed =
     "The ROM file could not be locked for the move.\nNothing was written.";
 inline constexpr const char* kMoveFailed =
     "The text could not be moved: a write to the ROM file failed.\nEverything written was put back.";
 inline constexpr const char* kMoveFailedUnrestored =
     "The text could not be moved: a write to the ROM file failed, and not every byte could be put "
-    "back.\nCheck the ROM before going on.";
+    "back yet.\nThey are kept in a journal beside it and are put back the next time the file is opened.";
 // The script file.
 inline constexpr const char* kExportCaption = "Export Script";
 inline constexpr const char* kExported = "Exported %d texts of the %s listing to %s.";
@@ -106,6 +120,9 @@ inline constexpr const char* kScriptIsRom = "The script file %s is the open ROM 
 inline constexpr const char* kImportCaption = "Import Script";
 inline constexpr const char* kImportUnreadable = "The script file %s could not be read (%s).\nNothing was written.";
 inline constexpr const char* kImportRefused = "The script was not imported; nothing was written.";
+inline constexpr const char* kImportOverwriteQuestion =
+    "The ROM holds these texts changed since the script was exported (neither the original nor the "
+    "script's text). Write the script's text over them?";
 inline constexpr const char* kImportReportTitle = "Import Script: %s";
 inline constexpr const char* kReadingScript = "Reading the script...";
 inline constexpr const char* kWritingScript = "Exporting the script...";
@@ -343,6 +360,8 @@ class EditorWindow {
   void ReportWriteFailure(WriteStatus status, int error);
   void EnableMoveItem();
   void ReportBackupFailure(int error);
+  // Says what the last taking of the ROM's lock found of an interrupted change, if anything.
+  void ReportRecovery(const Recovery& found);
   // The items that depend on whether the ROM is expanded.
   void EnableSizeItems();
 

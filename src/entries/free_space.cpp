@@ -1,7 +1,6 @@
 #include "entries/free_space.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "codec/jump_codes.h"
 #include "entries/reference_index.h"
@@ -12,67 +11,79 @@ namespace lettermoor {
 
 namespace {
 
-// The number of whole blocks the file holds.
-int64_t BlockCount(const RomFile& rom) {
-  const int64_t end = std::min(rom.Size(), kFreeSpaceEnd);
-  return end <= kFreeSpaceStart ? 0 : (end - kFreeSpaceStart) / kFreeBlockSize;
+constexpr int64_t kBank = 0x10000;
+
+// The next bank boundary after `offset` (banks start at the copier header's end).
+int64_t NextBank(int64_t offset) {
+  const int64_t own = offset - RomFile::kCopierHeaderSize;
+  return RomFile::kCopierHeaderSize + (own / kBank + 1) * kBank;
 }
 
 }  // namespace
 
-bool IsUntouchedBlock(const RomFile& rom, int64_t offset) {
-  if (offset < 0 || offset + kFreeBlockSize > rom.Size()) return false;
-  if (offset + kFreeBlockSize <= rom.MirrorSize()) {
-    static const uint8_t kZeros[kFreeBlockSize - 1] = {};
-    const uint8_t* block = rom.MirrorData() + offset;
-    return block[kFreeBlockSize - 1] == 0x02 && std::memcmp(block, kZeros, sizeof kZeros) == 0;
-  }
-  for (int64_t i = 0; i + 1 < kFreeBlockSize; ++i) {
-    if (rom.ReadByte(offset + i) != 0x00) return false;
-  }
-  return rom.ReadByte(offset + kFreeBlockSize - 1) == 0x02;
-}
-
-std::vector<int64_t> FreeBlocks(const RomFile& rom, const ReferenceIndex& index) {
-  const int64_t count = BlockCount(rom);
-  std::vector<bool> used(static_cast<size_t>(count), false);
-  // A reference into the area holds the blocks of the whole string it leads to: a text moved
-  // here may run over several blocks, and its later ones can look untouched.
+FreeSpace FreeSpace::Of(const RomFile& rom, const ReferenceIndex& index) {
+  FreeSpace space;
+  const int64_t end = std::min(rom.Size(), kFreeSpaceEnd);
+  if (end <= kFreeSpaceStart) return space;
+  std::vector<bool> used(static_cast<size_t>(end - kFreeSpaceStart), false);
   const SnesAddress first = FileOffsetToSnes(static_cast<int32_t>(kFreeSpaceStart));
-  const SnesAddress last = FileOffsetToSnes(static_cast<int32_t>(kFreeSpaceStart + count * kFreeBlockSize - 1));
+  const SnesAddress last = FileOffsetToSnes(static_cast<int32_t>(end - 1));
   for (const Reference& r : index.All()) {
     if (r.target < first || r.target > last) continue;
     const int64_t start = SnesToFileOffset(r.target);
-    const int64_t size = ScanJumpCodes(rom, start, [](const JumpCodeAt&) {});
-    const int64_t end = std::min(start + std::max<int64_t>(size, 1), kFreeSpaceStart + count * kFreeBlockSize);
-    for (int64_t b = (start - kFreeSpaceStart) / kFreeBlockSize; b * kFreeBlockSize + kFreeSpaceStart < end; ++b) {
-      used[static_cast<size_t>(b)] = true;
+    const int64_t size = std::max<int32_t>(ScanJumpCodes(rom, start, [](const JumpCodeAt&) {}), 1);
+    std::fill(used.begin() + (start - kFreeSpaceStart), used.begin() + (std::min(start + size, end) - kFreeSpaceStart),
+              true);
+  }
+  const uint8_t* mirror = rom.MirrorData();
+  for (int64_t at = kFreeSpaceStart; at < end;) {
+    const bool free = !used[static_cast<size_t>(at - kFreeSpaceStart)] &&
+                      (at < rom.MirrorSize() ? mirror[at] : rom.ReadByte(at)) == BlankByteAt(at);
+    if (!free) {
+      ++at;
+      continue;
     }
+    const int64_t stop = std::min(end, NextBank(at));
+    int64_t to = at + 1;
+    while (to < stop && !used[static_cast<size_t>(to - kFreeSpaceStart)] &&
+           (to < rom.MirrorSize() ? mirror[to] : rom.ReadByte(to)) == BlankByteAt(to)) {
+      ++to;
+    }
+    space.runs_.push_back({at, to});
+    at = to;
   }
-  std::vector<int64_t> free;
-  for (int64_t b = 0; b < count; ++b) {
-    const int64_t offset = kFreeSpaceStart + b * kFreeBlockSize;
-    if (!used[static_cast<size_t>(b)] && IsUntouchedBlock(rom, offset)) free.push_back(offset);
-  }
-  return free;
+  return space;
 }
 
-std::optional<int64_t> FindFreeSpace(const RomFile& rom, const ReferenceIndex& index, int64_t byteCount) {
-  if (byteCount <= 0) return std::nullopt;
-  const int64_t need = (byteCount + kFreeBlockSize - 1) / kFreeBlockSize;
-  const std::vector<int64_t> free = FreeBlocks(rom, index);
-  int64_t runStart = -1;
-  int64_t runLength = 0;
-  for (int64_t offset : free) {
-    if (runLength > 0 && offset == runStart + runLength * kFreeBlockSize) {
-      ++runLength;
-    } else {
-      runStart = offset;
-      runLength = 1;
+void FreeSpace::Take(int64_t from, int64_t to) {
+  std::vector<Run> left;
+  for (const Run& r : runs_) {
+    if (r.to <= from || r.from >= to) {
+      left.push_back(r);
+      continue;
     }
-    if (runLength == need) return runStart;
+    if (r.from < from) left.push_back({r.from, from});
+    if (r.to > to) left.push_back({to, r.to});
+  }
+  runs_ = std::move(left);
+}
+
+std::optional<int64_t> FreeSpace::Claim(int64_t bytes) {
+  if (bytes <= 0) return std::nullopt;
+  for (auto r = runs_.begin(); r != runs_.end(); ++r) {
+    if (r->to - r->from < bytes) continue;
+    const int64_t at = r->from;
+    r->from += bytes;
+    if (r->from == r->to) runs_.erase(r);
+    return at;
   }
   return std::nullopt;
+}
+
+int64_t FreeSpace::FreeBytes() const {
+  int64_t n = 0;
+  for (const Run& r : runs_) n += r.to - r.from;
+  return n;
 }
 
 }  // namespace lettermoor

@@ -9,21 +9,41 @@ namespace lettermoor {
 class RomFile;
 class ReferenceIndex;
 
-// The expansion area is handed out in its own 256-byte blocks, from 0x300200 up to the last byte
-// a SNES address reaches (file offset 0x4001FF).
+// The expansion area, where texts that outgrow their place are moved: from 0x300200 up to the
+// last byte a SNES address reaches (file offset 0x4001FF). Expand ROM fills it with 256-byte
+// blank blocks (255 bytes 0x00, then 0x02).
 inline constexpr int64_t kFreeBlockSize = 256;
 inline constexpr int64_t kFreeSpaceStart = 0x300200;
 inline constexpr int64_t kFreeSpaceEnd = 0x400200;
 
-// True when the block at `offset` is as Expand ROM left it: 255 bytes 0x00, then 0x02.
-bool IsUntouchedBlock(const RomFile& rom, int64_t offset);
+// The byte Expand ROM wrote at a file offset of the expansion area.
+inline uint8_t BlankByteAt(int64_t offset) {
+  return (offset - kFreeSpaceStart) % kFreeBlockSize == kFreeBlockSize - 1 ? 0x02 : 0x00;
+}
 
-// The file offsets of the free blocks, in file order: untouched blocks that no indexed reference
-// points into, and that no string an indexed reference leads to runs into. Read from the file
-// each time; nothing is remembered between calls.
-std::vector<int64_t> FreeBlocks(const RomFile& rom, const ReferenceIndex& index);
+// The free bytes of the expansion area, handed out byte for byte. A byte is free when it holds
+// what Expand ROM wrote there and no string that a reference leads to covers it, measured as the
+// decoder walks it; both are read from the file, so two programs, and two passes of one, agree.
+// Runs never cross a 64 KB bank: a string must lie within one bank to be read as one.
+class FreeSpace {
+ public:
+  struct Run {
+    int64_t from = 0;  // file offsets, [from, to)
+    int64_t to = 0;
+  };
 
-// The first run of consecutive free blocks that holds `byteCount` bytes, or nothing.
-std::optional<int64_t> FindFreeSpace(const RomFile& rom, const ReferenceIndex& index, int64_t byteCount);
+  static FreeSpace Of(const RomFile& rom, const ReferenceIndex& index);
+
+  // The bytes [from, to) are no longer free (a string is written there in place).
+  void Take(int64_t from, int64_t to);
+  // The first run that holds `bytes`, taken from its start; nothing when none does.
+  std::optional<int64_t> Claim(int64_t bytes);
+
+  int64_t FreeBytes() const;
+  const std::vector<Run>& Runs() const { return runs_; }
+
+ private:
+  std::vector<Run> runs_;  // in file order, none empty
+};
 
 }  // namespace lettermoor

@@ -1,40 +1,22 @@
 #include "entries/text_move.h"
 
-
-#include <array>
-#include <cerrno>
-#include <vector>
-
 #include "codec/jump_codes.h"
 #include "entries/free_space.h"
 #include "entries/reference_index.h"
+#include "entries/text_plan.h"
 #include "rom/rom_file.h"
 #include "rom/rom_image.h"
 
 namespace lettermoor {
 
-namespace {
-
-struct Undo {
-  int64_t offset;
-  std::vector<uint8_t> bytes;
-};
-
-}  // namespace
-
-MoveResult MoveTextToFreeSpace(RomFile& rom, SnesAddress from, std::span<const uint8_t> bytes,
-                               const RomWriter& writer) {
+MoveResult MoveTextToFreeSpace(RomFile& rom, SnesAddress from, std::span<const uint8_t> bytes) {
   MoveResult result;
   if (!EndsWithEndCode(bytes)) {
     result.outcome = MoveOutcome::NoEndCode;
     return result;
   }
-  const RomWriter write = writer ? writer : RomWriter([](RomFile& f, int64_t at, std::span<const uint8_t> b) {
-    return f.Write(at, b).Ok();
-  });
-
-  // One lock from the search for free blocks to the last repoint: two processes never claim the
-  // same blocks, and no other write comes in between.
+  // One lock from the search for free space to the write: two processes never claim the same
+  // bytes, and no other write comes in between.
   RomFile::Hold lock(rom);
   if (!lock.Held()) {
     result.outcome = MoveOutcome::LockFailed;
@@ -47,57 +29,32 @@ MoveResult MoveTextToFreeSpace(RomFile& rom, SnesAddress from, std::span<const u
     return result;
   }
   const ReferenceIndex index = ReferenceIndex::Build(rom);
-  const int64_t fromOffset = SnesToFileOffset(from);
-  const int32_t oldSize = ScanJumpCodes(rom, fromOffset, [](const JumpCodeAt&) {});
-  // References inside the old string stay: its bytes are left exactly as they were.
-  std::vector<Reference> references;
-  for (const Reference& r : index.To(from)) {
-    if (r.kind == ReferenceKind::JumpCode && r.offset >= fromOffset && r.offset < fromOffset + oldSize) continue;
-    references.push_back(r);
+  FreeSpace free = FreeSpace::Of(rom, index);
+  PlannedText text;
+  text.address = from;
+  text.room = ScanJumpCodes(rom, SnesToFileOffset(from), [](const JumpCodeAt&) {});
+  text.bytes.assign(bytes.begin(), bytes.end());
+  text.mustMove = true;
+  const ChangeSet change = PlanTextWrites(rom, index, &free, std::span<PlannedText>(&text, 1), true);
+  switch (text.why) {
+    case NotMovedReason::None: break;
+    case NotMovedReason::RelocateOff:
+    case NotMovedReason::NotExpanded: result.outcome = MoveOutcome::NotExpanded; return result;
+    case NotMovedReason::NoEndCode: result.outcome = MoveOutcome::NoEndCode; return result;
+    case NotMovedReason::NoReferences: result.outcome = MoveOutcome::NoReferences; return result;
+    case NotMovedReason::NoFreeSpace: result.outcome = MoveOutcome::NoFreeSpace; return result;
   }
-  if (references.empty()) {
-    result.outcome = MoveOutcome::NoReferences;
-    return result;
-  }
-  const std::optional<int64_t> place = FindFreeSpace(rom, index, static_cast<int64_t>(bytes.size()));
-  if (!place) {
-    result.outcome = MoveOutcome::NoFreeSpace;
-    return result;
-  }
-  const SnesAddress to = FileOffsetToSnes(static_cast<int32_t>(*place));
-  const std::array<uint8_t, 4> toBytes = AddressBytes(to);
-
-  // The text's own jumps back to itself follow it.
-  std::vector<uint8_t> text(bytes.begin(), bytes.end());
-  for (int64_t at = 0; at < static_cast<int64_t>(text.size());) {
-    at += ScanJumpCodes(ByteSpan{bytes}, at, [&](const JumpCodeAt& j) {
-      if (static_cast<SnesAddress>(j.address) != from || j.addressOffset + 4 > static_cast<int64_t>(text.size())) return;
-      for (size_t i = 0; i < 4; ++i) text[static_cast<size_t>(j.addressOffset) + i] = toBytes[i];
-    });
-  }
-
-  std::vector<Undo> undo;
-  auto change = [&](int64_t offset, std::span<const uint8_t> newBytes) {
-    Undo u{offset, std::vector<uint8_t>(newBytes.size())};
-    rom.Read(offset, u.bytes);
-    undo.push_back(std::move(u));
-    return write(rom, offset, newBytes);
-  };
-  bool ok = change(*place, text);
-  for (size_t i = 0; ok && i < references.size(); ++i) ok = change(references[i].addressOffset, toBytes);
-  if (!ok) {
-    // Back in the reverse order: the references first, the blocks last, so that no reference
-    // is ever left leading into blocks that were taken back.
-    for (auto u = undo.rbegin(); u != undo.rend(); ++u) {
-      if (!write(rom, u->offset, u->bytes)) result.restored = false;
-    }
+  const WriteResult written = rom.Apply(change);
+  if (!written.Ok()) {
     result.outcome = MoveOutcome::WriteFailed;
+    result.restored = written.status != WriteStatus::FailedDamaged;
+    result.status = written.status;
+    result.error = written.error;
     return result;
   }
   result.outcome = MoveOutcome::Moved;
-  result.to = to;
-  result.repointed = static_cast<int32_t>(references.size());
-  result.blocks = static_cast<int32_t>((bytes.size() + kFreeBlockSize - 1) / kFreeBlockSize);
+  result.to = text.to;
+  result.repointed = text.repointed;
   return result;
 }
 

@@ -11,6 +11,7 @@
 #include <climits>
 #include <cstring>
 
+#include "rom/rollback_journal.h"
 #include "rom/safe_file.h"
 
 namespace lettermoor {
@@ -115,6 +116,7 @@ std::unique_ptr<RomFile> RomFile::Open(const std::string& path, RomAccess access
     // A writer in another Lettermoor process finishes its write before we read.
     FileLock lock;
     lock.Take(fd, LOCK_SH);
+    file->RecoverInterruptedChange(false);
     loaded = file->Reload();
   }
   if (!loaded) return fail(EIO);
@@ -122,7 +124,7 @@ std::unique_ptr<RomFile> RomFile::Open(const std::string& path, RomAccess access
 }
 
 RomFile::RomFile(int fd, RomAccess access, std::string path, FileIdentity identity)
-    : fd_(fd), access_(access), path_(std::move(path)), identity_(identity) {}
+    : fd_(fd), access_(access), path_(std::move(path)), identity_(identity), journalPath_(JournalPathFor(path_)) {}
 
 RomFile::~RomFile() {
   if (fd_ >= 0) ::close(fd_);
@@ -171,6 +173,7 @@ void RomFile::Refresh() {
   }
   FileLock lock;
   lock.Take(fd_, LOCK_SH);
+  RecoverInterruptedChange(false);
   Reload();
 }
 
@@ -197,6 +200,7 @@ RomFile::Hold::Hold(RomFile& rom) : rom_(rom) {
     FileLock lock;
     if (!lock.Take(rom_.fd_, LOCK_EX)) return;
     lock.Keep();
+    rom_.RecoverInterruptedChange(true);
   }
   ++rom_.holds_;
   held_ = true;
@@ -208,7 +212,10 @@ RomFile::Hold::~Hold() {
 
 WriteResult RomFile::BeginChange(FileLock& lock, bool backUp) {
   if (access_ == RomAccess::ReadOnly) return {WriteStatus::ReadOnly, EBADF};
-  if (holds_ == 0 && !lock.Take(fd_, LOCK_EX)) return {WriteStatus::FailedRestored, errno};
+  if (holds_ == 0) {
+    if (!lock.Take(fd_, LOCK_EX)) return {WriteStatus::FailedRestored, errno};
+    RecoverInterruptedChange(true);
+  }
   // Writing on through a file that was renamed, replaced or deleted would change a file the user
   // no longer sees at that path.
   if (!PathStillNamesFile()) return {WriteStatus::FileReplaced, 0};
@@ -253,42 +260,41 @@ WriteResult RomFile::ReplaceContents(std::span<const uint8_t> bytes) {
   FileLock lock;
   WriteResult begun = BeginChange(lock, false);
   if (!begun) return begun;
+  // Only the runs that differ are journaled and written: a revert after a few edits is small.
+  ChangeSet change;
   const int64_t n = static_cast<int64_t>(bytes.size());
-  const int64_t oldSize = seenSize_;
-  std::vector<uint8_t> old(static_cast<size_t>(oldSize));
-  if (ReadFully(fd_, old.data(), oldSize, 0) != oldSize) return {WriteStatus::FailedRestored, EIO};
-  if (int e = Reserve(fd_, 0, n, false); e != 0) return {WriteStatus::FailedRestored, e};
-  // Positions here are the file's own: WriteAll adds back what it takes off for a headerless file.
-  auto put = [&](const uint8_t* data, int64_t count, int& error) {
-    if (!WriteAll(shift_, data, count, error)) return false;
-    while (::ftruncate(fd_, static_cast<off_t>(count)) != 0) {
-      if (errno != EINTR) {
-        error = errno;
-        return false;
-      }
-    }
-    if (::fsync(fd_) != 0) {
-      error = errno;
-      return false;
-    }
-    return true;
-  };
-  int error = 0;
-  if (put(bytes.data(), n, error)) {
-    backupMade_ = true;  // the file is the copy now: a later write need not keep it again
-    Reload();
-    return {};
+  change.newSize = n + shift_;
+  std::vector<uint8_t> now(static_cast<size_t>(std::min(n, seenSize_)));
+  if (ReadFully(fd_, now.data(), static_cast<int64_t>(now.size()), 0) != static_cast<int64_t>(now.size())) {
+    return {WriteStatus::FailedRestored, EIO};
   }
-  int ignored = 0;
-  const bool restored = put(old.data(), oldSize, ignored);
-  Reload();
-  return {restored ? WriteStatus::FailedRestored : WriteStatus::FailedDamaged, error};
+  for (int64_t at = 0; at < n;) {
+    if (at < static_cast<int64_t>(now.size()) && now[static_cast<size_t>(at)] == bytes[static_cast<size_t>(at)]) {
+      ++at;
+      continue;
+    }
+    int64_t end = at;
+    // Runs closer than a few bytes are one range: fewer, larger writes.
+    for (int64_t same = 0; end < n && same < 16; ++end) {
+      const bool equal = end < static_cast<int64_t>(now.size()) && now[static_cast<size_t>(end)] == bytes[static_cast<size_t>(end)];
+      same = equal ? same + 1 : 0;
+    }
+    change.ranges.push_back({at + shift_, std::vector<uint8_t>(bytes.begin() + at, bytes.begin() + end)});
+    at = end;
+  }
+  const WriteResult written = Commit(change);
+  if (written) backupMade_ = true;  // the file is the copy now: a later write need not keep it again
+  return written;
 }
 
 bool RomFile::WriteAll(int64_t offset, const uint8_t* data, int64_t n, int& error) {
   // `offset` is the headed layout's; the file's own bytes start `shift_` earlier.
   int64_t done = 0;
   while (done < n) {
+    if (int injected = NoteIoStep()) {
+      error = injected;
+      return false;
+    }
     ssize_t put = ::pwrite(fd_, data + done, static_cast<size_t>(n - done), offset - shift_ + done);
     if (put < 0 && errno == EINTR) continue;
     if (put <= 0) {
@@ -311,43 +317,36 @@ WriteResult RomFile::Write(int64_t offset, std::span<const uint8_t> bytes) {
 }
 
 WriteResult RomFile::Write(int64_t offset, std::span<const uint8_t> given, std::span<const uint8_t> ours) {
+  ChangeSet change;
+  const int64_t n = static_cast<int64_t>(given.size());
+  if (ours.empty()) {
+    change.ranges.push_back({offset, std::vector<uint8_t>(given.begin(), given.end())});
+  } else {
+    // Each run of our bytes is a range; the bytes between are left as the file holds them.
+    for (int64_t at = 0; at < n;) {
+      if (at >= static_cast<int64_t>(ours.size()) || !ours[static_cast<size_t>(at)]) {
+        ++at;
+        continue;
+      }
+      int64_t end = at;
+      while (end < n && end < static_cast<int64_t>(ours.size()) && ours[static_cast<size_t>(end)]) ++end;
+      change.ranges.push_back({offset + at, std::vector<uint8_t>(given.begin() + at, given.begin() + end)});
+      at = end;
+    }
+  }
   FileLock lock;
   WriteResult begun = BeginChange(lock);
   if (!begun) return begun;
-  const int64_t n = static_cast<int64_t>(given.size());
-  // A headerless file has no header to write into.
+  // The whole span must lie inside the file, not only our bytes of it.
   if (offset < shift_ || offset > size_ || n > size_ - offset) return {WriteStatus::OutsideFile, 0};
-  if (n == 0) return {};
-  if (int e = Reserve(fd_, offset - shift_, n, true); e != 0) return {WriteStatus::FailedRestored, e};
+  return Commit(change);
+}
 
-  std::vector<uint8_t> old(static_cast<size_t>(n));
-  Read(offset, old);
-  std::vector<uint8_t> merged;
-  std::span<const uint8_t> bytes = given;
-  if (!ours.empty()) {
-    merged = old;
-    for (size_t i = 0; i < merged.size() && i < ours.size(); ++i) {
-      if (ours[i]) merged[i] = given[i];
-    }
-    bytes = merged;
-  }
-  int error = 0;
-  bool ok = WriteAll(offset, bytes.data(), n, error);
-  if (ok && ::fsync(fd_) != 0) {
-    error = errno;
-    ok = false;
-  }
-  if (ok) {
-    Mirror(offset, bytes.data(), n);
-    version_ = NextVersion();
-    NoteFileState();
-    return {};
-  }
-  // Put back what was there, so a failed write leaves no half string behind.
-  int ignored = 0;
-  const bool restored = WriteAll(offset, old.data(), n, ignored) && ::fsync(fd_) == 0;
-  Reload();
-  return {restored ? WriteStatus::FailedRestored : WriteStatus::FailedDamaged, error};
+WriteResult RomFile::Apply(const ChangeSet& change) {
+  FileLock lock;
+  WriteResult begun = BeginChange(lock);
+  if (!begun) return begun;
+  return Commit(change);
 }
 
 WriteResult RomFile::Extend(int64_t target, const std::function<std::vector<uint8_t>(int64_t)>& tail) {
@@ -356,27 +355,172 @@ WriteResult RomFile::Extend(int64_t target, const std::function<std::vector<uint
   if (!begun) return begun;
   const int64_t size = size_;
   if (size >= target) return {};  // grown already, perhaps by another process a moment ago
-  const std::vector<uint8_t> bytes = tail(size);
-  const int64_t n = static_cast<int64_t>(bytes.size());
-  const int64_t end = size - shift_;  // where the file's own bytes end
-  int error = Reserve(fd_, end, n, true);
-  bool ok = error == 0 && WriteAll(size, bytes.data(), n, error);
-  if (ok && ::fsync(fd_) != 0) {
-    error = errno;
+  ChangeSet change;
+  change.ranges.push_back({size, tail(size)});
+  change.newSize = size + static_cast<int64_t>(change.ranges.back().bytes.size());
+  return Commit(change);
+}
+
+namespace {
+
+// Puts a journal's old bytes back through `fd` and cuts the file to its old size, then syncs.
+// Gives true when the file then holds exactly the old bytes and size, read back to be sure: a
+// failed write may still have left the file as it was.
+bool RollBack(int fd, const JournalContents& journal) {
+  for (const JournalRange& r : journal.ranges) {
+    for (size_t done = 0; done < r.old.size();) {
+      if (NoteIoStep() != 0) break;
+      const ssize_t put = ::pwrite(fd, r.old.data() + done, r.old.size() - done, r.offset + static_cast<off_t>(done));
+      if (put < 0 && errno == EINTR) continue;
+      if (put <= 0) break;
+      done += static_cast<size_t>(put);
+    }
+  }
+  if (NoteIoStep() == 0) {
+    while (::ftruncate(fd, static_cast<off_t>(journal.oldSize)) != 0 && errno == EINTR) {
+    }
+  }
+  if (NoteIoStep() == 0) ::fsync(fd);
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || st.st_size != journal.oldSize) return false;
+  std::vector<uint8_t> now;
+  for (const JournalRange& r : journal.ranges) {
+    const int64_t n = std::min<int64_t>(static_cast<int64_t>(r.old.size()), journal.oldSize - r.offset);
+    if (n <= 0) continue;
+    now.resize(static_cast<size_t>(n));
+    if (ReadFully(fd, now.data(), n, r.offset) != n || !std::equal(now.begin(), now.end(), r.old.begin())) return false;
+  }
+  return true;
+}
+
+std::string BaseName(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+WriteResult RomFile::Commit(const ChangeSet& change) {
+  const int64_t endAfter = change.newSize >= 0 ? change.newSize : size_;
+  if (endAfter < shift_) return {WriteStatus::OutsideFile, 0};
+  for (const ByteChange& c : change.ranges) {
+    const int64_t n = static_cast<int64_t>(c.bytes.size());
+    // A headerless file has no header to write into.
+    if (c.offset < shift_ || c.offset > endAfter || n > endAfter - c.offset) return {WriteStatus::OutsideFile, 0};
+  }
+  const bool resize = endAfter != size_;
+  const bool anyBytes = std::any_of(change.ranges.begin(), change.ranges.end(),
+                                    [](const ByteChange& c) { return !c.bytes.empty(); });
+  if (!resize && !anyBytes) return {};
+
+  // The old bytes of every range that lies in the file now, and of a tail that a cut removes.
+  JournalContents journal;
+  journal.romName = BaseName(path_);
+  journal.device = static_cast<uint64_t>(identity_.device);
+  journal.inode = static_cast<uint64_t>(identity_.inode);
+  journal.oldSize = seenSize_;
+  auto keep = [&](int64_t from, int64_t to) {  // file offsets, the headed layout's
+    from = std::max(from, shift_);
+    to = std::min(to, size_);
+    if (to <= from) return;
+    JournalRange r{from - shift_, std::vector<uint8_t>(static_cast<size_t>(to - from))};
+    if (ReadFully(fd_, r.old.data(), to - from, r.offset) == to - from) journal.ranges.push_back(std::move(r));
+  };
+  for (const ByteChange& c : change.ranges) keep(c.offset, c.offset + static_cast<int64_t>(c.bytes.size()));
+  if (endAfter < size_) keep(endAfter, size_);
+  if (int e = WriteJournal(journalPath_, journal); e != 0) return {WriteStatus::JournalFailed, e};
+
+  int error = 0;
+  for (const ByteChange& c : change.ranges) {
+    if (error == 0) error = Reserve(fd_, c.offset - shift_, static_cast<int64_t>(c.bytes.size()), true);
+  }
+  bool ok = error == 0;
+  for (size_t i = 0; ok && i < change.ranges.size(); ++i) {
+    const ByteChange& c = change.ranges[i];
+    ok = WriteAll(c.offset, c.bytes.data(), static_cast<int64_t>(c.bytes.size()), error);
+  }
+  if (ok && resize) {
+    error = NoteIoStep();
+    if (error == 0) {
+      int rc = 0;
+      while ((rc = ::ftruncate(fd_, static_cast<off_t>(endAfter - shift_))) != 0 && errno == EINTR) {
+      }
+      if (rc != 0) error = errno;
+    }
+    ok = error == 0;
+  }
+  if (ok && ((error = NoteIoStep()) != 0 || ::fsync(fd_) != 0)) {
+    if (error == 0) error = errno;
     ok = false;
   }
+  // The change is on disk; once the journal is gone it stays. A journal that cannot be removed
+  // would undo it at the next lock, so the change is taken back now instead.
+  if (ok && (error = RemoveJournal(journalPath_)) != 0) ok = false;
   if (ok) {
-    Reload();
+    if (resize) {
+      Reload();
+    } else {
+      for (const ByteChange& c : change.ranges) Mirror(c.offset, c.bytes.data(), static_cast<int64_t>(c.bytes.size()));
+      version_ = NextVersion();
+      NoteFileState();
+    }
     return {};
   }
-  // Cut this same file back: blocks reserved or written past the old end go.
-  ::fallocate(fd_, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, end, n);
-  bool restored = false;
-  while (!(restored = ::ftruncate(fd_, static_cast<off_t>(end)) == 0) && errno == EINTR) {
-  }
-  restored = restored && ::fsync(fd_) == 0;
+  // Put back what was there, so a failed write leaves no half change behind. Whether it is
+  // back is read from the file, not guessed from the calls: a refused write may have changed
+  // nothing. When it is not, the journal stays for the next lock to finish the work.
+  const bool restored = RollBack(fd_, journal);
+  if (restored) RemoveJournal(journalPath_);
   Reload();
   return {restored ? WriteStatus::FailedRestored : WriteStatus::FailedDamaged, error};
+}
+
+void RomFile::RecoverInterruptedChange(bool exclusive) {
+  struct stat st {};
+  // The common case costs one lstat: no journal.
+  if (::lstat(journalPath_.c_str(), &st) != 0 && errno == ENOENT) return;
+  JournalContents journal;
+  if (!exclusive) {
+    // Taken again exclusively, the journal is read afresh: another process may have dealt with
+    // it in between.
+    while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+    }
+  }
+  const JournalState state = ReadJournal(journalPath_, journal);
+  const bool ours = journal.romName == BaseName(path_) && journal.device == static_cast<uint64_t>(identity_.device) &&
+                    journal.inode == static_cast<uint64_t>(identity_.inode);
+  if (state == JournalState::Torn) {
+    // Cut short while it was being written: the file was not touched yet.
+    RemoveJournal(journalPath_);
+  } else if (state == JournalState::Whole && !ours) {
+    recovery_ = {RecoveryStatus::Foreign, static_cast<int>(journal.ranges.size()), 0, journalPath_};
+  } else if (state == JournalState::Whole) {
+    int fd = fd_;
+    if (access_ == RomAccess::ReadOnly) {
+      // Opened for viewing, but the file may still be writable: undo the change if it is.
+      fd = ::open(path_.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+      if (fd >= 0 && (::fstat(fd, &st) != 0 || FileIdentity{st.st_dev, st.st_ino} != identity_)) {
+        ::close(fd);
+        fd = -1;
+        errno = EBADF;
+      }
+    }
+    if (fd < 0) {
+      recovery_ = {RecoveryStatus::Unwritable, static_cast<int>(journal.ranges.size()), errno, journalPath_};
+    } else if (RollBack(fd, journal)) {
+      const int removed = RemoveJournal(journalPath_);
+      recovery_ = {removed == 0 ? RecoveryStatus::RolledBack : RecoveryStatus::Unwritable,
+                   static_cast<int>(journal.ranges.size()), removed, journalPath_};
+    } else {
+      recovery_ = {RecoveryStatus::Unwritable, static_cast<int>(journal.ranges.size()), errno ? errno : EIO,
+                   journalPath_};
+    }
+    if (fd >= 0 && fd != fd_) ::close(fd);
+  }
+  if (!exclusive) {
+    while (::flock(fd_, LOCK_SH) != 0 && errno == EINTR) {
+    }
+  }
 }
 
 }  // namespace lettermoor

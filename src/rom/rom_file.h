@@ -8,6 +8,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace lettermoor {
@@ -27,6 +28,7 @@ enum class WriteStatus {
   FailedRestored,   // the system refused the write; the file holds its old bytes again
   FailedDamaged,    // the system refused the write and the old bytes could not be put back
   BackupFailed,     // the copy kept before the first change could not be made; nothing was written
+  JournalFailed,    // the rollback journal could not be made beside the file; nothing was written
 };
 
 struct WriteResult {
@@ -42,6 +44,35 @@ struct FileIdentity {
   dev_t device = 0;
   ino_t inode = 0;
   bool operator==(const FileIdentity&) const = default;
+};
+
+// One range of a change: bytes at an offset (the headed layout's, as everywhere here).
+struct ByteChange {
+  int64_t offset = 0;
+  std::vector<uint8_t> bytes;
+};
+
+// Everything one change writes, applied all or nothing, also across a crash: the ranges, and the
+// size the file ends with (-1 keeps its size; a larger one grows it, a smaller one cuts it).
+struct ChangeSet {
+  std::vector<ByteChange> ranges;
+  int64_t newSize = -1;
+};
+
+// What taking the file's lock found of a change that was interrupted (a crash, a kill, a power
+// loss) and left its rollback journal beside the file.
+enum class RecoveryStatus {
+  None,        // nothing was interrupted
+  RolledBack,  // the change was undone: the file is as it was before it
+  Unwritable,  // the file cannot be written here, so it may hold a half-made change; it is shown as it is
+  Foreign,     // a journal is there that belongs to another file (replaced since?); left alone
+};
+
+struct Recovery {
+  RecoveryStatus status = RecoveryStatus::None;
+  int ranges = 0;            // RolledBack: how many ranges were put back
+  int error = 0;             // Unwritable: the system's reason
+  std::string journalPath;   // the journal's path
 };
 
 // The identity of what `path` names now (following symbolic links), or false when there is none.
@@ -98,6 +129,14 @@ class RomFile {
   [[nodiscard]] WriteResult Write(int64_t offset, std::span<const uint8_t> bytes,
                                   std::span<const uint8_t> ours);
 
+  // Writes a whole change set under one lock: the old bytes of every range go into a rollback
+  // journal beside the file (JournalPathFor), which is synced with its folder before the first
+  // byte of the file changes; then the ranges are written, the size set and the file synced;
+  // then the journal is removed and the folder synced. Whoever takes the lock next after a crash
+  // finds the journal and puts the old bytes back, so the file is always wholly before or
+  // wholly after the change. Every range must lie inside the file as it will be.
+  [[nodiscard]] WriteResult Apply(const ChangeSet& change);
+
   // Grows the file to at least `target` bytes with the bytes `tail(size)` gives for its current
   // size, written at that size through this descriptor. A file already that long is left alone
   // (Written, nothing changed: a repeat is harmless). When the write fails the file is cut back
@@ -142,6 +181,12 @@ class RomFile {
   // Cheap when nothing changed (one fstat).
   void Refresh();
 
+  // What the last taking of the lock found of an interrupted change, once: the report is
+  // cleared by reading it. Opening the file takes the lock, so this is the place to look after
+  // Open.
+  Recovery TakeRecovery() { return std::exchange(recovery_, Recovery{}); }
+  const std::string& JournalPath() const { return journalPath_; }
+
   // True when `path` names this very file (same device and inode), whatever its name.
   bool IsSameFile(const std::string& path) const;
   // True when the path the file was opened by still names it.
@@ -174,6 +219,11 @@ class RomFile {
   void NoteFileState();
   // Takes the exclusive lock, checks the path and reloads; gives Written when the caller may go on.
   WriteResult BeginChange(class FileLock& lock, bool backUp = true);
+  // Journals and writes a change; the caller holds the exclusive lock (BeginChange).
+  WriteResult Commit(const ChangeSet& change);
+  // With a lock held: when a journal lies beside the file, puts its old bytes back (taking the
+  // lock exclusively for it when `exclusive` is false) and notes what happened in recovery_.
+  void RecoverInterruptedChange(bool exclusive);
   // Writes the copy of the file to backupPath_; gives the error number, or 0.
   int WriteBackup();
   bool WriteAll(int64_t offset, const uint8_t* data, int64_t n, int& error);
@@ -200,6 +250,8 @@ class RomFile {
   int holds_ = 0;  // how many Holds keep the lock taken
   std::string backupPath_;
   bool backupMade_ = false;
+  std::string journalPath_;
+  Recovery recovery_;
 };
 
 }  // namespace lettermoor

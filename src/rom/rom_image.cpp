@@ -72,6 +72,7 @@ GrowResult GrowRom(RomImage& rom, int64_t target) {
     case WriteStatus::FileReplaced: return GrowResult::FileReplaced;
     case WriteStatus::FailedDamaged: return GrowResult::FailedDamaged;
     case WriteStatus::BackupFailed: return GrowResult::BackupFailed;
+    case WriteStatus::JournalFailed: return GrowResult::JournalFailed;
     case WriteStatus::OutsideFile:
     case WriteStatus::FailedRestored: break;
   }

@@ -49,6 +49,7 @@ enum class GrowResult {
   FailedDamaged,   // appending failed and the file could not be cut back
   NotOpen,         // there was no open file to grow
   BackupFailed,    // the copy kept before the first change could not be made; nothing changed
+  JournalFailed,   // the rollback journal could not be made; nothing changed
 };
 
 // Appends whole 256-byte blank blocks until the file is at least `target` bytes long, writing

@@ -1,5 +1,6 @@
 #include "script/script_file.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <unordered_map>
@@ -121,6 +122,31 @@ void AppendAddress(std::string& out, SnesAddress address) {
   int digits = 6;
   while (digits < 8 && (a >> (4 * digits)) != 0) ++digits;
   for (int d = digits - 1; d >= 0; --d) out.push_back(kHexDigits[(a >> (4 * d)) & 0xF]);
+}
+
+// The longest text the edit box shows, and so the longest a script may hold.
+constexpr size_t kLongestText = 4000;
+
+// The numbers after each "Pointer record " and "Plain pointer " of a comment line.
+void ReadLeads(std::string_view line, ScriptBlock& block) {
+  auto numbersAfter = [&](std::string_view label, std::vector<int>& out) {
+    for (size_t at = line.find(label); at != std::string_view::npos; at = line.find(label, at)) {
+      at += label.size();
+      int value = 0;
+      const auto [end, ec] = std::from_chars(line.data() + at, line.data() + line.size(), value);
+      if (ec == std::errc()) out.push_back(value);
+      at = static_cast<size_t>(end - line.data());
+    }
+  };
+  numbersAfter("Pointer record ", block.records);
+  numbersAfter("Plain pointer ", block.plainPointers);
+}
+
+// Characters as the edit box counts them: UTF-8 sequences, not bytes.
+size_t CountCharacters(std::string_view text) {
+  return static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  }));
 }
 
 }  // namespace
@@ -285,6 +311,7 @@ ParsedScript ParseScript(std::string_view content) {
         expect = Expect::Text;
         continue;
       }
+      if (line.starts_with("# line")) ReadLeads(line, block);
       if (!line.empty() && line.front() == '#') continue;
       return fail(lineNumber, 0, "expected the original text (a line starting \"#< \") before the block's text");
     }
@@ -303,6 +330,11 @@ ParsedScript ParseScript(std::string_view content) {
       bad->line = lineNumber;
       parsed.error = *bad;
       return parsed;
+    }
+    if (CountCharacters(line) > kLongestText) {
+      return fail(lineNumber, 0, "expected a text of at most " + std::to_string(kLongestText) +
+                                     " characters, as the edit box takes (this one has " +
+                                     std::to_string(CountCharacters(line)) + ")");
     }
     block.textLine = lineNumber;
     block.text = std::string(line);

@@ -49,6 +49,11 @@ struct ScriptBlock {
   // How many references led to the text at the export ("@ $C50010 21 bytes, 3 references");
   // -1 when the header does not say.
   int references = -1;
+  // The pointer records and plain pointers that led to the text at the export, from the comment
+  // line "# lines 4, 9; Pointer record 3; Plain pointer 2": what identifies the block when its
+  // text has moved since.
+  std::vector<int> records;
+  std::vector<int> plainPointers;
   std::string original;  // the "#<" text
   int textLine = 0;
   std::string text;      // the text to write

@@ -3,13 +3,17 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <optional>
 #include <unordered_map>
 
 #include "codec/jump_codes.h"
 #include "codec/text_compressor.h"
 #include "codec/text_encoder.h"
+#include "codec/decode_items.h"
 #include "entries/free_space.h"
 #include "entries/reference_index.h"
+#include "entries/text_entry_table.h"
+#include "entries/text_plan.h"
 #include "rom/rom_image.h"
 #include "script/script_text.h"
 
@@ -19,66 +23,132 @@ namespace {
 
 // A changed block on its way through the plan.
 struct Pending {
-  size_t report;             // its entry in ImportResult::changed
-  size_t block;              // its block
-  int64_t offset;            // where its string is now
-  int32_t room;              // the string's present size
-  std::vector<uint8_t> bytes;
-  bool move = false;
-  int64_t place = 0;         // Moved: the free blocks' first byte
+  size_t report;  // its entry in ImportResult::changed
+  size_t text;    // its entry in the plan's texts
 };
 
-// The free blocks, handed out first fit in runs of consecutive blocks.
-class FreeRuns {
+// Where each pointer record and plain pointer leads now.
+class Leads {
  public:
-  explicit FreeRuns(std::vector<int64_t> blocks) : blocks_(std::move(blocks)) {}
-
-  // Blocks touching [from, to) are not free: strings are written there in place.
-  void Take(int64_t from, int64_t to) {
-    std::erase_if(blocks_, [&](int64_t b) { return b < to && b + kFreeBlockSize > from; });
+  explicit Leads(const ReferenceIndex& index) {
+    for (const Reference& r : index.All()) {
+      if (r.kind == ReferenceKind::PointerRecord) records_[r.number] = r.target;
+      if (r.kind == ReferenceKind::PlainPointer) plain_[r.number] = r.target;
+    }
   }
 
-  std::optional<int64_t> Claim(int64_t bytes) {
-    const size_t need = static_cast<size_t>((bytes + kFreeBlockSize - 1) / kFreeBlockSize);
-    for (size_t i = 0; i + need <= blocks_.size();) {
-      size_t run = 1;
-      while (run < need && blocks_[i + run] == blocks_[i] + static_cast<int64_t>(run) * kFreeBlockSize) ++run;
-      if (run == need) {
-        const int64_t first = blocks_[i];
-        blocks_.erase(blocks_.begin() + static_cast<std::ptrdiff_t>(i),
-                      blocks_.begin() + static_cast<std::ptrdiff_t>(i + need));
-        return first;
-      }
-      i += run;
-    }
-    return std::nullopt;
+  // Where the references a block names lead now: its export address when it names none, and
+  // nothing when they lead to different places.
+  std::optional<SnesAddress> Of(const ScriptBlock& block) const {
+    std::optional<SnesAddress> now;
+    bool agree = true;
+    auto note = [&](const std::unordered_map<int, SnesAddress>& map, int number) {
+      const auto it = map.find(number);
+      if (it == map.end()) return;
+      if (now && *now != it->second) agree = false;
+      now = it->second;
+    };
+    for (int n : block.records) note(records_, n);
+    for (int n : block.plainPointers) note(plain_, n);
+    if (!agree) return std::nullopt;
+    return now.value_or(block.address);
   }
 
  private:
+  std::unordered_map<int, SnesAddress> records_;
+  std::unordered_map<int, SnesAddress> plain_;
+};
+
+// Where strings start: every address a reference leads to, every string of the raw and expanded
+// listings, and every block of the script. Only there may an import write in place.
+class TextStarts {
+ public:
+  TextStarts(const RomFile& rom, const ReferenceIndex& index) : rom_(rom) {
+    for (const Reference& r : index.All()) Add(SnesToFileOffset(r.target), true);
+    const auto sizeOf = [&](int64_t offset) { return ScanJumpCodes(rom, offset, [](const JumpCodeAt&) {}); };
+    for (ListingMode mode : {ListingMode::RawTextListing, ListingMode::ExpandedRomListing}) {
+      TextEntryTable table;
+      BuildTextEntries(rom, mode, table, sizeOf);
+      for (const TextEntry& e : table.entries) Add(SnesToFileOffset(e.textAddress), false);
+    }
+    std::sort(starts_.begin(), starts_.end());
+  }
+  void AddBlock(int64_t offset) { blocks_.push_back(offset); }
+  void Seal() { std::sort(blocks_.begin(), blocks_.end()); }
+
+  bool IsListed(int64_t offset) const {
+    return std::binary_search(starts_.begin(), starts_.end(), std::pair<int64_t, bool>{offset, false});
+  }
+  bool IsStart(int64_t offset) const {
+    return std::binary_search(starts_.begin(), starts_.end(), std::pair<int64_t, bool>{offset, true}) ||
+           std::binary_search(starts_.begin(), starts_.end(), std::pair<int64_t, bool>{offset, false});
+  }
+
+  // Another entry point (a block, or a reference from outside the string) that leads into the
+  // string [offset, offset + room), or whose string covers `offset`; -1 when none does.
+  int64_t SharedWith(const ReferenceIndex& index, int64_t offset, int32_t room) const {
+    const int64_t end = offset + room;
+    for (auto it = std::upper_bound(blocks_.begin(), blocks_.end(), offset); it != blocks_.end() && *it < end; ++it) {
+      return *it;
+    }
+    for (auto it = std::upper_bound(starts_.begin(), starts_.end(), std::pair<int64_t, bool>{offset, true});
+         it != starts_.end() && it->first < end; ++it) {
+      if (!it->second) continue;
+      for (const Reference& r : index.To(FileOffsetToSnes(static_cast<int32_t>(it->first)))) {
+        if (r.kind != ReferenceKind::JumpCode || r.offset < offset || r.offset >= end) return it->first;
+      }
+    }
+    // Strings that start before and run into this one: none is longer than the decoder's limit.
+    auto covers = [&](int64_t start) {
+      return start < offset && start + ScanJumpCodes(rom_, start, [](const JumpCodeAt&) {}) > offset;
+    };
+    for (auto it = std::lower_bound(blocks_.begin(), blocks_.end(), offset); it != blocks_.begin();) {
+      if (*--it < offset - kDecodeSizeLimit - 16) break;
+      if (covers(*it)) return *it;
+    }
+    for (auto it = std::lower_bound(starts_.begin(), starts_.end(), std::pair<int64_t, bool>{offset, false});
+         it != starts_.begin();) {
+      --it;
+      if (it->first < offset - kDecodeSizeLimit - 16) break;
+      if (it->second && covers(it->first)) return it->first;
+    }
+    return -1;
+  }
+
+ private:
+  void Add(int64_t offset, bool referenced) { starts_.emplace_back(offset, referenced); }
+  const RomFile& rom_;
+  std::vector<std::pair<int64_t, bool>> starts_;  // offset, and whether a reference leads there
   std::vector<int64_t> blocks_;
 };
 
-// File ranges whose old bytes no longer count: strings rewritten in place, and the old copies of
-// moved strings, which nothing is to lead into any more.
-class Ranges {
- public:
-  void Add(int64_t from, int64_t to) { ranges_.push_back({from, to}); }
-  void Sort() { std::sort(ranges_.begin(), ranges_.end()); }
-  bool Contains(int64_t at) const {
-    // No string is longer than the decoder's limit and the item that crosses it.
-    constexpr int64_t kLongest = kDecodeSizeLimit + 16;
-    auto it = std::upper_bound(ranges_.begin(), ranges_.end(), std::pair<int64_t, int64_t>{at, INT64_MAX});
-    while (it != ranges_.begin()) {
-      --it;
-      if (at - it->first > kLongest) break;
-      if (at < it->second) return true;
-    }
-    return false;
-  }
+std::string Describe(const char* format, int line, SnesAddress address, SnesAddress other = 0,
+                     const std::string& where = {}, const char* why = "") {
+  char buf[512];
+  std::snprintf(buf, sizeof buf, format, line, static_cast<unsigned>(address), static_cast<unsigned>(other),
+                where.c_str(), why);
+  return buf;
+}
 
- private:
-  std::vector<std::pair<int64_t, int64_t>> ranges_;
-};
+// True when a reference other than the string's own jumps leads to it.
+bool Reached(const ReferenceIndex& index, SnesAddress address, int64_t offset, int32_t room) {
+  const auto refs = index.To(address);
+  return std::any_of(refs.begin(), refs.end(), [&](const Reference& r) {
+    return r.kind != ReferenceKind::JumpCode || r.offset < offset || r.offset >= offset + room;
+  });
+}
+
+const char* WhyNotMoved(NotMovedReason why) {
+  switch (why) {
+    case NotMovedReason::RelocateOff: return "moving to free space is off";
+    case NotMovedReason::NotExpanded: return "the ROM is not expanded, so it has no free space";
+    case NotMovedReason::NoEndCode: return "only a text that ends with the end code [02] can move";
+    case NotMovedReason::NoReferences: return "nothing the reference index sees points at it, so it cannot move";
+    case NotMovedReason::NoFreeSpace: return "the expansion area has no free space left that holds it";
+    case NotMovedReason::None: break;
+  }
+  return "";
+}
 
 }  // namespace
 
@@ -93,156 +163,146 @@ ImportResult PlanScriptImport(const RomFile& rom, const std::vector<ScriptBlock>
   ImportResult result;
   result.blocks = static_cast<int>(blocks.size());
   const int total = result.blocks;
-  std::vector<Pending> pending;
-  bool anyMove = false;
 
-  for (int n = 0; n < total; ++n) {
-    if (progress && n % 64 == 0 && !progress(n, total)) {
-      result.status = ImportStatus::Stopped;
-      return result;
+  // The same text encodes to the same bytes: most blocks of a translation in progress are
+  // untouched, and are not looked at any further (an unchanged block never refuses an import).
+  std::vector<size_t> edited;
+  for (size_t n = 0; n < blocks.size(); ++n) {
+    if (blocks[n].text == blocks[n].original) {
+      ++result.unchanged;
+    } else {
+      edited.push_back(n);
     }
-    const ScriptBlock& block = blocks[static_cast<size_t>(n)];
-    const int64_t offset = SnesToFileOffset(block.address);
-    if (offset < 0 || offset >= rom.Size()) {
-      char buf[160];
-      std::snprintf(buf, sizeof buf, "line %d: the text address $%06X lies outside the ROM file; nothing was written.",
-                    block.headerLine, static_cast<unsigned>(block.address));
-      result.status = ImportStatus::BadAddress;
-      result.message = buf;
+  }
+  if (edited.empty()) {
+    if (progress) progress(total, total);
+    return result;
+  }
+  const ReferenceIndex index = ReferenceIndex::Build(rom);
+  const Leads leads(index);
+  TextStarts starts(rom, index);
+  // Where every block is found now, and which texts an earlier import moved: their jumps are
+  // compared as leading to the new places.
+  std::vector<std::optional<SnesAddress>> now(blocks.size());
+  std::unordered_map<SnesAddress, SnesAddress> movedTo;
+  for (size_t n = 0; n < blocks.size(); ++n) {
+    now[n] = leads.Of(blocks[n]);
+    if (now[n]) starts.AddBlock(SnesToFileOffset(*now[n]));
+    if (now[n] && *now[n] != blocks[n].address) movedTo[blocks[n].address] = *now[n];
+  }
+  starts.Seal();
+
+  std::vector<PlannedText> texts;
+  std::vector<Pending> pending;
+  for (size_t k = 0; k < edited.size(); ++k) {
+    if (progress && k % 64 == 0 && !progress(static_cast<int>(k * total / edited.size()), total)) {
+      result.status = ImportStatus::Stopped;
       result.changed.clear();
       return result;
     }
-    // The same text encodes to the same bytes: most blocks of a translation in progress are
-    // untouched, and need no encoding.
-    if (block.text == block.original) {
-      ++result.unchanged;
-      continue;
-    }
-    const std::vector<uint8_t> wanted = TextEncoder(block.text);
-    const std::vector<uint8_t> original = TextEncoder(block.original);
+    const ScriptBlock& block = blocks[edited[k]];
+    std::vector<uint8_t> wanted = TextEncoder(block.text);
+    std::vector<uint8_t> original = TextEncoder(block.original);
     if (wanted == original) {
       ++result.unchanged;
-      continue;
-    }
-    int32_t room = 0;
-    const std::vector<uint8_t> present = TextEncoder(ScriptText(rom, offset, dictionary, state, &room));
-    if (present == wanted) {
-      ++result.unchanged;  // imported before: the ROM holds it already
       continue;
     }
     BlockReport report;
     report.address = block.address;
     report.line = block.textLine;
-    report.room = room;
-    if (present != original) {
+    if (!now[edited[k]]) {
       report.outcome = BlockOutcome::Stale;
+      report.stale = StaleReason::Unreached;
+      report.why = "its records lead to different texts now";
       result.changed.push_back(std::move(report));
       continue;
     }
-    Pending p{result.changed.size(), static_cast<size_t>(n), offset, room,
-              options.compressor ? options.compressor->Encode(block.text) : wanted};
-    report.bytes = static_cast<int32_t>(p.bytes.size());
-    p.move = report.bytes > room;
-    anyMove = anyMove || p.move;
-    report.outcome = p.move ? BlockOutcome::TooLarge : BlockOutcome::Written;
-    result.changed.push_back(std::move(report));
-    pending.push_back(std::move(p));
-  }
-
-  // A text that references led to at the export and that nothing leads to now was moved since
-  // (its old copy stays behind): writing there would change nothing anybody reads.
-  const bool wasReached = std::any_of(pending.begin(), pending.end(),
-                                      [&](const Pending& p) { return blocks[p.block].references > 0; });
-  const bool canMove = anyMove && options.relocate && IsExpandedRom(rom);
-  ReferenceIndex index;
-  if (canMove || wasReached) index = ReferenceIndex::Build(rom);
-  if (wasReached) {
-    std::erase_if(pending, [&](const Pending& p) {
-      if (blocks[p.block].references <= 0 || !index.To(blocks[p.block].address).empty()) return false;
-      BlockReport& report = result.changed[p.report];
-      report.outcome = BlockOutcome::Stale;
-      report.why = "nothing points at this text any more (moved since the export?)";
-      return true;
-    });
-    anyMove = std::any_of(pending.begin(), pending.end(), [](const Pending& q) { return q.move; });
-  }
-
-  // Moves, with one index and one list of free blocks for the whole file.
-  std::unordered_map<SnesAddress, SnesAddress> movedTo;
-  if (anyMove) {
-    std::optional<FreeRuns> free;
-    if (canMove) {
-      free.emplace(FreeBlocks(rom, index));
-      for (const Pending& p : pending) {
-        if (!p.move) free->Take(p.offset, p.offset + p.room);
-      }
+    report.now = *now[edited[k]];
+    const int64_t offset = SnesToFileOffset(report.now);
+    if (offset < 0 || offset >= rom.Size() || !starts.IsStart(offset)) {
+      result.status = ImportStatus::BadAddress;
+      result.message = Describe("line %d, column 3: no text of the ROM starts at $%06X, so nothing may be written "
+                                "there; nothing was written.",
+                                block.headerLine, report.now);
+      result.changed.clear();
+      return result;
     }
-    for (Pending& p : pending) {
-      if (!p.move) continue;
-      BlockReport& report = result.changed[p.report];
-      if (!options.relocate) {
-        report.why = "moving to free space is off";
-      } else if (!canMove) {
-        report.why = "the ROM is not expanded, so it has no free space";
-      } else if (!EndsWithEndCode(p.bytes)) {
-        report.why = "only a text that ends with the end code [02] can move";
-      } else {
-        const auto refs = index.To(report.address);
-        const bool reached = std::any_of(refs.begin(), refs.end(), [&](const Reference& r) {
-          return r.kind != ReferenceKind::JumpCode || r.offset < p.offset || r.offset >= p.offset + p.room;
-        });
-        if (!reached) {
-          report.why = "nothing the reference index sees points at it, so it cannot move";
-        } else if (const std::optional<int64_t> place = free->Claim(static_cast<int64_t>(p.bytes.size()))) {
-          p.place = *place;
-          report.outcome = BlockOutcome::Moved;
-          report.to = FileOffsetToSnes(static_cast<int32_t>(*place));
-          movedTo[report.address] = report.to;
-        } else {
-          report.why = "the expansion area has no run of free blocks that holds it";
-        }
-      }
-    }
-  }
-
-  // The bytes to write, with jumps to moved texts leading to their new places.
-  Ranges stale;
-  for (Pending& p : pending) {
-    const BlockReport& report = result.changed[p.report];
-    if (report.outcome != BlockOutcome::Written && report.outcome != BlockOutcome::Moved) continue;
-    stale.Add(p.offset, p.offset + p.room);
     if (!movedTo.empty()) {
-      const ByteSpan span{p.bytes};
-      std::vector<std::pair<int64_t, SnesAddress>> patches;
-      for (int64_t at = 0; at < static_cast<int64_t>(p.bytes.size());) {
-        const int32_t step = ScanJumpCodes(span, at, [&](const JumpCodeAt& j) {
-          const auto to = movedTo.find(static_cast<SnesAddress>(j.address));
-          if (to != movedTo.end() && j.addressOffset + 4 <= static_cast<int64_t>(p.bytes.size())) {
-            patches.emplace_back(j.addressOffset, to->second);
-          }
-        });
-        if (step <= 0) break;
-        at += step;
-      }
-      for (const auto& [at, to] : patches) {
-        const std::array<uint8_t, 4> b = AddressBytes(to);
-        std::copy(b.begin(), b.end(), p.bytes.begin() + at);
-      }
+      FollowMoves(wanted, movedTo);
+      FollowMoves(original, movedTo);
     }
-    result.changes.push_back({report.outcome == BlockOutcome::Moved ? p.place : p.offset, p.bytes});
+    const std::vector<uint8_t> present = TextEncoder(ScriptText(rom, offset, dictionary, state, &report.room));
+    if (present == wanted) {
+      ++result.unchanged;  // imported before: the ROM holds it already
+      continue;
+    }
+    // A text an earlier import moved has its original still at the export address; a text the
+    // ROM holds changed otherwise was changed by someone since the export.
+    const bool movedEarlier = report.now != block.address;
+    if (present != original && !movedEarlier) {
+      if (!options.overwriteChanged) {
+        report.outcome = BlockOutcome::Stale;
+        result.changed.push_back(std::move(report));
+        continue;
+      }
+      report.outcome = BlockOutcome::Overwritten;
+    }
+    // A block that names no record or pointer is found by its address alone: when nothing
+    // reaches that address now and no listing shows a string there, its text was moved away and
+    // writing there would change a copy nobody reads.
+    if (block.records.empty() && block.plainPointers.empty() && !starts.IsListed(offset) &&
+        !Reached(index, report.now, offset, report.room)) {
+      report.outcome = BlockOutcome::Stale;
+      report.stale = StaleReason::Unreached;
+      report.why = "nothing points at this text any more (moved since the export?)";
+      result.changed.push_back(std::move(report));
+      continue;
+    }
+    PlannedText text;
+    text.address = report.now;
+    text.room = report.room;
+    text.bytes = options.compressor ? options.compressor->Encode(block.text) : TextEncoder(block.text);
+    if (!movedTo.empty()) FollowMoves(text.bytes, movedTo);
+    const int64_t shared = starts.SharedWith(index, offset, report.room);
+    text.mustMove = shared >= 0;
+    report.bytes = static_cast<int32_t>(text.bytes.size());
+    report.shares = shared >= 0 ? FileOffsetToSnes(static_cast<int32_t>(shared)) : 0;
+    pending.push_back({result.changed.size(), texts.size()});
+    result.changed.push_back(std::move(report));
+    texts.push_back(std::move(text));
   }
-  stale.Sort();
-  // Every reference to a moved text, except jump codes in strings that are rewritten (their new
-  // bytes were seen to above) or left behind.
+
+  const bool canMove = options.relocate && IsExpandedRom(rom);
+  std::optional<FreeSpace> free;
+  if (canMove) free.emplace(FreeSpace::Of(rom, index));
+  result.changes = PlanTextWrites(rom, index, free ? &*free : nullptr, texts, options.relocate).ranges;
   for (const Pending& p : pending) {
     BlockReport& report = result.changed[p.report];
-    if (report.outcome != BlockOutcome::Moved) continue;
-    const std::array<uint8_t, 4> b = AddressBytes(report.to);
-    for (const Reference& r : index.To(report.address)) {
-      if (r.kind == ReferenceKind::JumpCode && stale.Contains(r.offset)) continue;
-      result.changes.push_back({r.addressOffset, std::vector<uint8_t>(b.begin(), b.end())});
-      ++report.repointed;
+    const PlannedText& text = texts[p.text];
+    if (text.outcome == PlanOutcome::NotPlaced && text.mustMove) {
+      // Written in place it would change the other text too; it cannot move: nothing at all.
+      const auto other = std::find_if(blocks.begin(), blocks.end(), [&](const ScriptBlock& b) {
+        return SnesToFileOffset(b.address) == SnesToFileOffset(report.shares);
+      });
+      result.status = ImportStatus::SharedBytes;
+      result.message = Describe("line %d: the text at $%06X shares its bytes with the text at $%06X%s, and cannot "
+                                "move to free space to change alone (%s); nothing was written.",
+                                report.line, report.now, report.shares,
+                                other == blocks.end() ? std::string(" (a reference leads there)")
+                                                      : " (line " + std::to_string(other->textLine) + ")",
+                                WhyNotMoved(text.why));
+      result.changed.clear();
+      result.changes.clear();
+      return result;
     }
+    if (report.outcome != BlockOutcome::Overwritten || text.outcome == PlanOutcome::NotPlaced) {
+      report.outcome = text.outcome == PlanOutcome::Written ? BlockOutcome::Written
+                       : text.outcome == PlanOutcome::Moved ? BlockOutcome::Moved
+                                                            : BlockOutcome::TooLarge;
+    }
+    report.to = text.to;
+    report.repointed = text.repointed;
+    if (text.outcome == PlanOutcome::NotPlaced) report.why = WhyNotMoved(text.why);
   }
   if (progress) progress(total, total);
   return result;
@@ -273,30 +333,34 @@ ImportResult ImportScript(RomFile& rom, const std::vector<ScriptBlock>& blocks, 
   ImportResult result = PlanScriptImport(rom, blocks, dictionary, state, options, progress);
   if (result.status != ImportStatus::Done || result.changes.empty()) return result;
 
-  // One write over the whole span of changes, only the changed bytes ours: all or nothing.
-  int64_t from = INT64_MAX, to = 0;
-  for (const ByteChange& c : result.changes) {
-    from = std::min(from, c.offset);
-    to = std::max(to, c.offset + static_cast<int64_t>(c.bytes.size()));
-  }
-  std::vector<uint8_t> merged(static_cast<size_t>(to - from));
-  std::vector<uint8_t> ours(merged.size(), 0);
-  for (const ByteChange& c : result.changes) {
-    const size_t at = static_cast<size_t>(c.offset - from);
-    std::copy(c.bytes.begin(), c.bytes.end(), merged.begin() + static_cast<std::ptrdiff_t>(at));
-    std::fill_n(ours.begin() + static_cast<std::ptrdiff_t>(at), c.bytes.size(), uint8_t{1});
-  }
-  const WriteResult written = rom.Write(from, merged, ours);
+  // One change set: journaled, so that even a crash leaves the file wholly before or after it.
+  ChangeSet change;
+  change.ranges = result.changes;
+  const WriteResult written = rom.Apply(change);
   if (!written.Ok()) {
     result.status = ImportStatus::WriteFailed;
     result.writeStatus = written.status;
     result.error = written.error;
     result.damaged = written.status == WriteStatus::FailedDamaged;
-    result.message = result.damaged
-                         ? "The import could not be written to the ROM file, and its old bytes could not all be put "
-                           "back. Check the file before going on."
-                         : "The import could not be written to the ROM file; it holds its old bytes again. Nothing "
-                           "was changed.";
+    switch (written.status) {
+      case WriteStatus::FileReplaced:
+        result.message = "The ROM file was moved, replaced or deleted after it was opened: nothing was written to "
+                         "it. Open it again to go on.";
+        break;
+      case WriteStatus::JournalFailed:
+        result.message = "The import was not written: its rollback journal could not be made beside the ROM. Nothing "
+                         "was written; make room or permission in the ROM's folder.";
+        break;
+      case WriteStatus::FailedDamaged:
+        result.message = "The import could not be written to the ROM file, and its old bytes could not all be put "
+                         "back yet: they are kept in a journal beside it and are put back the next time the file is "
+                         "opened.";
+        break;
+      default:
+        result.message = "The import could not be written to the ROM file; it holds its old bytes again. Nothing "
+                         "was changed.";
+        break;
+    }
   }
   return result;
 }
@@ -340,17 +404,31 @@ std::string DescribeImport(const ImportResult& result, bool dryRun) {
         break;
       case BlockOutcome::Stale:
         std::snprintf(buf, sizeof buf, "stale: %s\n",
-                      r.why.empty() ? "the ROM no longer holds the original text there" : r.why.c_str());
+                      r.why.empty() ? "the ROM holds neither the original text nor this one there (changed since the "
+                                      "export)"
+                                    : r.why.c_str());
+        break;
+      case BlockOutcome::Overwritten:
+        if (r.to != 0) {
+          std::snprintf(buf, sizeof buf, "%s, moved to $%06X\n", dryRun ? "would be overwritten" : "overwritten",
+                        static_cast<unsigned>(r.to));
+        } else {
+          std::snprintf(buf, sizeof buf, "%s, %d of %d bytes\n", dryRun ? "would be overwritten" : "overwritten",
+                        r.bytes, r.room);
+        }
         break;
     }
     out += buf;
   }
   const int written = result.Count(BlockOutcome::Written), moved = result.Count(BlockOutcome::Moved);
   const int large = result.Count(BlockOutcome::TooLarge), stale = result.Count(BlockOutcome::Stale);
-  std::snprintf(buf, sizeof buf,
-                "%d block%s: %zu changed (%d %s, %d %s, %d too large, %d stale), %d unchanged.%s\n", result.blocks,
+  const int overwritten = result.Count(BlockOutcome::Overwritten);
+  std::snprintf(buf, sizeof buf, "%d block%s: %zu changed (%d %s, %d %s, %d too large, %d stale", result.blocks,
                 result.blocks == 1 ? "" : "s", result.changed.size(), written, dryRun ? "to write" : "written", moved,
-                dryRun ? "to move" : "moved", large, stale, result.unchanged, dryRun ? " Dry run: nothing was written." : "");
+                dryRun ? "to move" : "moved", large, stale);
+  out += buf;
+  if (overwritten > 0) out += ", " + std::to_string(overwritten) + (dryRun ? " to overwrite" : " overwritten");
+  std::snprintf(buf, sizeof buf, "), %d unchanged.%s\n", result.unchanged, dryRun ? " Dry run: nothing was written." : "");
   out += buf;
   return out;
 }

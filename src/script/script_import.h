@@ -20,7 +20,14 @@ enum class BlockOutcome {
   Written,    // written in place
   Moved,      // written into free space, every indexed reference repointed
   TooLarge,   // does not fit in place and could not be moved (see `why`); left as it was
-  Stale,      // the ROM no longer holds the block's original text there; left as it was
+  Stale,      // the ROM holds neither the block's original nor its text there; left as it was
+  Overwritten,  // was stale for a change made since the export, and written all the same (asked for)
+};
+
+// Why a block is stale.
+enum class StaleReason {
+  Changed,     // the ROM holds neither its original nor its new text: changed since the export
+  Unreached,   // nothing leads to its address any more, and its records lead nowhere it can be found
 };
 
 struct BlockReport {
@@ -31,7 +38,10 @@ struct BlockReport {
   int32_t room = 0;            // the present size at the address
   SnesAddress to = 0;          // Moved: the new address
   int32_t repointed = 0;       // Moved: references changed
+  SnesAddress now = 0;         // where its text is found now (differs from `address` after a move)
+  SnesAddress shares = 0;      // another entry point its bytes are shared with (0 when none): it moves
   std::string why;             // TooLarge: why it was not moved
+  StaleReason stale = StaleReason::Changed;
 };
 
 // How an import writes.
@@ -39,20 +49,16 @@ struct ImportOptions {
   const TextCompressor* compressor = nullptr;  // dictionary words back as references; null for plain bytes
   bool relocate = true;  // move texts that do not fit into free space of an expanded ROM
   bool dryRun = false;   // work everything out, write nothing
+  bool overwriteChanged = false;  // write blocks whose text the ROM holds changed since the export
 };
 
 enum class ImportStatus {
   Done,         // every planned change is in the file (or, on a dry run, would be)
-  BadAddress,   // a block's address lies outside the ROM; nothing was written
+  BadAddress,   // a changed block's address is not where a text starts; nothing was written
+  SharedBytes,  // a changed text shares bytes with another entry point and cannot move; nothing was written
   LockFailed,   // another program holds the ROM; nothing was written
   WriteFailed,  // the write failed; the file holds its old bytes again (unless `damaged`)
   Stopped,      // the progress callback stopped the work; nothing was written
-};
-
-// One change of the file: bytes at a file offset.
-struct ByteChange {
-  int64_t offset = 0;
-  std::vector<uint8_t> bytes;
 };
 
 struct ImportResult {
@@ -71,16 +77,19 @@ struct ImportResult {
   bool AllWritten() const { return Count(BlockOutcome::TooLarge) + Count(BlockOutcome::Stale) == 0; }
 };
 
-// Works out what the blocks of a parsed script change in the ROM, as one plan:
-//   - a block whose text encodes to the same bytes as its original, or as what the ROM holds now,
-//     changes nothing;
-//   - a block whose original the ROM no longer holds is stale;
-//   - a text that fits in the present string is written over it;
-//   - one that does not is moved into free blocks of an expanded ROM with every reference the
-//     index finds repointed (relocate on, the text ending with the end code), else left.
-// The reference index and the free blocks are worked out once for the whole file, and kept in
-// step with the plan: a text that jumps to a moved one is pointed at its new place, jump codes in
-// rewritten strings are looked for in their new bytes. Nothing is written.
+// Works out what the blocks of a parsed script change in the ROM, as one plan (PlanTextWrites):
+//   - a block whose text encodes to the same bytes as its original changes nothing, and is not
+//     looked at any further;
+//   - a block is found where the records and plain pointers it names lead now, so that a text an
+//     earlier import moved is found at its new place; the same bytes there change nothing;
+//   - a changed block must start where the ROM's listings or references find a text (else the
+//     whole import is refused); one whose text the ROM holds changed since the export is stale
+//     (unless overwriteChanged);
+//   - a text whose bytes another entry point shares is never written in place: it moves, and
+//     when it cannot the whole import is refused;
+//   - a text that fits in the present string is written over it; one that does not is moved
+//     into free space of an expanded ROM (relocate on, ending with the end code), else left.
+// Nothing is written.
 ImportResult PlanScriptImport(const RomFile& rom, const std::vector<ScriptBlock>& blocks,
                               const TextDictionary& dictionary, DecoderState& state, const ImportOptions& options,
                               const ScriptProgress& progress = {});

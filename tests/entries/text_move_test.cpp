@@ -1,3 +1,4 @@
+#include <filesystem>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -111,24 +112,24 @@ TEST_F(MoveText, EveryReferenceFollowsTheTextAndNothingElseChanges) {
   EXPECT_EQ(changed, 4u * 2);  // 00 FE C5 00 -> 00 00 F0 00 at each of the four references
 }
 
-// A failure on the third repoint puts back the two before it and the blocks.
-TEST_F(MoveText, AFailedRepointLeavesTheFileByteIdentical) {
+// A failure at any write or sync of the move (text, repoints, the journal) leaves the file as it
+// was and says so.
+TEST_F(MoveText, AFailedWriteLeavesTheFileByteIdentical) {
   const std::vector<uint8_t> original = file_->ReadAll();
-  int repoints = 0;
-  const RomWriter failThirdRepoint = [&](RomFile& rom, int64_t at, std::span<const uint8_t> bytes) {
-    if (bytes.size() == 4 && ++repoints == 3) {
-      // Half the bytes reach the file before the failure.
-      (void)rom.Write(at, bytes.first(2));
-      return false;
-    }
-    return rom.Write(at, bytes).Ok();
-  };
-  const MoveResult moved =
-      MoveTextToFreeSpace(*rom_, kOldAddress, TextEncoder("A much longer line than the old one[02]"), failThirdRepoint);
-  EXPECT_EQ(moved.outcome, MoveOutcome::WriteFailed);
-  EXPECT_TRUE(moved.restored);
-  EXPECT_GE(repoints, 3);
-  EXPECT_EQ(file_->ReadAll(), original);
+  static int step = 0, failAt = 0;
+  for (failAt = 1;; ++failAt) {
+    SCOPED_TRACE(failAt);
+    step = 0;
+    SetIoStepHook([] { return ++step == failAt ? EIO : 0; });
+    const MoveResult moved = MoveTextToFreeSpace(*rom_, kOldAddress, TextEncoder("A much longer line than the old one[02]"));
+    SetIoStepHook(nullptr);
+    if (moved.outcome == MoveOutcome::Moved) break;  // past the last step: nothing failed
+    EXPECT_EQ(moved.outcome, MoveOutcome::WriteFailed);
+    EXPECT_TRUE(moved.restored);
+    EXPECT_EQ(file_->ReadAll(), original);
+    EXPECT_FALSE(std::filesystem::exists(rom_->JournalPath()));
+  }
+  EXPECT_GT(failAt, 8);  // the journal, its syncs, the text, four repoints, the sync, the removal
 }
 
 TEST_F(MoveText, RefusesWithoutWriting) {
@@ -157,33 +158,37 @@ TEST_F(MoveText, RefusesWithoutWriting) {
   EXPECT_EQ(smallFile->ReadAll(), small.Bytes());
 }
 
-// Free space is read from the file each time: blocks a move took are never handed out again,
-// by the same run or by a later one, even where the tail of a long text looks like a blank block.
+// Free space is read from the file each time and handed out byte for byte: bytes a move took are
+// never handed out again, by the same run or by a later one, even where the tail of a long text
+// looks like a blank block.
 TEST_F(MoveText, FreeSpaceIsNeverHandedOutTwice) {
-  // 512 bytes whose second block is 255 zeros (NEWLINEs) and the end code: untouched to look at.
+  // 512 bytes whose second 256 are 255 zeros (NEWLINEs) and the end code: blank to look at.
   std::vector<uint8_t> looksBlank = ScriptText("A");
   looksBlank.resize(511, 0x00);
   looksBlank.push_back(0x02);
   MoveResult first = MoveTextToFreeSpace(*rom_, kOldAddress, looksBlank);
   ASSERT_EQ(first.outcome, MoveOutcome::Moved);
   EXPECT_EQ(first.to, 0xF00000);
-  EXPECT_EQ(first.blocks, 2);
-  ASSERT_TRUE(IsUntouchedBlock(*rom_, 0x300300));
 
-  MoveResult second = MoveTextToFreeSpace(*rom_, FileOffsetToSnes(kOther), TextEncoder("Other, moved[02]"));
+  const std::vector<uint8_t> other = TextEncoder("Other, moved[02]");
+  MoveResult second = MoveTextToFreeSpace(*rom_, FileOffsetToSnes(kOther), other);
   ASSERT_EQ(second.outcome, MoveOutcome::Moved);
   EXPECT_EQ(second.to, 0xF00200);
 
   // The program is started again: a fresh open of the file, nothing carried over.
   rom_.reset();
   rom_ = test::OpenForTest(file_->Path());
-  MoveResult third = MoveTextToFreeSpace(*rom_, FileOffsetToSnes(kGoto), TextEncoder("Go again[02]"));
+  const std::vector<uint8_t> again = TextEncoder("Go again[02]");
+  MoveResult third = MoveTextToFreeSpace(*rom_, FileOffsetToSnes(kGoto), again);
   ASSERT_EQ(third.outcome, MoveOutcome::Moved);
-  EXPECT_EQ(third.to, 0xF00300);
+  EXPECT_EQ(third.to, 0xF00200 + other.size());
   const ReferenceIndex index = ReferenceIndex::Build(*rom_);
-  const std::vector<int64_t> free = FreeBlocks(*rom_, index);
-  EXPECT_EQ(free.front(), 0x300600);
-  EXPECT_EQ(free.size(), 4096u - 4);
+  const FreeSpace free = FreeSpace::Of(*rom_, index);
+  ASSERT_FALSE(free.Runs().empty());
+  EXPECT_EQ(free.Runs().front().from, 0x300400 + static_cast<int64_t>(other.size() + again.size()));
+  EXPECT_EQ(free.FreeBytes(), 0x100000 - 512 - static_cast<int64_t>(other.size() + again.size()));
+  // No run crosses a 64 KB bank.
+  for (const FreeSpace::Run& r : free.Runs()) EXPECT_EQ((r.from - 0x200) >> 16, (r.to - 1 - 0x200) >> 16);
 }
 
 TEST_F(MoveText, TheTextsOwnJumpsBackToItselfFollowIt) {
