@@ -168,7 +168,9 @@ TEST(SafeFile, TemporaryFilesOfKilledWritersAreRemovedByTheNextWrite) {
       int status = 0;
       if (end != End::StillWriting) ::waitpid(pid, &status, 0);
       char byte = 0;
-      if (end == End::StillWriting) ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+      if (end == End::StillWriting) {
+        ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+      }
       // The first writer's temporary file is there, the target is untouched.
       EXPECT_EQ(Leftovers(dir.Path(), kept).size(), 1u);
       EXPECT_EQ(test::ReadBytesOf(target), old);
