@@ -4,6 +4,7 @@
 
 #include <CLI/CLI.hpp>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,8 +12,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
@@ -42,7 +42,8 @@ namespace lettermoor::cli {
 namespace {
 
 // Exit codes: 0 done; 1 the command ran but was refused or found nothing; 2 bad usage, a ROM
-// that cannot be opened or is refused, or a line that does not exist.
+// that cannot be opened or is refused, a line that does not exist, a script that cannot be read,
+// or an output that is one of the command's inputs or the ROM's backup.
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
@@ -134,6 +135,43 @@ class Session {
   HeadlessView view_;
   EditorWindow window_{view_};
 };
+
+// A file a command reads or keeps, which none of its outputs may replace.
+struct Guarded {
+  std::string what;  // for the message: "the ROM file itself", "the script file", ...
+  std::string path;  // its name ("" for standard input)
+  int fd = -1;       // when it is open, its identity is taken from the descriptor
+};
+
+// The path with links and "." and ".." resolved as far as it exists; the path itself on error.
+std::string ResolvedPath(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::path resolved = std::filesystem::weakly_canonical(std::filesystem::absolute(path, error), error);
+  return error ? path : resolved.string();
+}
+
+// Ends the command, with nothing written, when `output` is one of the `guarded` files: the same
+// file by device and inode (its name, a hard or symbolic link, /proc/self/fd/N), or, for a file
+// that does not exist yet (a backup not made so far), the same path. "-" is standard output.
+void RefuseOutputOver(const std::string& output, const std::vector<Guarded>& guarded, const char* nothingDone) {
+  if (output.empty() || output == "-") return;
+  struct stat out {};
+  const bool exists = ::stat(output.c_str(), &out) == 0;
+  for (const Guarded& g : guarded) {
+    struct stat st {};
+    const bool known = g.fd >= 0 ? ::fstat(g.fd, &st) == 0 : !g.path.empty() && ::stat(g.path.c_str(), &st) == 0;
+    const bool same = exists && known ? st.st_dev == out.st_dev && st.st_ino == out.st_ino
+                                      : !exists && !g.path.empty() && ResolvedPath(g.path) == ResolvedPath(output);
+    if (same) Fail(kExitUsage, "Cannot write " + output + ": it is " + g.what + ". " + nothingDone);
+  }
+}
+
+// The open ROM and the backup copy kept beside it.
+std::vector<Guarded> RomAndBackup(EditorWindow& window) {
+  const RomFile& rom = *window.Rom().handle;
+  return {{"the ROM file itself", rom.OpenedPath(), rom.Descriptor()},
+          {"the ROM's backup copy", window.BackupPath()}};
+}
 
 std::string Hex(int32_t value) {
   char buf[16];
@@ -231,6 +269,8 @@ int RunDump(const std::string& rom, const std::string& listing, const std::strin
   Session s;
   s.Open(rom, listing);
   EditorWindow& window = s.Window();
+  RefuseOutputOver(output.empty() ? DumpFileName(window.Listing()) : output, RomAndBackup(window),
+                   "Nothing was dumped.");
   if (output.empty()) {
     // Tools > "Dump to text file": the listing's own file name in the working directory.
     window.SetDumpFolder(".");
@@ -240,9 +280,6 @@ int RunDump(const std::string& rom, const std::string& listing, const std::strin
     errno = 0;
     if (!window.WriteDump(stdout)) NoteOutputFailure();
     return kExitOk;  // a failed write is told when the command ends
-  }
-  if (window.Rom().handle->IsSameFile(output)) {
-    Fail(kExitFailed, "Cannot write " + output + ": it is the ROM file itself. Nothing was dumped.");
   }
   const SafeWriteResult written = WriteFileSafely(output, [&](std::FILE* out) { return window.WriteDump(out); });
   if (!written.ok) {
@@ -423,6 +460,14 @@ int RunExpand(const std::string& rom, bool keepBackup) {
 }
 
 int RunMakeSample(const std::string& out, bool expanded, bool headerless) {
+  // A file named X.bak beside a file X is the copy a writing command keeps of the ROM X.
+  const std::string resolved = ResolvedPath(out);
+  constexpr std::string_view kBak = ".bak";
+  struct stat st {};
+  if (resolved.ends_with(kBak) && ::stat(resolved.substr(0, resolved.size() - kBak.size()).c_str(), &st) == 0 &&
+      S_ISREG(st.st_mode)) {
+    RefuseOutputOver(out, {{"the backup copy kept of a ROM beside it", resolved}}, "Nothing was written.");
+  }
   if (!SaveSampleRom(out, expanded, headerless)) Fail(kExitFailed, "Cannot write " + out + ".");
   return kExitOk;
 }
@@ -470,6 +515,7 @@ int RunPreview(const std::string& rom, int line, const std::string& listing, boo
   Session s;
   s.Open(rom, listing);
   s.CheckLine(line);
+  RefuseOutputOver(png, RomAndBackup(s.Window()), "Nothing was drawn.");
   const RomFile& file = *s.Window().Rom().handle;
   const TextWindowKind kind = battle ? TextWindowKind::Battle : TextWindowKind::Dialogue;
   const RomFonts fonts = FontsFor(file, kind);
@@ -478,7 +524,6 @@ int RunPreview(const std::string& rom, int line, const std::string& listing, boo
   TextLayout(s.Window().Decoder().Dictionary(), widths).Lay(file, EntryOffset(s, line), kind, layout);
   WriteOut(DescribeLayout(layout));
   if (png.empty()) return kExitOk;
-  if (file.IsSameFile(png)) Fail(kExitFailed, "Cannot write " + png + ": it is the ROM file itself.");
   // Every frame, one under the other, with a strip of the outside colour between them.
   constexpr int kGap = 4;
   TextWindowPicture all, frame;
@@ -525,6 +570,7 @@ int RunExport(const std::string& rom, const std::string& listing, const std::str
   Session s;
   s.Open(rom, listing);
   EditorWindow& window = s.Window();
+  RefuseOutputOver(output, RomAndBackup(window), "Nothing was exported.");
   const RomFile& file = *window.Rom().handle;
   const std::optional<std::string> script =
       ExportScript(file, window.Table(), window.Listing(), window.Decoder().Dictionary(), window.State(),
@@ -532,9 +578,6 @@ int RunExport(const std::string& rom, const std::string& listing, const std::str
   if (output.empty() || output == "-") {
     WriteOut(*script);
     return kExitOk;
-  }
-  if (file.IsSameFile(output)) {
-    Fail(kExitUsage, "Cannot write " + output + ": it is the ROM file itself. Nothing was exported.");
   }
   const SafeWriteResult written = WriteFileSafely(output, [&](std::FILE* out) {
     return std::fwrite(script->data(), 1, script->size(), out) == script->size();
@@ -547,14 +590,20 @@ int RunExport(const std::string& rom, const std::string& listing, const std::str
 
 // Reads a script file and writes its changed texts into the ROM, or into a copy of it.
 int RunImport(const std::string& rom, const std::string& scriptPath, const std::string& output, bool dryRun,
+<<<<<<< HEAD
               bool noCompress, bool noRelocate, bool keepBackup, bool overwriteChanged) {
   std::ifstream in(scriptPath, std::ios::binary);
   if (!in) Fail(kExitUsage, "Cannot read " + scriptPath + ": " + std::strerror(errno ? errno : ENOENT) + ".");
   std::ostringstream content;
   content << in.rdbuf();
   if (in.bad()) Fail(kExitUsage, "Cannot read " + scriptPath + ".");
+=======
+              bool noCompress, bool noRelocate, bool keepBackup) {
+  const ScriptFileRead read = ReadScriptFile(scriptPath);
+  if (read.fault != ScriptFileRead::Fault::None) Fail(kExitUsage, DescribeScriptReadFault(scriptPath, read));
+>>>>>>> w22b
   // The whole file is read and checked before the ROM is looked at: a bad file changes nothing.
-  const ParsedScript parsed = ParseScript(content.str());
+  const ParsedScript parsed = ParseScript(read.content);
   if (parsed.error) {
     Fail(kExitUsage, DescribeScriptError(scriptPath, *parsed.error) + "\nThe script was not imported; nothing was written.");
   }
@@ -564,9 +613,10 @@ int RunImport(const std::string& rom, const std::string& scriptPath, const std::
   s.Open(rom, "pointer", copy || dryRun ? RomOpenMode::View : RomOpenMode::Update);
   EditorWindow& window = s.Window();
   RomFile& file = *window.Rom().handle;
-  if (copy && file.IsSameFile(output)) {
-    Fail(kExitUsage, "Cannot write " + output + ": it is the input ROM itself (or a link to it). Nothing was written.");
-  }
+  std::vector<Guarded> guarded = RomAndBackup(window);
+  guarded.push_back(scriptPath == "-" ? Guarded{"the script being read", "", STDIN_FILENO}
+                                      : Guarded{"the script file", scriptPath});
+  RefuseOutputOver(output, guarded, "Nothing was written.");
   ImportOptions options;
   options.compressor = noCompress ? nullptr : &window.Compressor();
   options.relocate = !noRelocate;
@@ -744,7 +794,8 @@ int Main(int argc, char** argv) {
                 "space of an expanded ROM with every reference repointed. One line per changed block; exit 1 when "
                 "some were not written, 2 for a bad file (nothing written)");
   addRom(importCmd);
-  importCmd->add_option("FILE", scriptFile, "The script file, as export wrote it and you edited it")
+  importCmd->add_option("FILE", scriptFile,
+                        "The script file, as export wrote it and you edited it (- for standard input)")
       ->required()
       ->type_name("SCRIPT");
   importCmd->add_option("-o,--output", out, "Write the result into this new ROM file; the input ROM is not touched")

@@ -1,6 +1,6 @@
 #include "sample/sample_rom.h"
 
-#include <fstream>
+#include <cstdio>
 #include <map>
 #include <string_view>
 
@@ -8,6 +8,7 @@
 #include "codec/text_dictionary.h"
 #include "entries/text_entry_table.h"
 #include "rom/rom_image.h"
+#include "rom/safe_file.h"
 #include "rom/snes_address.h"
 #include "sample/sample_font.h"
 #include "sample/sample_script.h"
@@ -322,11 +323,10 @@ std::vector<uint8_t> MakeSampleRom(bool expanded, SampleRomLayout* layoutOut) {
 bool SaveSampleRom(const std::string& path, bool expanded, bool headerless) {
   const std::vector<uint8_t> rom = MakeSampleRom(expanded);
   const size_t skip = headerless ? static_cast<size_t>(RomFile::kCopierHeaderSize) : 0;
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) return false;
-  out.write(reinterpret_cast<const char*>(rom.data() + skip), static_cast<std::streamsize>(rom.size() - skip));
-  out.close();
-  return static_cast<bool>(out);
+  // Like every other output: a failed write (a full disk) leaves an old file at the path whole.
+  return WriteFileSafely(path, [&](std::FILE* out) {
+           return std::fwrite(rom.data() + skip, 1, rom.size() - skip, out) == rom.size() - skip;
+         }).ok;
 }
 
 }  // namespace lettermoor

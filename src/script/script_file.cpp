@@ -1,8 +1,14 @@
 #include "script/script_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <unordered_map>
 
 #include "codec/bracket_check.h"
@@ -360,6 +366,82 @@ std::string DescribeScriptError(std::string_view fileName, const ScriptError& er
   out += ": ";
   out += error.expected;
   return out;
+}
+
+namespace {
+
+// Reads `fd` to its end into `read`, but no further than one byte past the limit.
+void ReadBounded(int fd, ScriptFileRead& read) {
+  char chunk[1 << 16];
+  for (;;) {
+    const ssize_t got = ::read(fd, chunk, sizeof chunk);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      read.fault = ScriptFileRead::Fault::CannotRead;
+      read.error = errno;
+      return;
+    }
+    if (got == 0) return;
+    read.content.append(chunk, static_cast<size_t>(got));
+    if (static_cast<int64_t>(read.content.size()) > kScriptFileLimit) {
+      read.fault = ScriptFileRead::Fault::TooLarge;
+      read.content.clear();
+      return;
+    }
+  }
+}
+
+}  // namespace
+
+ScriptFileRead ReadScriptFile(const std::string& path) {
+  ScriptFileRead read;
+  auto fail = [&](ScriptFileRead::Fault fault, int error) {
+    read.fault = fault;
+    read.error = error;
+    return read;
+  };
+  struct stat st {};
+  if (path == "-") {
+    // Standard input may be a pipe or a terminal: only the bound holds it.
+    if (::fstat(STDIN_FILENO, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > kScriptFileLimit) {
+      return fail(ScriptFileRead::Fault::TooLarge, 0);
+    }
+    ReadBounded(STDIN_FILENO, read);
+    return read;
+  }
+  // Looked at before it is opened: opening a device may already do something.
+  if (::stat(path.c_str(), &st) != 0) return fail(ScriptFileRead::Fault::CannotRead, errno);
+  if (!S_ISREG(st.st_mode)) return fail(ScriptFileRead::Fault::NotARegularFile, 0);
+  // O_NONBLOCK: should a FIFO have taken the name since, the open does not wait for a writer.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return fail(ScriptFileRead::Fault::CannotRead, errno);
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return fail(ScriptFileRead::Fault::NotARegularFile, 0);
+  }
+  if (st.st_size > kScriptFileLimit) {
+    ::close(fd);
+    return fail(ScriptFileRead::Fault::TooLarge, 0);
+  }
+  read.content.reserve(static_cast<size_t>(st.st_size));
+  ReadBounded(fd, read);
+  ::close(fd);
+  return read;
+}
+
+std::string DescribeScriptReadFault(std::string_view fileName, const ScriptFileRead& read) {
+  std::string out = "Cannot read " + std::string(fileName) + ": ";
+  switch (read.fault) {
+    case ScriptFileRead::Fault::NotARegularFile:
+      return out + "it is not a regular file (a script is read from a file, or with - from standard input).";
+    case ScriptFileRead::Fault::TooLarge:
+      return out + "it is larger than " + std::to_string(kScriptFileLimit >> 20) +
+             " MiB, far more than any script file holds.";
+    case ScriptFileRead::Fault::CannotRead:
+    case ScriptFileRead::Fault::None:
+      break;
+  }
+  return out + std::strerror(read.error ? read.error : EIO) + ".";
 }
 
 }  // namespace lettermoor

@@ -79,4 +79,24 @@ ParsedScript ParseScript(std::string_view content);
 // "LINE:COLUMN: expected ..." (or "LINE: ...") after the file's name.
 std::string DescribeScriptError(std::string_view fileName, const ScriptError& error);
 
+// Reading stops here: far above any script (a whole expanded listing is under 7 MB), so that a
+// device or an endless stream given as the script cannot take all memory.
+inline constexpr int64_t kScriptFileLimit = int64_t{64} << 20;
+
+// A script file read whole, or why it was not.
+struct ScriptFileRead {
+  enum class Fault { None, CannotRead, NotARegularFile, TooLarge };
+  Fault fault = Fault::None;
+  int error = 0;  // the system's error number, for CannotRead
+  std::string content;
+};
+
+// Reads the script file at `path`, or standard input for "-". Anything but a regular file (a
+// FIFO, a device, a folder) is refused before a byte is read; so is a file larger than
+// kScriptFileLimit, and standard input is read no further than that.
+ScriptFileRead ReadScriptFile(const std::string& path);
+
+// "Cannot read NAME: ..." for a read that failed.
+std::string DescribeScriptReadFault(std::string_view fileName, const ScriptFileRead& read);
+
 }  // namespace lettermoor

@@ -57,6 +57,11 @@ CliRun RunCli(const std::vector<std::string>& arguments, const std::string& cwd,
       ::_exit(126);
     }
     if (out >= 0 ? ::dup2(out, 1) < 0 : ::close(1) != 0) ::_exit(126);
+    if (!setup.in.empty()) {
+      const int in = ::open(setup.in.c_str(), O_RDONLY);
+      if (in < 0 || ::dup2(in, 0) < 0) ::_exit(126);
+    }
+    if (setup.hangAlarm > 0) ::alarm(setup.hangAlarm);
     if (setup.fileSizeLimit >= 0) {
       const struct rlimit limit{static_cast<rlim_t>(setup.fileSizeLimit), static_cast<rlim_t>(setup.fileSizeLimit)};
       if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(126);

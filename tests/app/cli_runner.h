@@ -22,6 +22,8 @@ struct CliSetup {
   };
   Out out = Out::Capture;
   long long fileSizeLimit = -1;  // RLIMIT_FSIZE in bytes, when not negative
+  std::string in;                // a file to read standard input from; by default this process's
+  unsigned hangAlarm = 0;        // seconds after which an alarm ends a tool that hangs (0: none)
 };
 
 // Runs the built lettermoor-cli with `arguments` in the working directory `cwd`, capturing both

@@ -155,7 +155,7 @@ TEST_P(CliScript, BadFilesAndTargetsWriteNothing) {
   for (const std::string& target : {rom, link}) {
     const CliRun run = Run({"import", rom, "bad.txt", "-o", target});
     EXPECT_EQ(run.exitCode, 2);
-    EXPECT_NE(run.err.find("input ROM itself"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("ROM file itself"), std::string::npos) << run.err;
     EXPECT_EQ(ReadBytes(rom), before);
   }
 
