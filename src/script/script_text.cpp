@@ -1,5 +1,6 @@
 #include "script/script_text.h"
 
+#include "codec/control_code_table.h"
 #include "codec/decode_items.h"
 #include "codec/hex_text.h"
 #include "codec/text_compressor.h"
@@ -17,6 +18,7 @@ class ScriptTextSink {
       : out_(out), rom_(rom), offset_(offset), start_(out.size()) {}
 
   void Characters(const uint8_t* bytes, size_t n) {
+    peeked_ = false;
     size_t k = 0;
     if (AtStart() && n > 0 && StartsLikeMarkup(static_cast<char>(bytes[0] - 0x30))) Byte(bytes[k++]);
     while (k < n) {
@@ -36,7 +38,9 @@ class ScriptTextSink {
   }
 
   void Word(const std::string& word) {
-    if (Spellable(word) && !(AtStart() && StartsLikeMarkup(word.front()))) {
+    // Spelled right after a code that read the reference's first byte as its sub-code, the
+    // word's first letter would stand there instead and may make it another code.
+    if (!peeked_ && Spellable(word) && !(AtStart() && StartsLikeMarkup(word.front()))) {
       Close();
       out_ += word;
     } else {
@@ -44,11 +48,13 @@ class ScriptTextSink {
       Byte(rom_.ReadByte(offset_ + at_ + 1));
     }
     at_ += 2;
+    peeked_ = false;
   }
 
   void Code(const CodeItem& code) {
     for (int k = 0; k < code.length; ++k) Byte(code.bytes[k]);
     at_ += code.length;
+    peeked_ = HasSubCode(code.Code()) && code.length == 1;
   }
 
   void Finish() {
@@ -91,6 +97,7 @@ class ScriptTextSink {
   size_t start_;  // where this text begins in `out_`
   int64_t at_ = 0;
   bool open_ = false;
+  bool peeked_ = false;  // the last item is a code that read the next byte as its sub-code and left it
 };
 
 }  // namespace
