@@ -131,10 +131,10 @@ TEST_F(ScriptTextBytes, EveryCodeSubCodeAndArgumentComesBack) {
       {0x1F, 0x15, 0xF1, 0x02},        // "Amble" where 1F reads its sub-code: 1F 71 is another code
       {0x1F, 0x15, 0xF2, 0x50, 0x02},  // "\"Quick" there: 1F 52 takes an argument
       {0x1F, 0x16, 0x01, 0x71, 0x02},  // an empty word there
-      {0x19, 0x15, 0xF1, 0x02},        // after a menu, which reads any sub-code alike
+      {0x19, 0x15, 0xF1, 0x02},        // after a menu, which reads any sub-code alike: spelled
       {0x1F, 0x71, 0x15, 0xF1, 0x15, 0xF1, 0x02},  // a word's bytes as arguments, then the word
       {0x18, 0x71, 0x15, 0x01, 0x02},  // a character where 18 reads its sub-code
-      {0x1F, 0x15, 0x01, 0x1F, 0x15, 0xF1, 0x1F, 0x02},
+      {0x1F, 0x15, 0x01, 0x1F, 0x15, 0xF1, 0x02},  // "the" there reads alike: spelled
   };
   // The longest code takes 7 bytes: every code ends before the word 15 F2 and the end code.
   for (int c = 0; c < 256; ++c) {
