@@ -575,8 +575,12 @@ void EditorWindow::UpdateCurrentSize() {
                         size));
   // A text without its end code at the end writes fine, but the game would print it wrong. An
   // empty one writes nothing at all.
-  const std::vector<TextWarning> warnings = text.empty() ? std::vector<TextWarning>() : EndCodeWarnings(TextEncoder(text));
-  view_.SetLabelToolTip(LabelId::CurrentSize, warnings.empty() ? std::string() : DescribeTextWarning(warnings.front()));
+  std::string hint;
+  if (!text.empty()) {
+    const std::vector<TextWarning> warnings = EndCodeWarnings(TextEncoder(text));
+    if (!warnings.empty()) hint = DescribeTextWarning(warnings.front());
+  }
+  view_.SetLabelToolTip(LabelId::CurrentSize, hint);
 }
 
 std::string BracketFaultHint(std::string_view text) {

@@ -44,7 +44,8 @@ TEST_F(CliPreview, PreviewAndCheckExitCodes) {
   // Line 3 with blank space (codes 00) over its end code and the 4000 bytes after it.
   const std::string endless = CopyOfSample("no-end.smc");
   std::vector<uint8_t> image = ReadBytes(endless);
-  std::fill_n(image.begin() + SnesToFileOffset(Table(ListingMode::PointerTableListing).entries[2].textAddress), 4100, 0);
+  const int64_t line3 = SnesToFileOffset(Table(ListingMode::PointerTableListing).entries[2].textAddress);
+  std::fill_n(image.begin() + line3, 4100, 0);
   WriteBytesTo(endless, image);
   const CliRun noEnd = Run({"check", endless});
   EXPECT_EQ(noEnd.exitCode, 1);

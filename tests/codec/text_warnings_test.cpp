@@ -35,8 +35,9 @@ TEST(TextWarnings, EndCodeAndCodesAgainstTheOriginal) {
       {"Hi[1C 02 01][02]", "Hi[1C 02 01][1F 00 00 07][02]", {Differ(2, {}, CodeKind{0x1F, 0})}},
       {"[1F 30]Hi[02]", "Hi[02]", {Differ(1, CodeKind{0x1F, 0x30}, {})}},
       {"Hi", "[1F 30]Hi[02]", {missing, Differ(1, {}, CodeKind{0x1F, 0x30})}},
-      // Other arguments, a menu with another letter after it, a code with an undescribed sub-code (which it
-      // leaves to the next item), and other line breaks, waits and pauses: the same codes.
+      // Other arguments, a menu with another letter after it, a code with an undescribed
+      // sub-code (which it leaves to the next item), and other line breaks, waits and pauses:
+      // the same codes.
       {"[04 10 00]Oui[1C 02 03][0A 00 00 C5 00][02]", "[04 01 00]Yes[1C 02 01][0A 10 20 C6 00][02]", {}},
       {"[19]Yes[02]", "[19]No[02]", {}},
       {"[1F]Bo[02]", "[1F 15 F1][02]", {}},
@@ -47,7 +48,8 @@ TEST(TextWarnings, EndCodeAndCodesAgainstTheOriginal) {
   }
   // The bytes themselves: the word 15 F1 spelled out after code 1F makes it code 1F 71.
   const std::vector<uint8_t> original = {0x1F, 0x15, 0xF1, 0x02}, respelled = {0x1F, 0x71, 0x9D, 0x92, 0x9C, 0x02};
-  EXPECT_EQ(TextWarnings(respelled, original), std::vector<TextWarning>{Differ(1, CodeKind{0x1F, 0x71}, CodeKind{0x1F})});
+  EXPECT_EQ(TextWarnings(respelled, original),
+            std::vector<TextWarning>{Differ(1, CodeKind{0x1F, 0x71}, CodeKind{0x1F})});
   EXPECT_EQ(EndCodeWarnings(original), std::vector<TextWarning>{});
   // Every warning has its own sentence.
   const TextWarning all[] = {missing, notLast, Differ(1, CodeKind{0x1F, 0x71}, CodeKind{0x1F}),
