@@ -497,12 +497,13 @@ int RunDetails(const std::string& rom, int line, const std::string& page, const 
   return kExitOk;
 }
 
-// The ROM's fonts, or the command ends when the one a window of `kind` prints with cannot be read.
+// The ROM's fonts, or the command ends when the one a window of `kind` prints with cannot be read:
+// such a ROM is refused (exit 2), which `check` keeps apart from strings that run over (exit 1).
 RomFonts FontsFor(const RomFile& rom, TextWindowKind kind) {
   RomFonts fonts = ReadRomFonts(rom);
   const text_window::FontId font = kind == TextWindowKind::Battle ? text_window::FontId::Battle : text_window::FontId::Main;
   if (!fonts.Of(font).readable) {
-    Fail(kExitFailed, "The ROM's font table does not lead to a readable font, so its text cannot be laid out.");
+    Fail(kExitUsage, "The ROM's font table does not lead to a readable font, so its text cannot be laid out.");
   }
   return fonts;
 }
@@ -558,10 +559,12 @@ int RunCheck(const std::string& rom, const std::string& listing, bool battle, bo
     if (static_cast<size_t>(hit.row) < rows.size()) WriteOut(OneCell(std::string(rows[static_cast<size_t>(hit.row)])));
     WriteOut("\n");
   }
-  const size_t faults = hits.size();
-  if (faults == 0) return kExitOk;
-  std::fprintf(stderr, "%zu of %d strings do not fit the %s window.\n", faults, s.Window().Table().count(),
-               battle ? "battle" : "dialogue");
+  if (hits.empty()) return kExitOk;
+  // A row with two faults has two lines, in a row.
+  size_t faults = 0;
+  for (size_t i = 0; i < hits.size(); ++i) faults += i == 0 || hits[i].row != hits[i - 1].row;
+  std::fprintf(stderr, "%zu of %d strings do not fit the %s window or have no end code.\n", faults,
+               s.Window().Table().count(), battle ? "battle" : "dialogue");
   return kExitFailed;
 }
 
@@ -670,8 +673,8 @@ int Main(int argc, char** argv) {
   // Every command that writes to the ROM takes this.
   auto addNoBackup = [&](CLI::App* cmd) {
     cmd->add_flag("--no-backup", noBackup,
-                  "Write without first keeping a copy of the ROM beside it (by default FILE.bak is made before "
-                  "the first write, replacing an older one)");
+                  "Write without first keeping a copy of the ROM beside it (by default ROM.bak, such as "
+                  "game.smc.bak for game.smc, is made before the first write, replacing an older one)");
   };
   auto addRom = [&](CLI::App* cmd) {
     cmd->add_option("ROM", rom, "The ROM image (.smc, .sfc, .fig), opened for reading and writing")
@@ -772,7 +775,8 @@ int Main(int argc, char** argv) {
       ->type_name("FILE");
 
   CLI::App* check = app.add_subcommand(
-      "check", "List every string whose layout runs over or cuts a word (exit 1 when there are any)");
+      "check", "List every string whose layout runs over or cuts a word, or that has no end code (exit 1 when "
+               "there are any, 2 when the ROM's font cannot be read)");
   addRom(check);
   addListing(check);
   check->add_flag("--battle", battle, "Lay the strings out in the battle window");

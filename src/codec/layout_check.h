@@ -13,11 +13,12 @@ class RomFile;
 // One listed string whose layout a translator must fix.
 struct LayoutCheckHit {
   int row = 0;        // in the listing, from 0
-  std::string fault;  // as LayoutFault tells it
+  std::string fault;  // as LayoutFault or DescribeTextWarning tells it
 };
 
-// Lays out every string of the listing and gives those that cut a word or run over, in row
-// order. A string that several rows lead to is laid out once.
+// Lays out every string of the listing and gives those that cut a word or run over, or that
+// have no end code, in row order (a row with both faults twice). A string that several rows lead
+// to is laid out once.
 std::vector<LayoutCheckHit> CheckLayouts(const RomFile& rom, const TextEntryTable& table, const TextLayout& layout,
                                          TextWindowKind kind, bool estimates);
 

@@ -11,6 +11,7 @@
 
 #include "codec/bracket_check.h"
 #include "codec/text_encoder.h"
+#include "codec/text_warnings.h"
 #include "entries/text_entry_table.h"
 #include "rom/safe_file.h"
 #include "rom/snes_address.h"
@@ -594,7 +595,14 @@ void EditorWindow::UpdateCurrentSize() {
                  Format(compressWithDictionary_ ? editor_text::kCurrentSizeCompressedFormat
                                                 : editor_text::kCurrentSizeFormat,
                         size));
-  view_.SetLabelToolTip(LabelId::CurrentSize, "");
+  // A text without its end code at the end writes fine, but the game would print it wrong. An
+  // empty one writes nothing at all.
+  std::string hint;
+  if (!text.empty()) {
+    const std::vector<TextWarning> warnings = EndCodeWarnings(TextEncoder(text));
+    if (!warnings.empty()) hint = DescribeTextWarning(warnings.front());
+  }
+  view_.SetLabelToolTip(LabelId::CurrentSize, hint);
 }
 
 std::string BracketFaultHint(std::string_view text) {

@@ -1,5 +1,6 @@
 #include "script/script_text.h"
 
+#include "codec/control_code_table.h"
 #include "codec/decode_items.h"
 #include "codec/hex_text.h"
 #include "codec/text_compressor.h"
@@ -17,6 +18,7 @@ class ScriptTextSink {
       : out_(out), rom_(rom), offset_(offset), start_(out.size()) {}
 
   void Characters(const uint8_t* bytes, size_t n) {
+    peekingCode_ = -1;
     size_t k = 0;
     if (AtStart() && n > 0 && StartsLikeMarkup(static_cast<char>(bytes[0] - 0x30))) Byte(bytes[k++]);
     while (k < n) {
@@ -36,7 +38,7 @@ class ScriptTextSink {
   }
 
   void Word(const std::string& word) {
-    if (Spellable(word) && !(AtStart() && StartsLikeMarkup(word.front()))) {
+    if (Spellable(word) && !(AtStart() && StartsLikeMarkup(word.front())) && KeepsPeekingCode(word)) {
       Close();
       out_ += word;
     } else {
@@ -44,11 +46,13 @@ class ScriptTextSink {
       Byte(rom_.ReadByte(offset_ + at_ + 1));
     }
     at_ += 2;
+    peekingCode_ = -1;
   }
 
   void Code(const CodeItem& code) {
     for (int k = 0; k < code.length; ++k) Byte(code.bytes[k]);
     at_ += code.length;
+    peekingCode_ = HasSubCode(code.Code()) && code.length == 1 ? code.Code() : -1;
   }
 
   void Finish() {
@@ -65,6 +69,15 @@ class ScriptTextSink {
  private:
   bool AtStart() const { return out_.size() == start_; }
   static bool StartsLikeMarkup(char c) { return c == '#' || c == '@' || c == ' '; }
+
+  // Spelled right after a code that read the reference's first byte as its sub-code, the word's
+  // first letter stands there instead: the code must read it alike.
+  bool KeepsPeekingCode(const std::string& word) const {
+    if (peekingCode_ < 0) return true;
+    const auto code = static_cast<uint8_t>(peekingCode_);
+    return LookupControlCode(code, static_cast<uint8_t>(word.front() + 0x30)) ==
+           LookupControlCode(code, rom_.ReadByte(offset_ + at_));
+  }
 
   static bool Spellable(const std::string& word) {
     if (word.empty()) return false;
@@ -91,6 +104,7 @@ class ScriptTextSink {
   size_t start_;  // where this text begins in `out_`
   int64_t at_ = 0;
   bool open_ = false;
+  int peekingCode_ = -1;  // the last item, when it is a code that read the next byte as its sub-code and left it
 };
 
 }  // namespace

@@ -15,7 +15,9 @@ class RomFile;
 // that the text encodes to the string's own bytes:
 //   - the character bytes 0x8B and 0x8D, which decode to "[" and "]";
 //   - a dictionary word that is empty or holds a character the encoder would not write back as
-//     itself (the reference's two bytes);
+//     itself, or that follows a code which reads the byte after it as its sub-code without taking
+//     it and would read the word's first letter otherwise (as another code): the reference's two
+//     bytes;
 //   - a "#", "@" or blank that starts the text, and blanks that end it (a script file's line
 //     would read as a comment or a header, or lose them to an editor that trims lines).
 // A dictionary word the encoder writes back as itself stays spelled out: its plain bytes decode

@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <fstream>
 
+#include "codec/text_warnings.h"
 #include "codec/text_window_format.h"
+#include "rom/snes_address.h"
 #include "sample_fixture.h"
 
 namespace lettermoor::test {
@@ -39,6 +41,20 @@ TEST_F(CliPreview, PreviewAndCheckExitCodes) {
   EXPECT_EQ(fields[0], "3");
   EXPECT_EQ(fields[1], "line 1 cuts a word");
 
+  // Line 3 with blank space (codes 00) over its end code and the 4000 bytes after it.
+  const std::string endless = CopyOfSample("no-end.smc");
+  std::vector<uint8_t> image = ReadBytes(endless);
+  const int64_t line3 = SnesToFileOffset(Table(ListingMode::PointerTableListing).entries[2].textAddress);
+  std::fill_n(image.begin() + line3, 4100, 0);
+  WriteBytesTo(endless, image);
+  const CliRun noEnd = Run({"check", endless});
+  EXPECT_EQ(noEnd.exitCode, 1);
+  const std::vector<std::string> lines = Lines(noEnd.out);
+  EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& l) {
+    const std::vector<std::string> f = Fields(l);
+    return f.size() >= 2 && f[0] == "3" && f[1] == DescribeTextWarning(TextWarningKind::EndCodeMissing);
+  })) << noEnd.out;
+
   const CliRun shown = Run({"preview", path, "3", "--png", "frames.png"});
   EXPECT_EQ(shown.exitCode, 0) << shown.err;
   EXPECT_NE(Lines(shown.out)[0].find("(cut)"), std::string::npos) << shown.out;
@@ -65,7 +81,7 @@ TEST_F(CliPreview, PreviewAndCheckExitCodes) {
   for (const std::vector<std::string>& args : {std::vector<std::string>{"preview", broken, "1"},
                                                std::vector<std::string>{"check", broken}}) {
     const CliRun refused = Run(args);
-    EXPECT_EQ(refused.exitCode, 1) << args[0];
+    EXPECT_EQ(refused.exitCode, 2) << args[0];
     EXPECT_NE(refused.err.find("font"), std::string::npos) << refused.err;
     EXPECT_EQ(refused.out, "");
   }

@@ -46,6 +46,9 @@ TEST_F(CliUsage, EveryCommandHasHelp) {
     EXPECT_EQ(run.exitCode, 0) << command;
     EXPECT_TRUE(Has(run.out, std::string("Usage: lettermoor-cli ") + command)) << command << run.out;
   }
+  // The copy a writing command keeps is the ROM's, not the script's.
+  const std::string importHelp = Run({"import", "--help"}).out;
+  EXPECT_TRUE(Has(importHelp, "ROM.bak") && !Has(importHelp, "FILE.bak")) << importHelp;
   const CliRun top = Run({"--help"});
   EXPECT_EQ(top.exitCode, 0);
   EXPECT_TRUE(Has(top.out, "make-sample"));

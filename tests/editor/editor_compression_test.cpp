@@ -1,6 +1,10 @@
 // Options > Compress with Dictionary: the live size, the overwrite guard and Apply with the
-// compressing encoder, and the hint that says where a bracket error lies.
+// compressing encoder, and the hint that says where a bracket error lies or that the end code is
+// not at the end.
 
+#include <tuple>
+
+#include "codec/text_warnings.h"
 #include "editor/editor_fixture.h"
 
 namespace lettermoor::test {
@@ -50,19 +54,26 @@ TEST_F(EditorTest, CompressionDecidesTheLabelTheGuardAndTheBytesWritten) {
   ExpectRefusal(view, text::kTooLarge);
 }
 
-TEST_F(EditorTest, BracketErrorsNameTheirColumnInTheSizeLabelsHint) {
+TEST_F(EditorTest, BracketErrorsAndEndCodesInTheSizeLabelsHint) {
   OpenStandard();
+  const std::string missing = DescribeTextWarning({TextWarningKind::EndCodeMissing});
+  const std::string notLast = DescribeTextWarning({TextWarningKind::EndCodeNotLast});
   for (bool compress : {false, true}) {
     window.SetCompressWithDictionary(compress);
-    const std::pair<const char*, std::string> cases[] = {
-        {"Hi[03 02", "Column 3: this \"[\" is never closed."},
-        {"Hi]03 02]", "Column 3: this \"]\" closes no \"[\"."},
-        {"Hi[03 02]", ""},
+    const std::tuple<const char*, std::string, bool> cases[] = {
+        {"Hi[03 02", "Column 3: this \"[\" is never closed.", true},
+        {"Hi]03 02]", "Column 3: this \"]\" closes no \"[\".", true},
+        {"Hi[03 02]", "", false},
+        {"", "", false},  // writes nothing
+        {"Hi[03]", missing, false},
+        {"Hi[04 02 00]", missing, false},  // 02 as a flag's byte ends nothing
+        {"Hi[02] there", notLast, false},
+        {"Hi[02]there[02]", notLast, false},
     };
-    for (const auto& [typed, hint] : cases) {
+    for (const auto& [typed, hint, unknown] : cases) {
       view.Type(window, typed);
       EXPECT_EQ(view.toolTips[LabelId::CurrentSize], hint) << typed;
-      EXPECT_EQ(view.Label(LabelId::CurrentSize) == text::kCurrentSizeUnknown, !hint.empty()) << typed;
+      EXPECT_EQ(view.Label(LabelId::CurrentSize) == text::kCurrentSizeUnknown, unknown) << typed;
     }
     view.Type(window, "Hi[03 02");
     view.PressApply(window);

@@ -6,6 +6,8 @@
 #include <random>
 #include <string>
 
+#include "codec/control_code_table.h"
+#include "codec/text_compressor.h"
 #include "codec/text_decoder.h"
 #include "codec/text_encoder.h"
 #include "entries/reference_index.h"
@@ -24,18 +26,26 @@ using test::ReferenceScenario;
 using test::SyntheticRom;
 
 // Dictionary slots 1-4: a plain word, one holding a bracket, one that starts with a blank, and
-// one the encoder writes back as other bytes ("{" is a code byte).
-const std::vector<std::string> kWords = {"the", "a[b", " of", "x{y"};
+// one the encoder writes back as other bytes ("{" is a code byte). Slots 0xF1 and 0xF2 (bytes
+// 15 F1 and 15 F2) start with "A" and "\"", whose bytes 71 and 52 are sub-codes of code 1F.
+std::vector<std::string> Words() {
+  std::vector<std::string> words = {"the", "a[b", " of", "x{y"};
+  words.resize(0xF0);
+  words.insert(words.end(), {"Amble", "\"Quick"});
+  return words;
+}
+const std::vector<std::string> kWords = Words();
 
 class ScriptTextBytes : public ::testing::Test {
  protected:
-  // Places each string at its own 0x1000-byte slot from 0x60000 on; gives the slots' offsets.
-  std::vector<int64_t> Place(const std::vector<std::vector<uint8_t>>& strings) {
+  // Places each string `spacing` bytes after the one before, from 0x90000 on (past the
+  // dictionary); gives their offsets.
+  std::vector<int64_t> Place(const std::vector<std::vector<uint8_t>>& strings, int64_t spacing) {
     SyntheticRom image;
     image.Dictionary(kWords);
     std::vector<int64_t> at;
     for (size_t i = 0; i < strings.size(); ++i) {
-      at.push_back(0x60000 + static_cast<int64_t>(i) * 0x1000);
+      at.push_back(0x90000 + static_cast<int64_t>(i) * spacing);
       image.Put(at.back(), strings[i]);
     }
     file_ = image.Save();
@@ -50,6 +60,42 @@ class ScriptTextBytes : public ::testing::Test {
     return b;
   }
 
+  // Each string's text passes the script file's checks and encodes back to the string's own
+  // bytes; a string with dictionary references, whose words may be spelled out, encodes (plainly
+  // and compressed) to bytes that decode to the same text. `spacing` leaves room for the words.
+  void ExpectEachComesBack(const std::vector<std::vector<uint8_t>>& strings, int64_t spacing) {
+    const std::vector<int64_t> at = Place(strings, spacing);
+    const TextCompressor compressor(dictionary_);
+    SyntheticRom plain, compressed;
+    for (SyntheticRom* image : {&plain, &compressed}) image->Dictionary(kWords);
+    std::vector<std::pair<int64_t, std::string>> texts;
+    for (size_t i = 0; i < at.size(); ++i) {
+      SCOPED_TRACE(testing::Message() << "string " << i);
+      int32_t size = 0;
+      const std::string text = ScriptText(*rom_, at[i], dictionary_, state_, &size);
+      const std::string file = "@ $C00000\n#< " + text + "\n" + text + "\n";
+      const ParsedScript parsed = ParseScript(file);
+      ASSERT_FALSE(parsed.error) << text << ": " << parsed.error->expected;
+      ASSERT_EQ(parsed.blocks.size(), 1u);
+      EXPECT_EQ(parsed.blocks[0].text, text);
+      const std::vector<uint8_t> own = Bytes(at[i], size);
+      const std::vector<uint8_t> back = TextEncoder(text);
+      const bool words = std::any_of(own.begin(), own.end(), [](uint8_t b) { return b >= 0x15 && b <= 0x17; });
+      if (!words) {
+        ASSERT_EQ(back, own) << text;
+      } else {
+        plain.Put(at[i], back);
+        compressed.Put(at[i], compressor.Encode(text));
+        texts.emplace_back(at[i], text);
+      }
+    }
+    for (SyntheticRom* image : {&plain, &compressed}) {
+      auto copy = image->Save();
+      auto rom = test::OpenForTest(copy->Path());
+      for (const auto& [offset, text] : texts) ASSERT_EQ(ScriptText(*rom, offset, dictionary_, state_), text);
+    }
+  }
+
   TextDictionary dictionary_;
   DecoderState state_;
   std::unique_ptr<test::TempFile> file_;
@@ -57,8 +103,7 @@ class ScriptTextBytes : public ::testing::Test {
 };
 
 // Every byte value at the start, inside and at the end of a string, and random strings of every
-// byte: the text passes the script file's checks and encodes back to the string's own bytes;
-// a string with dictionary references decodes back to the same text.
+// byte.
 TEST_F(ScriptTextBytes, EveryByteComesBack) {
   std::vector<std::vector<uint8_t>> strings;
   for (int b = 0; b < 256; ++b) {
@@ -75,33 +120,44 @@ TEST_F(ScriptTextBytes, EveryByteComesBack) {
     s.push_back(0x02);
     strings.push_back(s);
   }
-  const std::vector<int64_t> at = Place(strings);
-  SyntheticRom respelled;
-  respelled.Dictionary(kWords);
-  std::vector<std::pair<int64_t, std::string>> texts;
-  for (size_t i = 0; i < at.size(); ++i) {
-    SCOPED_TRACE(testing::Message() << "string " << i);
-    int32_t size = 0;
-    const std::string text = ScriptText(*rom_, at[i], dictionary_, state_, &size);
-    const std::string file = "@ $C00000\n#< " + text + "\n" + text + "\n";
-    const ParsedScript parsed = ParseScript(file);
-    ASSERT_FALSE(parsed.error) << text << ": " << parsed.error->expected;
-    ASSERT_EQ(parsed.blocks.size(), 1u);
-    EXPECT_EQ(parsed.blocks[0].text, text);
-    const std::vector<uint8_t> own = Bytes(at[i], size);
-    const std::vector<uint8_t> back = TextEncoder(text);
-    const bool words = std::any_of(own.begin(), own.end(), [](uint8_t b) { return b >= 0x15 && b <= 0x17; });
-    if (!words) {
-      EXPECT_EQ(back, own) << text;
-    } else {
-      respelled.Put(at[i], back);
-      texts.emplace_back(at[i], text);
+  ExpectEachComesBack(strings, 0x1000);
+}
+
+// Every code with every byte after it, then a word in its sub-code position or after its
+// arguments; every byte value in every argument position of every described code; and fixed
+// cases of words and characters where a code reads its sub-code.
+TEST_F(ScriptTextBytes, EveryCodeSubCodeAndArgumentComesBack) {
+  std::vector<std::vector<uint8_t>> strings = {
+      {0x1F, 0x15, 0xF1, 0x02},        // "Amble" where 1F reads its sub-code: 1F 71 is another code
+      {0x1F, 0x15, 0xF2, 0x50, 0x02},  // "\"Quick" there: 1F 52 takes an argument
+      {0x1F, 0x16, 0x01, 0x71, 0x02},  // an empty word there
+      {0x19, 0x15, 0xF1, 0x02},        // after a menu, which reads any sub-code alike: spelled
+      {0x1F, 0x71, 0x15, 0xF1, 0x15, 0xF1, 0x02},  // a word's bytes as arguments, then the word
+      {0x18, 0x71, 0x15, 0x01, 0x02},  // a character where 18 reads its sub-code
+      {0x1F, 0x15, 0x01, 0x1F, 0x15, 0xF1, 0x02},  // "the" there reads alike: spelled
+  };
+  // The longest code takes 7 bytes: every code ends before the word 15 F2 and the end code.
+  for (int c = 0; c < 256; ++c) {
+    for (int s = 0; s < 256; ++s) {
+      strings.push_back({static_cast<uint8_t>(c), static_cast<uint8_t>(s), 0xF1, 0x71, 0x71, 0x71, 0x71, 0x71,
+                         0x15, 0xF2, 0x02});
     }
   }
-  // The words are spelled out: the plain bytes decode to the same text.
-  auto copy = respelled.Save();
-  auto rom = test::OpenForTest(copy->Path());
-  for (const auto& [offset, text] : texts) EXPECT_EQ(ScriptText(*rom, offset, dictionary_, state_), text);
+  for (const ControlCodeEntry& e : ControlCodeTable()) {
+    if (e.subCode == kAnySubCode) continue;
+    std::vector<uint8_t> code(1 + e.argumentCount, 0x71);
+    code[0] = e.code;
+    if (e.subCode >= 0) code[1] = static_cast<uint8_t>(e.subCode);
+    for (size_t p = e.subCode >= 0 ? 2 : 1; p < code.size(); ++p) {
+      for (int v = 0; v < 256; ++v) {
+        std::vector<uint8_t> s = code;
+        s[p] = static_cast<uint8_t>(v);
+        s.insert(s.end(), {0x15, 0xF1, 0x02});
+        strings.push_back(s);
+      }
+    }
+  }
+  ExpectEachComesBack(strings, 32);
 }
 
 TEST(ScriptParse, FaultsNameTheirLineAndWhatWasExpected) {
