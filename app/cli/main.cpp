@@ -593,18 +593,9 @@ int RunExport(const std::string& rom, const std::string& listing, const std::str
 
 // Reads a script file and writes its changed texts into the ROM, or into a copy of it.
 int RunImport(const std::string& rom, const std::string& scriptPath, const std::string& output, bool dryRun,
-<<<<<<< HEAD
               bool noCompress, bool noRelocate, bool keepBackup, bool overwriteChanged) {
-  std::ifstream in(scriptPath, std::ios::binary);
-  if (!in) Fail(kExitUsage, "Cannot read " + scriptPath + ": " + std::strerror(errno ? errno : ENOENT) + ".");
-  std::ostringstream content;
-  content << in.rdbuf();
-  if (in.bad()) Fail(kExitUsage, "Cannot read " + scriptPath + ".");
-=======
-              bool noCompress, bool noRelocate, bool keepBackup) {
   const ScriptFileRead read = ReadScriptFile(scriptPath);
   if (read.fault != ScriptFileRead::Fault::None) Fail(kExitUsage, DescribeScriptReadFault(scriptPath, read));
->>>>>>> w22b
   // The whole file is read and checked before the ROM is looked at: a bad file changes nothing.
   const ParsedScript parsed = ParseScript(read.content);
   if (parsed.error) {

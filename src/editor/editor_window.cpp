@@ -317,11 +317,8 @@ void EditorWindow::ReportBackupFailure(int error) {
 
 std::string DescribeBackupFailure(const std::string& backupPath, int error) {
   const std::string name = BareFileName(backupPath);
-  const char* reason = std::strerror(error ? error : EIO);
-  const int n = std::snprintf(nullptr, 0, editor_text::kBackupFailed, name.c_str(), reason);
-  std::string out(static_cast<size_t>(n), '\0');
-  std::snprintf(out.data(), out.size() + 1, editor_text::kBackupFailed, name.c_str(), reason);
-  return out;
+  if (error == kNotARegularFile) return Format(editor_text::kBackupNotAFile, name);
+  return Format(editor_text::kBackupFailed, name, SafeWriteErrorText(error ? error : EIO));
 }
 
 void EditorWindow::EnableRevertItem() {

@@ -130,6 +130,10 @@ inline constexpr const char* kWritingScript = "Exporting the script...";
 inline constexpr const char* kBackupFailed =
     "The ROM file could not be backed up to %s (%s).\nNothing was written to the ROM.\n"
     "Make room or permission for the copy, or uncheck Options > Keep a Backup to write without one.";
+inline constexpr const char* kBackupNotAFile =
+    "The ROM file could not be backed up to %s: something that is not a regular file (a folder, a "
+    "FIFO, a device) has that name.\nNothing was written to the ROM.\n"
+    "Remove or rename it, or uncheck Options > Keep a Backup to write without one.";
 inline constexpr const char* kBackupFailedCaption = "Backup Failed";
 inline constexpr const char* kRevertCaption = "Revert to Backup";
 inline constexpr const char* kRevertQuestion =

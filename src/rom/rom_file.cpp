@@ -238,10 +238,9 @@ WriteResult RomFile::BackUpIfDue() {
 }
 
 int RomFile::WriteBackup() {
-  // A copy written over the ROM itself (a link to it at the copy's path) would destroy the very
-  // bytes it is meant to keep.
-  if (IsSameFile(backupPath_)) return EEXIST;
-  const SafeWriteResult written = WriteFileSafely(backupPath_, [this](std::FILE* out) {
+  // Always a new file renamed over the name: a link there (even one to the ROM itself) is
+  // replaced, never written through, and a special file is refused without being opened.
+  const SafeWriteResult written = WriteFileReplacing(backupPath_, [this](std::FILE* out) {
     // The file's own bytes, read through the open descriptor: what is on disk under our lock.
     std::vector<uint8_t> chunk(1 << 20);
     for (int64_t at = 0;;) {

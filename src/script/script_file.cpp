@@ -130,8 +130,6 @@ void AppendAddress(std::string& out, SnesAddress address) {
   for (int d = digits - 1; d >= 0; --d) out.push_back(kHexDigits[(a >> (4 * d)) & 0xF]);
 }
 
-// The longest text the edit box shows, and so the longest a script may hold.
-constexpr size_t kLongestText = 4000;
 
 // The numbers after each "Pointer record " and "Plain pointer " of a comment line.
 void ReadLeads(std::string_view line, ScriptBlock& block) {
@@ -148,12 +146,6 @@ void ReadLeads(std::string_view line, ScriptBlock& block) {
   numbersAfter("Plain pointer ", block.plainPointers);
 }
 
-// Characters as the edit box counts them: UTF-8 sequences, not bytes.
-size_t CountCharacters(std::string_view text) {
-  return static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) {
-    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-  }));
-}
 
 }  // namespace
 
@@ -336,11 +328,6 @@ ParsedScript ParseScript(std::string_view content) {
       bad->line = lineNumber;
       parsed.error = *bad;
       return parsed;
-    }
-    if (CountCharacters(line) > kLongestText) {
-      return fail(lineNumber, 0, "expected a text of at most " + std::to_string(kLongestText) +
-                                     " characters, as the edit box takes (this one has " +
-                                     std::to_string(CountCharacters(line)) + ")");
     }
     block.textLine = lineNumber;
     block.text = std::string(line);

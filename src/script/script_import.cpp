@@ -21,6 +21,9 @@ namespace lettermoor {
 
 namespace {
 
+// The longest text the edit box shows, and so the longest an import writes.
+constexpr size_t kLongestText = 4000;
+
 // A changed block on its way through the plan.
 struct Pending {
   size_t report;  // its entry in ImportResult::changed
@@ -206,6 +209,17 @@ ImportResult PlanScriptImport(const RomFile& rom, const std::vector<ScriptBlock>
     if (wanted == original) {
       ++result.unchanged;
       continue;
+    }
+    // Longer, it would be listed and exported cut short, without its end code.
+    const size_t characters = static_cast<size_t>(std::count_if(
+        block.text.begin(), block.text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+    if (characters > kLongestText || wanted.size() > static_cast<size_t>(kDecodeSizeLimit)) {
+      result.status = ImportStatus::TextTooLong;
+      result.message = "line " + std::to_string(block.textLine) + ": the text has " + std::to_string(characters) +
+                       " characters and " + std::to_string(wanted.size()) + " bytes; at most " +
+                       std::to_string(kLongestText) + " of each are read back whole. Nothing was written.";
+      result.changed.clear();
+      return result;
     }
     BlockReport report;
     report.address = block.address;

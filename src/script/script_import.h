@@ -56,6 +56,7 @@ enum class ImportStatus {
   Done,         // every planned change is in the file (or, on a dry run, would be)
   BadAddress,   // a changed block's address is not where a text starts; nothing was written
   SharedBytes,  // a changed text shares bytes with another entry point and cannot move; nothing was written
+  TextTooLong,  // a changed text is longer than the editor shows or the decoder reads; nothing was written
   LockFailed,   // another program holds the ROM; nothing was written
   WriteFailed,  // the write failed; the file holds its old bytes again (unless `damaged`)
   Stopped,      // the progress callback stopped the work; nothing was written

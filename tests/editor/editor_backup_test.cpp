@@ -159,10 +159,6 @@ TEST_F(EditorBackup, AFailedBackupWritesNothingOnAnyPathAndSaysSo) {
   TempDir missing;
   const BadPlace places[] = {
       {"a folder at the copy's path", [](const TempFile&, const std::string& bak) { fs::create_directory(bak); }},
-      {"a link to the ROM itself",
-       [](const TempFile& rom, const std::string& bak) { fs::create_symlink(rom.Path(), bak); }},
-      {"a link into a missing folder",
-       [&](const TempFile&, const std::string& bak) { fs::create_symlink(missing.Path() + "/gone/x.bak", bak); }},
   };
   for (const BadPlace& place : places) {
     for (const WritePath& path : WritePaths()) {
@@ -185,6 +181,35 @@ TEST_F(EditorBackup, AFailedBackupWritesNothingOnAnyPathAndSaysSo) {
       EXPECT_TRUE(path.write(window, view));
       EXPECT_NE(file.ReadAll(), opened);
       window.OnCommand(CommandId::KeepBackup);
+      window.OnCommand(CommandId::Close);
+      std::error_code ec;
+      fs::remove(Bak(file), ec);
+    }
+  }
+}
+
+// A link at the copy's name is replaced by the copy, never written through: a link to the ROM
+// used to empty the ROM, and a link elsewhere would write there.
+TEST_F(EditorBackup, ALinkAtTheCopysNameIsReplacedByTheCopy) {
+  TempDir missing;
+  const BadPlace places[] = {
+      {"a link to the ROM itself",
+       [](const TempFile& rom, const std::string& bak) { fs::create_symlink(rom.Path(), bak); }},
+      {"a link into a missing folder",
+       [&](const TempFile&, const std::string& bak) { fs::create_symlink(missing.Path() + "/gone/x.bak", bak); }},
+  };
+  for (const BadPlace& place : places) {
+    for (const WritePath& path : WritePaths()) {
+      SCOPED_TRACE(std::string(place.name) + ", " + path.name);
+      TempFile& file = Open(ImageFor(path));
+      place.make(file, Bak(file));
+      const std::vector<uint8_t> opened = file.ReadAll();
+      view.TakeMessages();
+      EXPECT_TRUE(path.write(window, view));
+      EXPECT_NE(file.ReadAll(), opened);
+      EXPECT_FALSE(fs::is_symlink(Bak(file)));
+      EXPECT_EQ(ReadBytesOf(Bak(file)), opened);
+      EXPECT_FALSE(fs::exists(missing.Path() + "/gone"));
       window.OnCommand(CommandId::Close);
       std::error_code ec;
       fs::remove(Bak(file), ec);

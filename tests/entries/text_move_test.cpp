@@ -10,6 +10,7 @@
 #include "entries/reference_index.h"
 #include "entries/text_entry_table.h"
 #include "entries/text_move.h"
+#include "rom/rollback_journal.h"
 #include "rom/rom_image.h"
 #include "support/reference_scenario.h"
 #include "support/synthetic_rom.h"

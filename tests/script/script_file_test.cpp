@@ -331,23 +331,29 @@ TEST_F(ScriptImport, MovesRepointEveryReferenceIncludingRewrittenJumps) {
   }
 }
 
-// An older script edited again after its text was moved: the old copy is read by nothing, so a
-// write there would be reported as done and never seen. It is stale instead.
-TEST_F(ScriptImport, ATextMovedSinceTheExportIsStale) {
+// An older script edited again after its text was moved: the block is found where its records
+// lead now, so the edit goes where the game reads it, never into the old copy; importing it once
+// more writes nothing.
+TEST_F(ScriptImport, ATextMovedSinceTheExportIsFoundWhereItsRecordsLead) {
   Open(true);
   const std::vector<ScriptBlock> older = Edited({});
-  ASSERT_EQ(older[0].references, 4);
+  ASSERT_FALSE(older[0].records.empty());
   std::vector<ScriptBlock> first = older;
   first[0].text = "A text much longer than the old one[02]";
   ASSERT_EQ(Import(first).changed.at(0).outcome, BlockOutcome::Moved);
   const std::vector<uint8_t> before = file_->ReadAll();
+  EXPECT_EQ(Import(first).changed.size(), 0u) << "a second pass of the same script wrote something";
+  EXPECT_EQ(file_->ReadAll(), before);
+
   std::vector<ScriptBlock> again = older;
   again[0].text = "Short[02]";
   const ImportResult r = Import(again);
   ASSERT_EQ(r.changed.size(), 1u);
-  EXPECT_EQ(r.changed[0].outcome, BlockOutcome::Stale);
-  EXPECT_NE(DescribeImport(r, false).find("moved since the export"), std::string::npos) << DescribeImport(r, false);
-  EXPECT_EQ(file_->ReadAll(), before);
+  EXPECT_EQ(r.changed[0].outcome, BlockOutcome::Written);
+  EXPECT_EQ(r.changed[0].now, 0xF00000);
+  EXPECT_EQ(TextAt(0xF00000), "Short[02]");
+  EXPECT_EQ(TextAt(kText), older[0].original) << "the old copy was written";
+  EXPECT_EQ(Import(again).changed.size(), 0u);
 }
 
 TEST_F(ScriptImport, DryRunAndBadAddressWriteNothing) {
@@ -362,7 +368,7 @@ TEST_F(ScriptImport, DryRunAndBadAddressWriteNothing) {
   EXPECT_EQ(file_->ReadAll(), before);
   EXPECT_NE(DescribeImport(r, true).find("would move to $F00000, 4 references"), std::string::npos);
 
-  blocks.push_back(ScriptBlock{0x7FFFFFFF, 40, -1, "a", 42, "b"});
+  blocks.push_back(ScriptBlock{0x7FFFFFFF, 40, -1, {}, {}, "a", 42, "b"});
   r = Import(blocks);
   EXPECT_EQ(r.status, ImportStatus::BadAddress);
   EXPECT_NE(r.message.find("line 40"), std::string::npos) << r.message;
