@@ -23,7 +23,9 @@
 #include "sample/sample_rom.h"
 #include "script/script_file.h"
 #include "script/script_import.h"
+#include "editor/editor_window.h"
 #include "support/child_process.h"
+#include "support/fake_editor_view.h"
 #include "support/reference_scenario.h"
 #include "support/synthetic_rom.h"
 
@@ -268,6 +270,35 @@ TEST_F(CrashTest, TornAndForeignJournals) {
   EXPECT_EQ(Reopened(&recovery), before);
   EXPECT_EQ(recovery.status, RecoveryStatus::Foreign);
   EXPECT_TRUE(std::filesystem::exists(journal));
+}
+
+// Where the file cannot be written, the interrupted change stays and the user is told; the
+// window says what it undid when it can.
+TEST_F(CrashTest, WhatOpeningFindsIsSaid) {
+  const Kind kind = Kinds()[0];
+  const Bytes before = Start(kind);
+  ASSERT_EQ(RunInChild(kind, 5), 77);  // the change written, not yet synced or its journal removed
+  const Bytes half = test::ReadBytesOf(path_);
+  ASSERT_NE(half, before);
+  std::filesystem::permissions(dir_.Path(), std::filesystem::perms::owner_all | std::filesystem::perms::others_read |
+                                                std::filesystem::perms::others_exec);
+  const int status = test::InChild([&] {
+    if (!test::DropToUnprivilegedUser()) return 2;
+    auto rom = OpenRomFile(path_, RomAccess::ReadOnly, nullptr);
+    if (!rom) return 3;
+    return rom->TakeRecovery().status == RecoveryStatus::Unwritable ? 0 : 4;
+  });
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(test::ReadBytesOf(path_), half) << "a user who may not write it changed it";
+
+  test::FakeEditorView view;
+  EditorWindow window(view);
+  window.Initialise();
+  window.OpenRomPath(path_);
+  const std::vector<test::FakeEditorView::Message> said = view.TakeMessages();
+  ASSERT_EQ(said.size(), 1u);
+  EXPECT_EQ(said[0].caption, editor_text::kRecoveryCaption);
+  EXPECT_EQ(test::ReadBytesOf(path_), before);
 }
 
 }  // namespace
