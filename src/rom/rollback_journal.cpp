@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "rom/safe_file.h"
+
 namespace lettermoor {
 
 namespace {
@@ -19,12 +21,6 @@ constexpr int64_t kLargestJournal = int64_t{256} << 20;
 
 IoStepHook gHook = nullptr;
 
-std::string FolderOf(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
 
 void PutU64(std::vector<uint8_t>& out, uint64_t v) {
   for (int i = 0; i < 8; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
@@ -104,9 +100,7 @@ int NoteIoStep() { return gHook ? gHook() : 0; }
 
 std::string JournalPathFor(const std::string& romPath) {
   const auto slash = romPath.find_last_of('/');
-  const std::string folder = slash == std::string::npos ? std::string() : romPath.substr(0, slash + 1);
-  const std::string name = slash == std::string::npos ? romPath : romPath.substr(slash + 1);
-  return folder + "." + name + ".journal";
+  return romPath.substr(0, slash == std::string::npos ? 0 : slash + 1) + "." + BaseOf(romPath) + ".journal";
 }
 
 int SyncFolderOf(const std::string& path) {

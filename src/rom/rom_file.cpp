@@ -392,10 +392,6 @@ bool RollBack(int fd, const JournalContents& journal) {
   return true;
 }
 
-std::string BaseName(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 }  // namespace
 
@@ -414,7 +410,7 @@ WriteResult RomFile::Commit(const ChangeSet& change) {
 
   // The old bytes of every range that lies in the file now, and of a tail that a cut removes.
   JournalContents journal;
-  journal.romName = BaseName(path_);
+  journal.romName = BaseOf(path_);
   journal.device = static_cast<uint64_t>(identity_.device);
   journal.inode = static_cast<uint64_t>(identity_.inode);
   journal.oldSize = seenSize_;
@@ -486,7 +482,7 @@ void RomFile::RecoverInterruptedChange(bool exclusive) {
     }
   }
   const JournalState state = ReadJournal(journalPath_, journal);
-  const bool ours = journal.romName == BaseName(path_) && journal.device == static_cast<uint64_t>(identity_.device) &&
+  const bool ours = journal.romName == BaseOf(path_) && journal.device == static_cast<uint64_t>(identity_.device) &&
                     journal.inode == static_cast<uint64_t>(identity_.inode);
   if (state == JournalState::Torn) {
     // Cut short while it was being written: the file was not touched yet.

@@ -17,18 +17,6 @@ namespace {
 constexpr const char* kTemporaryMark = ".lettermoor-";
 constexpr size_t kRandomLength = 6;
 
-std::string FolderOf(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
-std::string BaseOf(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
 // Removes the temporary files a killed writer left for this target: ours by their name, a
@@ -172,6 +160,18 @@ SafeWriteResult Refused(int error) {
 std::string SafeWriteErrorText(int error) {
   if (error == kNotARegularFile) return "is not a regular file";
   return std::strerror(error ? error : EIO);
+}
+
+std::string FolderOf(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string BaseOf(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 SafeWriteResult WriteFileSafely(const std::string& target, const std::function<bool(std::FILE*)>& fill) {

@@ -33,6 +33,10 @@ std::string SafeWriteErrorText(int error);
 // those of the same target that no live writer holds (left by a killed one) are removed first.
 //
 // `fill` gets the open stream and gives false when it could not write everything.
+// The folder a path lies in ("." for a bare name) and its last part.
+std::string FolderOf(const std::string& path);
+std::string BaseOf(const std::string& path);
+
 SafeWriteResult WriteFileSafely(const std::string& target, const std::function<bool(std::FILE*)>& fill);
 
 // Writes a whole file that must become a file of its own, such as a ROM's backup copy: always
