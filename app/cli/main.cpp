@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdarg>
@@ -244,6 +245,7 @@ int RunInfo(const std::string& rom) {
   Print("Expanded: %s\n", IsExpandedRom(*image.handle) ? "yes" : "no");
   // Sizes and offsets are the headed layout's either way; this says how the file lies on disk.
   Print("Copier header: %s\n", image.handle->IsHeaderless() ? "no (headerless file)" : "yes");
+  Print("%s\n", DescribeFreeSpace(FreeSpaceLeft(*image.handle, s.Window().References())).c_str());
   return kExitOk;
 }
 
@@ -391,6 +393,12 @@ int RunApply(const std::string& rom, int line, const std::string& text, const st
   ExplainRefusal(result, text, compress);
   if (result != ApplyResult::Written) return kExitFailed;
   for (int overwrote : overwritten) std::printf("Overwrote line %d.\n", overwrote + 1);
+  // Any write, not only a longer one, changes the lines that read some of its bytes.
+  for (int changed : s.Window().RowsChangedByLastApply()) {
+    if (std::find(overwritten.begin(), overwritten.end(), changed) == overwritten.end()) {
+      std::printf("Changed line %d too.\n", changed + 1);
+    }
+  }
   return kExitOk;
 }
 
@@ -593,7 +601,7 @@ int RunExport(const std::string& rom, const std::string& listing, const std::str
 
 // Reads a script file and writes its changed texts into the ROM, or into a copy of it.
 int RunImport(const std::string& rom, const std::string& scriptPath, const std::string& output, bool dryRun,
-              bool noCompress, bool noRelocate, bool keepBackup, bool overwriteChanged) {
+              bool noCompress, bool noRelocate, bool keepBackup, bool overwriteChanged, bool strict) {
   const ScriptFileRead read = ReadScriptFile(scriptPath);
   if (read.fault != ScriptFileRead::Fault::None) Fail(kExitUsage, DescribeScriptReadFault(scriptPath, read));
   // The whole file is read and checked before the ROM is looked at: a bad file changes nothing.
@@ -616,6 +624,7 @@ int RunImport(const std::string& rom, const std::string& scriptPath, const std::
   options.relocate = !noRelocate;
   options.dryRun = dryRun || copy;
   options.overwriteChanged = overwriteChanged;
+  options.strict = strict;
   ImportResult result = ImportScript(file, parsed.blocks, window.Decoder().Dictionary(), window.State(), options);
   if (result.status == ImportStatus::Done && copy && !dryRun) {
     const SafeWriteResult written =
@@ -630,6 +639,11 @@ int RunImport(const std::string& rom, const std::string& scriptPath, const std::
   }
   // A text that shares its bytes and cannot move refuses the import as any unwritten block would.
   if (result.status == ImportStatus::SharedBytes) Fail(kExitFailed, result.message);
+  if (result.status == ImportStatus::Warned) {
+    std::string report = DescribeImport(result, dryRun);
+    report.pop_back();  // Fail ends the line
+    Fail(kExitFailed, report);
+  }
   if (result.status != ImportStatus::Done) Fail(kExitUsage, result.message);
   WriteOut(DescribeImport(result, dryRun));
   return result.AllWritten() ? kExitOk : kExitFailed;
@@ -680,7 +694,8 @@ int Main(int argc, char** argv) {
     cmd->add_option("LINE", line, "The line of the listing, counted from 1")->required();
   };
 
-  CLI::App* info = app.add_subcommand("info", "Show the file name, ROM type, size and whether it is expanded");
+  CLI::App* info = app.add_subcommand(
+      "info", "Show the file name, ROM type, size, whether it is expanded and the free space left for moved texts");
   addRom(info);
 
   CLI::App* list = app.add_subcommand(
@@ -775,7 +790,7 @@ int Main(int argc, char** argv) {
                   "Also list lines that run over only when names and numbers take their longest form");
 
   std::string scriptFile;
-  bool dryRun = false, noCompress = false, noRelocate = false, overwriteChanged = false;
+  bool dryRun = false, noCompress = false, noRelocate = false, overwriteChanged = false, strict = false;
   CLI::App* exportCmd = app.add_subcommand(
       "export", "Write every text of a listing into a script file to translate or edit: one block per text "
                 "address with its lines, references, size and original (see docs/script-format.md)");
@@ -786,8 +801,8 @@ int Main(int argc, char** argv) {
 
   CLI::App* importCmd = app.add_subcommand(
       "import", "Write the changed texts of a script file into the ROM: in place when they fit, else into free "
-                "space of an expanded ROM with every reference repointed. One line per changed block; exit 1 when "
-                "some were not written, 2 for a bad file (nothing written)");
+                "space of an expanded ROM with every reference repointed. One line per changed block, its "
+                "warnings under it; exit 1 when some were not written, 2 for a bad file (nothing written)");
   addRom(importCmd);
   importCmd->add_option("FILE", scriptFile,
                         "The script file, as export wrote it and you edited it (- for standard input)")
@@ -800,6 +815,9 @@ int Main(int argc, char** argv) {
   importCmd->add_flag("--no-relocate", noRelocate, "Leave texts that do not fit in place, instead of moving them");
   importCmd->add_flag("--overwrite-changed", overwriteChanged,
                       "Also write blocks whose text the ROM holds changed since the export (otherwise stale)");
+  importCmd->add_flag("--strict", strict,
+                      "Refuse the whole import (write nothing, exit 1) when a changed text has a warning: its end "
+                      "code missing or not at its end, or control codes that differ from its original's");
   addNoBackup(importCmd);
 
   try {
@@ -830,7 +848,8 @@ int Main(int argc, char** argv) {
     if (*preview) code = RunPreview(rom, line, listing, battle, output);
     if (*check) code = RunCheck(rom, listing, battle, estimates);
     if (*exportCmd) code = RunExport(rom, listing, output);
-    if (*importCmd) code = RunImport(rom, scriptFile, out, dryRun, noCompress, noRelocate, !noBackup, overwriteChanged);
+    if (*importCmd) code = RunImport(rom, scriptFile, out, dryRun, noCompress, noRelocate, !noBackup, overwriteChanged,
+                                         strict);
   } catch (const CommandEnd& end) {
     code = end.code;
   }

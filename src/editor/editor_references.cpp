@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "codec/decode_items.h"
 #include "codec/jump_codes.h"
 #include "codec/text_encoder.h"
 #include "editor/editor_window.h"
@@ -144,6 +145,30 @@ std::vector<int> EditorWindow::RowsOverwrittenBy(int row, int32_t newSize) {
     if (at == start) continue;  // the same text
     const int64_t size = decoder_.Measure(*rom, at);
     if (at < end && at + size > first) rows.push_back(i);
+  }
+  return rows;
+}
+
+std::vector<int> EditorWindow::RowsChangedBy(int row, std::string_view text) {
+  std::vector<int> rows;
+  RomFile* rom = SyncedRom();
+  if (!rom || !table_.Contains(row) || MeasureEdit(text) < 0) return rows;
+  const std::vector<uint8_t> bytes = compressWithDictionary_ ? Compressor().Encode(text) : TextEncoder(text);
+  const int64_t start = EntryOffset(row);
+  const int64_t end = start + static_cast<int64_t>(bytes.size());
+  std::vector<uint8_t> present(bytes.size());
+  rom->Read(start, present);
+  for (int i = 0; i < table_.count(); ++i) {
+    const int64_t at = EntryOffset(i);
+    // No string is longer than the decoder reads: one that starts further back ends before this.
+    if (at < 0 || at == start || at >= end || at < start - kDecodeSizeLimit - 16) continue;
+    const int64_t stop = std::min(end, at + ScanJumpCodes(*rom, at, [](const JumpCodeAt&) {}));
+    for (int64_t k = std::max(at, start); k < stop; ++k) {
+      if (bytes[static_cast<size_t>(k - start)] != present[static_cast<size_t>(k - start)]) {
+        rows.push_back(i);
+        break;
+      }
+    }
   }
   return rows;
 }

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "codec/bracket_check.h"
+#include "codec/jump_codes.h"
 #include "codec/text_encoder.h"
 #include "codec/text_warnings.h"
 #include "entries/text_entry_table.h"
@@ -32,6 +33,13 @@ std::string Format(const char* format, const Args&... args) {
   const int n = std::snprintf(nullptr, 0, format, FormatArg(args)...);
   std::string out(static_cast<size_t>(n), '\0');
   std::snprintf(out.data(), out.size() + 1, format, FormatArg(args)...);
+  return out;
+}
+
+// "line 2" or "lines 2, 5" for rows counted from 0.
+std::string LineNames(const std::vector<int>& rows) {
+  std::string out = rows.size() == 1 ? "line " : "lines ";
+  for (size_t i = 0; i < rows.size(); ++i) out += (i ? ", " : "") + std::to_string(rows[i] + 1);
   return out;
 }
 
@@ -552,6 +560,7 @@ void EditorWindow::FillEntryList() {
 }
 
 void EditorWindow::ShowEntry(int row) {
+  changedByApply_.clear();
   if (row != -1) {
     if (!IsRomOpen() || !table_.Contains(row)) {
       // No such entry: show nothing rather than a text that Apply could not write back.
@@ -592,12 +601,23 @@ void EditorWindow::UpdateCurrentSize() {
                  Format(compressWithDictionary_ ? editor_text::kCurrentSizeCompressedFormat
                                                 : editor_text::kCurrentSizeFormat,
                         size));
-  // A text without its end code at the end writes fine, but the game would print it wrong. An
+  // Other lines whose text the write changes come first: an apply may not undo that. Then a text
+  // without its end code at the end, which writes fine, but the game would print it wrong. An
   // empty one writes nothing at all.
   std::string hint;
+  const int row = view_.SelectionMark();
+  if (text == shownText_) {
+    if (!changedByApply_.empty()) hint = Format(editor_text::kAlsoChanged, LineNames(changedByApply_));
+  } else if (RomFile* rom = SyncedRom(); rom && table_.Contains(row)) {
+    // Only a write Apply would make: a larger text is refused while overwrites are prevented.
+    const int32_t present = ScanJumpCodes(*rom, EntryOffset(row), [](const JumpCodeAt&) {});
+    const std::vector<int> changed =
+        preventOverwrites_ && size > present ? std::vector<int>() : RowsChangedBy(row, text);
+    if (!changed.empty()) hint = Format(editor_text::kAlsoChanges, LineNames(changed));
+  }
   if (!text.empty()) {
     const std::vector<TextWarning> warnings = EndCodeWarnings(TextEncoder(text));
-    if (!warnings.empty()) hint = DescribeTextWarning(warnings.front());
+    if (!warnings.empty()) hint += (hint.empty() ? "" : "\n") + DescribeTextWarning(warnings.front());
   }
   view_.SetLabelToolTip(LabelId::CurrentSize, hint);
 }
@@ -638,13 +658,17 @@ bool EditorWindow::OnCloseRequest() { return SettleUnappliedEdit(); }
 ApplyResult EditorWindow::ApplyChanges(int row, std::string_view text) {
   RomFile* rom = SyncedRom();
   if (!rom || !table_.Contains(row)) return ApplyResult::NoEntry;
+  // Worked out before the write: after it, the bytes are the same.
+  std::vector<int> changed = RowsChangedBy(row, text);
   const ApplyResult result = WriteEntry(*rom, row, text);
   switch (result) {
     case ApplyResult::Written:
       ReplaceRow(row, RowPreview(row));
       RefreshSharedRows(row);
+      for (int other : changed) ReplaceRow(other, RowPreview(other));
       view_.SetSelectionMark(row);
       ShowEntry(row);
+      changedByApply_ = std::move(changed);
       UpdateCurrentSize();
       RefreshReferencesWindow();
       EnableRevertItem();

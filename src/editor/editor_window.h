@@ -93,6 +93,10 @@ inline constexpr const char* kDumpFailed = "The dump file %s could not be writte
 inline constexpr const char* kDumpFailedCaption = "Dump Failed";
 inline constexpr const char* kApplyQuestion = "Apply the changes to line %d?";
 inline constexpr const char* kApplyQuestionCaption = "Unapplied Changes";
+// Other lines whose text an apply changes (bytes a second entry point shares, or that a longer
+// text runs on into): the size label's hint before the write, and after it.
+inline constexpr const char* kAlsoChanges = "Writing this also changes the text of %s.";
+inline constexpr const char* kAlsoChanged = "This write also changed the text of %s.";
 // Moving a text into free space.
 inline constexpr const char* kMoveCaption = "Move to Free Space";
 inline constexpr const char* kMoved = "Moved line %d to $%06X: %d references repointed.";
@@ -337,6 +341,14 @@ class EditorWindow {
   // written at row `row`'s text past its present end: what an apply of that size overwrites.
   std::vector<int> RowsOverwrittenBy(int row, int32_t newSize);
 
+  // The other rows whose text a write of `text` over row `row`'s string changes: the rows whose
+  // strings, as they are now, hold a byte the write changes (a second entry point into the
+  // string, a string it starts inside, or one that a longer text runs on into). Rows showing the
+  // same text are not counted. Empty for a text that cannot be encoded.
+  std::vector<int> RowsChangedBy(int row, std::string_view text);
+  // What the last Apply Changes that wrote changed of other rows (RowsChangedBy before its write).
+  const std::vector<int>& RowsChangedByLastApply() const { return changedByApply_; }
+
   // Writes the dump of the current listing (one bracketed text and "\n" per row) to `out`.
   // Gives false when a write failed.
   bool WriteDump(std::FILE* out);
@@ -378,6 +390,9 @@ class EditorWindow {
   std::string dumpFolder_;
   int lastOpenError_ = 0;
   WriteTextResult lastWrite_;  // the last write of Apply, for its message
+  // The other rows the last apply changed: the size label's hint says so until another entry is
+  // shown or the text is edited.
+  std::vector<int> changedByApply_;
   bool compressWithDictionary_ = false;
   bool keepBackup_ = true;
   std::optional<TextCompressor> compressor_;

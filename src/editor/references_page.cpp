@@ -6,7 +6,9 @@
 
 #include "codec/jump_codes.h"
 
+#include "entries/free_space.h"
 #include "entries/reference_index.h"
+#include "rom/rom_image.h"
 
 namespace lettermoor {
 
@@ -67,6 +69,17 @@ std::string KindOf(const Reference& r) {
 
 }  // namespace
 
+int64_t FreeSpaceLeft(const RomFile& rom, const ReferenceIndex& index) {
+  return IsExpandedRom(rom) ? FreeSpace::Of(rom, index).FreeBytes() : -1;
+}
+
+std::string DescribeFreeSpace(int64_t freeBytes) {
+  if (freeBytes < 0) return references_text::kNoFreeSpace;
+  char buf[96];
+  std::snprintf(buf, sizeof buf, references_text::kFreeSpace, static_cast<long long>(freeBytes));
+  return buf;
+}
+
 ReferencesPage MakeReferencesPage(const RomFile& rom, const ReferenceIndex& index, const TextEntryTable& table,
                                   ListingMode mode, SnesAddress target, int row) {
   ReferencesPage page;
@@ -81,6 +94,8 @@ ReferencesPage MakeReferencesPage(const RomFile& rom, const ReferenceIndex& inde
                   static_cast<int>(page.rows.size()));
   }
   page.heading = buf;
+  page.freeBytes = FreeSpaceLeft(rom, index);
+  page.freeSpace = DescribeFreeSpace(page.freeBytes);
   page.note = page.rows.empty() ? std::string(references_text::kNone) + "\n" + references_text::kBlindSpots
                                 : references_text::kBlindSpots;
   return page;

@@ -17,6 +17,8 @@ inline constexpr const char* kTitle = "References";
 inline constexpr const char* kHeading = "Line %d ($%06X) is reached from %d places:";
 inline constexpr const char* kHeadingNoLine = "$%06X is reached from %d places:";
 inline constexpr const char* kNone = "Nothing the index sees points at this text.";
+inline constexpr const char* kFreeSpace = "Free space: %lld bytes in the expansion area";
+inline constexpr const char* kNoFreeSpace = "Free space: none (the ROM is not expanded)";
 // What the index cannot see, said wherever it is shown.
 inline constexpr const char* kBlindSpots =
     "Only jump codes that the code table describes are found. A code the table does not "
@@ -37,11 +39,19 @@ struct ReferencesPage {
   std::string heading;
   std::vector<ReferenceRow> rows;
   std::string note;  // references_text::kNone when there are none, then the blind spots
+  int64_t freeBytes = -1;  // free bytes of the expansion area; -1 when the ROM is not expanded
+  std::string freeSpace;   // the same in words (DescribeFreeSpace)
 };
+
+// The free bytes left where texts move to (FreeSpace), or -1 for a ROM that is not expanded.
+int64_t FreeSpaceLeft(const RomFile& rom, const ReferenceIndex& index);
+// "Free space: N bytes in the expansion area" for FreeSpaceLeft's `freeBytes`, or that there is none.
+std::string DescribeFreeSpace(int64_t freeBytes);
 
 // Every reference to the text at `target` (shown on row `row` of `table`, or on none: -1), with
 // the line of the main list (listed in `mode`) that shows each: for a record or plain pointer its
-// own line (pointer table listing only), for a jump code the line of the string it is in.
+// own line (pointer table listing only), for a jump code the line of the string it is in; and
+// the free space left.
 ReferencesPage MakeReferencesPage(const RomFile& rom, const ReferenceIndex& index, const TextEntryTable& table,
                                   ListingMode mode, SnesAddress target, int row);
 

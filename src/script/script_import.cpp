@@ -224,6 +224,7 @@ ImportResult PlanScriptImport(const RomFile& rom, const std::vector<ScriptBlock>
     BlockReport report;
     report.address = block.address;
     report.line = block.textLine;
+    report.warnings = TextWarnings(wanted, original);
     if (!now[edited[k]]) {
       report.outcome = BlockOutcome::Stale;
       report.stale = StaleReason::Unreached;
@@ -286,6 +287,13 @@ ImportResult PlanScriptImport(const RomFile& rom, const std::vector<ScriptBlock>
     texts.push_back(std::move(text));
   }
 
+  if (options.strict && std::any_of(result.changed.begin(), result.changed.end(),
+                                    [](const BlockReport& r) { return !r.warnings.empty(); })) {
+    // Warnings are refusals: the report names the blocks that have them, and nothing is planned.
+    std::erase_if(result.changed, [](const BlockReport& r) { return r.warnings.empty(); });
+    result.status = ImportStatus::Warned;
+    return result;
+  }
   const bool canMove = options.relocate && IsExpandedRom(rom);
   std::optional<FreeSpace> free;
   if (canMove) free.emplace(FreeSpace::Of(rom, index));
@@ -398,9 +406,28 @@ bool WriteChangedCopy(const RomFile& rom, std::span<const ByteChange> changes, s
   return true;
 }
 
+namespace {
+
+void AppendWarnings(std::string& out, const BlockReport& r) {
+  for (const TextWarning& w : r.warnings) out += "    warning: " + DescribeTextWarning(w) + "\n";
+}
+
+}  // namespace
+
 std::string DescribeImport(const ImportResult& result, bool dryRun) {
   std::string out;
   char buf[256];
+  if (result.status == ImportStatus::Warned) {
+    for (const BlockReport& r : result.changed) {
+      std::snprintf(buf, sizeof buf, "$%06X (line %d): has warnings\n", static_cast<unsigned>(r.address), r.line);
+      out += buf;
+      AppendWarnings(out, r);
+    }
+    std::snprintf(buf, sizeof buf,
+                  "%zu changed text%s warnings, and warnings are refusals (strict): nothing was written.\n",
+                  result.changed.size(), result.changed.size() == 1 ? " has" : "s have");
+    return out + buf;
+  }
   for (const BlockReport& r : result.changed) {
     const int n = std::snprintf(buf, sizeof buf, "$%06X (line %d): ", static_cast<unsigned>(r.address), r.line);
     out.append(buf, static_cast<size_t>(n));
@@ -433,6 +460,7 @@ std::string DescribeImport(const ImportResult& result, bool dryRun) {
         break;
     }
     out += buf;
+    AppendWarnings(out, r);
   }
   const int written = result.Count(BlockOutcome::Written), moved = result.Count(BlockOutcome::Moved);
   const int large = result.Count(BlockOutcome::TooLarge), stale = result.Count(BlockOutcome::Stale);
@@ -442,8 +470,12 @@ std::string DescribeImport(const ImportResult& result, bool dryRun) {
                 dryRun ? "to move" : "moved", large, stale);
   out += buf;
   if (overwritten > 0) out += ", " + std::to_string(overwritten) + (dryRun ? " to overwrite" : " overwritten");
-  std::snprintf(buf, sizeof buf, "), %d unchanged.%s\n", result.unchanged, dryRun ? " Dry run: nothing was written." : "");
+  const auto warned = std::count_if(result.changed.begin(), result.changed.end(),
+                                    [](const BlockReport& r) { return !r.warnings.empty(); });
+  std::snprintf(buf, sizeof buf, "), %d unchanged.", result.unchanged);
   out += buf;
+  if (warned > 0) out += " " + std::to_string(warned) + (warned == 1 ? " has warnings." : " have warnings.");
+  out += dryRun ? " Dry run: nothing was written.\n" : "\n";
   return out;
 }
 

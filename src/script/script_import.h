@@ -8,6 +8,7 @@
 
 #include "codec/decoder_state.h"
 #include "codec/text_dictionary.h"
+#include "codec/text_warnings.h"
 #include "rom/rom_file.h"
 #include "script/script_file.h"
 
@@ -42,6 +43,7 @@ struct BlockReport {
   SnesAddress shares = 0;      // another entry point its bytes are shared with (0 when none): it moves
   std::string why;             // TooLarge: why it was not moved
   StaleReason stale = StaleReason::Changed;
+  std::vector<TextWarning> warnings;  // what its text should be looked at for (TextWarnings)
 };
 
 // How an import writes.
@@ -50,6 +52,7 @@ struct ImportOptions {
   bool relocate = true;  // move texts that do not fit into free space of an expanded ROM
   bool dryRun = false;   // work everything out, write nothing
   bool overwriteChanged = false;  // write blocks whose text the ROM holds changed since the export
+  bool strict = false;   // a changed text with any warning refuses the whole import
 };
 
 enum class ImportStatus {
@@ -57,6 +60,7 @@ enum class ImportStatus {
   BadAddress,   // a changed block's address is not where a text starts; nothing was written
   SharedBytes,  // a changed text shares bytes with another entry point and cannot move; nothing was written
   TextTooLong,  // a changed text is longer than the editor shows or the decoder reads; nothing was written
+  Warned,       // strict, and changed texts have warnings (the blocks in `changed` that have them); nothing was written
   LockFailed,   // another program holds the ROM; nothing was written
   WriteFailed,  // the write failed; the file holds its old bytes again (unless `damaged`)
   Stopped,      // the progress callback stopped the work; nothing was written
@@ -89,7 +93,9 @@ struct ImportResult {
 //   - a text whose bytes another entry point shares is never written in place: it moves, and
 //     when it cannot the whole import is refused;
 //   - a text that fits in the present string is written over it; one that does not is moved
-//     into free space of an expanded ROM (relocate on, ending with the end code), else left.
+//     into free space of an expanded ROM (relocate on, ending with the end code), else left;
+//   - every changed block carries the warnings of its text against its original; they stop
+//     nothing, except that with `strict` any of them refuses the whole import.
 // Nothing is written.
 ImportResult PlanScriptImport(const RomFile& rom, const std::vector<ScriptBlock>& blocks,
                               const TextDictionary& dictionary, DecoderState& state, const ImportOptions& options,
@@ -105,8 +111,9 @@ ImportResult ImportScript(RomFile& rom, const std::vector<ScriptBlock>& blocks, 
 bool WriteChangedCopy(const RomFile& rom, std::span<const ByteChange> changes, std::FILE* out);
 
 // One line per changed block ("$C50010 (line 7): written, 20 of 24 bytes", "... moved to
-// $F00200, 2 references repointed", "... too large by 4 bytes: ...", "... stale: ..."), then a
-// summary line. A dry run says "would be".
+// $F00200, 2 references repointed", "... too large by 4 bytes: ...", "... stale: ..."), each
+// followed by a line per warning ("    warning: ..."), then a summary line. A dry run says "would
+// be". For a strict refusal (Warned): the blocks with warnings, then why nothing was written.
 std::string DescribeImport(const ImportResult& result, bool dryRun);
 
 }  // namespace lettermoor

@@ -29,8 +29,10 @@ ReferencesWindow::ReferencesWindow(std::function<void(int)> onSelect, std::funct
   note_ = new QLabel(this);
   note_->setWordWrap(true);
   layout->addWidget(heading_);
+  freeSpace_ = new QLabel(this);
   layout->addWidget(rows_, 1);
   layout->addWidget(note_);
+  layout->addWidget(freeSpace_);
   resize(520, 300);
   connect(rows_, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item, int) {
     const int line = item->data(2, Qt::UserRole).toInt();
@@ -49,6 +51,7 @@ void ReferencesWindow::ShowPage(const ReferencesPage& page) {
     item->setData(2, Qt::UserRole, row.line);
   }
   note_->setText(FromBytes(page.note));
+  freeSpace_->setText(FromBytes(page.freeSpace));
 }
 
 void ReferencesWindow::closeEvent(QCloseEvent* event) {

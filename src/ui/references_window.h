@@ -11,8 +11,8 @@ class QTreeWidget;
 namespace lettermoor::ui {
 
 // The modeless window of Tools > Find References: one row per reference to a text (kind, what
-// and where, the main list's line), and what the index cannot see. A double-click on a row with
-// a line hands that line's row to `onSelect`.
+// and where, the main list's line), what the index cannot see, and the free space left. A
+// double-click on a row with a line hands that line's row to `onSelect`.
 class ReferencesWindow : public QWidget {
   Q_OBJECT
 
@@ -24,6 +24,7 @@ class ReferencesWindow : public QWidget {
   QTreeWidget* Rows() const { return rows_; }
   QLabel* Heading() const { return heading_; }
   QLabel* Note() const { return note_; }
+  QLabel* FreeSpace() const { return freeSpace_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -36,6 +37,7 @@ class ReferencesWindow : public QWidget {
   QLabel* heading_ = nullptr;
   QTreeWidget* rows_ = nullptr;
   QLabel* note_ = nullptr;
+  QLabel* freeSpace_ = nullptr;
 };
 
 }  // namespace lettermoor::ui

@@ -36,7 +36,8 @@ TEST_P(CliRead, InfoNamesTheFileItsTypeAndSize) {
             "ROM type: EarthBound ROM\n"
             "Size: 3146240 bytes\n"
             "Expanded: no\n"
-            "Copier header: " + (Headerless() ? "no (headerless file)" : "yes") + "\n");
+            "Copier header: " + (Headerless() ? "no (headerless file)" : "yes") + "\n"
+            "Free space: none (the ROM is not expanded)\n");
   EXPECT_EQ(run.err, "");
 }
 

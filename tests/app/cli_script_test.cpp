@@ -242,6 +242,54 @@ TEST_P(CliScript, ImportInPlaceKeepsACopyFirst) {
   EXPECT_EQ(ReadBytes(rom + ".bak"), before);
 }
 
+// A translation that drops a text's end code is written, with the warning under its block's
+// line; with --strict it refuses the whole import (exit 1, nothing written), naming that line and
+// not the one whose edit has no warning.
+TEST_P(CliScript, WarningsAreReportedAndStrictRefusesThem) {
+  const std::string rom = Rom("warn", false);
+  ASSERT_EQ(Run({"export", rom, "-o", "warn.txt"}).exitCode, 0);
+  std::vector<std::string> lines = Lines(ReadText(Dir() + "/warn.txt"));
+  int warned = 0, clean = 0;  // script lines, from 1
+  for (size_t i = 0; i < lines.size() && clean == 0; ++i) {
+    std::string& line = lines[i];
+    if (!IsTextLine(line) || !line.ends_with("[02]") || line.size() < 6 || line[line.size() - 5] == ']') continue;
+    if (warned == 0) {
+      line.resize(line.size() - 4);  // no end code
+      warned = static_cast<int>(i + 1);
+    } else {
+      line.erase(line.size() - 5, 1);  // one character shorter, the same codes
+      clean = static_cast<int>(i + 1);
+    }
+  }
+  ASSERT_NE(clean, 0);
+  std::string edited;
+  for (const std::string& line : lines) edited += line + "\n";
+  WriteText(Dir() + "/warned.txt", edited);
+  const std::string warnedBlock = "(line " + std::to_string(warned) + "): ";
+  const std::string cleanBlock = "(line " + std::to_string(clean) + "): ";
+
+  const std::vector<uint8_t> before = ReadBytes(rom);
+  CliRun run = Run({"import", rom, "warned.txt", "--strict"});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(ReadBytes(rom), before);
+  EXPECT_EQ(run.out, "");
+  std::vector<std::string> report = Lines(run.err);
+  ASSERT_EQ(report.size(), 3u) << run.err;
+  EXPECT_NE(report[0].find(warnedBlock), std::string::npos) << report[0];
+  EXPECT_TRUE(report[1].starts_with("    warning: ")) << report[1];
+  EXPECT_EQ(run.err.find(cleanBlock), std::string::npos) << run.err;
+
+  run = Run({"import", rom, "warned.txt"});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(ReadBytes(rom), before);
+  report = Lines(run.out);
+  // In file order: the warned block, its warning, the other block, the summary.
+  ASSERT_EQ(report.size(), 4u) << run.out;
+  EXPECT_NE(report[0].find(warnedBlock + "written"), std::string::npos) << report[0];
+  EXPECT_TRUE(report[1].starts_with("    warning: ")) << report[1];
+  EXPECT_NE(report[2].find(cleanBlock + "written"), std::string::npos) << report[2];
+}
+
 LETTERMOOR_ON_BOTH_LAYOUTS(CliScript);
 
 }  // namespace

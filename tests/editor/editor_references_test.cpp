@@ -99,6 +99,29 @@ TEST_F(EditorReferences, MoveToFreeSpaceRepointsAndSaysSo) {
   EXPECT_EQ(file.ReadAll()[0x300200], static_cast<uint8_t>('A' + 0x30));
 }
 
+// The references window tells the free space left in the expansion area: all of it at first,
+// less what a move took; none for a ROM that is not expanded.
+TEST_F(EditorReferences, ThePageTellsTheFreeSpaceLeft) {
+  const std::string text = "A line far too long for the old place[03 02]";
+  for (bool expanded : {false, true}) {
+    SCOPED_TRACE(expanded ? "expanded" : "not expanded");
+    Open(S::Image(expanded));
+    window.OnCommand(CommandId::FindReferences);
+    ASSERT_TRUE(view.referencesPage);
+    if (!expanded) {
+      EXPECT_EQ(view.referencesPage->freeBytes, -1);
+      EXPECT_EQ(view.referencesPage->freeSpace, references_text::kNoFreeSpace);
+      continue;
+    }
+    EXPECT_EQ(view.referencesPage->freeBytes, 0x100000);
+    ASSERT_TRUE(window.MoveToFreeSpace(0, text));
+    const int64_t left = 0x100000 - window.MeasureEdit(text);
+    EXPECT_EQ(view.referencesPage->freeBytes, left);
+    EXPECT_NE(view.referencesPage->freeSpace.find(" " + std::to_string(left) + " bytes"), std::string::npos)
+        << view.referencesPage->freeSpace;
+  }
+}
+
 TEST_F(EditorReferences, MoveRefusalsWriteNothing) {
   const struct {
     const char* what;
@@ -148,6 +171,77 @@ TEST_F(EditorReferences, MoveIsOfferedInThePointerListingOnly) {
   window.OnCommand(CommandId::Close);
   EXPECT_FALSE(view.IsEnabled(CommandId::MoveToFreeSpace));
   EXPECT_FALSE(view.IsEnabled(CommandId::FindReferences));
+}
+
+// A write over a string that another entry point reads part of changes that line's text too:
+// the size label's hint names it while the text is typed, the apply names it afterwards, and
+// its row in the list shows its new text. Rows showing the same text are not named.
+TEST_F(EditorReferences, AnApplyNamesTheOtherLinesItChanges) {
+  using B = SharedBytesScenario;
+  const struct {
+    const char* what;
+    int row;
+    std::string text;
+    bool allowLarger;
+    std::vector<int> changed;
+  } cases[] = {
+      {"the outer text, its end changed", 0, "Hello there, pal[02]", false, {1}},
+      {"the outer text, only its start changed", 0, "Howdy there, friend[02]", false, {}},
+      {"the outer text, written as it is", 0, "Hello there, friend[02]", false, {}},
+      {"the inner text", 1, "there, pal[02]", false, {0, 3}},
+      {"another text", 2, "Otter[02]", false, {}},
+      {"the outer text run on over the other", 0, std::string(0x101, 'x') + "[02]", true, {1, 2}},
+      {"the same text by its other record", 3, "Hello there, pal[02]", false, {1}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Open(B::Image());
+    if (window.PreventOverwrites() == c.allowLarger) window.TogglePreventOverwrites();
+    view.ClickRow(window, c.row);
+    const std::vector<std::string> rowsBefore = view.rows;
+    EXPECT_EQ(window.RowsChangedBy(c.row, c.text), c.changed);
+    view.Type(window, c.text);
+    const std::string typedHint = view.toolTips[LabelId::CurrentSize];
+    ASSERT_EQ(view.PressApply(window), ApplyResult::Written);
+    EXPECT_EQ(window.RowsChangedByLastApply(), c.changed);
+    const std::string appliedHint = view.toolTips[LabelId::CurrentSize];
+    if (c.changed.empty()) {
+      EXPECT_EQ(typedHint, "");
+      EXPECT_EQ(appliedHint, "");
+    }
+    std::string lines;
+    for (int row : c.changed) lines += (lines.empty() ? "" : ", ") + std::to_string(row + 1);
+    if (!c.changed.empty()) {
+      lines = (c.changed.size() == 1 ? "line " : "lines ") + lines;
+      EXPECT_NE(typedHint.find(lines), std::string::npos) << typedHint;
+      EXPECT_NE(appliedHint.find(lines), std::string::npos) << appliedHint;
+      EXPECT_NE(appliedHint, typedHint);  // before the write, and after it
+    }
+    for (int row : c.changed) {
+      // The list shows what the game reads there now.
+      EXPECT_NE(view.rows[static_cast<size_t>(row)], rowsBefore[static_cast<size_t>(row)]);
+      EXPECT_EQ(view.rows[static_cast<size_t>(row)], window.RowPreview(row));
+    }
+    // Another entry shown: the note goes.
+    view.ClickRow(window, 2);
+    EXPECT_EQ(view.toolTips[LabelId::CurrentSize], "");
+  }
+}
+
+// While overwrites are prevented a larger text is refused, so its hint names no line; an end code
+// warning follows the lines named.
+TEST_F(EditorReferences, TheChangedLinesHintAndTheEndCodeWarning) {
+  using B = SharedBytesScenario;
+  Open(B::Image());
+  view.ClickRow(window, 0);
+  view.Type(window, "Hello there, my good friend[02]");
+  EXPECT_EQ(view.toolTips[LabelId::CurrentSize], "");
+  view.Type(window, "Hello there, pal");
+  const std::string hint = view.toolTips[LabelId::CurrentSize];
+  const size_t line = hint.find("line 2"), warning = hint.find("end code");
+  ASSERT_NE(line, std::string::npos) << hint;
+  ASSERT_NE(warning, std::string::npos) << hint;
+  EXPECT_LT(line, warning);
 }
 
 TEST_F(EditorReferences, RowsOverwrittenByALongerText) {

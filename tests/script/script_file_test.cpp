@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
+#include <sstream>
 #include <string>
 
 #include "codec/control_code_table.h"
@@ -201,6 +203,72 @@ TEST(ScriptParse, FaultsNameTheirLineAndWhatWasExpected) {
   }
 }
 
+// The export notes in a block's comment line another entry point that shares its bytes: another
+// block's text inside it or around it, or an address that a reference from outside the string
+// leads to inside it; a jump of the string into itself is none. The line's records read back.
+TEST(ScriptExport, TheCommentLineNotesSharedBytes) {
+  using B = test::SharedBytesScenario;
+  const auto jump = [](const char* before, uint32_t to, const char* after) {
+    std::vector<uint8_t> bytes = test::ScriptText(before);
+    bytes.push_back(0x0A);
+    for (uint8_t b : ReferenceScenario::Le32(to)) bytes.push_back(b);
+    for (uint8_t b : test::ScriptText(after)) bytes.push_back(b);
+    bytes.push_back(0x02);
+    return bytes;
+  };
+  const struct {
+    const char* what;
+    std::function<void(SyntheticRom&)> change;
+    std::map<SnesAddress, std::string> notes;  // each block's note ("" for none)
+  } cases[] = {
+      {"a second record into the middle", [](SyntheticRom&) {},
+       {{B::kOuterAddress, "; shares bytes with $C5FE06"}, {B::kInnerAddress, "; shares bytes with $C5FE00"},
+        {B::kOtherAddress, ""}}},
+      {"a jump from another string into the middle",
+       [&](SyntheticRom& image) {
+         image.PointerRecord(1, 0, 0, 0);
+         image.Put(B::kOther, jump("Ot", B::kInnerAddress, ""));
+       },
+       {{B::kOuterAddress, "; shares bytes with $C5FE06"}, {B::kOtherAddress, ""}}},
+      {"a jump of the string into itself",
+       [&](SyntheticRom& image) {
+         image.PointerRecord(1, 0, 0, 0);
+         image.Put(B::kOuter, jump("Hello", B::kOuterAddress + 2, "there"));
+       },
+       {{B::kOuterAddress, ""}, {B::kOtherAddress, ""}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    SyntheticRom image = B::Image();
+    c.change(image);
+    const auto file = image.Save();
+    const auto rom = test::OpenForTest(file->Path());
+    TextDictionary dictionary;
+    DecoderState state;
+    TextDecoder decoder(dictionary, state);
+    LoadTextDictionary(*rom, dictionary);
+    TextEntryTable table;
+    BuildTextEntries(*rom, ListingMode::PointerTableListing, table, decoder);
+    const ReferenceIndex index = ReferenceIndex::Build(*rom);
+    const std::string script =
+        *ExportScript(*rom, table, ListingMode::PointerTableListing, dictionary, state, &index, "t.smc");
+    std::map<SnesAddress, std::string> notes;
+    std::istringstream in(script);
+    SnesAddress block = 0;
+    for (std::string line; std::getline(in, line);) {
+      if (line.starts_with("@ $")) block = static_cast<SnesAddress>(std::stoul(line.substr(3, 6), nullptr, 16));
+      if (!line.starts_with("# line")) continue;
+      const size_t note = line.find("; shares");
+      notes[block] = note == std::string::npos ? "" : line.substr(note);
+    }
+    EXPECT_EQ(notes, c.notes) << script;
+    const ParsedScript parsed = ParseScript(script);
+    ASSERT_FALSE(parsed.error);
+    EXPECT_EQ(parsed.blocks[0].records, (std::vector<int>{0, 3}));
+    EXPECT_TRUE(parsed.blocks[0].plainPointers.empty());
+  }
+}
+
 // An import over the reference scenario: its texts exported, some changed, written back.
 class ScriptImport : public ::testing::Test {
  protected:
@@ -373,6 +441,81 @@ TEST_F(ScriptImport, DryRunAndBadAddressWriteNothing) {
   EXPECT_EQ(r.status, ImportStatus::BadAddress);
   EXPECT_NE(r.message.find("line 40"), std::string::npos) << r.message;
   EXPECT_EQ(file_->ReadAll(), before);
+}
+
+// Every changed block carries its text's warnings against its original, and the report gives
+// them under the block's line. They never stop a write; with `strict` any of them refuses the
+// whole import, naming the blocks that have them.
+TEST_F(ScriptImport, WarningsAreReportedAndStrictMakesThemRefusals) {
+  using K = TextWarningKind;
+  const struct {
+    const char* what;
+    std::map<SnesAddress, std::string> texts;
+    std::map<SnesAddress, std::vector<K>> warnings;  // of every changed block
+  } cases[] = {
+      {"none", {{kText, "Short[02]"}}, {{kText, {}}}},
+      {"no end code", {{kText, "Shirt"}}, {{kText, {K::EndCodeMissing}}}},
+      {"end code before the end", {{kText, "Sh[02]ort[02]"}}, {{kText, {K::EndCodeNotLast}}}},
+      {"a code dropped", {{kGo, "Go[02]"}}, {{kGo, {K::CodesDiffer}}}},
+      {"a code added, no end code", {{kOther, "O[0A 00 FE C5 00]"}}, {{kOther, {K::EndCodeMissing, K::CodesDiffer}}}},
+      {"one of two", {{kText, "Short[02]"}, {kOther, "Oth"}}, {{kText, {}}, {kOther, {K::EndCodeMissing}}}},
+  };
+  for (const auto& c : cases) {
+    for (bool strict : {false, true}) {
+      SCOPED_TRACE(std::string(c.what) + (strict ? ", strict" : ""));
+      Open(false);
+      const std::vector<uint8_t> before = file_->ReadAll();
+      ImportOptions options;
+      options.strict = strict;
+      const ImportResult r = ImportScript(*rom_, Edited(c.texts), dictionary_, state_, options);
+      const bool warned =
+          std::any_of(c.warnings.begin(), c.warnings.end(), [](const auto& w) { return !w.second.empty(); });
+      const std::string report = DescribeImport(r, false);
+      // Each block's line, then one line per warning.
+      const std::vector<std::string> lines = [&] {
+        std::vector<std::string> out;
+        std::istringstream in(report);
+        for (std::string line; std::getline(in, line);) out.push_back(line);
+        return out;
+      }();
+      size_t at = 0;
+      for (const BlockReport& b : r.changed) {
+        ASSERT_LT(at, lines.size());
+        EXPECT_TRUE(lines[at].starts_with("$")) << lines[at];
+        EXPECT_NE(lines[at].find("(line " + std::to_string(b.line) + ")"), std::string::npos) << lines[at];
+        for (size_t w = 1; w <= b.warnings.size(); ++w) {
+          ASSERT_LT(at + w, lines.size());
+          EXPECT_TRUE(lines[at + w].starts_with("    warning: ")) << lines[at + w];
+        }
+        at += 1 + b.warnings.size();
+      }
+      EXPECT_EQ(at + 1, lines.size()) << report;  // and the summary
+      if (strict && warned) {
+        EXPECT_EQ(r.status, ImportStatus::Warned);
+        EXPECT_TRUE(r.changes.empty());
+        EXPECT_EQ(file_->ReadAll(), before);
+        // Only the blocks with warnings are named.
+        std::map<SnesAddress, std::vector<K>> named;
+        for (const BlockReport& b : r.changed) {
+          for (const TextWarning& w : b.warnings) named[b.address].push_back(w.kind);
+          EXPECT_FALSE(b.warnings.empty()) << std::hex << b.address;
+        }
+        for (const auto& [address, kinds] : c.warnings) {
+          if (!kinds.empty()) EXPECT_EQ(named[address], kinds) << std::hex << address;
+        }
+        continue;
+      }
+      EXPECT_EQ(r.status, ImportStatus::Done);
+      ASSERT_EQ(r.changed.size(), c.warnings.size());
+      for (const BlockReport& b : r.changed) {
+        EXPECT_EQ(b.outcome, BlockOutcome::Written) << std::hex << b.address;
+        std::vector<K> kinds;
+        for (const TextWarning& w : b.warnings) kinds.push_back(w.kind);
+        EXPECT_EQ(kinds, c.warnings.at(b.address)) << std::hex << b.address;
+      }
+      EXPECT_NE(file_->ReadAll(), before);
+    }
+  }
 }
 
 // Export then import of every listing of a generated ROM changes no byte; a second export is the

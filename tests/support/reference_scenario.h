@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <string_view>
 #include <vector>
 
 #include "support/synthetic_rom.h"
@@ -16,6 +17,13 @@ inline SyntheticRom& BlankExpansion(SyntheticRom& image) {
     image.Bytes()[static_cast<size_t>(at + 255)] = 0x02;
   }
   return image;
+}
+
+// Script bytes for plain characters, then the end code.
+inline std::vector<uint8_t> EndedText(std::string_view text) {
+  std::vector<uint8_t> bytes = ScriptText(text);
+  bytes.push_back(0x02);
+  return bytes;
 }
 
 // A text reached by two records (0 and 2), a plain pointer (0) and a GOTO in the string of
@@ -51,6 +59,30 @@ struct ReferenceScenario {
     image.PointerRecord(2, kTextAddress, 2, 2);
     image.PointerRecord(3, kTextAddress + 0x200, 3, 3);
     image.PlainPointer(0, kTextAddress);
+    return image;
+  }
+};
+
+// A string with a second entry point into its middle: record 0 (and record 3) lead to "Hello
+// there, friend" at kOuter, record 1 to its "there, friend" at kInner; record 2 to another text.
+// Pointer listing lines: 1 the outer text, 2 the inner one, 3 the other, 4 the outer again.
+struct SharedBytesScenario {
+  static constexpr int64_t kOuter = 0x60000;
+  static constexpr int32_t kOuterAddress = 0xC5FE00;
+  static constexpr int64_t kInner = kOuter + 6;
+  static constexpr int32_t kInnerAddress = kOuterAddress + 6;
+  static constexpr int64_t kOther = 0x60100;
+  static constexpr int32_t kOtherAddress = kOuterAddress + 0x100;
+
+  static SyntheticRom Image(bool expanded = false) {
+    SyntheticRom image;
+    if (expanded) BlankExpansion(image);
+    image.Put(kOuter, EndedText("Hello there, friend"));
+    image.Put(kOther, EndedText("Other"));
+    image.PointerRecord(0, kOuterAddress, 1, 1);
+    image.PointerRecord(1, kInnerAddress, 1, 1);
+    image.PointerRecord(2, kOtherAddress, 1, 1);
+    image.PointerRecord(3, kOuterAddress, 2, 2);
     return image;
   }
 };

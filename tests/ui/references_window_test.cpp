@@ -1,6 +1,7 @@
 #include <QTreeWidget>
 
 #include "main_window_fixture.h"
+#include "support/reference_scenario.h"
 #include "ui/references_window.h"
 
 namespace lettermoor::test {
@@ -18,6 +19,8 @@ TEST_F(MainWindowTest, FindReferencesListsTheTextsReferencesAndDoubleClickSelect
   ASSERT_TRUE(refs->isVisible());
   EXPECT_FALSE(refs->isModal());
   EXPECT_EQ(refs->Note()->text(), QString::fromLatin1(references_text::kBlindSpots));
+  EXPECT_EQ(refs->FreeSpace()->text(), QString::fromLatin1(references_text::kNoFreeSpace));
+  EXPECT_TRUE(refs->FreeSpace()->isVisible());
   QTreeWidget* rows = refs->Rows();
   ASSERT_EQ(rows->topLevelItemCount(), 2);
   EXPECT_EQ(rows->topLevelItem(0)->text(0), QStringLiteral("Record"));
@@ -34,6 +37,23 @@ TEST_F(MainWindowTest, FindReferencesListsTheTextsReferencesAndDoubleClickSelect
   Trigger(CommandId::Close);
   EXPECT_FALSE(refs->isVisible());
   EXPECT_FALSE(window.Action(CommandId::FindReferences)->isEnabled());
+}
+
+// An apply over a string that line 2 reads the end of: the size label's hint names line 2 while
+// the text is typed and after the write, without a message box, and line 2's row shows its new text.
+TEST_F(MainWindowTest, AnApplyOverSharedBytesNamesTheOtherLineInTheSizeHint) {
+  const auto file = SharedBytesScenario::Image().Save();
+  Open(file->Path());
+  ClickRow(0);
+  Retype(QStringLiteral("Hello there, pal[02]"));
+  const QString typed = window.Label(LabelId::CurrentSize)->toolTip();
+  EXPECT_TRUE(typed.contains(QStringLiteral("line 2"))) << typed.toStdString();
+  QTest::mouseClick(window.ApplyButton(), Qt::LeftButton);
+  EXPECT_TRUE(modals.TakeMessages().empty());
+  const QString applied = window.Label(LabelId::CurrentSize)->toolTip();
+  EXPECT_TRUE(applied.contains(QStringLiteral("line 2"))) << applied.toStdString();
+  EXPECT_NE(applied, typed);
+  EXPECT_EQ(Row(1), QStringLiteral("there, pal"));
 }
 
 }  // namespace
