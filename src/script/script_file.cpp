@@ -16,6 +16,7 @@
 #include "codec/hex_text.h"
 #include "codec/jump_codes.h"
 #include "codec/text_encoder.h"
+#include "entries/entry_points.h"
 #include "entries/reference_index.h"
 #include "rom/rom_file.h"
 #include "script/script_text.h"
@@ -149,70 +150,6 @@ void ReadLeads(std::string_view line, ScriptBlock& block) {
 }
 
 
-// The entry points into the exported strings (every block's address and every address the index
-// finds a reference to), to tell which strings share bytes with another one.
-class EntryPoints {
- public:
-  EntryPoints(const RomFile& rom, const std::vector<SnesAddress>& blocks, const ReferenceIndex* index)
-      : rom_(rom), index_(index) {
-    auto add = [&](SnesAddress address, bool block) {
-      const int64_t offset = SnesToFileOffset(address);
-      if (offset >= 0 && offset < rom.Size()) points_.push_back({offset, block});
-    };
-    for (SnesAddress a : blocks) add(a, true);
-    if (index) {
-      for (const Reference& r : index->All()) add(r.target, false);
-    }
-    // One point per offset, a block's first.
-    std::sort(points_.begin(), points_.end(), [](const Point& a, const Point& b) {
-      return a.offset != b.offset ? a.offset < b.offset : a.block > b.block;
-    });
-    points_.erase(std::unique(points_.begin(), points_.end(),
-                              [](const Point& a, const Point& b) { return a.offset == b.offset; }),
-                  points_.end());
-  }
-
-  // The first entry point into the string [offset, offset + size) other than its start (a block,
-  // or an address something outside the string leads to), else the start of a string that covers
-  // `offset`; nothing when the string shares no bytes.
-  std::optional<SnesAddress> SharedWith(int64_t offset, int32_t size) {
-    const int64_t end = offset + size;
-    const auto at = std::lower_bound(points_.begin(), points_.end(), offset,
-                                     [](const Point& p, int64_t o) { return p.offset < o; });
-    for (auto it = at; it != points_.end() && it->offset < end; ++it) {
-      if (it->offset != offset && (it->block || ReachedFromOutside(*it, offset, end))) return AddressOf(*it);
-    }
-    // A string is never longer than the decoder reads: only so far back can one start and reach here.
-    for (auto it = at; it != points_.begin();) {
-      --it;
-      if (it->offset < offset - kDecodeSizeLimit - 16) break;
-      if (it->size < 0) it->size = ScanJumpCodes(rom_, it->offset, [](const JumpCodeAt&) {});
-      if (it->offset + it->size > offset) return AddressOf(*it);
-    }
-    return std::nullopt;
-  }
-
- private:
-  struct Point {
-    int64_t offset;
-    bool block;
-    int32_t size = -1;  // measured when first needed
-  };
-
-  static SnesAddress AddressOf(const Point& p) { return FileOffsetToSnes(static_cast<int32_t>(p.offset)); }
-
-  // A reference leads to the point other than a jump inside [from, to), the string's own.
-  bool ReachedFromOutside(const Point& p, int64_t from, int64_t to) const {
-    const auto refs = index_->To(AddressOf(p));
-    return std::any_of(refs.begin(), refs.end(), [&](const Reference& r) {
-      return r.kind != ReferenceKind::JumpCode || r.offset < from || r.offset >= to;
-    });
-  }
-
-  const RomFile& rom_;
-  const ReferenceIndex* index_;
-  std::vector<Point> points_;
-};
 
 }  // namespace
 

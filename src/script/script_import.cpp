@@ -10,6 +10,7 @@
 #include "codec/text_compressor.h"
 #include "codec/text_encoder.h"
 #include "codec/decode_items.h"
+#include "entries/entry_points.h"
 #include "entries/free_space.h"
 #include "entries/reference_index.h"
 #include "entries/text_entry_table.h"
@@ -62,67 +63,31 @@ class Leads {
   std::unordered_map<int, SnesAddress> plain_;
 };
 
-// Where strings start: every address a reference leads to, every string of the raw and expanded
-// listings, and every block of the script. Only there may an import write in place.
+// Where strings start: every address a reference leads to, and every string of the raw and
+// expanded listings. Only there may an import write in place.
 class TextStarts {
  public:
-  TextStarts(const RomFile& rom, const ReferenceIndex& index) : rom_(rom) {
-    for (const Reference& r : index.All()) Add(SnesToFileOffset(r.target), true);
+  TextStarts(const RomFile& rom, const ReferenceIndex& index) {
+    for (const Reference& r : index.All()) starts_.emplace_back(SnesToFileOffset(r.target), true);
     const auto sizeOf = [&](int64_t offset) { return ScanJumpCodes(rom, offset, [](const JumpCodeAt&) {}); };
     for (ListingMode mode : {ListingMode::RawTextListing, ListingMode::ExpandedRomListing}) {
       TextEntryTable table;
       BuildTextEntries(rom, mode, table, sizeOf);
-      for (const TextEntry& e : table.entries) Add(SnesToFileOffset(e.textAddress), false);
+      for (const TextEntry& e : table.entries) starts_.emplace_back(SnesToFileOffset(e.textAddress), false);
     }
     std::sort(starts_.begin(), starts_.end());
   }
-  void AddBlock(int64_t offset) { blocks_.push_back(offset); }
-  void Seal() { std::sort(blocks_.begin(), blocks_.end()); }
 
   bool IsListed(int64_t offset) const {
     return std::binary_search(starts_.begin(), starts_.end(), std::pair<int64_t, bool>{offset, false});
   }
   bool IsStart(int64_t offset) const {
-    return std::binary_search(starts_.begin(), starts_.end(), std::pair<int64_t, bool>{offset, true}) ||
-           std::binary_search(starts_.begin(), starts_.end(), std::pair<int64_t, bool>{offset, false});
-  }
-
-  // Another entry point (a block, or a reference from outside the string) that leads into the
-  // string [offset, offset + room), or whose string covers `offset`; -1 when none does.
-  int64_t SharedWith(const ReferenceIndex& index, int64_t offset, int32_t room) const {
-    const int64_t end = offset + room;
-    for (auto it = std::upper_bound(blocks_.begin(), blocks_.end(), offset); it != blocks_.end() && *it < end; ++it) {
-      return *it;
-    }
-    for (auto it = std::upper_bound(starts_.begin(), starts_.end(), std::pair<int64_t, bool>{offset, true});
-         it != starts_.end() && it->first < end; ++it) {
-      if (!it->second) continue;
-      for (const Reference& r : index.To(FileOffsetToSnes(static_cast<int32_t>(it->first)))) {
-        if (r.kind != ReferenceKind::JumpCode || r.offset < offset || r.offset >= end) return it->first;
-      }
-    }
-    // Strings that start before and run into this one: none is longer than the decoder's limit.
-    auto covers = [&](int64_t start) {
-      return start < offset && start + ScanJumpCodes(rom_, start, [](const JumpCodeAt&) {}) > offset;
-    };
-    for (auto it = std::lower_bound(blocks_.begin(), blocks_.end(), offset); it != blocks_.begin();) {
-      if (*--it < offset - kDecodeSizeLimit - 16) break;
-      if (covers(*it)) return *it;
-    }
-    for (auto it = std::lower_bound(starts_.begin(), starts_.end(), std::pair<int64_t, bool>{offset, false});
-         it != starts_.begin();) {
-      --it;
-      if (it->first < offset - kDecodeSizeLimit - 16) break;
-      if (it->second && covers(it->first)) return it->first;
-    }
-    return -1;
+    return IsListed(offset) ||
+           std::binary_search(starts_.begin(), starts_.end(), std::pair<int64_t, bool>{offset, true});
   }
 
  private:
-  void Add(int64_t offset, bool referenced) { starts_.emplace_back(offset, referenced); }
-  const RomFile& rom_;
   std::vector<std::pair<int64_t, bool>> starts_;  // offset, and whether a reference leads there
-  std::vector<int64_t> blocks_;
 };
 
 std::string Describe(const char* format, int line, SnesAddress address, SnesAddress other = 0,
@@ -183,17 +148,20 @@ ImportResult PlanScriptImport(const RomFile& rom, const std::vector<ScriptBlock>
   }
   const ReferenceIndex index = ReferenceIndex::Build(rom);
   const Leads leads(index);
-  TextStarts starts(rom, index);
+  const TextStarts starts(rom, index);
   // Where every block is found now, and which texts an earlier import moved: their jumps are
   // compared as leading to the new places.
   std::vector<std::optional<SnesAddress>> now(blocks.size());
   std::unordered_map<SnesAddress, SnesAddress> movedTo;
   for (size_t n = 0; n < blocks.size(); ++n) {
     now[n] = leads.Of(blocks[n]);
-    if (now[n]) starts.AddBlock(SnesToFileOffset(*now[n]));
     if (now[n] && *now[n] != blocks[n].address) movedTo[blocks[n].address] = *now[n];
   }
-  starts.Seal();
+  std::vector<SnesAddress> found;
+  for (const std::optional<SnesAddress>& a : now) {
+    if (a) found.push_back(*a);
+  }
+  EntryPoints entryPoints(rom, found, &index);
 
   std::vector<PlannedText> texts;
   std::vector<Pending> pending;
@@ -278,10 +246,10 @@ ImportResult PlanScriptImport(const RomFile& rom, const std::vector<ScriptBlock>
     text.room = report.room;
     text.bytes = options.compressor ? options.compressor->Encode(block.text) : TextEncoder(block.text);
     if (!movedTo.empty()) FollowMoves(text.bytes, movedTo);
-    const int64_t shared = starts.SharedWith(index, offset, report.room);
-    text.mustMove = shared >= 0;
+    const std::optional<SnesAddress> shared = entryPoints.SharedWith(offset, report.room);
+    text.mustMove = shared.has_value();
     report.bytes = static_cast<int32_t>(text.bytes.size());
-    report.shares = shared >= 0 ? FileOffsetToSnes(static_cast<int32_t>(shared)) : 0;
+    report.shares = shared.value_or(0);
     pending.push_back({result.changed.size(), texts.size()});
     result.changed.push_back(std::move(report));
     texts.push_back(std::move(text));

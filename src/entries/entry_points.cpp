@@ -1,0 +1,56 @@
+#include "entries/entry_points.h"
+
+#include <algorithm>
+
+#include "codec/decode_items.h"
+#include "codec/jump_codes.h"
+#include "entries/reference_index.h"
+#include "rom/rom_file.h"
+
+namespace lettermoor {
+
+EntryPoints::EntryPoints(const RomFile& rom, const std::vector<SnesAddress>& texts, const ReferenceIndex* index)
+    : rom_(rom), index_(index) {
+  auto add = [&](SnesAddress address, bool block) {
+    const int64_t offset = SnesToFileOffset(address);
+    if (offset >= 0 && offset < rom.Size()) points_.push_back({offset, block});
+  };
+  for (SnesAddress a : texts) add(a, true);
+  if (index) {
+    for (const Reference& r : index->All()) add(r.target, false);
+  }
+  // One point per offset, a listed text's first.
+  std::sort(points_.begin(), points_.end(), [](const Point& a, const Point& b) {
+    return a.offset != b.offset ? a.offset < b.offset : a.block > b.block;
+  });
+  points_.erase(std::unique(points_.begin(), points_.end(),
+                            [](const Point& a, const Point& b) { return a.offset == b.offset; }),
+                points_.end());
+}
+
+std::optional<SnesAddress> EntryPoints::SharedWith(int64_t offset, int32_t size) {
+  const int64_t end = offset + size;
+  const auto at = std::lower_bound(points_.begin(), points_.end(), offset,
+                                   [](const Point& p, int64_t o) { return p.offset < o; });
+  for (auto it = at; it != points_.end() && it->offset < end; ++it) {
+    if (it->offset != offset && (it->block || ReachedFromOutside(*it, offset, end))) return AddressOf(*it);
+  }
+  // A string is never longer than the decoder reads: only so far back can one start and reach here.
+  for (auto it = at; it != points_.begin();) {
+    --it;
+    if (it->offset < offset - kDecodeSizeLimit - 16) break;
+    if (it->size < 0) it->size = ScanJumpCodes(rom_, it->offset, [](const JumpCodeAt&) {});
+    if (it->offset + it->size > offset) return AddressOf(*it);
+  }
+  return std::nullopt;
+}
+
+bool EntryPoints::ReachedFromOutside(const Point& p, int64_t from, int64_t to) const {
+  if (!index_) return false;
+  const auto refs = index_->To(AddressOf(p));
+  return std::any_of(refs.begin(), refs.end(), [&](const Reference& r) {
+    return r.kind != ReferenceKind::JumpCode || r.offset < from || r.offset >= to;
+  });
+}
+
+}  // namespace lettermoor
