@@ -2,6 +2,7 @@
 
 // Shared pieces of the fuzz targets: an in-memory ROM file and a check that aborts.
 
+#include <fcntl.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -25,15 +26,28 @@
 
 namespace lettermoor::fuzz {
 
-// An anonymous in-memory file (memfd) that the production RomFile opens by its /proc path, so the
-// fuzzers exercise the real open, mirror and write code without touching the disk.
+// A file in a private folder of the memory file system (/dev/shm, else /tmp) that the production
+// RomFile opens by its name, so the fuzzers exercise the real open, mirror, journal and write code
+// without touching the disk. A real name, not a memfd's /proc path: the rollback journal of every
+// write is made in the file's folder.
 class MemoryFile {
  public:
   MemoryFile() {
-    fd_ = ::memfd_create("lettermoor-fuzz", MFD_CLOEXEC);
+    char folder[] = "/dev/shm/lettermoor-fuzz-XXXXXX";
+    char fallback[] = "/tmp/lettermoor-fuzz-XXXXXX";
+    const char* made = ::mkdtemp(folder);
+    if (!made) made = ::mkdtemp(fallback);
+    FUZZ_CHECK(made != nullptr);
+    folder_ = made;
+    path_ = folder_ + "/rom.smc";
+    fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     FUZZ_CHECK(fd_ >= 0);
   }
-  ~MemoryFile() { ::close(fd_); }
+  ~MemoryFile() {
+    ::close(fd_);
+    ::unlink(path_.c_str());
+    ::rmdir(folder_.c_str());
+  }
   MemoryFile(const MemoryFile&) = delete;
   MemoryFile& operator=(const MemoryFile&) = delete;
 
@@ -65,7 +79,7 @@ class MemoryFile {
     return out;
   }
 
-  std::string Path() const { return "/proc/self/fd/" + std::to_string(fd_); }
+  const std::string& Path() const { return path_; }
 
   // Opens the file through the production path.
   std::unique_ptr<RomFile> Open() const {
@@ -75,6 +89,8 @@ class MemoryFile {
   }
 
  private:
+  std::string folder_;
+  std::string path_;
   int fd_ = -1;
 };
 
