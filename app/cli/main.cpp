@@ -564,7 +564,7 @@ int RunCheck(const std::string& rom, const std::string& listing, bool battle, bo
   const RowList& rows = s.View().Rows();
   const std::vector<LayoutCheckHit> hits = CheckLayouts(file, s.Window().Table(), layout, kind, estimates);
   for (const LayoutCheckHit& hit : hits) {
-    Print("%d\t%s\t", hit.row + 1, hit.fault.c_str());
+    Print("%d\t%s\t", hit.row + 1, DescribeLayoutCheckFault(hit).c_str());
     if (static_cast<size_t>(hit.row) < rows.size()) WriteOut(OneCell(std::string(rows[static_cast<size_t>(hit.row)])));
     WriteOut("\n");
   }

@@ -7,6 +7,7 @@
 #include "codec/text_dictionary.h"
 #include "codec/text_encoder.h"
 #include "codec/text_preview.h"
+#include "codec/text_window_picture.h"
 #include "rom/rom_file.h"
 #include "sample/sample_rom.h"
 #include "support/synthetic_rom.h"
@@ -51,6 +52,18 @@ TEST(TextPreviewer, LaysOutWithTheKindsFontOrRefuses) {
     for (const LayoutLine& line : preview.layout.lines) over += line.overflow || line.cut;
     EXPECT_EQ(preview.notFitting, over) << c.text;
     EXPECT_EQ(preview.notFitting == 0, c.fits) << c.text;
+    // The check's value for the same layout: the first line that does not fit.
+    const std::optional<LayoutFaultAt> fault = FindLayoutFault(preview.layout, true);
+    EXPECT_EQ(fault.has_value(), !c.fits) << c.text;
+    if (fault) {
+      const LayoutLine& line = preview.layout.lines[static_cast<size_t>(fault->line - 1)];
+      EXPECT_TRUE(line.cut || line.overflow) << c.text;
+      EXPECT_EQ(fault->cut, line.cut) << c.text;
+      for (int n = 0; n + 1 < fault->line; ++n) {
+        EXPECT_FALSE(preview.layout.lines[static_cast<size_t>(n)].cut || preview.layout.lines[static_cast<size_t>(n)].overflow);
+      }
+      EXPECT_EQ(DescribeLayoutFault(*fault), LayoutFault(preview.layout, true));
+    }
 
     // The same text from its bytes, and from the file, lays out the same.
     TextPreview fromBytes;
