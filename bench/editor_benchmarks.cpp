@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "codec/layout_check.h"
-#include "codec/rom_fonts.h"
+#include "codec/text_preview.h"
 #include "codec/text_encoder.h"
 #include "codec/text_layout.h"
 #include "codec/text_window_picture.h"
@@ -154,15 +154,14 @@ void LayoutText(benchmark::State& state, std::string path) {
   EditorWindow window(view);
   window.Initialise();
   window.OpenRomPath(path);
-  const LayoutWidths widths = LayoutWidthsOf(ReadRomFonts(*window.Rom().handle));
-  const TextLayout layout(window.Decoder().Dictionary(), widths);
+  const TextPreviewer previewer(*window.Rom().handle);
   const std::string text = LongEditText();
-  TextLayoutResult result;
+  TextPreview result;
   for (auto _ : state) {
-    layout.Lay(TextEncoder(text), TextWindowKind::Dialogue, result);
-    benchmark::DoNotOptimize(result.lines.data());
+    previewer.LayText(window.Decoder().Dictionary(), text, TextWindowKind::Dialogue, result);
+    benchmark::DoNotOptimize(result.layout.lines.data());
   }
-  if (result.frames.size() < 50) state.SkipWithError("the text should lay out into many frames");
+  if (result.layout.frames.size() < 50) state.SkipWithError("the text should lay out into many frames");
 }
 
 // lettermoor-cli check over the pointer table listing: open the ROM (the list fill included),
@@ -178,8 +177,8 @@ void CheckListing(benchmark::State& state, std::string path) {
     state.ResumeTiming();
     window.OpenRomPath(path);
     const RomFile& rom = *window.Rom().handle;
-    const LayoutWidths widths = LayoutWidthsOf(ReadRomFonts(rom));
-    const TextLayout layout(window.Decoder().Dictionary(), widths);
+    const TextPreviewer previewer(rom);
+    const TextLayout layout(window.Decoder().Dictionary(), previewer.Widths());
     faults = CheckLayouts(rom, window.Table(), layout, TextWindowKind::Dialogue, false).size();
     benchmark::DoNotOptimize(faults);
   }

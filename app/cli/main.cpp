@@ -20,11 +20,10 @@
 
 #include "codec/hex_text.h"
 #include "codec/layout_check.h"
-#include "codec/rom_fonts.h"
 #include "codec/text_encoder.h"
 #include "codec/text_layout.h"
+#include "codec/text_preview.h"
 #include "codec/text_window_picture.h"
-#include "codec/text_encoder.h"
 #include "dialogs/details_page.h"
 #include "editor/editor_window.h"
 #include "editor/references_page.h"
@@ -505,35 +504,20 @@ int RunDetails(const std::string& rom, int line, const std::string& page, const 
   return kExitOk;
 }
 
-// The ROM's fonts, or the command ends when the one a window of `kind` prints with cannot be read:
-// such a ROM is refused (exit 2), which `check` keeps apart from strings that run over (exit 1).
-RomFonts FontsFor(const RomFile& rom, TextWindowKind kind) {
-  RomFonts fonts = ReadRomFonts(rom);
-  const text_window::FontId font = kind == TextWindowKind::Battle ? text_window::FontId::Battle : text_window::FontId::Main;
-  if (!fonts.Of(font).readable) {
+// The command ends when the font a window prints with cannot be read: such a ROM is refused
+// (exit 2), which `check` keeps apart from strings that run over (exit 1).
+void RefuseUnreadableFont(PreviewRefusal refusal) {
+  if (refusal == PreviewRefusal::FontUnreadable) {
     Fail(kExitUsage, "The ROM's font table does not lead to a readable font, so its text cannot be laid out.");
   }
-  return fonts;
 }
 
 int64_t EntryOffset(Session& s, int line) {
   return SnesToFileOffset(s.Window().Table().entries[static_cast<size_t>(line - 1)].textAddress);
 }
 
-int RunPreview(const std::string& rom, int line, const std::string& listing, bool battle, const std::string& png) {
-  Session s;
-  s.Open(rom, listing);
-  s.CheckLine(line);
-  RefuseOutputOver(png, RomAndBackup(s.Window()), "Nothing was drawn.");
-  const RomFile& file = *s.Window().Rom().handle;
-  const TextWindowKind kind = battle ? TextWindowKind::Battle : TextWindowKind::Dialogue;
-  const RomFonts fonts = FontsFor(file, kind);
-  const LayoutWidths widths = LayoutWidthsOf(fonts);
-  TextLayoutResult layout;
-  TextLayout(s.Window().Decoder().Dictionary(), widths).Lay(file, EntryOffset(s, line), kind, layout);
-  WriteOut(DescribeLayout(layout));
-  if (png.empty()) return kExitOk;
-  // Every frame, one under the other, with a strip of the outside colour between them.
+// Every frame, one under the other, with a strip of the outside colour between them.
+TextWindowPicture AllFrames(const TextLayoutResult& layout, const RomFonts& fonts) {
   constexpr int kGap = 4;
   TextWindowPicture all, frame;
   for (int f = 0; f < static_cast<int>(layout.frames.size()); ++f) {
@@ -544,6 +528,22 @@ int RunPreview(const std::string& rom, int line, const std::string& listing, boo
     all.pixels.insert(all.pixels.end(), frame.pixels.begin(), frame.pixels.end());
     all.height = static_cast<int>(all.pixels.size() / static_cast<size_t>(frame.width));
   }
+  return all;
+}
+
+int RunPreview(const std::string& rom, int line, const std::string& listing, bool battle, const std::string& png) {
+  Session s;
+  s.Open(rom, listing);
+  s.CheckLine(line);
+  RefuseOutputOver(png, RomAndBackup(s.Window()), "Nothing was drawn.");
+  const RomFile& file = *s.Window().Rom().handle;
+  const TextPreviewer previewer(file);
+  TextPreview preview;
+  RefuseUnreadableFont(previewer.LayAt(s.Window().Decoder().Dictionary(), file, EntryOffset(s, line),
+                                       battle ? TextWindowKind::Battle : TextWindowKind::Dialogue, preview));
+  WriteOut(DescribeLayout(preview.layout));
+  if (png.empty()) return kExitOk;
+  const TextWindowPicture all = AllFrames(preview.layout, previewer.Fonts());
   if (all.pixels.empty()) Fail(kExitFailed, "Cannot write " + png + ": the text shows no window.");
   const std::string bytes = WindowPng(all, 2);
   const SafeWriteResult written = WriteFileSafely(png, [&](std::FILE* out) {
@@ -558,12 +558,13 @@ int RunCheck(const std::string& rom, const std::string& listing, bool battle, bo
   s.Open(rom, listing);
   const RomFile& file = *s.Window().Rom().handle;
   const TextWindowKind kind = battle ? TextWindowKind::Battle : TextWindowKind::Dialogue;
-  const LayoutWidths widths = LayoutWidthsOf(FontsFor(file, kind));
-  const TextLayout layout(s.Window().Decoder().Dictionary(), widths);
+  const TextPreviewer previewer(file);
+  RefuseUnreadableFont(previewer.RefusalFor(kind));
+  const TextLayout layout(s.Window().Decoder().Dictionary(), previewer.Widths());
   const RowList& rows = s.View().Rows();
   const std::vector<LayoutCheckHit> hits = CheckLayouts(file, s.Window().Table(), layout, kind, estimates);
   for (const LayoutCheckHit& hit : hits) {
-    Print("%d\t%s\t", hit.row + 1, hit.fault.c_str());
+    Print("%d\t%s\t", hit.row + 1, DescribeLayoutCheckFault(hit).c_str());
     if (static_cast<size_t>(hit.row) < rows.size()) WriteOut(OneCell(std::string(rows[static_cast<size_t>(hit.row)])));
     WriteOut("\n");
   }

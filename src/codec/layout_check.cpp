@@ -3,8 +3,6 @@
 #include <unordered_map>
 
 #include "codec/jump_codes.h"
-#include "codec/text_warnings.h"
-#include "codec/text_window_picture.h"
 #include "rom/snes_address.h"
 
 namespace lettermoor {
@@ -26,7 +24,7 @@ std::vector<TextWarning> EndCodeWarningsAt(const RomFile& rom, int64_t offset) {
 std::vector<LayoutCheckHit> CheckLayouts(const RomFile& rom, const TextEntryTable& table, const TextLayout& layout,
                                          TextWindowKind kind, bool estimates) {
   std::vector<LayoutCheckHit> hits;
-  std::unordered_map<SnesAddress, std::vector<std::string>> seen;  // faults of every string laid out, by address
+  std::unordered_map<SnesAddress, std::vector<LayoutCheckFault>> seen;  // faults of every string laid out, by address
   seen.reserve(table.entries.size());
   TextLayoutResult result;
   for (int row = 0; row < table.count(); ++row) {
@@ -35,12 +33,17 @@ std::vector<LayoutCheckHit> CheckLayouts(const RomFile& rom, const TextEntryTabl
     if (fresh) {
       const int64_t offset = SnesToFileOffset(address);
       layout.LayForCheck(rom, offset, kind, estimates, result);
-      if (std::string fault = LayoutFault(result, estimates); !fault.empty()) at->second.push_back(std::move(fault));
-      for (const TextWarning& w : EndCodeWarningsAt(rom, offset)) at->second.push_back(DescribeTextWarning(w));
+      if (const std::optional<LayoutFaultAt> fault = FindLayoutFault(result, estimates)) at->second.push_back(*fault);
+      for (const TextWarning& w : EndCodeWarningsAt(rom, offset)) at->second.push_back(w);
     }
-    for (const std::string& fault : at->second) hits.push_back(LayoutCheckHit{row, fault});
+    for (const LayoutCheckFault& fault : at->second) hits.push_back(LayoutCheckHit{row, fault});
   }
   return hits;
+}
+
+std::string DescribeLayoutCheckFault(const LayoutCheckHit& hit) {
+  if (const LayoutFaultAt* fault = std::get_if<LayoutFaultAt>(&hit.fault)) return DescribeLayoutFault(*fault);
+  return DescribeTextWarning(std::get<TextWarning>(hit.fault));
 }
 
 }  // namespace lettermoor

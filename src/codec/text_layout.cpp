@@ -76,7 +76,7 @@ void TextLayout::LayForCheck(std::span<const uint8_t> bytes, TextWindowKind kind
 // works out the widest word, which is all a check needs to know of most strings.
 template <bool kItems>
 int32_t TextLayout::WalkItems(std::span<const uint8_t> bytes, TextWindowKind kind, TextLayoutResult* out) const {
-  const FontId regular = kind == TextWindowKind::Battle ? FontId::Battle : FontId::Main;
+  const FontId regular = RegularFontOf(kind);
   FontId font = regular;
   const int64_t size = static_cast<int64_t>(bytes.size());
   auto at = [&](int64_t k) -> uint8_t { return k < size ? bytes[static_cast<size_t>(k)] : 0xFF; };

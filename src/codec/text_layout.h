@@ -18,6 +18,11 @@ constexpr text_window::WindowShape ShapeOf(TextWindowKind kind) {
   return kind == TextWindowKind::Battle ? text_window::kBattleWindow : text_window::kDialogueWindow;
 }
 
+// The font a window of `kind` prints with until a code switches it.
+constexpr text_window::FontId RegularFontOf(TextWindowKind kind) {
+  return kind == TextWindowKind::Battle ? text_window::FontId::Battle : text_window::FontId::Main;
+}
+
 // The character widths the layout measures with, one table per font (without the spacing).
 struct LayoutWidths {
   std::array<std::array<uint8_t, text_window::kFontCharacterSlots>, text_window::kFontCount> widths{};

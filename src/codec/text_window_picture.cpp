@@ -130,22 +130,33 @@ std::string DescribeLayout(const TextLayoutResult& layout) {
   return s;
 }
 
-std::string LayoutFault(const TextLayoutResult& layout, bool estimates) {
+std::optional<LayoutFaultAt> FindLayoutFault(const TextLayoutResult& layout, bool estimates) {
   const int lineWidth = ShapeOf(layout.kind).lineWidth;
   for (size_t n = 0; n < layout.lines.size(); ++n) {
     const LayoutLine& line = layout.lines[n];
-    char buf[96];
-    if (line.cut) {
-      std::snprintf(buf, sizeof buf, "line %zu cuts a word", n + 1);
-      return buf;
-    }
+    const int number = static_cast<int>(n) + 1;
+    if (line.cut) return LayoutFaultAt{number, true, 0, false};
     if (line.overflow && (estimates || !line.estimated)) {
-      std::snprintf(buf, sizeof buf, "line %zu runs over by %d px%s", n + 1, line.width - lineWidth,
-                    line.estimated ? " (estimate)" : "");
-      return buf;
+      return LayoutFaultAt{number, false, line.width - lineWidth, line.estimated};
     }
   }
-  return {};
+  return std::nullopt;
+}
+
+std::string DescribeLayoutFault(const LayoutFaultAt& fault) {
+  char buf[96];
+  if (fault.cut) {
+    std::snprintf(buf, sizeof buf, "line %d cuts a word", fault.line);
+  } else {
+    std::snprintf(buf, sizeof buf, "line %d runs over by %d px%s", fault.line, fault.over,
+                  fault.estimated ? " (estimate)" : "");
+  }
+  return buf;
+}
+
+std::string LayoutFault(const TextLayoutResult& layout, bool estimates) {
+  const std::optional<LayoutFaultAt> fault = FindLayoutFault(layout, estimates);
+  return fault ? DescribeLayoutFault(*fault) : std::string();
 }
 
 }  // namespace lettermoor

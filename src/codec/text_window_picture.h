@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,8 +47,22 @@ void DrawTextWindowFrame(const TextLayoutResult& layout, int frameIndex, const R
 // is preceded by the wait ("-- 03 --").
 std::string DescribeLayout(const TextLayoutResult& layout);
 
-// What a translator must fix, or an empty string: the first line that cuts a word or runs over.
-// Lines that run over only by substitutions' worst-case estimates count when `estimates` is set.
+// A line that a translator must fix: it cuts a word, or runs over.
+struct LayoutFaultAt {
+  int line = 0;            // from 1
+  bool cut = false;        // it cuts a word (else it runs over)
+  int over = 0;            // pixels past the window's width, for a line that runs over
+  bool estimated = false;  // that width rests on worst-case estimates
+};
+
+// The first line that cuts a word or runs over, or nothing. Lines that run over only by
+// substitutions' worst-case estimates count when `estimates` is set.
+std::optional<LayoutFaultAt> FindLayoutFault(const TextLayoutResult& layout, bool estimates);
+
+// The fault in words: "line 2 cuts a word", "line 1 runs over by 14 px (estimate)".
+std::string DescribeLayoutFault(const LayoutFaultAt& fault);
+
+// FindLayoutFault in words, or an empty string.
 std::string LayoutFault(const TextLayoutResult& layout, bool estimates);
 
 }  // namespace lettermoor

@@ -7,7 +7,6 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
-#include "codec/text_encoder.h"
 #include "ui/text_window_canvas.h"
 
 namespace lettermoor::ui {
@@ -57,8 +56,7 @@ TextPreviewWindow::TextPreviewWindow(std::function<PreviewSource()> source, QWid
 void TextPreviewWindow::Follow() {
   const PreviewSource s = source_();
   // Read again for every entry: it is cheap, and the file may have changed under us.
-  fonts_ = s.rom ? ReadRomFonts(*s.rom) : RomFonts{};
-  widths_ = LayoutWidthsOf(fonts_);
+  previewer_ = s.rom ? TextPreviewer(*s.rom) : TextPreviewer();
   Relayout();
 }
 
@@ -80,31 +78,26 @@ QString TextPreviewWindow::Heading() const { return heading_->text(); }
 
 void TextPreviewWindow::Relayout() {
   const PreviewSource s = source_();
-  const text_window::FontId font = kind_ == TextWindowKind::Battle ? text_window::FontId::Battle : text_window::FontId::Main;
-  if (!s.rom || !s.dictionary) {
-    heading_->setText(QStringLiteral("No ROM is open."));
-    layout_ = TextLayoutResult{};
-    canvas_->Show(nullptr, nullptr);
-    return;
+  if (!s.rom || !s.dictionary) return ShowNothing(QStringLiteral("No ROM is open."));
+  if (previewer_.LayText(*s.dictionary, s.text, kind_, preview_) == PreviewRefusal::FontUnreadable) {
+    return ShowNothing(QStringLiteral("The ROM's font table does not lead to a readable font."));
   }
-  if (!fonts_.Of(font).readable) {
-    heading_->setText(QStringLiteral("The ROM's font table does not lead to a readable font."));
-    layout_ = TextLayoutResult{};
-    canvas_->Show(nullptr, nullptr);
-    return;
-  }
-  TextLayout(*s.dictionary, widths_).Lay(TextEncoder(s.text), kind_, layout_);
-  int over = 0;
-  for (const LayoutLine& line : layout_.lines) over += line.overflow || line.cut;
+  const TextLayoutResult& layout = preview_.layout;
   QString heading = s.row >= 0 ? QStringLiteral("Line %1: ").arg(s.row + 1) : QString();
   heading += QStringLiteral("%1 line%2, %3 frame%4")
-                 .arg(layout_.lines.size())
-                 .arg(layout_.lines.size() == 1 ? "" : "s")
-                 .arg(layout_.frames.size())
-                 .arg(layout_.frames.size() == 1 ? "" : "s");
-  if (over > 0) heading += QStringLiteral(", %1 not fitting").arg(over);
+                 .arg(layout.lines.size())
+                 .arg(layout.lines.size() == 1 ? "" : "s")
+                 .arg(layout.frames.size())
+                 .arg(layout.frames.size() == 1 ? "" : "s");
+  if (preview_.notFitting > 0) heading += QStringLiteral(", %1 not fitting").arg(preview_.notFitting);
   heading_->setText(heading);
-  canvas_->Show(&layout_, &fonts_);
+  canvas_->Show(&layout, &previewer_.Fonts());
+}
+
+void TextPreviewWindow::ShowNothing(const QString& why) {
+  heading_->setText(why);
+  preview_ = TextPreview{};
+  canvas_->Show(nullptr, nullptr);
 }
 
 }  // namespace lettermoor::ui

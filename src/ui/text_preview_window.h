@@ -6,8 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "codec/rom_fonts.h"
-#include "codec/text_layout.h"
+#include "codec/text_preview.h"
 
 class QButtonGroup;
 class QLabel;
@@ -50,7 +49,7 @@ class TextPreviewWindow : public QWidget {
   void SetScale(int scale);  // 2 or 3
 
   // For tests and tools.
-  const TextLayoutResult& Layout() const { return layout_; }
+  const TextLayoutResult& Layout() const { return preview_.layout; }
   QString Heading() const;
   TextWindowCanvas* Canvas() const { return canvas_; }
 
@@ -59,12 +58,13 @@ class TextPreviewWindow : public QWidget {
 
  private:
   void Relayout();
+  // An empty canvas under a heading that says why.
+  void ShowNothing(const QString& why);
 
   std::function<PreviewSource()> source_;
-  RomFonts fonts_;
-  LayoutWidths widths_;
+  TextPreviewer previewer_;
   TextWindowKind kind_ = TextWindowKind::Dialogue;
-  TextLayoutResult layout_;
+  TextPreview preview_;
   QLabel* heading_ = nullptr;
   QScrollArea* scroll_ = nullptr;
   TextWindowCanvas* canvas_ = nullptr;
