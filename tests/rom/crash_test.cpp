@@ -102,7 +102,7 @@ std::vector<Kind> Kinds() {
        }},
       {"import that moves texts", true, false,
        [](RomFile& rom) {
-         if (script.empty()) script = RewrittenScript(rom, 12);
+         if (script.empty()) script = RewrittenScript(rom, 4);
          return Import(rom, script);
        }},
       {"pointer edit", false, false,
