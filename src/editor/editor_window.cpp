@@ -702,6 +702,16 @@ ApplyResult EditorWindow::WriteEntry(RomFile& rom, int row, std::string_view tex
   const int32_t newSize = MeasureEdit(text);
   if (newSize == kMeasureNonGameCharacter) return ApplyResult::NonGameCharacter;
   if (newSize < 0) return ApplyResult::BracketError;
+  // From the row's address to the write, no other Lettermoor process can move the text.
+  RomFile::Hold hold(rom);
+  if (!hold.Held()) {
+    lastWrite_ = {};
+    lastWrite_.status = WriteStatus::FailedRestored;
+    lastWrite_.error = errno;
+    return ApplyResult::WriteFailed;
+  }
+  SyncedRom();
+  FollowMovedTexts(rom);
   int32_t oldSize = 0;
   DecodeEntry(row, &oldSize);
   if (preventOverwrites_ && newSize > oldSize) return ApplyResult::TooLarge;
@@ -756,6 +766,17 @@ void EditorWindow::ReportWriteFailure(WriteStatus status, int error) {
   const std::string path = rom_.path;
   if (view_.AskYesNo(Format(editor_text::kReopenQuestion, path), editor_text::kFileReplacedCaption)) {
     OpenRomPath(path);
+  }
+}
+
+void EditorWindow::FollowMovedTexts(const RomFile& rom) {
+  if (listingMode_ != ListingMode::PointerTableListing) return;
+  for (int i = 0; i < table_.count(); ++i) {
+    TextEntry& e = table_.entries[static_cast<size_t>(i)];
+    const std::optional<SnesAddress> now = CurrentTextAddress(rom, e);
+    if (!now || *now == e.textAddress) continue;
+    e.textAddress = *now;
+    ReplaceRow(i, RowPreview(i));
   }
 }
 

@@ -365,6 +365,10 @@ class EditorWindow {
   void ReplaceRow(int row, const std::string& text);
   // Apply's checks and write, without a word to the view.
   ApplyResult WriteEntry(RomFile& rom, int row, std::string_view text);
+  // In the pointer listing, gives each row the text address its record or plain pointer holds
+  // in the file now and shows that text in the row: another program may have moved texts since
+  // the list was filled. Called under a Hold, so that a write that follows lands where they are.
+  void FollowMovedTexts(const RomFile& rom);
   // Puts a text into the edit box and remembers it: the size label measures what the box holds.
   void SetEditText(std::string text);
   // Asks about unapplied edits before they would be dropped. Gives true when the caller may go
