@@ -479,7 +479,9 @@ PointerEditResult EditorWindow::EditTextPointerEntry(int row) {
   if (!view_.RunPointerEntryEditor(*form)) return PointerEditResult::Cancelled;
   // The dialog is modal, but the ROM must still be there before anything is written through it.
   if (!IsRomOpen() || !EnsureBackup()) return PointerEditResult::Refused;
-  const PointerEditResult result = ApplyPointerEdit(*rom_.handle, table_, row, *form);
+  WriteResult written;
+  const PointerEditResult result = ApplyPointerEdit(*rom_.handle, table_, row, *form, &written);
+  if (result == PointerEditResult::Refused && !written.Ok()) ReportWriteFailure(written.status, written.error);
   if (result == PointerEditResult::Moved) {
     ReplaceRow(row, RowPreview(row));
     view_.SetSelectionMark(row);
@@ -692,6 +694,7 @@ ApplyResult EditorWindow::ApplyChanges(int row, std::string_view text) {
     case ApplyResult::WriteFailed:
     case ApplyResult::WriteDamaged:
     case ApplyResult::BackupFailed:
+    case ApplyResult::JournalFailed:
       ReportWriteFailure(lastWrite_.status, lastWrite_.error);
       break;
   }
@@ -728,6 +731,7 @@ ApplyResult EditorWindow::WriteEntry(RomFile& rom, int row, std::string_view tex
     case WriteStatus::FailedRestored: break;
     case WriteStatus::FailedDamaged: return ApplyResult::WriteDamaged;
     case WriteStatus::BackupFailed: return ApplyResult::BackupFailed;
+    case WriteStatus::JournalFailed: return ApplyResult::JournalFailed;
   }
   return ApplyResult::WriteFailed;
 }

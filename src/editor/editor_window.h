@@ -177,6 +177,7 @@ enum class ApplyResult {
   WriteFailed,    // the system refused the write; the file holds its old bytes again
   WriteDamaged,   // the system refused the write and the old bytes could not be put back
   BackupFailed,   // the copy to keep before the first write could not be made; nothing was written
+  JournalFailed,  // the rollback journal could not be made beside the ROM; nothing was written
 };
 
 // What Revert to Backup did.
