@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "codec/bracket_check.h"
 #include "codec/jump_codes.h"
@@ -300,6 +301,20 @@ void EditorWindow::SetKeepBackup(bool on) {
 std::string EditorWindow::BackupPath() const {
   // Beside the file that was opened, whatever the working directory is now.
   return rom_.handle ? rom_.handle->OpenedPath() + ".bak" : std::string();
+}
+
+bool EditorWindow::IsTheBackup(const std::string& path) const {
+  const std::string backup = BackupPath();
+  if (backup.empty() || path.empty()) return false;
+  struct stat out {}, kept {};
+  if (::stat(path.c_str(), &out) == 0 && ::stat(backup.c_str(), &kept) == 0) {
+    return out.st_dev == kept.st_dev && out.st_ino == kept.st_ino;
+  }
+  std::error_code error;
+  const auto resolved = [&](const std::string& p) {
+    return std::filesystem::weakly_canonical(std::filesystem::absolute(p, error), error);
+  };
+  return resolved(path) == resolved(backup);
 }
 
 bool EditorWindow::EnsureBackup(WriteStatus* status) {
@@ -902,10 +917,11 @@ DumpResult EditorWindow::DumpToTextFile() {
   if (!IsRomOpen()) return result;
   result.fileName = DumpFileName(listingMode_);
   result.path = dumpFolder_.empty() ? result.fileName : dumpFolder_ + "/" + result.fileName;
-  if (rom_.handle->IsSameFile(result.path)) {
-    result.outcome = DumpResult::Outcome::IsTheRom;
-    view_.ShowMessage(Format(editor_text::kDumpIsRom, result.fileName), editor_text::kDumpFailedCaption,
-                      MessageIcon::None);
+  if (rom_.handle->IsSameFile(result.path) || IsTheBackup(result.path)) {
+    const bool rom = rom_.handle->IsSameFile(result.path);
+    result.outcome = rom ? DumpResult::Outcome::IsTheRom : DumpResult::Outcome::IsTheBackup;
+    view_.ShowMessage(Format(rom ? editor_text::kDumpIsRom : editor_text::kDumpIsBackup, result.fileName),
+                      editor_text::kDumpFailedCaption, MessageIcon::None);
     return result;
   }
   const SafeWriteResult written =
