@@ -675,9 +675,20 @@ bool EditorWindow::OnCloseRequest() { return SettleUnappliedEdit(); }
 ApplyResult EditorWindow::ApplyChanges(int row, std::string_view text) {
   RomFile* rom = SyncedRom();
   if (!rom || !table_.Contains(row)) return ApplyResult::NoEntry;
-  // Worked out before the write: after it, the bytes are the same.
-  std::vector<int> changed = RowsChangedBy(row, text);
-  const ApplyResult result = WriteEntry(*rom, row, text);
+  std::vector<int> changed;
+  ApplyResult result;
+  {
+    // From the row's address to the write, no other Lettermoor process can move the text:
+    // another program may have moved it since the list was filled.
+    RomFile::Hold hold(*rom);
+    if (hold.Held()) {
+      SyncedRom();
+      FollowMovedTexts(*rom);
+    }
+    // Worked out before the write: after it, the bytes are the same.
+    changed = RowsChangedBy(row, text);
+    result = WriteEntry(*rom, row, text);
+  }
   switch (result) {
     case ApplyResult::Written:
       ReplaceRow(row, RowPreview(row));
@@ -720,16 +731,6 @@ ApplyResult EditorWindow::WriteEntry(RomFile& rom, int row, std::string_view tex
   const int32_t newSize = MeasureEdit(text);
   if (newSize == kMeasureNonGameCharacter) return ApplyResult::NonGameCharacter;
   if (newSize < 0) return ApplyResult::BracketError;
-  // From the row's address to the write, no other Lettermoor process can move the text.
-  RomFile::Hold hold(rom);
-  if (!hold.Held()) {
-    lastWrite_ = {};
-    lastWrite_.status = WriteStatus::FailedRestored;
-    lastWrite_.error = errno;
-    return ApplyResult::WriteFailed;
-  }
-  SyncedRom();
-  FollowMovedTexts(rom);
   int32_t oldSize = 0;
   DecodeEntry(row, &oldSize);
   if (preventOverwrites_ && newSize > oldSize) return ApplyResult::TooLarge;
