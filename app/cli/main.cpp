@@ -604,7 +604,13 @@ int RunExport(const std::string& rom, const std::string& listing, const std::str
 int RunImport(const std::string& rom, const std::string& scriptPath, const std::string& output, bool dryRun,
               bool noCompress, bool noRelocate, bool keepBackup, bool overwriteChanged, bool strict) {
   const ScriptFileRead read = ReadScriptFile(scriptPath);
-  if (read.fault != ScriptFileRead::Fault::None) Fail(kExitUsage, DescribeScriptReadFault(scriptPath, read));
+  if (read.fault != ScriptFileRead::Fault::None) {
+    std::string message = DescribeScriptReadFault(scriptPath, read);
+    if (read.fault == ScriptFileRead::Fault::NotARegularFile) {
+      message += " A script is read from a file, or with - from standard input.";
+    }
+    Fail(kExitUsage, message);
+  }
   // The whole file is read and checked before the ROM is looked at: a bad file changes nothing.
   const ParsedScript parsed = ParseScript(read.content);
   if (parsed.error) {

@@ -123,22 +123,23 @@ std::optional<PointerEntryForm> PointerEntryFormFor(const TextEntryTable& table,
 }
 
 PointerEditResult ApplyPointerEdit(RomFile& rom, TextEntryTable& table, int row,
-                                   const PointerEntryForm& form) {
+                                   const PointerEntryForm& form, WriteResult* written) {
   if (!table.Contains(row)) return PointerEditResult::Refused;
   const TextEntry entry = table.entries[static_cast<size_t>(row)];
   TextEntry updated = entry;
   updated.textAddress = ParseHexAddress(form.addressText);
-  bool written = false;
+  WriteResult result;
   if (entry.IsPlainPointer()) {
     // A plain pointer has no record around it: only its own four bytes may change.
-    written = WritePlainPointer(rom, entry.location, updated.textAddress).Ok();
+    result = WritePlainPointer(rom, entry.location, updated.textAddress);
   } else {
     updated.sprite = form.spriteNumber;
     updated.movement = form.movementNumber;
-    written = WriteTextPointerRecord(rom, entry.location, updated.textAddress, updated.sprite,
-                                     updated.movement).Ok();
+    result = WriteTextPointerRecord(rom, entry.location, updated.textAddress, updated.sprite,
+                                    updated.movement);
   }
-  if (!written) return PointerEditResult::Refused;
+  if (written) *written = result;
+  if (!result.Ok()) return PointerEditResult::Refused;
   table.entries[static_cast<size_t>(row)] = updated;
   return updated.textAddress == entry.textAddress ? PointerEditResult::Written
                                                   : PointerEditResult::Moved;

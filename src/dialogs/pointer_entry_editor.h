@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "entries/text_entry.h"
+#include "rom/rom_file.h"
 
 namespace lettermoor {
 
@@ -98,8 +99,9 @@ std::optional<PointerEntryForm> PointerEntryFormFor(const TextEntryTable& table,
 
 // Writes an applied form back: a record's address, sprite and movement, or a plain pointer's own
 // four bytes, then the table's entry. Gives Refused, changing nothing, when the row is gone or
-// the write fails, so that the list keeps telling what the file holds.
+// the write fails, so that the list keeps telling what the file holds; `written`, when given,
+// receives what the file made of the write.
 PointerEditResult ApplyPointerEdit(RomFile& rom, TextEntryTable& table, int row,
-                                   const PointerEntryForm& form);
+                                   const PointerEntryForm& form, WriteResult* written = nullptr);
 
 }  // namespace lettermoor

@@ -83,8 +83,19 @@ bool EditorWindow::MoveToFreeSpace(int r, std::string_view text) {
     if (!rom_.handle || !IsExpandedRom(*rom_.handle)) return false;
   }
   if (!EnsureBackup()) return false;
-  const SnesAddress from = table_.entries[static_cast<size_t>(r)].textAddress;
-  const MoveResult moved = MoveTextToFreeSpace(*rom_.handle, from, bytes);
+  // The text is moved from where its row leads in the file now, under a lock held until the move
+  // is written: another program may have moved it since the list was filled.
+  SnesAddress from = 0;
+  MoveResult moved;
+  {
+    RomFile::Hold hold(*rom_.handle);
+    if (hold.Held()) {
+      SyncedRom();
+      FollowMovedTexts(*rom_.handle);
+    }
+    from = table_.entries[static_cast<size_t>(r)].textAddress;
+    moved = MoveTextToFreeSpace(*rom_.handle, from, bytes);
+  }
   switch (moved.outcome) {
     case MoveOutcome::Moved: break;
     case MoveOutcome::NoEndCode:

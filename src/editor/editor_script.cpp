@@ -5,8 +5,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include "editor/editor_window.h"
 #include "rom/safe_file.h"
@@ -39,9 +37,10 @@ bool EditorWindow::ExportScriptFile() {
   const std::string name = SuggestedScriptName(rom_.fileName, listingMode_);
   const std::string path = view_.ChooseScriptFile(true, dumpFolder_.empty() ? name : dumpFolder_ + "/" + name);
   if (path.empty()) return false;
-  if (rom_.handle->IsSameFile(path)) {
-    view_.ShowMessage(Format(editor_text::kScriptIsRom, BareFileName(path)), editor_text::kExportCaption,
-                      MessageIcon::Warning);
+  if (rom_.handle->IsSameFile(path) || IsTheBackup(path)) {
+    view_.ShowMessage(Format(rom_.handle->IsSameFile(path) ? editor_text::kScriptIsRom : editor_text::kScriptIsBackup,
+                             BareFileName(path)),
+                      editor_text::kExportCaption, MessageIcon::Warning);
     return false;
   }
   RomFile* rom = SyncedRom();
@@ -80,15 +79,17 @@ std::optional<ImportResult> EditorWindow::ImportScriptFile() {
   const std::string name = SuggestedScriptName(rom_.fileName, listingMode_);
   const std::string path = view_.ChooseScriptFile(false, dumpFolder_.empty() ? name : dumpFolder_ + "/" + name);
   if (path.empty()) return std::nullopt;
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  if (in) content << in.rdbuf();
-  if (!in || in.bad()) {
-    view_.ShowMessage(Format(editor_text::kImportUnreadable, BareFileName(path), ErrorText(errno)),
-                      editor_text::kImportCaption, MessageIcon::Warning);
+  // Bounded, and never from a FIFO or a device: a picked name must not hang the window or fill
+  // its memory. "-" is a file of that name here, not standard input.
+  const ScriptFileRead read = ReadScriptFile(path == "-" ? "./-" : path);
+  if (read.fault != ScriptFileRead::Fault::None) {
+    const std::string why = read.fault == ScriptFileRead::Fault::CannotRead
+                                ? Format(editor_text::kImportUnreadable, BareFileName(path), ErrorText(read.error))
+                                : DescribeScriptReadFault(BareFileName(path), read) + "\n" + editor_text::kImportRefused;
+    view_.ShowMessage(why, editor_text::kImportCaption, MessageIcon::Warning);
     return std::nullopt;
   }
-  const ParsedScript parsed = ParseScript(content.str());
+  const ParsedScript parsed = ParseScript(read.content);
   if (parsed.error) {
     view_.ShowMessage(DescribeScriptError(BareFileName(path), *parsed.error) + "\n" + editor_text::kImportRefused,
                       editor_text::kImportCaption, MessageIcon::Warning);

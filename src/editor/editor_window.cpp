@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "codec/bracket_check.h"
 #include "codec/jump_codes.h"
@@ -302,6 +303,20 @@ std::string EditorWindow::BackupPath() const {
   return rom_.handle ? rom_.handle->OpenedPath() + ".bak" : std::string();
 }
 
+bool EditorWindow::IsTheBackup(const std::string& path) const {
+  const std::string backup = BackupPath();
+  if (backup.empty() || path.empty()) return false;
+  struct stat out {}, kept {};
+  if (::stat(path.c_str(), &out) == 0 && ::stat(backup.c_str(), &kept) == 0) {
+    return out.st_dev == kept.st_dev && out.st_ino == kept.st_ino;
+  }
+  std::error_code error;
+  const auto resolved = [&](const std::string& p) {
+    return std::filesystem::weakly_canonical(std::filesystem::absolute(p, error), error);
+  };
+  return resolved(path) == resolved(backup);
+}
+
 bool EditorWindow::EnsureBackup(WriteStatus* status) {
   if (!rom_.handle) return false;
   const WriteResult result = rom_.handle->BackUpIfDue();
@@ -479,7 +494,9 @@ PointerEditResult EditorWindow::EditTextPointerEntry(int row) {
   if (!view_.RunPointerEntryEditor(*form)) return PointerEditResult::Cancelled;
   // The dialog is modal, but the ROM must still be there before anything is written through it.
   if (!IsRomOpen() || !EnsureBackup()) return PointerEditResult::Refused;
-  const PointerEditResult result = ApplyPointerEdit(*rom_.handle, table_, row, *form);
+  WriteResult written;
+  const PointerEditResult result = ApplyPointerEdit(*rom_.handle, table_, row, *form, &written);
+  if (result == PointerEditResult::Refused && !written.Ok()) ReportWriteFailure(written.status, written.error);
   if (result == PointerEditResult::Moved) {
     ReplaceRow(row, RowPreview(row));
     view_.SetSelectionMark(row);
@@ -658,9 +675,20 @@ bool EditorWindow::OnCloseRequest() { return SettleUnappliedEdit(); }
 ApplyResult EditorWindow::ApplyChanges(int row, std::string_view text) {
   RomFile* rom = SyncedRom();
   if (!rom || !table_.Contains(row)) return ApplyResult::NoEntry;
-  // Worked out before the write: after it, the bytes are the same.
-  std::vector<int> changed = RowsChangedBy(row, text);
-  const ApplyResult result = WriteEntry(*rom, row, text);
+  std::vector<int> changed;
+  ApplyResult result;
+  {
+    // From the row's address to the write, no other Lettermoor process can move the text:
+    // another program may have moved it since the list was filled.
+    RomFile::Hold hold(*rom);
+    if (hold.Held()) {
+      SyncedRom();
+      FollowMovedTexts(*rom);
+    }
+    // Worked out before the write: after it, the bytes are the same.
+    changed = RowsChangedBy(row, text);
+    result = WriteEntry(*rom, row, text);
+  }
   switch (result) {
     case ApplyResult::Written:
       ReplaceRow(row, RowPreview(row));
@@ -692,6 +720,7 @@ ApplyResult EditorWindow::ApplyChanges(int row, std::string_view text) {
     case ApplyResult::WriteFailed:
     case ApplyResult::WriteDamaged:
     case ApplyResult::BackupFailed:
+    case ApplyResult::JournalFailed:
       ReportWriteFailure(lastWrite_.status, lastWrite_.error);
       break;
   }
@@ -718,6 +747,7 @@ ApplyResult EditorWindow::WriteEntry(RomFile& rom, int row, std::string_view tex
     case WriteStatus::FailedRestored: break;
     case WriteStatus::FailedDamaged: return ApplyResult::WriteDamaged;
     case WriteStatus::BackupFailed: return ApplyResult::BackupFailed;
+    case WriteStatus::JournalFailed: return ApplyResult::JournalFailed;
   }
   return ApplyResult::WriteFailed;
 }
@@ -756,6 +786,17 @@ void EditorWindow::ReportWriteFailure(WriteStatus status, int error) {
   const std::string path = rom_.path;
   if (view_.AskYesNo(Format(editor_text::kReopenQuestion, path), editor_text::kFileReplacedCaption)) {
     OpenRomPath(path);
+  }
+}
+
+void EditorWindow::FollowMovedTexts(const RomFile& rom) {
+  if (listingMode_ != ListingMode::PointerTableListing) return;
+  for (int i = 0; i < table_.count(); ++i) {
+    TextEntry& e = table_.entries[static_cast<size_t>(i)];
+    const std::optional<SnesAddress> now = CurrentTextAddress(rom, e);
+    if (!now || *now == e.textAddress) continue;
+    e.textAddress = *now;
+    ReplaceRow(i, RowPreview(i));
   }
 }
 
@@ -877,10 +918,11 @@ DumpResult EditorWindow::DumpToTextFile() {
   if (!IsRomOpen()) return result;
   result.fileName = DumpFileName(listingMode_);
   result.path = dumpFolder_.empty() ? result.fileName : dumpFolder_ + "/" + result.fileName;
-  if (rom_.handle->IsSameFile(result.path)) {
-    result.outcome = DumpResult::Outcome::IsTheRom;
-    view_.ShowMessage(Format(editor_text::kDumpIsRom, result.fileName), editor_text::kDumpFailedCaption,
-                      MessageIcon::None);
+  if (rom_.handle->IsSameFile(result.path) || IsTheBackup(result.path)) {
+    const bool rom = rom_.handle->IsSameFile(result.path);
+    result.outcome = rom ? DumpResult::Outcome::IsTheRom : DumpResult::Outcome::IsTheBackup;
+    view_.ShowMessage(Format(rom ? editor_text::kDumpIsRom : editor_text::kDumpIsBackup, result.fileName),
+                      editor_text::kDumpFailedCaption, MessageIcon::None);
     return result;
   }
   const SafeWriteResult written =

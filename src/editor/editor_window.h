@@ -87,6 +87,8 @@ inline constexpr const char* kExpandFailedDamaged =
     "Check the file before going on.";
 inline constexpr const char* kDumpIsRom =
     "The dump file %s is the open ROM file itself.\nNothing was dumped: dump to another file.";
+inline constexpr const char* kDumpIsBackup =
+    "The dump file %s is the ROM's backup copy.\nNothing was dumped: dump to another file.";
 inline constexpr const char* kExpandFailed = "The ROM could not be expanded.\nThe file was left as it was.";
 inline constexpr const char* kExpandFailedCaption = "Expansion Failed";
 inline constexpr const char* kDumpFailed = "The dump file %s could not be written.\nNothing was dumped.";
@@ -121,6 +123,7 @@ inline constexpr const char* kExportCaption = "Export Script";
 inline constexpr const char* kExported = "Exported %d texts of the %s listing to %s.";
 inline constexpr const char* kExportFailed = "The script file %s could not be written (%s).\nNothing was exported.";
 inline constexpr const char* kScriptIsRom = "The script file %s is the open ROM file itself.\nNothing was written.";
+inline constexpr const char* kScriptIsBackup = "The script file %s is the ROM's backup copy.\nNothing was written.";
 inline constexpr const char* kImportCaption = "Import Script";
 inline constexpr const char* kImportUnreadable = "The script file %s could not be read (%s).\nNothing was written.";
 inline constexpr const char* kImportRefused = "The script was not imported; nothing was written.";
@@ -177,6 +180,7 @@ enum class ApplyResult {
   WriteFailed,    // the system refused the write; the file holds its old bytes again
   WriteDamaged,   // the system refused the write and the old bytes could not be put back
   BackupFailed,   // the copy to keep before the first write could not be made; nothing was written
+  JournalFailed,  // the rollback journal could not be made beside the ROM; nothing was written
 };
 
 // What Revert to Backup did.
@@ -195,6 +199,7 @@ struct DumpResult {
     NoRom,    // no ROM open: nothing happened and nothing was said
     Failed,   // the file could not be created or written; an earlier dump is left whole
     IsTheRom, // refused: the dump file is the open ROM itself
+    IsTheBackup,  // refused: the dump file is the ROM's backup copy
   };
   Outcome outcome = Outcome::NoRom;
   std::string fileName;  // the dump file's name, as its messages show it
@@ -238,6 +243,9 @@ class EditorWindow {
   bool KeepBackup() const { return keepBackup_; }
   // Where the open ROM's copy is kept; empty when no ROM is open.
   std::string BackupPath() const;
+  // True when writing to `path` would replace the ROM's copy: the same file (by any name or
+  // link), or its path while there is none yet. Outputs of the window refuse it.
+  bool IsTheBackup(const std::string& path) const;
   // Every write path of the window calls this before it writes, so that the copy exists before
   // the first byte changes: gives true when writing may go on, false (after telling the user)
   // when the copy could not be made (or the file cannot be written now), with what the file said
@@ -365,6 +373,10 @@ class EditorWindow {
   void ReplaceRow(int row, const std::string& text);
   // Apply's checks and write, without a word to the view.
   ApplyResult WriteEntry(RomFile& rom, int row, std::string_view text);
+  // In the pointer listing, gives each row the text address its record or plain pointer holds
+  // in the file now and shows that text in the row: another program may have moved texts since
+  // the list was filled. Called under a Hold, so that a write that follows lands where they are.
+  void FollowMovedTexts(const RomFile& rom);
   // Puts a text into the edit box and remembers it: the size label measures what the box holds.
   void SetEditText(std::string text);
   // Asks about unapplied edits before they would be dropped. Gives true when the caller may go

@@ -94,6 +94,16 @@ bool IsPlainPointerLocation(int64_t location) {
          (location - kPlainPointerStart) % 4 == 0;
 }
 
+std::optional<SnesAddress> CurrentTextAddress(const RomFile& rom, const TextEntry& entry) {
+  int64_t at = -1;
+  if (IsPlainPointerLocation(entry.location)) at = entry.location;
+  if (IsPointerRecordLocation(entry.location)) at = entry.location + 13;
+  if (at < 0 || at + 4 > rom.Size()) return std::nullopt;
+  const auto address = static_cast<SnesAddress>(ReadLe32(rom, at));
+  if (!IsInTextWindow(address)) return std::nullopt;
+  return address;
+}
+
 WriteResult WriteTextPointerRecord(RomFile& rom, int64_t location, SnesAddress textAddress,
                                    int32_t sprite, int32_t movement) {
   if (!IsPointerRecordLocation(location)) return {WriteStatus::OutsideFile, 0};

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "entries/text_entry.h"
 #include "rom/rom_file.h"
@@ -63,6 +64,11 @@ void BuildTextEntries(const RomFile& rom, ListingMode mode, TextEntryTable& tabl
 bool IsPointerRecordLocation(int64_t location);
 // True when `location` is the first byte of one of the 953 plain pointers.
 bool IsPlainPointerLocation(int64_t location);
+
+// The text address the entry's record or plain pointer holds in the file now (another program
+// may have repointed it since the table was built); nothing for an entry that has neither, whose
+// pointer lies past the end of the file, or whose pointer leads outside the text window.
+std::optional<SnesAddress> CurrentTextAddress(const RomFile& rom, const TextEntry& entry);
 
 // Writes the sprite (16 bits), movement (8 bits) and text pointer (32 bits) of the record at
 // `location`, leaving its other 10 bytes alone. Refuses, writing nothing, any location that is not

@@ -171,6 +171,12 @@ void RomFile::Refresh() {
       Nanoseconds(st.st_ctim) == seenCtimeNs_) {
     return;
   }
+  if (holds_ > 0) {
+    // The exclusive lock is ours already (and its taking dealt with any journal): taking it
+    // shared here would give it up, and the write the Hold was taken for would come in unlocked.
+    Reload();
+    return;
+  }
   FileLock lock;
   lock.Take(fd_, LOCK_SH);
   RecoverInterruptedChange(false);

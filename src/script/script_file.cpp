@@ -430,7 +430,7 @@ std::string DescribeScriptReadFault(std::string_view fileName, const ScriptFileR
   std::string out = "Cannot read " + std::string(fileName) + ": ";
   switch (read.fault) {
     case ScriptFileRead::Fault::NotARegularFile:
-      return out + "it is not a regular file (a script is read from a file, or with - from standard input).";
+      return out + "it is not a regular file (such as a FIFO, a device or a folder).";
     case ScriptFileRead::Fault::TooLarge:
       return out + "it is larger than " + std::to_string(kScriptFileLimit >> 20) +
              " MiB, far more than any script file holds.";

@@ -269,5 +269,68 @@ TEST_F(CliFileSafety, OutputThatCannotBeWrittenIsAnErrorExceptIntoAClosedPipe) {
   }
 }
 
+// A rollback that worked used to be reported as damage ("its old bytes could not be put back")
+// when a file size limit stopped the write. The limit lies below the ROM's size, so that its
+// write fails with "File too large" while the small journal fits (--no-backup: the copy would
+// fail first); it stops the change before any byte, or after some bytes are in. Each command
+// fails, says the file holds its old bytes, and leaves it byte-identical with no journal.
+TEST_F(CliFileSafety, AWriteStoppedByASizeLimitIsRolledBackAndSaysSo) {
+  const std::string dir = Dir() + "/limits";
+  ASSERT_EQ(::mkdir(dir.c_str(), 0755), 0);
+  ASSERT_EQ(RunCli({"make-sample", "plain.smc"}, dir).exitCode, 0);
+  ASSERT_EQ(RunCli({"make-sample", "--expanded", "expanded.smc"}, dir).exitCode, 0);
+  // The first five texts of the pointer listing rewritten.
+  ASSERT_EQ(RunCli({"export", "plain.smc", "-o", "work.txt"}, dir).exitCode, 0);
+  const std::vector<uint8_t> exported = ReadBytes(dir + "/work.txt");
+  std::string edited;
+  int changed = 0;
+  for (std::string line : Lines(std::string(exported.begin(), exported.end()))) {
+    if (changed < 5 && !line.empty() && line[0] != '#' && line[0] != '@') {
+      line = "Changed text number " + std::to_string(++changed) + ".[02]";
+    }
+    edited += line + "\n";
+  }
+  ASSERT_TRUE(WriteBytesTo(dir + "/work.txt", {edited.begin(), edited.end()}));
+  // Where line 1's text starts in the file: a limit just past it lets a few bytes in.
+  const std::vector<std::string> first = Fields(Lines(RunCli({"list", "plain.smc"}, dir).out).at(0));
+  const long long line1 = std::stoll(first.at(2), nullptr, 16) - 0xC00000 + 0x200;
+
+  const std::string longer = "A text far longer than the one it replaces, so that it cannot stay where it was.[02]";
+  struct Case {
+    const char* what;
+    std::string rom;
+    std::vector<std::string> args;  // after the ROM's name
+    long long limit;
+  };
+  const Case cases[] = {
+      {"apply, nothing written", "plain.smc", {"apply", "1", "Short.[02]"}, 256 << 10},
+      {"apply, part written", "plain.smc", {"apply", "1", "Short.[02]"}, line1 + 5},
+      {"relocate, nothing written", "expanded.smc", {"apply", "1", longer, "--relocate"}, 256 << 10},
+      {"relocate, repoints written", "expanded.smc", {"apply", "1", longer, "--relocate"}, 2 << 20},
+      {"import, nothing written", "plain.smc", {"import", "work.txt"}, 256 << 10},
+      {"import, part written", "plain.smc", {"import", "work.txt"}, line1 + 5},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string rom = "rom.smc";
+    ASSERT_TRUE(WriteBytesTo(dir + "/" + rom, ReadBytes(dir + "/" + c.rom)));
+    const std::vector<uint8_t> before = ReadBytes(dir + "/" + rom);
+    std::vector<std::string> args = {c.args[0], rom};
+    args.insert(args.end(), c.args.begin() + 1, c.args.end());
+    args.push_back("--no-backup");
+    CliSetup setup;
+    setup.fileSizeLimit = c.limit;
+    const CliRun run = RunCli(args, dir, setup);
+    EXPECT_NE(run.exitCode, 0) << run.out;
+    EXPECT_EQ(run.err.find("put back yet"), std::string::npos) << run.err;  // no claim of damage
+    EXPECT_TRUE(run.err.find("old bytes again") != std::string::npos ||
+                run.err.find("was put back") != std::string::npos)
+        << run.err;
+    EXPECT_TRUE(ReadBytes(dir + "/" + rom) == before);
+    EXPECT_FALSE(std::filesystem::exists(dir + "/." + rom + ".journal"));
+    EXPECT_FALSE(std::filesystem::exists(dir + "/" + rom + ".bak"));
+  }
+}
+
 }  // namespace
 }  // namespace lettermoor::test

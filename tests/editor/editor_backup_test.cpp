@@ -5,12 +5,14 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <filesystem>
 #include <functional>
 #include <optional>
 
 #include "editor/editor_window.h"
 #include "editor_fixture.h"
+#include "rom/rollback_journal.h"
 #include "rom/rom_image.h"
 #include "script/script_import.h"
 #include "support/reference_scenario.h"
@@ -185,6 +187,35 @@ TEST_F(EditorBackup, AFailedBackupWritesNothingOnAnyPathAndSaysSo) {
       std::error_code ec;
       fs::remove(Bak(file), ec);
     }
+  }
+}
+
+// A change whose rollback journal cannot be made (no room beside the ROM, here as the journal's
+// first write failing) writes nothing on any path, and says so naming the journal; the pointer
+// entry editor used to close without a word.
+TEST_F(EditorBackup, AJournalThatCannotBeMadeWritesNothingOnAnyPathAndSaysSo) {
+  struct NoRoom {
+    NoRoom() { SetIoStepHook([] { return ENOSPC; }); }
+    ~NoRoom() { SetIoStepHook(nullptr); }
+  };
+  window.SetKeepBackup(false);
+  for (const WritePath& path : WritePaths()) {
+    SCOPED_TRACE(path.name);
+    TempFile& file = Open(ImageFor(path));
+    const std::vector<uint8_t> opened = file.ReadAll();
+    const std::string journal = "." + file.Name() + ".journal";
+    view.TakeMessages();
+    {
+      NoRoom noRoom;
+      EXPECT_FALSE(path.write(window, view));
+    }
+    EXPECT_EQ(file.ReadAll(), opened);
+    EXPECT_FALSE(fs::exists(fs::path(file.Path()).parent_path() / journal));
+    const std::vector<FakeEditorView::Message> said = view.TakeMessages();
+    ASSERT_EQ(said.size(), 1u);
+    EXPECT_EQ(said[0].caption, editor_text::kWriteFailedCaption);
+    EXPECT_NE(said[0].text.find(journal), std::string::npos) << said[0].text;
+    window.OnCommand(CommandId::Close);
   }
 }
 

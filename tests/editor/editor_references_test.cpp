@@ -3,6 +3,7 @@
 #include "editor/editor_window.h"
 #include "editor_fixture.h"
 #include "entries/text_entry_table.h"
+#include "entries/text_move.h"
 #include "support/reference_scenario.h"
 
 namespace lettermoor::test {
@@ -251,6 +252,61 @@ TEST_F(EditorReferences, RowsOverwrittenByALongerText) {
   EXPECT_TRUE(window.RowsOverwrittenBy(0, 0x100).empty());
   EXPECT_EQ(window.RowsOverwrittenBy(0, 0x101), std::vector<int>{1});
   EXPECT_EQ(window.RowsOverwrittenBy(0, 0x201), (std::vector<int>{1, 3}));
+}
+
+// After another program moved a text while the window was open, Apply wrote into the dead old
+// copy and showed the new text as written, and Move to Free Space found nothing leading to the
+// old place. Under the ROM's lock each row's address is read from the file as it is now: the
+// write lands in the live copy, the old one is left alone, and the rows show the truth.
+TEST_F(EditorReferences, WritesFollowATextThatAnotherProgramMoved) {
+  const std::string written = "New words";  // as short as the text, so the guard lets it in
+  struct Case {
+    const char* what;
+    int row;  // a record's row or the plain pointer's
+    bool move;
+  };
+  const Case cases[] = {
+      {"apply through a record", 2, false},
+      {"apply through a plain pointer", 4, false},
+      {"move through a record", 0, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempFile& file = Open(S::Image());
+    // The other program: the text goes to the start of the expansion, every reference with it.
+    std::vector<uint8_t> moved = ScriptText("Elsewhere");
+    moved.push_back(0x02);
+    {
+      std::unique_ptr<RomFile> other = OpenForTest(file.Path());
+      ASSERT_EQ(MoveTextToFreeSpace(*other, S::kTextAddress, moved).outcome, MoveOutcome::Moved);
+    }
+    const std::vector<uint8_t> before = file.ReadAll();
+    ASSERT_EQ(window.Table().entries[static_cast<size_t>(c.row)].textAddress, S::kTextAddress);
+    view.ClickRow(window, c.row);
+    view.TakeMessages();
+    SnesAddress live = 0xF00000;
+    if (c.move) {
+      EXPECT_TRUE(window.MoveToFreeSpace(c.row, written + "[02]"));
+      live = window.Table().entries[static_cast<size_t>(c.row)].textAddress;
+      EXPECT_NE(live, 0xF00000);
+    } else {
+      view.Type(window, written + "[02]");
+      EXPECT_EQ(view.PressApply(window), ApplyResult::Written);
+      EXPECT_TRUE(view.TakeMessages().empty());
+    }
+    const std::vector<uint8_t> after = file.ReadAll();
+    std::vector<uint8_t> want = ScriptText(written);
+    want.push_back(0x02);
+    EXPECT_EQ(Slice(after, SnesToFileOffset(live), want.size()), want);
+    // The old copy is as it was (what the other program's move left there).
+    EXPECT_EQ(Slice(after, S::kText, 16), Slice(before, S::kText, 16));
+    for (int row : {0, 2, 4}) {
+      EXPECT_EQ(window.Table().entries[static_cast<size_t>(row)].textAddress, live) << row;
+      EXPECT_EQ(view.rows[static_cast<size_t>(row)], written) << row;
+    }
+    EXPECT_EQ(view.editText, written + "[02]");
+    window.OnCommand(CommandId::Close);
+  }
 }
 
 }  // namespace

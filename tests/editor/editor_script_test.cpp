@@ -1,12 +1,16 @@
 // File > Export Script and Import Script in the window's logic.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "editor/editor_window.h"
 #include "editor_fixture.h"
+#include "script/script_file.h"
 
 namespace lettermoor::test {
 namespace {
@@ -111,6 +115,93 @@ TEST_F(EditorScript, RefusedFilesAndCancelledDialogsWriteNothing) {
   ASSERT_EQ(view.messages.size(), 1u);
   EXPECT_EQ(view.messages[0].caption, editor_text::kExportCaption);
   EXPECT_EQ(rom.ReadAll(), before);
+}
+
+// File > Import Script read the picked file with no bound and waited on a FIFO for a writer that
+// never came. Only a regular file is read, and none larger than the script limit.
+TEST_F(EditorScript, AScriptIsReadOnlyFromARegularFileOfBoundedSize) {
+  const TempFile& rom = OpenStandard();
+  const std::vector<uint8_t> before = rom.ReadAll();
+  ASSERT_EQ(::mkfifo(dir.File("fifo").c_str(), 0600), 0);
+  ASSERT_EQ(::mkdir(dir.File("folder").c_str(), 0755), 0);
+  ASSERT_TRUE(WriteBytesTo(dir.File("huge.txt"), {}));
+  std::filesystem::resize_file(dir.File("huge.txt"), kScriptFileLimit + 1);  // sparse
+  struct Case {
+    std::string path;
+    const char* says;
+  };
+  const Case cases[] = {
+      {dir.File("fifo"), "not a regular file"},
+      {dir.File("folder"), "not a regular file"},
+      {"/dev/zero", "not a regular file"},
+      {dir.File("huge.txt"), "larger than"},
+      {dir.File("missing.txt"), "could not be read"},
+  };
+  ::alarm(60);  // a read that waits would otherwise hang the suite
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    view.scriptPath = c.path;
+    view.messages.clear();
+    EXPECT_FALSE(window.ImportScriptFile());
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0].caption, editor_text::kImportCaption);
+    EXPECT_NE(view.messages[0].text.find(c.says), std::string::npos) << view.messages[0].text;
+    EXPECT_EQ(rom.ReadAll(), before);
+  }
+  ::alarm(0);
+}
+
+// Export Script and Dump refused only the ROM itself: the ROM's backup copy, by its name or by a
+// link to it, was replaced by a script or a dump.
+TEST_F(EditorScript, NoScriptOrDumpIsWrittenOverTheBackup) {
+  const std::string path = dir.File("game.smc");
+  ASSERT_TRUE(WriteBytesTo(path, StandardRom().Bytes()));
+  view.PickRom(path);
+  window.OnCommand(CommandId::Open);
+  ASSERT_TRUE(window.IsRomOpen());
+  window.SetDumpFolder(dir.Path());
+  const std::string bak = window.BackupPath();
+  const std::string dump = dir.File("ptrlist.txt");
+
+  // Before the first write there is no copy yet: its name is kept free for it.
+  view.scriptPath = bak;
+  EXPECT_FALSE(window.ExportScriptFile());
+  EXPECT_FALSE(std::filesystem::exists(bak));
+
+  view.ClickRow(window, 0);
+  view.Type(window, "Hi[02]");
+  ASSERT_EQ(view.PressApply(window), ApplyResult::Written);
+  const std::vector<uint8_t> kept = ReadBytesOf(bak);
+  ASSERT_FALSE(kept.empty());
+  enum class By { Name, HardLink, SymbolicLink };
+  for (By by : {By::Name, By::HardLink, By::SymbolicLink}) {
+    SCOPED_TRACE(static_cast<int>(by));
+    const std::string link = dir.File("link.txt");
+    std::filesystem::remove(link);
+    std::filesystem::remove(dump);
+    if (by == By::HardLink) ASSERT_EQ(::link(bak.c_str(), link.c_str()), 0);
+    if (by == By::SymbolicLink) ASSERT_EQ(::symlink(bak.c_str(), link.c_str()), 0);
+    view.messages.clear();
+    view.scriptPath = by == By::Name ? bak : link;
+    EXPECT_FALSE(window.ExportScriptFile());
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0].caption, editor_text::kExportCaption);
+    EXPECT_NE(view.messages[0].text.find("backup"), std::string::npos) << view.messages[0].text;
+    if (by != By::Name) {
+      std::filesystem::rename(link, dump);
+      view.messages.clear();
+      EXPECT_EQ(window.DumpToTextFile().outcome, DumpResult::Outcome::IsTheBackup);
+      ASSERT_EQ(view.messages.size(), 1u);
+      EXPECT_EQ(view.messages[0].caption, editor_text::kDumpFailedCaption);
+    }
+    EXPECT_EQ(ReadBytesOf(bak), kept);
+  }
+  // Any other file takes them as ever.
+  std::filesystem::remove(dump);
+  EXPECT_TRUE(window.DumpToTextFile().Written());
+  view.scriptPath = dir.File("script.txt");
+  EXPECT_TRUE(window.ExportScriptFile());
+  EXPECT_EQ(ReadBytesOf(bak), kept);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // that would overwrite the ROM, and two programs editing one ROM at once.
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -154,6 +155,30 @@ TEST(ConcurrentEditors, TwoProcessesEditingAndExpandingOneRomNeverLoseAWrite) {
   // The strings nobody edited are untouched.
   EXPECT_EQ(window.DecodeEntry(1), kText3);
   EXPECT_EQ(window.DecodeEntry(4), kText2);
+}
+
+// A Hold is what keeps every other Lettermoor process out between reading a text's address and
+// writing it. Refreshing under it after another program's change took the lock shared and then
+// let it go, so that the write that followed came in unlocked.
+TEST_F(EditorTest, ARefreshUnderAHoldKeepsTheLock) {
+  TempFile& file = OpenStandard();
+  RomFile& rom = *window.Rom().handle;
+  {
+    std::unique_ptr<RomFile> other = OpenForTest(file.Path());
+    const uint8_t byte = 0x41;
+    ASSERT_TRUE(other->Write(kS0, std::span<const uint8_t>(&byte, 1)).Ok());
+  }
+  const int probe = ::open(file.Path().c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(probe, 0);
+  {
+    RomFile::Hold hold(rom);
+    ASSERT_TRUE(hold.Held());
+    rom.Refresh();
+    EXPECT_EQ(rom.ReadByte(kS0), 0x41);
+    EXPECT_NE(::flock(probe, LOCK_EX | LOCK_NB), 0) << "the lock was let go";
+  }
+  EXPECT_EQ(::flock(probe, LOCK_EX | LOCK_NB), 0);
+  ::close(probe);
 }
 
 }  // namespace
