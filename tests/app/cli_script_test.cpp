@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -119,6 +120,36 @@ TEST_P(CliScript, TranslationGoesIntoTheCopy) {
     const std::vector<std::string> f = Fields(line);
     ASSERT_EQ(f.size(), 7u);
     EXPECT_EQ(f[6], expectedRow[std::stoi(f[0])].substr(0, 149)) << "line " << f[0];
+  }
+
+  // Pass after pass: the same script into the copy again writes nothing; one moved block edited
+  // again changes exactly its own lines.
+  const std::string copy = Dir() + "/" + Name("translated");
+  const std::vector<uint8_t> once = ReadBytes(copy);
+  run = Run({"import", "--no-backup", copy, "translated.txt"});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(ReadBytes(copy), once);
+  size_t block = 0;
+  std::vector<int> editedRows;
+  for (size_t i = 0; i < lines.size() && editedRows.empty(); ++i) {
+    if (!lines[i].starts_with("# line")) continue;
+    std::istringstream in(lines[i].substr(lines[i].find(' ', 2)));
+    for (std::string n; std::getline(in, n, ',');) editedRows.push_back(std::stoi(n.substr(0, n.find(';'))));
+    block = i + 2;  // the "#<" line, then the text
+  }
+  lines[block] = "Edited once more.[02]";
+  edited.clear();
+  for (const std::string& line : lines) edited += line + "\n";
+  WriteText(Dir() + "/translated.txt", edited);
+  run = Run({"import", "--no-backup", copy, "translated.txt"});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find("1 changed"), std::string::npos) << run.out;
+  run = Run({"list", copy});
+  for (const std::string& line : Lines(run.out)) {
+    const std::vector<std::string> f = Fields(line);
+    const int row = std::stoi(f[0]);
+    const bool edits = std::find(editedRows.begin(), editedRows.end(), row) != editedRows.end();
+    EXPECT_EQ(f[6], edits ? "Edited once more." : expectedRow[row].substr(0, 149)) << "line " << row;
   }
 }
 
