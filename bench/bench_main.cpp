@@ -1,5 +1,6 @@
-// The benchmark suite: makes its input ROMs in a temporary directory, measures the baseline and
-// every operation in one run, then prints one table of medians and ratios to the baseline.
+// The benchmark suite: makes its input ROMs in a temporary directory, measures every operation
+// with the baseline measured beside each repetition, then prints one table of medians, ratios to
+// the baseline and their spread.
 //
 // Own options (besides Google Benchmark's):
 //   --json-out=PATH     also write the table as a JSON list to PATH
@@ -16,6 +17,7 @@
 
 #include "bench_inputs.h"
 #include "editor_benchmarks.h"
+#include "paired_baseline.h"
 #include "summary_reporter.h"
 
 #ifdef LETTERMOOR_BENCH_QT
@@ -88,6 +90,7 @@ int main(int argc, char** argv) {
     std::perror(inputs.dir.c_str());
     return 1;
   }
+  SetBaselineFile(inputs.sample);
   RegisterEditorBenchmarks(inputs, checkInputs);
   RegisterCompressionBenchmarks(inputs, checkInputs);
   RegisterScriptBenchmarks(inputs, checkInputs);
@@ -97,7 +100,7 @@ int main(int argc, char** argv) {
 
   SummaryReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  const int missed = PrintSummary(reporter.Rows(), jsonOut);
+  const int missed = PrintSummary(reporter, jsonOut);
   benchmark::Shutdown();
   RemoveBenchInputs(inputs);
   return missed == 0 ? 0 : 1;

@@ -15,6 +15,7 @@
 #include "editor/editor_window.h"
 #include "rom/snes_address.h"
 #include "editor_benchmarks.h"
+#include "paired_baseline.h"
 #include "quiet_editor_view.h"
 
 namespace lettermoor::bench {
@@ -111,10 +112,10 @@ void CheckCompressedApplies(const BenchInputs& inputs) {
 
 void RegisterCompressionBenchmarks(const BenchInputs& inputs, bool checkInputs) {
   if (checkInputs) CheckCompressedApplies(inputs);
-  benchmark::RegisterBenchmark("measure_compressed_4000", MeasureCompressed, inputs.sample)
+  RegisterRow("measure_compressed_4000", MeasureCompressed, inputs.sample)
       ->Unit(benchmark::kMicrosecond)
       ->UseRealTime();
-  benchmark::RegisterBenchmark("compress_pointer_listing", CompressPointerListing, inputs.sample)
+  RegisterRow("compress_pointer_listing", CompressPointerListing, inputs.sample)
       ->Unit(benchmark::kMillisecond)
       ->UseRealTime();
 }

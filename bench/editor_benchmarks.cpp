@@ -15,6 +15,7 @@
 #include "codec/text_window_picture.h"
 #include "editor/editor_window.h"
 #include "entries/reference_index.h"
+#include "paired_baseline.h"
 #include "quiet_editor_view.h"
 #include "stdio_reference.h"
 
@@ -249,9 +250,9 @@ void RegisterEditorBenchmarks(const BenchInputs& inputs, bool checkInputs) {
   auto timed = [](benchmark::internal::Benchmark* b, benchmark::TimeUnit unit) {
     b->Unit(unit)->UseRealTime();
   };
-  timed(benchmark::RegisterBenchmark("baseline", Baseline, inputs.sample), benchmark::kMillisecond);
+  timed(RegisterRow("baseline", Baseline, inputs.sample), benchmark::kMillisecond);
   // Seconds per fill: a few single runs are plenty.
-  timed(benchmark::RegisterBenchmark("stdio_reference_expanded_fill", StdioReference, inputs.sample)
+  timed(RegisterRow("stdio_reference_expanded_fill", StdioReference, inputs.sample)
             ->Iterations(1)
             ->Repetitions(3),
         benchmark::kMillisecond);
@@ -260,37 +261,37 @@ void RegisterEditorBenchmarks(const BenchInputs& inputs, bool checkInputs) {
   const ListingMode modes[] = {ListingMode::PointerTableListing, ListingMode::RawTextListing,
                                ListingMode::ExpandedRomListing};
   for (const auto& [romName, path] : roms) {
-    timed(benchmark::RegisterBenchmark((std::string("open_fill_pointer_") + romName).c_str(),
+    timed(RegisterRow((std::string("open_fill_pointer_") + romName).c_str(),
                                        OpenFillPointer, path),
           benchmark::kMillisecond);
     for (ListingMode mode : {ListingMode::RawTextListing, ListingMode::ExpandedRomListing}) {
       const std::string name = std::string("fill_") + ModeName(mode) + "_" + romName;
-      timed(benchmark::RegisterBenchmark(name.c_str(), FillListing, path, mode), benchmark::kMillisecond);
+      timed(RegisterRow(name.c_str(), FillListing, path, mode), benchmark::kMillisecond);
     }
   }
   for (const auto& [romName, path] : roms) {
     for (ListingMode mode : modes) {
       const std::string suffix = std::string(ModeName(mode)) + "_" + romName;
-      timed(benchmark::RegisterBenchmark(("find_" + suffix).c_str(), FindMissing, path, mode),
+      timed(RegisterRow(("find_" + suffix).c_str(), FindMissing, path, mode),
             benchmark::kMillisecond);
     }
   }
   for (const auto& [romName, path] : roms) {
     for (ListingMode mode : modes) {
       const std::string suffix = std::string(ModeName(mode)) + "_" + romName;
-      timed(benchmark::RegisterBenchmark(("dump_" + suffix).c_str(), Dump, path, mode, true),
+      timed(RegisterRow(("dump_" + suffix).c_str(), Dump, path, mode, true),
             benchmark::kMillisecond);
     }
   }
-  timed(benchmark::RegisterBenchmark("dump_expanded_sample_to_file", Dump, inputs.sample,
+  timed(RegisterRow("dump_expanded_sample_to_file", Dump, inputs.sample,
                                      ListingMode::ExpandedRomListing, false),
         benchmark::kMillisecond);
-  timed(benchmark::RegisterBenchmark("reference_index_sample", BuildReferences, inputs.sample),
+  timed(RegisterRow("reference_index_sample", BuildReferences, inputs.sample),
         benchmark::kMillisecond);
-  timed(benchmark::RegisterBenchmark("measure_text_4000", Keystroke, inputs.sample),
+  timed(RegisterRow("measure_text_4000", Keystroke, inputs.sample),
         benchmark::kMicrosecond);
-  timed(benchmark::RegisterBenchmark("layout_text_4000", LayoutText, inputs.sample), benchmark::kMicrosecond);
-  timed(benchmark::RegisterBenchmark("check_pointer_sample", CheckListing, inputs.sample), benchmark::kMillisecond);
+  timed(RegisterRow("layout_text_4000", LayoutText, inputs.sample), benchmark::kMicrosecond);
+  timed(RegisterRow("check_pointer_sample", CheckListing, inputs.sample), benchmark::kMillisecond);
 
   // Record 0 of the worst case shares its text with the next records: one apply renews them all.
   QuietEditorView view;
@@ -303,7 +304,7 @@ void RegisterEditorBenchmarks(const BenchInputs& inputs, bool checkInputs) {
   int sharing = 0;
   for (const TextEntry& e : window.Table().entries) sharing += e.textAddress == window.Table().entries[0].textAddress;
   if (sharing < kSharedRecordCount) Fail("the apply benchmark's text is not shared by several rows");
-  timed(benchmark::RegisterBenchmark("apply_shared_text", ApplyShared, inputs.applyTarget, 0, text),
+  timed(RegisterRow("apply_shared_text", ApplyShared, inputs.applyTarget, 0, text),
         benchmark::kMillisecond);
 }
 

@@ -8,6 +8,7 @@
 
 #include "editor/editor_window.h"
 #include "editor_benchmarks.h"
+#include "paired_baseline.h"
 #include "quiet_main_window.h"
 
 namespace lettermoor::bench {
@@ -57,7 +58,7 @@ void RegisterQtBenchmarks(const BenchInputs& inputs) {
     for (const auto& [modeName, mode] : modes) {
       const std::string name = std::string(mode == ListingMode::PointerTableListing ? "qt_open_fill_" : "qt_fill_") +
                                modeName + "_" + romName;
-      benchmark::RegisterBenchmark(name.c_str(), QtFill, path, mode)
+      RegisterRow(name.c_str(), QtFill, path, mode)
           ->Unit(benchmark::kMillisecond)
           ->UseRealTime();
     }

@@ -15,6 +15,7 @@
 
 #include "editor/editor_window.h"
 #include "editor_benchmarks.h"
+#include "paired_baseline.h"
 #include "quiet_editor_view.h"
 #include "rom/safe_file.h"
 #include "script/script_file.h"
@@ -160,20 +161,20 @@ void CheckImports(const BenchInputs& inputs) {
 
 void RegisterScriptBenchmarks(const BenchInputs& inputs, bool checkInputs) {
   if (checkInputs) CheckImports(inputs);
-  benchmark::RegisterBenchmark("script_export_pointer_sample", ExportPointerListing, inputs.sample, false)
+  RegisterRow("script_export_pointer_sample", ExportPointerListing, inputs.sample, false)
       ->Unit(benchmark::kMillisecond)
       ->UseRealTime();
-  benchmark::RegisterBenchmark("script_export_pointer_sample_cli", ExportPointerListing, inputs.sample, true)
+  RegisterRow("script_export_pointer_sample_cli", ExportPointerListing, inputs.sample, true)
       ->Unit(benchmark::kMillisecond)
       ->UseRealTime();
-  benchmark::RegisterBenchmark("script_import_unchanged_sample", ImportUnchanged, inputs.sample)
+  RegisterRow("script_import_unchanged_sample", ImportUnchanged, inputs.sample)
       ->Unit(benchmark::kMillisecond)
       ->UseRealTime();
-  benchmark::RegisterBenchmark("script_import_rewritten_copy_sample", ImportRewrittenIntoCopy, inputs.sample,
+  RegisterRow("script_import_rewritten_copy_sample", ImportRewrittenIntoCopy, inputs.sample,
                                inputs.dir + "/script-rewritten.smc")
       ->Unit(benchmark::kMillisecond)
       ->UseRealTime();
-  benchmark::RegisterBenchmark("script_import_rewritten_in_place_sample", ImportRewrittenInPlace, inputs.sample,
+  RegisterRow("script_import_rewritten_in_place_sample", ImportRewrittenInPlace, inputs.sample,
                                inputs.dir + "/script-in-place.smc")
       ->Unit(benchmark::kMillisecond)
       ->UseRealTime();

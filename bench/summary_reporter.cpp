@@ -1,8 +1,13 @@
 #include "summary_reporter.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <optional>
+#include <utility>
+
+#include "paired_baseline.h"
 
 namespace lettermoor::bench {
 
@@ -42,9 +47,35 @@ constexpr const char* kReference = "stdio_reference_expanded_fill";
 constexpr const char* kOursAgainstReference = "fill_expanded_sample";
 constexpr double kReferenceSpeedUp = 50;
 
-std::optional<double> Median(const std::vector<SummaryReporter::Row>& rows, const std::string& name) {
+// The q-quantile of `values` (linear between neighbours); 0 for none.
+double Quantile(std::vector<double> values, double q) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  const double at = q * static_cast<double>(values.size() - 1);
+  const size_t below = static_cast<size_t>(at);
+  if (below + 1 >= values.size()) return values.back();
+  return values[below] + (values[below + 1] - values[below]) * (at - static_cast<double>(below));
+}
+
+double Median(const std::vector<double>& values) { return Quantile(values, 0.5); }
+
+double Min(const std::vector<double>& values) {
+  return values.empty() ? 0 : *std::min_element(values.begin(), values.end());
+}
+
+double Max(const std::vector<double>& values) {
+  return values.empty() ? 0 : *std::max_element(values.begin(), values.end());
+}
+
+// How far the repetitions' ratios reach: the largest over the smallest, less one.
+double Spread(const std::vector<double>& ratios) {
+  const double low = Min(ratios);
+  return low > 0 ? Max(ratios) / low - 1 : 0;
+}
+
+std::optional<double> MedianRatio(const std::vector<SummaryReporter::Row>& rows, const std::string& name) {
   for (const auto& r : rows) {
-    if (r.name == name) return r.medianNs;
+    if (r.name == name && !r.ratios.empty()) return Median(r.ratios);
   }
   return std::nullopt;
 }
@@ -58,52 +89,106 @@ std::string Escaped(const std::string& s) {
   return out;
 }
 
+double Counter(const benchmark::BenchmarkReporter::Run& run, const char* name) {
+  const auto it = run.counters.find(name);
+  return it == run.counters.end() ? 0.0 : it->second.value;
+}
+
+bool WriteJson(const std::vector<SummaryReporter::Row>& rows, const std::string& path) {
+  std::FILE* out = std::fopen(path.c_str(), "w");
+  if (!out) {
+    std::perror(path.c_str());
+    return false;
+  }
+  std::fprintf(out, "[\n");
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const SummaryReporter::Row& r = rows[i];
+    std::fprintf(out,
+                 "  {\"name\": \"%s\", \"median_ns\": %.1f, \"ratio\": %.4f, \"ratio_min\": %.4f, "
+                 "\"ratio_max\": %.4f, \"ratio_q1\": %.4f, \"ratio_q3\": %.4f, \"cpu_median_ns\": %.1f, "
+                 "\"cpu_ratio\": %.4f, \"baseline_ns\": %.1f, \"repetitions\": %zu, \"load_average\": %.2f}%s\n",
+                 Escaped(r.name).c_str(), Median(r.realNs), Median(r.ratios), Min(r.ratios), Max(r.ratios),
+                 Quantile(r.ratios, 0.25), Quantile(r.ratios, 0.75), Median(r.cpuNs), Median(r.cpuRatios),
+                 Median(r.baselineNs), r.realNs.size(), r.loadAverage, i + 1 < rows.size() ? "," : "");
+  }
+  std::fprintf(out, "]\n");
+  return std::fclose(out) == 0;
+}
+
 }  // namespace
 
+LoadAverage CurrentLoadAverage() {
+  LoadAverage load{};
+  if (getloadavg(load.data(), 3) != 3) load = {};
+  return load;
+}
+
 bool SummaryReporter::ReportContext(const Context& context) {
+  startLoad_ = CurrentLoadAverage();
   std::fprintf(stderr, "%d CPUs at %.0f MHz; load average %.2f %.2f %.2f\n", context.cpu_info.num_cpus,
-               context.cpu_info.cycles_per_second / 1e6,
-               context.cpu_info.load_avg.size() > 0 ? context.cpu_info.load_avg[0] : 0.0,
-               context.cpu_info.load_avg.size() > 1 ? context.cpu_info.load_avg[1] : 0.0,
-               context.cpu_info.load_avg.size() > 2 ? context.cpu_info.load_avg[2] : 0.0);
+               context.cpu_info.cycles_per_second / 1e6, startLoad_[0], startLoad_[1], startLoad_[2]);
   return true;
 }
 
 void SummaryReporter::ReportRuns(const std::vector<Run>& runs) {
+  std::vector<size_t> touched;
   for (const Run& run : runs) {
+    const std::string& name = run.run_name.function_name;
     if (run.error_occurred) {
-      std::fprintf(stderr, "  %-34s FAILED: %s\n", run.run_name.function_name.c_str(),
-                   run.error_message.c_str());
+      std::fprintf(stderr, "  %-34s FAILED: %s\n", name.c_str(), run.error_message.c_str());
       continue;
     }
-    // With repetitions the median aggregate; a single run stands for itself.
+    // Every repetition counts; the median aggregate stands in only for repetitions not reported.
+    const bool repetition = run.run_type == Run::RT_Iteration;
     const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-    const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
-    if (!median && !single) continue;
+    if (!repetition && !median) continue;
+    auto row = std::find_if(rows_.begin(), rows_.end(), [&](const Row& r) { return r.name == name; });
+    if (median && row != rows_.end()) continue;
+    if (row == rows_.end()) {
+      Row fresh;
+      fresh.name = name;
+      row = rows_.insert(rows_.end(), std::move(fresh));
+    }
     const double toNs = 1e9 / benchmark::GetTimeUnitMultiplier(run.time_unit);
-    rows_.push_back({run.run_name.function_name, run.GetAdjustedRealTime() * toNs,
-                     run.GetAdjustedCPUTime() * toNs});
-    std::fprintf(stderr, "  %-34s %10.3f ms\n", rows_.back().name.c_str(), rows_.back().medianNs / 1e6);
+    const double realNs = run.GetAdjustedRealTime() * toNs;
+    const double cpuNs = run.GetAdjustedCPUTime() * toNs;
+    const double baseNs = Counter(run, kBaselineCounter);
+    const double baseCpuNs = Counter(run, kBaselineCpuCounter);
+    row->realNs.push_back(realNs);
+    row->cpuNs.push_back(cpuNs);
+    if (baseNs > 0) {
+      row->baselineNs.push_back(baseNs);
+      row->ratios.push_back(realNs / baseNs);
+    }
+    if (baseCpuNs > 0) row->cpuRatios.push_back(cpuNs / baseCpuNs);
+    row->loadAverage = CurrentLoadAverage()[0];
+    const size_t index = static_cast<size_t>(row - rows_.begin());
+    if (std::find(touched.begin(), touched.end(), index) == touched.end()) touched.push_back(index);
+  }
+  for (size_t index : touched) {
+    const Row& r = rows_[index];
+    std::fprintf(stderr, "  %-34s %10.3f ms  ratio %9.3f (%.3f-%.3f)\n", r.name.c_str(), Median(r.realNs) / 1e6,
+                 Median(r.ratios), Min(r.ratios), Max(r.ratios));
   }
 }
 
-int PrintSummary(const std::vector<SummaryReporter::Row>& rows, const std::string& jsonPath) {
-  const std::optional<double> baseline = Median(rows, "baseline");
-  if (!baseline || *baseline <= 0) {
+int PrintSummary(const SummaryReporter& reporter, const std::string& jsonPath) {
+  const std::vector<SummaryReporter::Row>& rows = reporter.Rows();
+  if (std::none_of(rows.begin(), rows.end(), [](const auto& r) { return !r.ratios.empty(); })) {
     std::fprintf(stderr, "no baseline measured: no ratios\n");
     return -1;
   }
+  const LoadAverage& start = reporter.StartLoad();
+  const LoadAverage end = CurrentLoadAverage();
+  std::printf("\nload average at the start %.2f %.2f %.2f, at the end %.2f %.2f %.2f\n", start[0], start[1],
+              start[2], end[0], end[1], end[2]);
+  std::printf("ratio: median over the repetitions of the time over the baseline measured beside it; "
+              "min, max and spread (max / min - 1) of those ratios\n");
+  std::printf("%-34s %12s %9s %9s %9s %7s %9s  %-6s %12s %9s\n", "operation", "median ms", "ratio", "min", "max",
+              "spread", "target", "", "cpu ms", "cpu ratio");
   int missed = 0;
-  const std::optional<double> cpuBaseline = [&]() -> std::optional<double> {
-    for (const auto& r : rows) {
-      if (r.name == "baseline") return r.cpuMedianNs;
-    }
-    return std::nullopt;
-  }();
-  std::printf("\n%-34s %12s %9s %9s  %-6s %12s %9s\n", "operation", "median ms", "ratio", "target",
-              "", "cpu ms", "cpu ratio");
   for (const auto& row : rows) {
-    const double ratio = row.medianNs / *baseline;
+    const double ratio = Median(row.ratios);
     char target[32] = "";
     const char* verdict = "";
     auto limit = RatioLimits().find(row.name);
@@ -112,12 +197,12 @@ int PrintSummary(const std::vector<SummaryReporter::Row>& rows, const std::strin
       verdict = ratio <= limit->second ? "ok" : "MISSED";
       missed += ratio > limit->second;
     }
-    std::printf("%-34s %12.3f %9.3f %9s  %-6s %12.3f %9.3f\n", row.name.c_str(), row.medianNs / 1e6,
-                ratio, target, verdict, row.cpuMedianNs / 1e6,
-                cpuBaseline && *cpuBaseline > 0 ? row.cpuMedianNs / *cpuBaseline : 0.0);
+    std::printf("%-34s %12.3f %9.3f %9.3f %9.3f %6.1f%% %9s  %-6s %12.3f %9.3f\n", row.name.c_str(),
+                Median(row.realNs) / 1e6, ratio, Min(row.ratios), Max(row.ratios), Spread(row.ratios) * 100,
+                target, verdict, Median(row.cpuNs) / 1e6, Median(row.cpuRatios));
   }
-  const std::optional<double> reference = Median(rows, kReference);
-  const std::optional<double> ours = Median(rows, kOursAgainstReference);
+  const std::optional<double> reference = MedianRatio(rows, kReference);
+  const std::optional<double> ours = MedianRatio(rows, kOursAgainstReference);
   if (reference && ours && *ours > 0) {
     const double speedUp = *reference / *ours;
     const bool ok = speedUp >= kReferenceSpeedUp;
@@ -125,22 +210,7 @@ int PrintSummary(const std::vector<SummaryReporter::Row>& rows, const std::strin
     std::printf("\n%s is %.0f times faster than %s (target >= %g): %s\n", kOursAgainstReference,
                 speedUp, kReference, kReferenceSpeedUp, ok ? "ok" : "MISSED");
   }
-
-  if (!jsonPath.empty()) {
-    std::FILE* out = std::fopen(jsonPath.c_str(), "w");
-    if (!out) {
-      std::perror(jsonPath.c_str());
-      return missed + 1;
-    }
-    std::fprintf(out, "[\n");
-    for (size_t i = 0; i < rows.size(); ++i) {
-      std::fprintf(out, "  {\"name\": \"%s\", \"median_ns\": %.1f, \"ratio\": %.4f}%s\n",
-                   Escaped(rows[i].name).c_str(), rows[i].medianNs, rows[i].medianNs / *baseline,
-                   i + 1 < rows.size() ? "," : "");
-    }
-    std::fprintf(out, "]\n");
-    std::fclose(out);
-  }
+  if (!jsonPath.empty() && !WriteJson(rows, jsonPath)) return missed + 1;
   return missed;
 }
 

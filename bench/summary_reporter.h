@@ -2,13 +2,19 @@
 
 #include <benchmark/benchmark.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
 namespace lettermoor::bench {
 
-// Keeps the median of every benchmark so that the run can end with one table of medians and
-// ratios to the baseline; meanwhile it shows one line of progress per benchmark on stderr.
+// The 1-, 5- and 15-minute load averages (zeros when they cannot be read).
+using LoadAverage = std::array<double, 3>;
+LoadAverage CurrentLoadAverage();
+
+// Keeps every repetition of every benchmark with the baseline measured beside it, so that the
+// run can end with one table of medians, ratios to the baseline and their spread; meanwhile it
+// shows one line of progress per benchmark on stderr.
 class SummaryReporter : public benchmark::BenchmarkReporter {
  public:
   bool ReportContext(const Context& context) override;
@@ -16,18 +22,25 @@ class SummaryReporter : public benchmark::BenchmarkReporter {
 
   struct Row {
     std::string name;
-    double medianNs = 0;     // wall-clock time, what the user waits
-    double cpuMedianNs = 0;  // processor time, steadier on a busy machine
+    std::vector<double> realNs;      // per repetition, wall-clock time: what the user waits
+    std::vector<double> cpuNs;       // per repetition, processor time: steadier on a busy machine
+    std::vector<double> ratios;      // per repetition, wall-clock time over the baseline beside it
+    std::vector<double> cpuRatios;   // the same in processor time
+    std::vector<double> baselineNs;  // per repetition, the baseline beside it
+    double loadAverage = 0;          // the 1-minute load average when the row was done
   };
   const std::vector<Row>& Rows() const { return rows_; }
+  const LoadAverage& StartLoad() const { return startLoad_; }
 
  private:
   std::vector<Row> rows_;
+  LoadAverage startLoad_{};
 };
 
-// Prints the table (median, ratio to "baseline", target, whether it holds) and writes the JSON
-// list [{"name", "median_ns", "ratio"}, ...] to `jsonPath` when it is not empty. Gives the number
-// of targets missed, or -1 when there is no baseline to compare with.
-int PrintSummary(const std::vector<SummaryReporter::Row>& rows, const std::string& jsonPath);
+// Prints the table (median, the ratio's median and spread, target, whether it holds) under the
+// load averages at the start and the end of the run, and writes the JSON list
+// [{"name", "median_ns", "ratio", ...}, ...] to `jsonPath` when it is not empty. Gives the number
+// of targets missed, or -1 when no row carries a baseline to compare with.
+int PrintSummary(const SummaryReporter& reporter, const std::string& jsonPath);
 
 }  // namespace lettermoor::bench

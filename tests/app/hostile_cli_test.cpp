@@ -11,7 +11,6 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <random>
 #include <set>
 
@@ -49,11 +48,6 @@ SyntheticRom Image() {
   rom.PointerRecord(1, FileOffsetToSnes(kSecond), 6, 2);
   rom.PointerRecord(2, FileOffsetToSnes(kFar), 7, 3);
   return rom;
-}
-
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 struct CliResult {

@@ -37,6 +37,11 @@ TempFile::~TempFile() {
 
 std::string TempFile::Name() const { return std::filesystem::path(path_).filename().string(); }
 
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
 std::vector<uint8_t> TempFile::ReadAll() const {
   std::ifstream in(path_, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};

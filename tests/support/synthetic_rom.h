@@ -30,6 +30,9 @@ class TempFile {
   std::string path_;
 };
 
+// The whole file at `path` as text (empty when it cannot be read).
+std::string ReadText(const std::string& path);
+
 // A private temporary directory, removed with everything in it.
 class TempDir {
  public:
