@@ -3,7 +3,7 @@
 // The decode of one script string, item by item, into a sink the caller owns.
 //
 // A string is a sequence of items, read from a file offset on:
-//   - a character: one byte 0x50-0xAA, the character byte - 0x30;
+//   - a character: one byte the character map reads as a character (0x50-0xAA);
 //   - a dictionary word: a byte 0x15-0x17 and the byte after it, which select the word;
 //   - a control code: any other byte, followed by its argument bytes (for 0x18-0x1F the first
 //     argument is a sub-code, which decides how many more follow; undescribed codes have none).
@@ -15,7 +15,7 @@
 //
 //   struct MySink {
 //     // Required:
-//     void Characters(const uint8_t* bytes, size_t n);  // n characters in a row (byte - 0x30 each);
+//     void Characters(const uint8_t* bytes, size_t n);  // n characters in a row (one byte each);
 //                                                       // bytes[0, n + 16) may be read
 //     void Word(const std::string& word);               // one dictionary word
 //     void Code(const CodeItem& code);                  // one control code with its arguments

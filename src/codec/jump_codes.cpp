@@ -11,7 +11,7 @@ namespace {
 ScanTables MakeTables() {
   ScanTables t{};
   for (int b = 0; b < 256; ++b) {
-    t.textStep[b] = b >= 0x50 && b <= 0xAA ? 1 : b >= 0x15 && b <= 0x17 ? 2 : 0;
+    t.textStep[b] = kGameCharacters.IsCharacterByte(static_cast<uint8_t>(b)) ? 1 : b >= 0x15 && b <= 0x17 ? 2 : 0;
   }
   for (int code = 0; code < 0x18; ++code) {
     const ControlCodeEntry* e = LookupControlCode(static_cast<uint8_t>(code), 0);
