@@ -215,9 +215,9 @@ int64_t WalkScanned(const uint8_t* bytes, const TextDictionary& dictionary, cons
   return i;
 }
 
-// The same walk reading byte after byte through RomFile::ReadByte (0xFF outside the file).
-template <typename Sink>
-int64_t WalkOneByOne(const RomFile& rom, int64_t offset, const TextDictionary& dictionary,
+// The same walk reading byte after byte through ReadByte (0xFF outside the file).
+template <typename Bytes, typename Sink>
+int64_t WalkOneByOne(const Bytes& rom, int64_t offset, const TextDictionary& dictionary,
                      const CodeRoles& roles, Sink& sink, int64_t i, bool& lastDescribed) {
   uint8_t item[24] = {};  // one item's bytes, and room for a sink's 16-byte reads
   while (i < kDecodeSizeLimit) {
@@ -267,9 +267,10 @@ int64_t WalkOneByOne(const RomFile& rom, int64_t offset, const TextDictionary& d
 // updates the carry-over `state.lastCodeDescribed` (whether the last control code met, in this
 // string or an earlier one, was described), and empties `state.interpreterText`, the listing of
 // the string decoded last (a listing sink may be writing into it: it is emptied before the first
-// item). The dictionary gives the words.
-template <typename Sink>
-int32_t DecodeItems(const RomFile& rom, int64_t offset, const TextDictionary& dictionary,
+// item). The dictionary gives the words. `Bytes` is a RomFile, or anything with its ReadByte,
+// MirrorData and MirrorSize.
+template <typename Bytes, typename Sink>
+int32_t DecodeItems(const Bytes& rom, int64_t offset, const TextDictionary& dictionary,
                     DecoderState& state, Sink& sink, ItemReading reading = ItemReading::Scanned) {
   const decode_detail::CodeRoles& roles = decode_detail::kCodeRoles;
   state.interpreterText.clear();

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "codec/bracket_check.h"
-#include "codec/byte_class.h"
 #include "codec/control_code_table.h"
+#include "codec/decode_items.h"
 #include "codec/text_encoder.h"
 #include "rom/rom_file.h"
 
@@ -231,19 +231,19 @@ int32_t TextCompressor::Compress(Scratch& scratch, std::vector<uint8_t>* out) co
       }
     }
     if (end == n) break;
+    // The item's length, from the decoder's own table.
     const uint8_t b = plain[end];
-    const ByteClass byteClass = ClassifyByte(b);
-    size_t length = 1;
+    const decode_detail::ByteRole role = decode_detail::kCodeRoles.of[b];
+    size_t length = 1 + role.argumentCount;
     int peeking = -1;
-    if (byteClass == ByteClass::DictionaryReference) {
+    if (role.kind == decode_detail::ByteRole::DictionaryWord) {
       length = 2;
-    } else if (byteClass == ByteClass::ControlCode) {
+    } else if (role.kind == decode_detail::ByteRole::SubCodedCode) {
       // A sub-code past the end of the text is not ours to read: whatever follows in the ROM
       // decides, and nothing of the text is involved.
-      const uint8_t subCode = HasSubCode(b) && end + 1 < n ? plain[end + 1] : 0xFF;
-      const ControlCodeEntry* entry = LookupControlCode(b, subCode);
-      length = 1 + (entry ? entry->argumentCount : 0);
-      if (HasSubCode(b) && length == 1) peeking = b;
+      const uint8_t subCode = end + 1 < n ? plain[end + 1] : 0xFF;
+      length = 1 + decode_detail::kCodeRoles.subCoded[b - 0x18][subCode].argumentCount;
+      if (length == 1) peeking = b;
     }
     length = std::min(length, n - end);
     total += static_cast<int32_t>(length);
