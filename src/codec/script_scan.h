@@ -48,8 +48,8 @@ namespace detail {
 }
 #endif
 
-// The masks of characters (the character map's bytes) and of word openers (0x15-0x17) among the 64 bytes at
-// `data`.
+// The masks of characters (the character map's bytes) and of word openers (0x15-0x17) among
+// the 64 bytes at `data`.
 [[gnu::always_inline]] inline void ClassMasks64(const uint8_t* data, uint64_t& characters, uint64_t& openers) {
   constexpr uint8_t kFirst = kGameCharacters.FirstByte();
   constexpr uint8_t kSpan = kGameCharacters.LastByte() - kGameCharacters.FirstByte();
