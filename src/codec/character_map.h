@@ -38,7 +38,9 @@ class CharacterMap {
   constexpr uint8_t FirstByte() const { return firstByte_; }
   constexpr uint8_t LastByte() const { return lastByte_; }
   constexpr unsigned ByteCount() const { return 1u + lastByte_ - firstByte_; }
-  constexpr bool IsCharacterByte(uint8_t b) const { return static_cast<uint8_t>(b - firstByte_) <= lastByte_ - firstByte_; }
+  constexpr bool IsCharacterByte(uint8_t b) const {
+    return static_cast<uint8_t>(b - firstByte_) <= lastByte_ - firstByte_;
+  }
 
   // The characters the decoder shows for those bytes.
   constexpr char FirstCharacter() const { return CharacterOf(firstByte_); }

@@ -11,8 +11,9 @@ namespace {
 ScanTables MakeTables() {
   ScanTables t{};
   for (int b = 0; b < 256; ++b) {
-    const decode_detail::ByteRole::Kind kind = decode_detail::kCodeRoles.of[b].kind;
-    t.textStep[b] = kind == decode_detail::ByteRole::Character ? 1 : kind == decode_detail::ByteRole::DictionaryWord ? 2 : 0;
+    using decode_detail::ByteRole;
+    const ByteRole::Kind kind = decode_detail::kCodeRoles.of[b].kind;
+    t.textStep[b] = kind == ByteRole::Character ? 1 : kind == ByteRole::DictionaryWord ? 2 : 0;
   }
   for (size_t i = 0; i < std::size(kJumpCodes); ++i) {
     const JumpCodeKind& k = kJumpCodes[i];

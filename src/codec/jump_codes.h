@@ -95,10 +95,11 @@ struct ItemMasks {
 };
 inline ItemMasks Items16(const uint8_t* bytes) {
   const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+  const __m128i charFirst = _mm_set1_epi8(static_cast<char>(kGameCharacters.FirstByte()));
   const __m128i charTop = _mm_set1_epi8(static_cast<char>(kGameCharacters.LastByte() - kGameCharacters.FirstByte()));
   const __m128i openerTop = _mm_set1_epi8(0x17 - 0x15);
   const auto characters = static_cast<uint32_t>(_mm_movemask_epi8(
-      _mm_cmpeq_epi8(_mm_max_epu8(_mm_sub_epi8(v, _mm_set1_epi8(static_cast<char>(kGameCharacters.FirstByte()))), charTop), charTop)));
+      _mm_cmpeq_epi8(_mm_max_epu8(_mm_sub_epi8(v, charFirst), charTop), charTop)));
   const auto openers = static_cast<uint32_t>(_mm_movemask_epi8(
       _mm_cmpeq_epi8(_mm_max_epu8(_mm_sub_epi8(v, _mm_set1_epi8(0x15)), openerTop), openerTop)));
   constexpr uint32_t kEven = 0x5555;
