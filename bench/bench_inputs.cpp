@@ -6,6 +6,7 @@
 #include <fstream>
 #include <vector>
 
+#include "codec/character_map.h"
 #include "entries/text_entry_table.h"
 #include "rom/snes_address.h"
 #include "sample/sample_rom.h"
@@ -26,7 +27,7 @@ void PutLe32(std::vector<uint8_t>& rom, int64_t at, uint32_t value) {
 
 // Script bytes for plain characters.
 void PutText(std::vector<uint8_t>& out, const char* text) {
-  for (const char* p = text; *p; ++p) out.push_back(static_cast<uint8_t>(*p + 0x30));
+  for (const char* p = text; *p; ++p) out.push_back(kGameCharacters.ByteOf(*p));
 }
 
 // A 28-byte string: 20 characters, a dictionary word, a code with arguments, a prompt, a

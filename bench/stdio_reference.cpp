@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 
+#include "codec/character_map.h"
 #include "codec/control_code_table.h"
 
 namespace lettermoor::bench {
@@ -71,14 +72,14 @@ struct Reference {
     bool open = false;
     while (size < kSizeLimit && !ended) {
       const uint8_t b = Get();
-      const bool printable = b >= 0x50 && b <= 0xAA;
+      const bool printable = kGameCharacters.IsCharacterByte(b);
       const bool reference = b >= 0x15 && b <= 0x17;
       if ((printable || reference) && open) {
         if (bracketed && text) *text += ']';
         open = false;
       }
       if (printable) {
-        if (text) *text += static_cast<char>(b - 0x30);
+        if (text) *text += kGameCharacters.CharacterOf(b);
         size += 1;
         atStringStart = false;
       } else if (reference) {
@@ -111,7 +112,7 @@ struct Reference {
       for (;;) {
         const int c = std::fgetc(file);
         if (c == EOF || c == 0) break;
-        const char ch = static_cast<char>(static_cast<uint8_t>(c - 0x30));
+        const char ch = kGameCharacters.CharacterOf(static_cast<uint8_t>(c));
         if (ch == 0) ended = true;
         if (!ended && n < 24) dictionary[slot][n++] = ch;
       }

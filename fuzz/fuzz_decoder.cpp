@@ -59,10 +59,10 @@ Walk WalkString(const RomFile& rom, int64_t offset, const TextDictionary& dictio
   };
   while (w.size < kDecodeSizeLimit) {
     const uint8_t b = next();
-    if (b >= 0x50 && b <= 0xAA) {
+    if (kGameCharacters.IsCharacterByte(b)) {
       w.size += 1;
       w.plainLength += 1;
-      if (b == 0x8B || b == 0x8D) w.roundTrips = false;
+      if (b == kGameCharacters.ByteOf('[') || b == kGameCharacters.ByteOf(']')) w.roundTrips = false;
     } else if (b >= 0x15 && b <= 0x17) {
       const uint8_t d = next();
       w.size += 2;

@@ -3,7 +3,7 @@
 // Invariants:
 // - the load ends (it stops at the end of the file, whatever is there);
 // - slot 0 is the empty word, and no word is longer than 24 characters;
-// - slot k holds the k-th zero-terminated string of the area, each byte minus 0x30, up to its
+// - slot k holds the k-th zero-terminated string of the area, each byte read through the character map, up to its
 //   first character 0 and cut at 24 characters; slots past the end of the file are empty, also
 //   when the dictionary held words from an earlier load.
 
@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "codec/character_map.h"
 #include "codec/text_dictionary.h"
 #include "fuzz_support.h"
 
@@ -34,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string& word = expected[static_cast<size_t>(slot)];
     bool ended = false;
     for (; at < size && data[at] != 0; ++at) {
-      const char c = static_cast<char>(static_cast<uint8_t>(data[at] - 0x30));
+      const char c = kGameCharacters.CharacterOf(data[at]);
       if (c == 0) ended = true;
       if (!ended && word.size() < kDictionaryWordMax) word.push_back(c);
     }

@@ -5,14 +5,25 @@ Each seed follows its target's input layout (see the target's source): a few hea
 that choose offsets and options, then the bytes or text under test.
 """
 import os
+import re
 import struct
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 
+def _character_shift():
+    """The game's character map shifts each character to its byte; read from the map's header so
+    that the shift is written in one place."""
+    with open(os.path.join(HERE, "..", "src", "codec", "character_map.h")) as header:
+        return int(re.search(r"kFixedShift = (0x[0-9A-Fa-f]+);", header.read()).group(1), 16)
+
+
+CHARACTER_SHIFT = _character_shift()
+
+
 def script(text):
-    """Script bytes of plain characters: each character plus 0x30."""
-    return bytes((ord(c) + 0x30) & 0xFF for c in text)
+    """Script bytes of plain characters, through the character map."""
+    return bytes((ord(c) + CHARACTER_SHIFT) & 0xFF for c in text)
 
 
 HELLO = script("Hello") + bytes([0x03, 0x00, 0x02])

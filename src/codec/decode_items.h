@@ -3,7 +3,7 @@
 // The decode of one script string, item by item, into a sink the caller owns.
 //
 // A string is a sequence of items, read from a file offset on:
-//   - a character: one byte 0x50-0xAA, the character byte - 0x30;
+//   - a character: one byte the character map reads as a character (0x50-0xAA);
 //   - a dictionary word: a byte 0x15-0x17 and the byte after it, which select the word;
 //   - a control code: any other byte, followed by its argument bytes (for 0x18-0x1F the first
 //     argument is a sub-code, which decides how many more follow; undescribed codes have none).
@@ -15,7 +15,7 @@
 //
 //   struct MySink {
 //     // Required:
-//     void Characters(const uint8_t* bytes, size_t n);  // n characters in a row (byte - 0x30 each);
+//     void Characters(const uint8_t* bytes, size_t n);  // n characters in a row (one byte each);
 //                                                       // bytes[0, n + 16) may be read
 //     void Word(const std::string& word);               // one dictionary word
 //     void Code(const CodeItem& code);                  // one control code with its arguments
@@ -215,9 +215,9 @@ int64_t WalkScanned(const uint8_t* bytes, const TextDictionary& dictionary, cons
   return i;
 }
 
-// The same walk reading byte after byte through RomFile::ReadByte (0xFF outside the file).
-template <typename Sink>
-int64_t WalkOneByOne(const RomFile& rom, int64_t offset, const TextDictionary& dictionary,
+// The same walk reading byte after byte through ReadByte (0xFF outside the file).
+template <typename Bytes, typename Sink>
+int64_t WalkOneByOne(const Bytes& rom, int64_t offset, const TextDictionary& dictionary,
                      const CodeRoles& roles, Sink& sink, int64_t i, bool& lastDescribed) {
   uint8_t item[24] = {};  // one item's bytes, and room for a sink's 16-byte reads
   while (i < kDecodeSizeLimit) {
@@ -267,9 +267,10 @@ int64_t WalkOneByOne(const RomFile& rom, int64_t offset, const TextDictionary& d
 // updates the carry-over `state.lastCodeDescribed` (whether the last control code met, in this
 // string or an earlier one, was described), and empties `state.interpreterText`, the listing of
 // the string decoded last (a listing sink may be writing into it: it is emptied before the first
-// item). The dictionary gives the words.
-template <typename Sink>
-int32_t DecodeItems(const RomFile& rom, int64_t offset, const TextDictionary& dictionary,
+// item). The dictionary gives the words. `Bytes` is a RomFile, or anything with its ReadByte,
+// MirrorData and MirrorSize.
+template <typename Bytes, typename Sink>
+int32_t DecodeItems(const Bytes& rom, int64_t offset, const TextDictionary& dictionary,
                     DecoderState& state, Sink& sink, ItemReading reading = ItemReading::Scanned) {
   const decode_detail::CodeRoles& roles = decode_detail::kCodeRoles;
   state.interpreterText.clear();

@@ -11,17 +11,9 @@ namespace {
 ScanTables MakeTables() {
   ScanTables t{};
   for (int b = 0; b < 256; ++b) {
-    t.textStep[b] = b >= 0x50 && b <= 0xAA ? 1 : b >= 0x15 && b <= 0x17 ? 2 : 0;
-  }
-  for (int code = 0; code < 0x18; ++code) {
-    const ControlCodeEntry* e = LookupControlCode(static_cast<uint8_t>(code), 0);
-    t.arguments[code] = e ? e->argumentCount : 0;
-  }
-  for (int code = 0x18; code < 0x20; ++code) {
-    for (int sub = 0; sub < 256; ++sub) {
-      const ControlCodeEntry* e = LookupControlCode(static_cast<uint8_t>(code), static_cast<uint8_t>(sub));
-      t.subCoded[code - 0x18][sub] = e ? e->argumentCount : 0;
-    }
+    using decode_detail::ByteRole;
+    const ByteRole::Kind kind = decode_detail::kCodeRoles.of[b].kind;
+    t.textStep[b] = kind == ByteRole::Character ? 1 : kind == ByteRole::DictionaryWord ? 2 : 0;
   }
   for (size_t i = 0; i < std::size(kJumpCodes); ++i) {
     const JumpCodeKind& k = kJumpCodes[i];
@@ -58,10 +50,13 @@ bool EndsWithEndCode(std::span<const uint8_t> bytes) {
   const ByteSpan text{bytes};
   const auto n = static_cast<int64_t>(bytes.size());
   if (n == 0 || bytes.back() != kEndCode) return false;
-  // Each walk stops at an end code; one that runs past the last byte reads 0xFF there and so
-  // cannot stop on it.
+  // Each walk, the decoder's own, stops at an end code; one that runs past the last byte reads
+  // 0xFF there and so cannot stop on it.
+  static const TextDictionary kNoWords;  // a walk for the size count reads no word
+  DecoderState state;
+  NoText sizeOnly;
   int64_t at = 0;
-  while (at < n) at += ScanJumpCodes(text, at, [](const JumpCodeAt&) {});
+  while (at < n) at += DecodeItems(text, at, kNoWords, state, sizeOnly);
   return at == n;
 }
 

@@ -9,7 +9,9 @@
 #include <emmintrin.h>
 #endif
 
+#include "codec/character_map.h"
 #include "codec/control_code_table.h"
+#include "codec/decode_items.h"
 #include "codec/text_decoder.h"
 #include "rom/rom_file.h"
 
@@ -67,11 +69,8 @@ struct ByteSpan {
 bool EndsWithEndCode(std::span<const uint8_t> bytes);
 
 namespace detail {
-// Argument count for every code (codes without a sub-code) and for every (code 0x18-0x1F,
-// sub-code) pair; 0 for undescribed codes.
+// What the jump scan adds to the decoder's table of code arguments (decode_detail::kCodeRoles).
 struct ScanTables {
-  uint8_t arguments[256];
-  uint8_t subCoded[8][256];
   // 1 + index into kJumpCodes for a jump code, else 0; [code][sub-code or 0].
   uint8_t jump[0x20][256];
   // 1 for a character, 2 for a dictionary reference, 0 for a control code.
@@ -96,10 +95,11 @@ struct ItemMasks {
 };
 inline ItemMasks Items16(const uint8_t* bytes) {
   const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
-  const __m128i charTop = _mm_set1_epi8(0xAA - 0x50);
+  const __m128i charFirst = _mm_set1_epi8(static_cast<char>(kGameCharacters.FirstByte()));
+  const __m128i charTop = _mm_set1_epi8(static_cast<char>(kGameCharacters.LastByte() - kGameCharacters.FirstByte()));
   const __m128i openerTop = _mm_set1_epi8(0x17 - 0x15);
   const auto characters = static_cast<uint32_t>(_mm_movemask_epi8(
-      _mm_cmpeq_epi8(_mm_max_epu8(_mm_sub_epi8(v, _mm_set1_epi8(0x50)), charTop), charTop)));
+      _mm_cmpeq_epi8(_mm_max_epu8(_mm_sub_epi8(v, charFirst), charTop), charTop)));
   const auto openers = static_cast<uint32_t>(_mm_movemask_epi8(
       _mm_cmpeq_epi8(_mm_max_epu8(_mm_sub_epi8(v, _mm_set1_epi8(0x15)), openerTop), openerTop)));
   constexpr uint32_t kEven = 0x5555;
@@ -119,6 +119,7 @@ inline ItemMasks Items16(const uint8_t* bytes) {
 template <typename Bytes, typename OnJump>
 int32_t ScanJumpCodes(const Bytes& rom, int64_t offset, OnJump&& onJump) {
   const detail::ScanTables& t = detail::Tables();
+  const decode_detail::CodeRoles& roles = decode_detail::kCodeRoles;
   const uint8_t* data = rom.MirrorData();
   const int64_t mirror = rom.MirrorSize();
   int64_t at = offset;
@@ -178,10 +179,10 @@ int32_t ScanJumpCodes(const Bytes& rom, int64_t offset, OnJump&& onJump) {
     if (b < 0x20) {
       if (b >= 0x18) {
         const uint8_t sub = rom.ReadByte(at + 1);
-        arguments = t.subCoded[b - 0x18][sub];
+        arguments = roles.subCoded[b - 0x18][sub].argumentCount;
         jump = t.jump[b][sub];
       } else {
-        arguments = t.arguments[b];
+        arguments = roles.of[b].argumentCount;
         jump = t.jump[b][0];
       }
     }

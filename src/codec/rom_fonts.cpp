@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "codec/character_map.h"
 #include "rom/rom_file.h"
 
 namespace lettermoor {
@@ -10,8 +11,8 @@ using namespace text_window;
 
 namespace {
 
-// The characters the script can hold: bytes 0x50 to 0xAA.
-constexpr uint8_t kLastCharacterByte = 0xAA;
+// The characters the script can hold.
+constexpr uint8_t kLastCharacterByte = kGameCharacters.LastByte();
 
 template <typename ReadBytes>
 RomFonts ReadFonts(int64_t fileSize, ReadBytes&& read) {

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "codec/character_map.h"
+
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
@@ -46,20 +48,22 @@ namespace detail {
 }
 #endif
 
-// The masks of characters (0x50-0xAA) and of word openers (0x15-0x17) among the 64 bytes at
-// `data`.
+// The masks of characters (the character map's bytes) and of word openers (0x15-0x17) among
+// the 64 bytes at `data`.
 [[gnu::always_inline]] inline void ClassMasks64(const uint8_t* data, uint64_t& characters, uint64_t& openers) {
+  constexpr uint8_t kFirst = kGameCharacters.FirstByte();
+  constexpr uint8_t kSpan = kGameCharacters.LastByte() - kGameCharacters.FirstByte();
   characters = 0;
   openers = 0;
 #ifdef __SSE2__
   for (int chunk = 0; chunk < 4; ++chunk) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * chunk));
-    characters |= static_cast<uint64_t>(RangeBits16(v, 0x50, 0xAA - 0x50)) << (16 * chunk);
+    characters |= static_cast<uint64_t>(RangeBits16(v, kFirst, kSpan)) << (16 * chunk);
     openers |= static_cast<uint64_t>(RangeBits16(v, 0x15, 0x17 - 0x15)) << (16 * chunk);
   }
 #else
   for (int k = 0; k < 64; ++k) {
-    if (static_cast<uint8_t>(data[k] - 0x50) <= 0xAA - 0x50) characters |= uint64_t{1} << k;
+    if (kGameCharacters.IsCharacterByte(data[k])) characters |= uint64_t{1} << k;
     if (static_cast<uint8_t>(data[k] - 0x15) <= 0x17 - 0x15) openers |= uint64_t{1} << k;
   }
 #endif
@@ -101,7 +105,9 @@ struct StretchMasks {
 #ifdef __SSE2__
   {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
-    m = detail::Resolve(detail::RangeBits16(v, 0x50, 0xAA - 0x50), detail::RangeBits16(v, 0x15, 0x17 - 0x15),
+    constexpr uint8_t kFirst = kGameCharacters.FirstByte();
+    constexpr uint8_t kSpan = kGameCharacters.LastByte() - kGameCharacters.FirstByte();
+    m = detail::Resolve(detail::RangeBits16(v, kFirst, kSpan), detail::RangeBits16(v, 0x15, 0x17 - 0x15),
                         0xFFFF);
   }
   if (m.code >= 16 || m.code >= limit)
@@ -119,21 +125,10 @@ struct StretchMasks {
   return s;
 }
 
-// Writes `n` characters (each byte less 0x30) at `out`, in 16-byte blocks: whatever `n`, whole
+// Writes the characters of `n` character bytes at `out`, in 16-byte blocks: whatever `n`, whole
 // blocks of 16 are read and written (at least one). Gives the end of the characters.
 [[gnu::always_inline]] inline char* CopyCharacters(char* out, const uint8_t* bytes, int64_t n) {
-#ifdef __SSE2__
-  const __m128i bias = _mm_set1_epi8(0x30);
-  int64_t k = 0;
-  do {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + k));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), _mm_sub_epi8(v, bias));
-    k += 16;
-  } while (k < n);
-#else
-  for (int64_t k = 0; k < n; ++k) out[k] = static_cast<char>(bytes[k] - 0x30);
-#endif
-  return out + n;
+  return kGameCharacters.ToCharacters(out, bytes, n);
 }
 
 }  // namespace lettermoor::script_scan

@@ -4,8 +4,9 @@
 #include <cstring>
 #include <string>
 
-#include "codec/byte_class.h"
+#include "codec/bracket_check.h"
 #include "codec/control_code_table.h"
+#include "codec/decode_items.h"
 #include "codec/text_encoder.h"
 #include "rom/rom_file.h"
 
@@ -18,15 +19,7 @@ constexpr size_t kShortestUsefulWord = 3;
 constexpr size_t kLongestWord = static_cast<size_t>(kDictionaryWordMax);
 
 // The printable bytes a word's characters are written as.
-constexpr uint8_t kFirstPrintable = 0x50;
-
-// A hexadecimal digit's value; any other character counts 0 (as the plain encoder reads it).
-inline unsigned HexDigit(char c) {
-  if (c >= '0' && c <= '9') return static_cast<unsigned>(c - '0');
-  if (c >= 'a' && c <= 'f') return static_cast<unsigned>(c - 'a' + 10);
-  if (c >= 'A' && c <= 'F') return static_cast<unsigned>(c - 'A' + 10);
-  return 0;
-}
+constexpr uint8_t kFirstPrintable = kGameCharacters.FirstByte();
 
 std::array<uint8_t, 2> ReferenceBytes(int slot) {
   return {static_cast<uint8_t>(0x15 + slot / 256), static_cast<uint8_t>(slot % 256)};
@@ -76,7 +69,7 @@ TextCompressor::TextCompressor(const TextDictionary& dictionary) {
     }
     if (i == task.last) continue;
     // The children's bytes run from the first remaining word's to the last one's, in order.
-    const auto byteAt = [&](size_t w) { return static_cast<uint8_t>(words[w].text[task.depth] + 0x30); };
+    const auto byteAt = [&](size_t w) { return kGameCharacters.ByteOf(words[w].text[task.depth]); };
     const uint8_t low = byteAt(i);
     const size_t table = nodes_.size();
     const auto span = static_cast<uint8_t>(byteAt(task.last - 1) - low + 1);
@@ -169,8 +162,8 @@ int32_t TextCompressor::PlainEncoding(std::string_view text, Scratch& scratch) {
       const uint8_t u = from[k];
       outside |= static_cast<uint8_t>(static_cast<uint8_t>(u - kFirstGameCharacter) >
                                       kLastGameCharacter - kFirstGameCharacter);
-      plain[out + k] = static_cast<uint8_t>(u + 0x30);
     }
+    kGameCharacters.ToBytes(plain + out, from, count);
     close += static_cast<size_t>(std::count(from, from + count, static_cast<uint8_t>(']')));
     if (outside != 0) {
       // Only an encode goes on with such a text; its other characters may be read as codes.
@@ -185,33 +178,15 @@ int32_t TextCompressor::PlainEncoding(std::string_view text, Scratch& scratch) {
     out += end - i;
     i = end;
     if (i == n) break;
-    // A group, as TextEncoder reads it: from "[" to the next "]" or the end of the text, tokens
-    // parted by spaces, each one byte: the last two hexadecimal digits of its value.
-    ++open;
-    ++i;
-    bool inToken = false;
-    unsigned value = 0;
-    auto token = [&] {
+    // A group, as TextEncoder reads it: each token one byte. Its "[" and any inside it count
+    // as opened; a "]" can only be the one that closes it.
+    const size_t group = i;
+    i = WalkBracketGroup(text, i, [&](const BracketToken& t) {
       scratch.breaks.push_back(static_cast<uint32_t>(out));
-      plain[out++] = static_cast<uint8_t>(value);
-      inToken = false;
-    };
-    for (; i < n; ++i) {
-      const char g = data[i];
-      if (g == ' ' || g == ']') {
-        if (inToken) token();
-        if (g == ']') {
-          ++close;
-          ++i;
-          break;
-        }
-      } else {
-        open += g == '[';
-        value = (inToken ? value * 16 : 0) + HexDigit(g);
-        inToken = true;
-      }
-    }
-    if (inToken) token();
+      plain[out++] = t.Byte();
+    });
+    open += static_cast<size_t>(std::count(data + group, data + i, '['));
+    close += data[i - 1] == ']';
   }
   scratch.plain.resize(out);
   if (open != close) return kMeasureBracketError;
@@ -256,19 +231,19 @@ int32_t TextCompressor::Compress(Scratch& scratch, std::vector<uint8_t>* out) co
       }
     }
     if (end == n) break;
+    // The item's length, from the decoder's own table.
     const uint8_t b = plain[end];
-    const ByteClass byteClass = ClassifyByte(b);
-    size_t length = 1;
+    const decode_detail::ByteRole role = decode_detail::kCodeRoles.of[b];
+    size_t length = 1 + role.argumentCount;
     int peeking = -1;
-    if (byteClass == ByteClass::DictionaryReference) {
+    if (role.kind == decode_detail::ByteRole::DictionaryWord) {
       length = 2;
-    } else if (byteClass == ByteClass::ControlCode) {
+    } else if (role.kind == decode_detail::ByteRole::SubCodedCode) {
       // A sub-code past the end of the text is not ours to read: whatever follows in the ROM
       // decides, and nothing of the text is involved.
-      const uint8_t subCode = HasSubCode(b) && end + 1 < n ? plain[end + 1] : 0xFF;
-      const ControlCodeEntry* entry = LookupControlCode(b, subCode);
-      length = 1 + (entry ? entry->argumentCount : 0);
-      if (HasSubCode(b) && length == 1) peeking = b;
+      const uint8_t subCode = end + 1 < n ? plain[end + 1] : 0xFF;
+      length = 1 + decode_detail::kCodeRoles.subCoded[b - 0x18][subCode].argumentCount;
+      if (length == 1) peeking = b;
     }
     length = std::min(length, n - end);
     total += static_cast<int32_t>(length);

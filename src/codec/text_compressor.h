@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "codec/character_map.h"
 #include "codec/text_dictionary.h"
 
 namespace lettermoor {
@@ -65,7 +66,7 @@ class TextCompressor {
     uint8_t span = 0;    // the bytes its children cover (0: none)
     int16_t slot = -1;   // the word ending here, or -1
   };
-  static constexpr unsigned kPrintableBytes = 91;  // 0x50-0xAA
+  static constexpr unsigned kPrintableBytes = kGameCharacters.ByteCount();
 
   // The child of `node` on byte `b`, or 0 (the root is nobody's child).
   uint32_t Child(const Node& node, uint8_t b) const {
@@ -86,7 +87,7 @@ class TextCompressor {
 
   std::vector<Node> nodes_;  // nodes_[0] is the root
   // Every word has three characters or more, so each walk starts two characters deep: the node
-  // for a pair of printable bytes (b0 - 0x50) * 91 + (b1 - 0x50), or 0 where no word starts so.
+  // for a pair of printable bytes, by their places among the printable bytes, or 0 where no word starts so.
   std::vector<uint32_t> pairs_;
   int usableWords_ = 0;
 };

@@ -1,5 +1,6 @@
 #include "codec/text_dictionary.h"
 
+#include "codec/character_map.h"
 #include "rom/rom_file.h"
 
 namespace lettermoor {
@@ -11,11 +12,11 @@ void LoadTextDictionary(const RomFile& rom, TextDictionary& dictionary) {
   for (int slot = 1; slot < kDictionarySlots; ++slot) {
     std::string& word = dictionary.words[static_cast<size_t>(slot)];
     word.clear();
-    bool ended = false;  // a character 0 (ROM byte 0x30) ends the word as its terminator would
+    bool ended = false;  // a character 0 ends the word as its terminator would
     while (offset < end) {
       uint8_t b = rom.ReadByte(offset++);
       if (b == 0) break;
-      char c = static_cast<char>(static_cast<uint8_t>(b - 0x30));
+      char c = kGameCharacters.CharacterOf(b);
       if (c == 0) ended = true;
       if (!ended && word.size() < kDictionaryWordMax) word.push_back(c);
     }

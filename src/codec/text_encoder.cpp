@@ -2,50 +2,21 @@
 
 #include <cstdio>
 
+#include "codec/bracket_check.h"
 #include "rom/rom_file.h"
 
 namespace lettermoor {
 
-int HexDigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return 0;
-}
-
 namespace {
-
-// Walks the tokens of the group that starts at text[0] == '[', calling `token` with each value;
-// gives the index just past the group (past its "]", or the end of the text).
-template <typename Sink>
-size_t WalkGroup(std::string_view text, Sink&& token) {
-  size_t i = 1;
-  while (i < text.size()) {
-    const char c = text[i];
-    if (c == ' ') {
-      ++i;
-    } else if (c == ']') {
-      return i + 1;
-    } else {
-      uint32_t value = 0;
-      while (i < text.size() && text[i] != ' ' && text[i] != ']') {
-        value = value * 16 + static_cast<uint32_t>(HexDigitValue(text[i]));
-        ++i;
-      }
-      token(value);
-    }
-  }
-  return i;
-}
 
 template <typename Sink>
 void Encode(std::string_view text, Sink&& byte) {
   size_t i = 0;
   while (i < text.size()) {
     if (text[i] == '[') {
-      i += WalkGroup(text.substr(i), [&](uint32_t v) { byte(static_cast<uint8_t>(v & 0xFF)); });
+      i = WalkBracketGroup(text, i, [&](const BracketToken& t) { byte(t.Byte()); });
     } else {
-      byte(static_cast<uint8_t>(static_cast<uint8_t>(text[i]) + 0x30));
+      byte(kGameCharacters.ByteOf(text[i]));
       ++i;
     }
   }
@@ -56,7 +27,7 @@ void Encode(std::string_view text, Sink&& byte) {
 int ParseBracketGroup(std::string_view group, std::vector<uint32_t>& values) {
   values.clear();
   if (group.empty() || group[0] != '[') return -1;
-  WalkGroup(group, [&](uint32_t v) { values.push_back(v); });
+  WalkBracketGroup(group, 0, [&](const BracketToken& t) { values.push_back(t.value); });
   return static_cast<int>(values.size());
 }
 
@@ -114,7 +85,7 @@ std::optional<NonGameCharacter> FindNonGameCharacter(std::string_view text) {
   int column = 0;
   while (i < text.size()) {
     if (text[i] == '[') {
-      const size_t end = i + WalkGroup(text.substr(i), [](uint32_t) {});
+      const size_t end = WalkBracketGroup(text, i, [](const BracketToken&) {});
       column = CountCharacters(text, i, end, column);
       i = end;
       continue;

@@ -6,20 +6,19 @@
 #include <string_view>
 #include <vector>
 
+#include "codec/character_map.h"
+#include "codec/hex_text.h"
 #include "rom/rom_file.h"
 
 namespace lettermoor {
 
-
-// 0-9 and A-F (either case) give their value; every other character gives 0.
-int HexDigitValue(char c);
 
 // Parses one bracket group ("[" ... "]"), storing each token's value in `values` (replacing its
 // content, as many as there are). Gives the number of tokens, or -1 when the text does not start
 // with "[". A group with no "]" ends at the end of the text.
 int ParseBracketGroup(std::string_view group, std::vector<uint32_t>& values);
 
-// Encodes editable text into script bytes: characters outside brackets become char + 0x30,
+// Encodes editable text into script bytes: characters outside brackets become their bytes in the character map,
 // every token inside brackets one byte (its last two hexadecimal digits). No bracket check.
 std::vector<uint8_t> TextEncoder(std::string_view text);
 
@@ -27,9 +26,9 @@ std::vector<uint8_t> TextEncoder(std::string_view text);
 inline constexpr int32_t kMeasureBracketError = -1;     // the counts of "[" and "]" differ
 inline constexpr int32_t kMeasureNonGameCharacter = -2;  // a character outside brackets is not a game character
 
-// The lowest and highest character the decoder shows for a character byte (0x50-0xAA).
-inline constexpr char32_t kFirstGameCharacter = U' ';
-inline constexpr char32_t kLastGameCharacter = U'z';
+// The lowest and highest character the decoder shows for a character byte.
+inline constexpr char32_t kFirstGameCharacter = static_cast<unsigned char>(kGameCharacters.FirstCharacter());
+inline constexpr char32_t kLastGameCharacter = static_cast<unsigned char>(kGameCharacters.LastCharacter());
 
 // A character outside brackets that the decoder would never show back as itself.
 struct NonGameCharacter {

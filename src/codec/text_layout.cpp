@@ -130,7 +130,7 @@ int32_t TextLayout::WalkItems(std::span<const uint8_t> bytes, TextWindowKind kin
       const std::string& text = dictionary_.Word(b, at(i + 1));
       uint8_t byteCount = 2;
       for (char c : text) {
-        character(static_cast<uint8_t>(static_cast<uint8_t>(c) + 0x30), i, byteCount, true);
+        character(kGameCharacters.ByteOf(c), i, byteCount, true);
         byteCount = 0;
       }
       i += 2;

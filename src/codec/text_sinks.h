@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "codec/character_map.h"
 #include "codec/decode_items.h"
 #include "codec/script_scan.h"
 #include "codec/text_buffer.h"
@@ -164,7 +165,7 @@ class Listing {
 
   void Characters(const uint8_t* bytes, size_t n) {
     StartText();
-    for (size_t k = 0; k < n; ++k) listing_.push_back(static_cast<char>(bytes[k] - 0x30));
+    for (size_t k = 0; k < n; ++k) listing_.push_back(kGameCharacters.CharacterOf(bytes[k]));
     if constexpr (decode_detail::TakesText<Text>()) text_.Characters(bytes, n);
   }
   void Word(const std::string& word) {

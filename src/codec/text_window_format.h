@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 
+#include "codec/character_map.h"
 #include "rom/snes_address.h"
 
 namespace lettermoor::text_window {
@@ -66,8 +67,8 @@ inline constexpr WindowShape kBattleWindow{2, 176};
 // to a new line: a blank that would start that line is dropped, and the line starts
 // kWrapIndent pixels in unless its first character is the bullet. A word wider than a whole
 // line is cut where it reaches the line's last tile and goes on on the next line.
-inline constexpr uint8_t kBlankByte = 0x50;
-inline constexpr uint8_t kBulletByte = 0x70;
+inline constexpr uint8_t kBlankByte = kGameCharacters.ByteOf(' ');
+inline constexpr uint8_t kBulletByte = kGameCharacters.ByteOf('@');
 inline constexpr int kWrapIndent = 6;
 
 // ---- Codes as the game acts on them while it prints -----------------------------------------

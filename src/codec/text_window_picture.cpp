@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "codec/character_map.h"
 #include "codec/rom_fonts.h"
 
 namespace lettermoor {
@@ -15,7 +16,7 @@ std::string Printed(const TextLayoutResult& layout, const LayoutLine& line) {
   std::string s;
   for (int32_t k = line.firstItem; k < line.firstItem + line.itemCount; ++k) {
     const LayoutItem& item = layout.items[static_cast<size_t>(k)];
-    if (item.kind == LayoutItem::Character && !item.dropped) s.push_back(static_cast<char>(item.value - 0x30));
+    if (item.kind == LayoutItem::Character && !item.dropped) s.push_back(kGameCharacters.CharacterOf(item.value));
     if (item.kind == LayoutItem::Substitution) {
       char buf[16];
       std::snprintf(buf, sizeof buf, "[%.2X %.2X]", item.value, item.subCode);

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "codec/hex_text.h"
 #include "codec/text_encoder.h"
 #include "entries/text_entry_table.h"
 
@@ -11,10 +12,6 @@ namespace lettermoor {
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-bool IsHexDigit(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
 
 // A decimal integer filling the whole field (blanks around it allowed); values past 32 bits are
 // clamped, so they fail the range check rather than wrap into it.

@@ -16,7 +16,7 @@ constexpr int kGlyphBytes = 32;
 constexpr int kGlyphRows = 16;
 constexpr int kFirstArtRow = 3;  // the art's top row within the 16
 
-// Characters 0x20-0x7F as the script shows them (script byte = character + 0x30), each as its
+// Characters 0x20-0x7F as the script shows them (at the bytes the character map gives them), each as its
 // rows from the top, separated by blanks; '#' is a set pixel. The width of a character is the
 // length of its rows. '@' (script byte 0x70) is the bullet that starts a speech.
 constexpr std::array<std::string_view, 96> kArt = {

@@ -4,6 +4,7 @@
 #include <map>
 #include <string_view>
 
+#include "codec/character_map.h"
 #include "codec/control_code_table.h"
 #include "codec/text_dictionary.h"
 #include "entries/text_entry_table.h"
@@ -18,7 +19,6 @@ namespace lettermoor {
 namespace {
 
 constexpr const char kTitle[] = "EARTH BOUND (J)";
-constexpr uint8_t kCharBias = 0x30;  // script bytes are characters plus 0x30
 constexpr uint8_t kFirstReferenceByte = 0x15;
 constexpr int kPointerRecords = 1406;
 constexpr int kPlainPointers = 953;
@@ -92,7 +92,7 @@ class StringMaker {
     std::vector<uint8_t> out;
     const std::string& line = NextLine();
     for (size_t i = 0; i + 1 < size; ++i) {
-      out.push_back(static_cast<uint8_t>(line[i % line.size()] + kCharBias));
+      out.push_back(kGameCharacters.ByteOf(line[i % line.size()]));
     }
     out.push_back(kEndCode);
     ++layout_.describedCodes;
@@ -120,10 +120,10 @@ class StringMaker {
           i = j;
           continue;
         }
-        for (; i < j; ++i) out.push_back(static_cast<uint8_t>(line[i] + kCharBias));
+        for (; i < j; ++i) out.push_back(kGameCharacters.ByteOf(line[i]));
         continue;
       }
-      out.push_back(static_cast<uint8_t>(line[i] + kCharBias));
+      out.push_back(kGameCharacters.ByteOf(line[i]));
       ++i;
     }
   }
@@ -243,7 +243,7 @@ class StringMaker {
 void PutDictionary(std::vector<uint8_t>& rom) {
   int64_t at = kDictionaryOffset;
   for (const std::string& word : SampleDictionaryWords()) {
-    for (char c : word) rom[static_cast<size_t>(at++)] = static_cast<uint8_t>(c + kCharBias);
+    for (char c : word) rom[static_cast<size_t>(at++)] = kGameCharacters.ByteOf(c);
     rom[static_cast<size_t>(at++)] = 0;
   }
 }

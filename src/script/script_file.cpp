@@ -35,13 +35,6 @@ std::string_view AfterPrefix(std::string_view line, size_t prefix) {
   return line;
 }
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
 // The address of a header line, or nothing when it is not "@ $" and 1 to 8 hexadecimal digits
 // followed by a blank or the end of the line.
 std::optional<SnesAddress> HeaderAddress(std::string_view line) {
@@ -89,26 +82,22 @@ std::optional<ScriptError> CheckText(std::string_view text, int column0) {
                        stray ? "expected no \"]\" here: it closes no \"[\" (write a bracket as the code [8D])"
                              : "expected a \"]\" to close this \"[\" (write a bracket as the code [8B])"};
   }
-  // Inside brackets, every token is one byte of one or two hexadecimal digits.
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '[') continue;
-    size_t j = i + 1;
-    while (j < text.size() && text[j] != ']') {
-      if (text[j] == ' ') {
-        ++j;
-        continue;
-      }
-      const size_t start = j;
-      while (j < text.size() && text[j] != ' ' && text[j] != ']') ++j;
-      bool hex = j - start <= 2;
-      for (size_t k = start; hex && k < j; ++k) hex = HexValue(text[k]) >= 0;
-      if (!hex) {
-        return ScriptError{0, column0 + static_cast<int>(start) + 1,
-                           "expected a byte of two hexadecimal digits inside brackets, found \"" +
-                               std::string(text.substr(start, j - start)) + "\""};
-      }
+  // Inside brackets, a file takes only the tokens the encoder writes as they read: one byte of
+  // one or two hexadecimal digits.
+  for (size_t i = 0; i < text.size();) {
+    if (text[i] != '[') {
+      ++i;
+      continue;
     }
-    i = j;
+    std::optional<BracketToken> inexact;
+    i = WalkBracketGroup(text, i, [&](const BracketToken& t) {
+      if (!t.exact && !inexact) inexact = t;
+    });
+    if (inexact) {
+      return ScriptError{0, column0 + static_cast<int>(inexact->start) + 1,
+                         "expected a byte of two hexadecimal digits inside brackets, found \"" +
+                             std::string(text.substr(inexact->start, inexact->length)) + "\""};
+    }
   }
   if (const std::optional<NonGameCharacter> bad = FindNonGameCharacter(text)) {
     // Columns count characters here, as the editor shows them.

@@ -1,5 +1,6 @@
 #include "script/script_text.h"
 
+#include "codec/character_map.h"
 #include "codec/control_code_table.h"
 #include "codec/decode_items.h"
 #include "codec/hex_text.h"
@@ -13,6 +14,10 @@ namespace {
 // Builds the text item by item, keeping track of how far into the string each item lies, so that
 // a word that must be shown as its reference can be read back from the file.
 class ScriptTextSink {
+  // The bytes of the two bracket characters, which the text cannot spell.
+  static constexpr uint8_t kOpenBracket = kGameCharacters.ByteOf('[');
+  static constexpr uint8_t kCloseBracket = kGameCharacters.ByteOf(']');
+
  public:
   ScriptTextSink(std::string& out, const RomFile& rom, int64_t offset)
       : out_(out), rom_(rom), offset_(offset), start_(out.size()) {}
@@ -20,16 +25,16 @@ class ScriptTextSink {
   void Characters(const uint8_t* bytes, size_t n) {
     peekingCode_ = -1;
     size_t k = 0;
-    if (AtStart() && n > 0 && StartsLikeMarkup(static_cast<char>(bytes[0] - 0x30))) Byte(bytes[k++]);
+    if (AtStart() && n > 0 && StartsLikeMarkup(kGameCharacters.CharacterOf(bytes[0]))) Byte(bytes[k++]);
     while (k < n) {
       // A run without the two bracket bytes goes in at once.
       size_t run = k;
-      while (run < n && bytes[run] != 0x8B && bytes[run] != 0x8D) ++run;
+      while (run < n && bytes[run] != kOpenBracket && bytes[run] != kCloseBracket) ++run;
       if (run > k) {
         Close();
         const size_t at = out_.size();
         out_.resize(at + (run - k));
-        for (size_t i = k; i < run; ++i) out_[at + i - k] = static_cast<char>(bytes[i] - 0x30);
+        for (size_t i = k; i < run; ++i) out_[at + i - k] = kGameCharacters.CharacterOf(bytes[i]);
         k = run;
       }
       if (k < n) Byte(bytes[k++]);
@@ -62,7 +67,7 @@ class ScriptTextSink {
     while (blanks < out_.size() - start_ && out_[out_.size() - 1 - blanks] == ' ') ++blanks;
     if (blanks == 0) return;
     out_.resize(out_.size() - blanks);
-    for (size_t k = 0; k < blanks; ++k) Byte(0x50);
+    for (size_t k = 0; k < blanks; ++k) Byte(kGameCharacters.ByteOf(' '));
     Close();
   }
 
@@ -75,7 +80,7 @@ class ScriptTextSink {
   bool KeepsPeekingCode(const std::string& word) const {
     if (peekingCode_ < 0) return true;
     const auto code = static_cast<uint8_t>(peekingCode_);
-    return LookupControlCode(code, static_cast<uint8_t>(word.front() + 0x30)) ==
+    return LookupControlCode(code, kGameCharacters.ByteOf(word.front())) ==
            LookupControlCode(code, rom_.ReadByte(offset_ + at_));
   }
 
