@@ -33,7 +33,8 @@ std::optional<SnesAddress> EntryPoints::SharedWith(int64_t offset, int32_t size)
   const auto at = std::lower_bound(points_.begin(), points_.end(), offset,
                                    [](const Point& p, int64_t o) { return p.offset < o; });
   for (auto it = at; it != points_.end() && it->offset < end; ++it) {
-    if (it->offset != offset && (it->block || ReachedFromOutside(*it, offset, end))) return AddressOf(*it);
+    const bool reached = it->block || (index_ && ReachedFromOutside(*index_, AddressOf(*it), offset, end));
+    if (it->offset != offset && reached) return AddressOf(*it);
   }
   // A string is never longer than the decoder reads: only so far back can one start and reach here.
   for (auto it = at; it != points_.begin();) {
@@ -43,14 +44,6 @@ std::optional<SnesAddress> EntryPoints::SharedWith(int64_t offset, int32_t size)
     if (it->offset + it->size > offset) return AddressOf(*it);
   }
   return std::nullopt;
-}
-
-bool EntryPoints::ReachedFromOutside(const Point& p, int64_t from, int64_t to) const {
-  if (!index_) return false;
-  const auto refs = index_->To(AddressOf(p));
-  return std::any_of(refs.begin(), refs.end(), [&](const Reference& r) {
-    return r.kind != ReferenceKind::JumpCode || r.offset < from || r.offset >= to;
-  });
 }
 
 }  // namespace lettermoor

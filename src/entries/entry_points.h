@@ -31,8 +31,6 @@ class EntryPoints {
   };
 
   static SnesAddress AddressOf(const Point& p) { return FileOffsetToSnes(static_cast<int32_t>(p.offset)); }
-  // A reference leads to the point other than a jump inside [from, to), the string's own.
-  bool ReachedFromOutside(const Point& p, int64_t from, int64_t to) const;
 
   const RomFile& rom_;
   const ReferenceIndex* index_;

@@ -147,6 +147,13 @@ bool ReferenceIndex::AnyTargetIn(SnesAddress first, SnesAddress last) const {
   return it != references_.end() && it->target <= last;
 }
 
+bool ReachedFromOutside(const ReferenceIndex& index, SnesAddress target, int64_t from, int64_t to) {
+  const auto refs = index.To(target);
+  return std::any_of(refs.begin(), refs.end(), [&](const Reference& r) {
+    return r.kind != ReferenceKind::JumpCode || r.offset < from || r.offset >= to;
+  });
+}
+
 const char* ReferenceKindName(const Reference& reference) {
   switch (reference.kind) {
     case ReferenceKind::PointerRecord: return "record";

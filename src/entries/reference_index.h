@@ -58,6 +58,10 @@ class ReferenceIndex {
   std::vector<Reference> references_;
 };
 
+// True when a reference leads to `target` from outside the string [from, to) (file offsets): a
+// record, a plain pointer, or a jump code that is not one of the string's own.
+bool ReachedFromOutside(const ReferenceIndex& index, SnesAddress target, int64_t from, int64_t to);
+
 // What a reference is, as a user reads it: "Pointer record 12", "Plain pointer 3",
 // "GOTO in the string at $C51B12".
 std::string DescribeReference(const Reference& reference);

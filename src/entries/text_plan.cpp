@@ -36,21 +36,13 @@ class Ranges {
   std::vector<std::pair<int64_t, int64_t>> ranges_;
 };
 
-// True when a reference other than the string's own jumps leads to it.
-bool Reached(const ReferenceIndex& index, const PlannedText& t) {
-  const int64_t offset = SnesToFileOffset(t.address);
-  const auto refs = index.To(t.address);
-  return std::any_of(refs.begin(), refs.end(), [&](const Reference& r) {
-    return r.kind != ReferenceKind::JumpCode || r.offset < offset || r.offset >= offset + t.room;
-  });
-}
-
 NotMovedReason PlaceMove(const RomFile& rom, const ReferenceIndex& index, FreeSpace* free, PlannedText& t,
                          bool relocate) {
   if (!relocate) return NotMovedReason::RelocateOff;
   if (!free || !IsExpandedRom(rom)) return NotMovedReason::NotExpanded;
   if (!EndsWithEndCode(t.bytes)) return NotMovedReason::NoEndCode;
-  if (!Reached(index, t)) return NotMovedReason::NoReferences;
+  const int64_t offset = SnesToFileOffset(t.address);
+  if (!ReachedFromOutside(index, t.address, offset, offset + t.room)) return NotMovedReason::NoReferences;
   const std::optional<int64_t> place = free->Claim(static_cast<int64_t>(t.bytes.size()));
   if (!place) return NotMovedReason::NoFreeSpace;
   t.writtenAt = *place;

@@ -98,14 +98,6 @@ std::string Describe(const char* format, int line, SnesAddress address, SnesAddr
   return buf;
 }
 
-// True when a reference other than the string's own jumps leads to it.
-bool Reached(const ReferenceIndex& index, SnesAddress address, int64_t offset, int32_t room) {
-  const auto refs = index.To(address);
-  return std::any_of(refs.begin(), refs.end(), [&](const Reference& r) {
-    return r.kind != ReferenceKind::JumpCode || r.offset < offset || r.offset >= offset + room;
-  });
-}
-
 const char* WhyNotMoved(NotMovedReason why) {
   switch (why) {
     case NotMovedReason::RelocateOff: return "moving to free space is off";
@@ -234,7 +226,7 @@ ImportResult PlanScriptImport(const RomFile& rom, const std::vector<ScriptBlock>
     // reaches that address now and no listing shows a string there, its text was moved away and
     // writing there would change a copy nobody reads.
     if (block.records.empty() && block.plainPointers.empty() && !starts.IsListed(offset) &&
-        !Reached(index, report.now, offset, report.room)) {
+        !ReachedFromOutside(index, report.now, offset, offset + report.room)) {
       report.outcome = BlockOutcome::Stale;
       report.stale = StaleReason::Unreached;
       report.why = "nothing points at this text any more (moved since the export?)";
