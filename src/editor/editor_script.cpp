@@ -14,13 +14,6 @@ namespace lettermoor {
 
 namespace {
 
-std::string Format(const char* format, const std::string& a, const std::string& b = {}) {
-  const int n = std::snprintf(nullptr, 0, format, a.c_str(), b.c_str());
-  std::string out(static_cast<size_t>(n), '\0');
-  std::snprintf(out.data(), out.size() + 1, format, a.c_str(), b.c_str());
-  return out;
-}
-
 // "sample.smc" -> "sample-pointer.txt".
 std::string SuggestedScriptName(const std::string& romName, ListingMode mode) {
   std::string stem = romName;
@@ -34,27 +27,25 @@ std::string ErrorText(int error) { return std::strerror(error ? error : EIO); }
 
 bool EditorWindow::ExportScriptFile() {
   if (!IsRomOpen()) return false;
-  const std::string name = SuggestedScriptName(rom_.fileName, listingMode_);
+  const std::string name = SuggestedScriptName(Rom().fileName, Listing());
   const std::string path = view_.ChooseScriptFile(true, dumpFolder_.empty() ? name : dumpFolder_ + "/" + name);
   if (path.empty()) return false;
-  if (rom_.handle->IsSameFile(path) || IsTheBackup(path)) {
-    view_.ShowMessage(Format(rom_.handle->IsSameFile(path) ? editor_text::kScriptIsRom : editor_text::kScriptIsBackup,
+  if (doc_.IsTheRom(path) || IsTheBackup(path)) {
+    view_.ShowMessage(FormatText(doc_.IsTheRom(path) ? editor_text::kScriptIsRom : editor_text::kScriptIsBackup,
                              BareFileName(path)),
                       editor_text::kExportCaption, MessageIcon::Warning);
     return false;
   }
-  RomFile* rom = SyncedRom();
-  const ReferenceIndex& index = References();
+  SyncedRom();
   const std::optional<std::string> script =
-      ExportScript(*rom, table_, listingMode_, dictionary_, state_, &index, rom_.fileName,
-                   [&](int done, int total) { return view_.ShowProgress(editor_text::kWritingScript, done, total); });
+      doc_.Export([&](int done, int total) { return view_.ShowProgress(editor_text::kWritingScript, done, total); });
   view_.ShowProgress(editor_text::kWritingScript, 1, 1);  // closes the progress, however it ended
   if (!script) return false;  // cancelled
   const SafeWriteResult written = WriteFileSafely(path, [&](std::FILE* out) {
     return std::fwrite(script->data(), 1, script->size(), out) == script->size();
   });
   if (!written.ok) {
-    view_.ShowMessage(Format(editor_text::kExportFailed, BareFileName(path), ErrorText(written.error)),
+    view_.ShowMessage(FormatText(editor_text::kExportFailed, BareFileName(path), ErrorText(written.error)),
                       editor_text::kExportCaption, MessageIcon::Warning);
     return false;
   }
@@ -62,7 +53,7 @@ bool EditorWindow::ExportScriptFile() {
   int texts = 0;
   for (size_t at = script->find("\n@ $"); at != std::string::npos; at = script->find("\n@ $", at + 1)) ++texts;
   char buf[512];
-  std::snprintf(buf, sizeof buf, editor_text::kExported, texts, ScriptListingName(listingMode_),
+  std::snprintf(buf, sizeof buf, editor_text::kExported, texts, ScriptListingName(Listing()),
                 BareFileName(path).c_str());
   view_.ShowMessage(buf, editor_text::kExportCaption, MessageIcon::None);
   return true;
@@ -72,11 +63,11 @@ std::optional<ImportResult> EditorWindow::ImportScriptFile() {
   if (!IsRomOpen()) return std::nullopt;
   // The list is filled again afterwards: typed work is asked about first.
   if (!SettleUnappliedEdit()) return std::nullopt;
-  if (rom_.handle->IsReadOnly()) {
+  if (IsReadOnly()) {
     view_.ShowMessage(editor_text::kReadOnlyRom, editor_text::kImportCaption, MessageIcon::Warning);
     return std::nullopt;
   }
-  const std::string name = SuggestedScriptName(rom_.fileName, listingMode_);
+  const std::string name = SuggestedScriptName(Rom().fileName, Listing());
   const std::string path = view_.ChooseScriptFile(false, dumpFolder_.empty() ? name : dumpFolder_ + "/" + name);
   if (path.empty()) return std::nullopt;
   // Bounded, and never from a FIFO or a device: a picked name must not hang the window or fill
@@ -84,7 +75,7 @@ std::optional<ImportResult> EditorWindow::ImportScriptFile() {
   const ScriptFileRead read = ReadScriptFile(path == "-" ? "./-" : path);
   if (read.fault != ScriptFileRead::Fault::None) {
     const std::string why = read.fault == ScriptFileRead::Fault::CannotRead
-                                ? Format(editor_text::kImportUnreadable, BareFileName(path), ErrorText(read.error))
+                                ? FormatText(editor_text::kImportUnreadable, BareFileName(path), ErrorText(read.error))
                                 : DescribeScriptReadFault(BareFileName(path), read) + "\n" + editor_text::kImportRefused;
     view_.ShowMessage(why, editor_text::kImportCaption, MessageIcon::Warning);
     return std::nullopt;
@@ -99,8 +90,8 @@ std::optional<ImportResult> EditorWindow::ImportScriptFile() {
   ImportOptions options;
   options.compressor = &Compressor();
   auto run = [&] {
-    ImportResult r = ImportScript(
-        *rom_.handle, parsed.blocks, dictionary_, state_, options,
+    ImportResult r = doc_.Import(
+        parsed.blocks, options,
         [&](int done, int total) { return view_.ShowProgress(editor_text::kReadingScript, done, total); });
     view_.ShowProgress(editor_text::kReadingScript, 1, 1);  // closes the progress, however it ended
     return r;
@@ -130,7 +121,13 @@ std::optional<ImportResult> EditorWindow::ImportScriptFile() {
       result = std::move(second);
     }
   }
-  if (result.status == ImportStatus::Stopped) return result;
+  AfterImport(result, mark, path);
+  return result;
+}
+
+// What the import did: a refusal's message, or the list filled again and the report.
+void EditorWindow::AfterImport(const ImportResult& result, int mark, const std::string& path) {
+  if (result.status == ImportStatus::Stopped) return;
   if (result.status != ImportStatus::Done) {
     if (result.status == ImportStatus::WriteFailed &&
         (result.writeStatus == WriteStatus::FileReplaced || result.writeStatus == WriteStatus::BackupFailed ||
@@ -139,20 +136,19 @@ std::optional<ImportResult> EditorWindow::ImportScriptFile() {
     } else {
       view_.ShowMessage(result.message, editor_text::kImportCaption, MessageIcon::Warning);
     }
-    return result;
+    return;
   }
   if (!result.changes.empty()) {
     // The texts (and, after moves, the addresses) of the list are the file's now; the marked row
     // stays marked.
     FillEntryList();
-    if (mark > 0 && table_.Contains(mark)) SelectRow(mark);
+    if (mark > 0 && Table().Contains(mark)) SelectRow(mark);
     RefreshReferencesWindow();
     EnableRevertItem();
   }
   char title[512];
   std::snprintf(title, sizeof title, editor_text::kImportReportTitle, BareFileName(path).c_str());
   view_.ShowReport(title, DescribeImport(result, false));
-  return result;
 }
 
 }  // namespace lettermoor

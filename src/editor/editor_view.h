@@ -7,8 +7,8 @@
 #include "dialogs/details_page.h"
 #include "dialogs/pointer_entry_editor.h"
 #include "editor/command_id.h"
-#include "editor/references_page.h"
-#include "editor/row_list.h"
+#include "document/references_page.h"
+#include "document/row_list.h"
 
 namespace lettermoor {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "editor/row_list.h"
+#include "document/row_list.h"
 
 namespace lettermoor::ui {
 

@@ -3,7 +3,7 @@
 #include <QWidget>
 #include <functional>
 
-#include "editor/references_page.h"
+#include "document/references_page.h"
 
 class QLabel;
 class QTreeWidget;

@@ -1,4 +1,4 @@
-#include "editor/references_page.h"
+#include "document/references_page.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "editor/case_fold.h"
+#include "document/case_fold.h"
 
 #include <cstddef>
 

@@ -1,0 +1,38 @@
+#pragma once
+
+// The commands of lettermoor-cli, one function each, over the same Document the window shows.
+// Each prints what it found and gives its exit code (or ends with CommandEnd).
+
+#include <optional>
+#include <string>
+
+namespace lettermoor::cli {
+
+// Every option any command takes, as CLI11 fills them.
+struct Options {
+  std::string rom, listing = "pointer", output, query, text, page, out, scriptFile;
+  int line = 0;
+  int after = 0;
+  bool hasAfter = false;  // --after was given
+  bool codesOnly = false, allowLarger = false, relocate = false, expanded = false, battle = false,
+       estimates = false, headerless = false, compress = false, showBytes = false, noBackup = false,
+       dryRun = false, noCompress = false, noRelocate = false, overwriteChanged = false, strict = false;
+};
+
+int RunInfo(const Options& o);
+int RunList(const Options& o);
+int RunDump(const Options& o);
+int RunShow(const Options& o);
+int RunSearch(const Options& o);
+int RunApply(const Options& o);
+int RunRefs(const Options& o);
+int RunMeasure(const Options& o);
+int RunExpand(const Options& o);
+int RunMakeSample(const Options& o);
+int RunDetails(const Options& o);
+int RunPreview(const Options& o);
+int RunCheck(const Options& o);
+int RunExport(const Options& o);
+int RunImport(const Options& o);
+
+}  // namespace lettermoor::cli

@@ -1,0 +1,567 @@
+#include "document/document.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+
+#include "codec/jump_codes.h"
+#include "codec/text_encoder.h"
+#include "codec/text_layout.h"
+#include "document/case_fold.h"
+#include "rom/safe_file.h"
+#include "rom/snes_address.h"
+
+namespace lettermoor {
+
+OpenedRom Document::OpenFile(const std::string& path, RomOpenMode mode) {
+  OpenedRom opened;
+  opened.path = path;
+  opened.file = OpenRomFile(path, mode == RomOpenMode::View ? RomAccess::ReadOnly : RomAccess::ReadWrite,
+                            &opened.error);
+  if (!opened.file && mode == RomOpenMode::UpdateOrView &&
+      (opened.error == EACCES || opened.error == EPERM || opened.error == EROFS)) {
+    // A master copy kept without write permission is still worth viewing.
+    opened.file = OpenRomFile(path, RomAccess::ReadOnly, &opened.error);
+  }
+  if (!opened.file) return opened;
+  opened.error = 0;
+  // Opening took the lock: a change a crash cut short was undone then.
+  opened.recovery = opened.file->TakeRecovery();
+  opened.type = DetectRomType(*opened.file);
+  return opened;
+}
+
+void Document::Adopt(OpenedRom opened) {
+  Close();
+  rom_.fileName = BareFileName(opened.path);
+  rom_.path = opened.path;
+  rom_.handle = std::move(opened.file);
+  if (keepBackup_) rom_.handle->KeepBackupAt(BackupPath());
+}
+
+void Document::Close() {
+  CloseRomFile(rom_);
+  mode_ = ListingMode::PointerTableListing;
+  table_ = TextEntryTable();
+  references_ = ReferenceIndex();
+  referencesVersion_ = 0;
+}
+
+RomFile* Document::Synced() {
+  if (!rom_.handle) return nullptr;
+  rom_.handle->Refresh();
+  return rom_.handle.get();
+}
+
+Recovery Document::TakeRecovery() { return rom_.handle ? rom_.handle->TakeRecovery() : Recovery(); }
+
+void Document::SetKeepBackup(bool on) {
+  keepBackup_ = on;
+  if (rom_.handle) rom_.handle->KeepBackupAt(on ? BackupPath() : std::string());
+}
+
+std::string Document::BackupPath() const {
+  // Beside the file that was opened, whatever the working directory is now.
+  return rom_.handle ? rom_.handle->OpenedPath() + ".bak" : std::string();
+}
+
+bool Document::IsTheRom(const std::string& path) const { return rom_.handle && rom_.handle->IsSameFile(path); }
+
+bool Document::IsTheBackup(const std::string& path) const {
+  const std::string backup = BackupPath();
+  if (backup.empty() || path.empty()) return false;
+  struct stat out {}, kept {};
+  if (::stat(path.c_str(), &out) == 0 && ::stat(backup.c_str(), &kept) == 0) {
+    return out.st_dev == kept.st_dev && out.st_ino == kept.st_ino;
+  }
+  std::error_code error;
+  const auto resolved = [&](const std::string& p) {
+    return std::filesystem::weakly_canonical(std::filesystem::absolute(p, error), error);
+  };
+  return resolved(path) == resolved(backup);
+}
+
+bool Document::BackupPresent() const {
+  struct stat st {};
+  return IsOpen() && ::stat(BackupPath().c_str(), &st) == 0;
+}
+
+bool Document::HasBackup() const {
+  struct stat st {};
+  return IsOpen() && ::stat(BackupPath().c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+WriteResult Document::EnsureBackup() {
+  if (!rom_.handle) return WriteResult{WriteStatus::ReadOnly, 0};
+  return rom_.handle->BackUpIfDue();
+}
+
+int64_t Document::EntryOffset(int row) const {
+  return SnesToFileOffset(table_.entries[static_cast<size_t>(row)].textAddress);
+}
+
+void Document::PrefetchRow(const RomFile& rom, int row) const {
+  // The pointer table listing jumps about the file: asking for a row's bytes a few rows ahead
+  // keeps the walk from waiting on memory at every row.
+  if (!table_.Contains(row)) return;
+  const int64_t offset = EntryOffset(row);
+  if (offset >= 0 && offset + 64 < rom.MirrorSize()) {
+    __builtin_prefetch(rom.MirrorData() + offset);
+    __builtin_prefetch(rom.MirrorData() + offset + 64);  // most strings reach into a second line
+  }
+}
+
+FilledListing Document::Fill() {
+  FilledListing listing;
+  RomFile* rom = Synced();
+  if (!rom) return listing;
+  LoadTextDictionary(*rom, dictionary_);
+  compressor_.reset();
+  // Every listed string is decoded once, from this one look at the file, for its row preview.
+  // The raw and expanded listings take each string's size count from that same decode instead
+  // of decoding every string once more beforehand: the sizes are the same, and so is the decoder
+  // state left at the end, since decoding the same strings twice over in the same order ends
+  // where decoding them once does.
+  TextBuffer text(4 * kRowPreviewLength);
+  auto preview = [&](int64_t offset) {
+    const int32_t size = decoder_.DecodePreview(*rom, offset, text, kRowPreviewLength);
+    listing.rows.Append(text.View());
+    return size;
+  };
+  if (mode_ == ListingMode::PointerTableListing) {
+    BuildTextEntries(*rom, mode_, table_, decoder_);
+    listing.rows.Reserve(table_.entries.size(), table_.entries.size() * kRowPreviewLength / 2);
+    for (int i = 0; i < table_.count(); ++i) {
+      PrefetchRow(*rom, i + kPrefetchDistance);
+      preview(EntryOffset(i));
+    }
+  } else {
+    listing.rows.Reserve(TextEntryTable::kCapacity, TextEntryTable::kCapacity * kRowPreviewLength / 2);
+    BuildTextEntries(*rom, mode_, table_, preview);
+  }
+  listing.truncated = table_.truncated;
+  return listing;
+}
+
+std::string Document::EntryText(int row, int32_t* size) {
+  std::string text;
+  RomFile* rom = Synced();
+  int32_t n = 0;
+  if (rom && table_.Contains(row)) n = decoder_.Decode(*rom, EntryOffset(row), &text, DecodeFlags{true, false});
+  if (size) *size = n;
+  return text;
+}
+
+std::string Document::EntryCodes(int row) {
+  int32_t size = 0;
+  EntryText(row, &size);
+  return rom_.handle && table_.Contains(row) ? FormatRawBytes(*rom_.handle, EntryOffset(row), size) : std::string();
+}
+
+std::string Document::RowPreview(int row) {
+  RomFile* rom = Synced();
+  if (!rom || !table_.Contains(row)) return {};
+  TextBuffer text;
+  decoder_.DecodePreview(*rom, EntryOffset(row), text, kRowPreviewLength);
+  return text.ToString();
+}
+
+std::vector<int> Document::RowsSharingText(int row) const {
+  std::vector<int> rows;
+  if (mode_ != ListingMode::PointerTableListing || !table_.Contains(row)) return rows;
+  const SnesAddress address = table_.entries[static_cast<size_t>(row)].textAddress;
+  for (int i = 0; i < table_.count(); ++i) {
+    if (i != row && table_.entries[static_cast<size_t>(i)].textAddress == address) rows.push_back(i);
+  }
+  return rows;
+}
+
+const TextCompressor& Document::Compressor() {
+  if (!compressor_) compressor_.emplace(dictionary_);
+  return *compressor_;
+}
+
+int32_t Document::Measure(std::string_view text, bool compress) {
+  return compress ? Compressor().Measure(text, compressorScratch_) : MeasureText(text);
+}
+
+std::vector<uint8_t> Document::Encode(std::string_view text, bool compress) {
+  return compress ? Compressor().Encode(text) : TextEncoder(text);
+}
+
+int32_t Document::PresentSize(int row) {
+  RomFile* rom = Synced();
+  if (!rom || !table_.Contains(row)) return 0;
+  return ScanJumpCodes(*rom, EntryOffset(row), [](const JumpCodeAt&) {});
+}
+
+std::vector<int> Document::FollowMovedTexts(const RomFile& rom) {
+  std::vector<int> moved;
+  if (mode_ != ListingMode::PointerTableListing) return moved;
+  for (int i = 0; i < table_.count(); ++i) {
+    TextEntry& e = table_.entries[static_cast<size_t>(i)];
+    const std::optional<SnesAddress> now = CurrentTextAddress(rom, e);
+    if (!now || *now == e.textAddress) continue;
+    e.textAddress = *now;
+    moved.push_back(i);
+  }
+  return moved;
+}
+
+ApplyOutcome Document::Apply(int row, std::string_view text, const WriteOptions& options) {
+  ApplyOutcome outcome;
+  RomFile* rom = Synced();
+  if (!rom || !table_.Contains(row)) return outcome;
+  // From the row's address to the write, no other Lettermoor process can move the text:
+  // another program may have moved it since the list was filled.
+  RomFile::Hold hold(*rom);
+  if (hold.Held()) {
+    Synced();
+    outcome.followedRows = FollowMovedTexts(*rom);
+  }
+  // Worked out before the write: after it, the bytes are the same.
+  outcome.changedRows = RowsChangedBy(row, text, options.compress);
+  WriteTextResult written;
+  outcome.result = WriteEntry(*rom, row, text, options, written);
+  outcome.status = written.status;
+  outcome.error = written.error;
+  return outcome;
+}
+
+ApplyResult Document::WriteEntry(RomFile& rom, int row, std::string_view text, const WriteOptions& options,
+                                 WriteTextResult& written) {
+  // Checked and encoded once: the measure refuses what cannot be encoded.
+  const int32_t measured = Measure(text, options.compress);
+  if (measured == kMeasureNonGameCharacter) return ApplyResult::NonGameCharacter;
+  if (measured < 0) return ApplyResult::BracketError;
+  int32_t oldSize = 0;
+  EntryText(row, &oldSize);
+  if (options.preventOverwrites && measured > oldSize) return ApplyResult::TooLarge;
+  // Only Expand ROM grows a file: bytes that would reach past its end are refused.
+  const int64_t offset = EntryOffset(row);
+  if (offset < 0 || offset + measured > RomFileSize(rom)) return ApplyResult::PastEndOfFile;
+  written = WriteEncodedBytes(rom, offset, Encode(text, options.compress));
+  switch (written.status) {
+    case WriteStatus::Written: return ApplyResult::Written;
+    case WriteStatus::OutsideFile: return ApplyResult::PastEndOfFile;
+    case WriteStatus::ReadOnly: return ApplyResult::ReadOnly;
+    case WriteStatus::FileReplaced: return ApplyResult::FileReplaced;
+    case WriteStatus::FailedRestored: break;
+    case WriteStatus::FailedDamaged: return ApplyResult::WriteDamaged;
+    case WriteStatus::BackupFailed: return ApplyResult::BackupFailed;
+    case WriteStatus::JournalFailed: return ApplyResult::JournalFailed;
+  }
+  return ApplyResult::WriteFailed;
+}
+
+std::vector<int> Document::RowsOverwrittenBy(int row, int32_t newSize) {
+  std::vector<int> rows;
+  RomFile* rom = Synced();
+  if (!rom || !table_.Contains(row)) return rows;
+  int32_t oldSize = 0;
+  EntryText(row, &oldSize);
+  const int64_t start = EntryOffset(row);
+  const int64_t first = start + oldSize;  // the first byte past the string
+  const int64_t end = start + newSize;
+  if (end <= first) return rows;
+  for (int i = 0; i < table_.count(); ++i) {
+    const int64_t at = EntryOffset(i);
+    if (at == start) continue;  // the same text
+    const int64_t size = decoder_.Measure(*rom, at);
+    if (at < end && at + size > first) rows.push_back(i);
+  }
+  return rows;
+}
+
+std::vector<int> Document::RowsChangedBy(int row, std::string_view text, bool compress) {
+  std::vector<int> rows;
+  RomFile* rom = Synced();
+  if (!rom || !table_.Contains(row) || Measure(text, compress) < 0) return rows;
+  const std::vector<uint8_t> bytes = Encode(text, compress);
+  const int64_t start = EntryOffset(row);
+  const int64_t end = start + static_cast<int64_t>(bytes.size());
+  std::vector<uint8_t> present(bytes.size());
+  rom->Read(start, present);
+  for (int i = 0; i < table_.count(); ++i) {
+    const int64_t at = EntryOffset(i);
+    // No string is longer than the decoder reads: one that starts further back ends before this.
+    if (at < 0 || at == start || at >= end || at < start - kDecodeSizeLimit - 16) continue;
+    const int64_t stop = std::min(end, at + ScanJumpCodes(*rom, at, [](const JumpCodeAt&) {}));
+    for (int64_t k = std::max(at, start); k < stop; ++k) {
+      if (bytes[static_cast<size_t>(k - start)] != present[static_cast<size_t>(k - start)]) {
+        rows.push_back(i);
+        break;
+      }
+    }
+  }
+  return rows;
+}
+
+std::optional<int> Document::Find(std::string_view query, int after) {
+  const RomFile* rom = Synced();
+  if (!rom) return std::nullopt;
+  // One look at the file for the whole walk. Rows are decoded one after another into one piece
+  // of text, which is searched as a whole: a match counts only where it lies within one row.
+  constexpr size_t kPiece = 32 * 1024;
+  const std::string needle = UpperCaseAscii(query);
+  TextBuffer text(kPiece + 16 * 1024);
+  std::vector<size_t> ends;  // where each row of the piece ends
+  for (int row = std::max(after + 1, 0); row < table_.count();) {
+    const int pieceFirst = row;
+    text.Clear();
+    ends.clear();
+    for (; row < table_.count() && text.Size() < kPiece; ++row) {
+      PrefetchRow(*rom, row + kPrefetchDistance);
+      decoder_.DecodeBracketed(*rom, EntryOffset(row), text);
+      ends.push_back(text.Size());
+    }
+    size_t k = 0;  // the row of the piece where the match at `at` starts
+    for (size_t at = FindUpperCased(text.View(), needle); at != std::string_view::npos;
+         at = FindUpperCased(text.View(), needle, at + 1)) {
+      while (ends[k] < at || (ends[k] == at && !needle.empty())) ++k;
+      if (at + needle.size() <= ends[k]) return pieceFirst + static_cast<int>(k);
+    }
+  }
+  return std::nullopt;
+}
+
+bool Document::WriteDump(std::FILE* out) {
+  // One look at the file for the whole dump; the rows are decoded straight into large pieces,
+  // which go out one after another.
+  constexpr size_t kPiece = 64 * 1024;
+  const RomFile* rom = Synced();
+  TextBuffer piece(kPiece + 16 * 1024);
+  auto flush = [&] {
+    const bool written = std::fwrite(piece.Data(), 1, piece.Size(), out) == piece.Size();
+    piece.Clear();
+    return written;
+  };
+  for (int i = 0; i < table_.count(); ++i) {
+    if (rom) {
+      PrefetchRow(*rom, i + kPrefetchDistance);
+      decoder_.DecodeBracketed(*rom, EntryOffset(i), piece);
+    }
+    piece.Put('\n');
+    if (piece.Size() >= kPiece && !flush()) return false;
+  }
+  return flush();
+}
+
+DumpResult Document::Dump(const std::string& folder) {
+  DumpResult result;
+  if (!IsOpen()) return result;
+  result.fileName = DumpFileName(mode_);
+  result.path = folder.empty() ? result.fileName : folder + "/" + result.fileName;
+  if (IsTheRom(result.path)) {
+    result.outcome = DumpResult::Outcome::IsTheRom;
+  } else if (IsTheBackup(result.path)) {
+    result.outcome = DumpResult::Outcome::IsTheBackup;
+  } else {
+    const SafeWriteResult written = WriteFileSafely(result.path, [&](std::FILE* out) { return WriteDump(out); });
+    result.outcome = written.ok ? DumpResult::Outcome::Written : DumpResult::Outcome::Failed;
+    result.error = written.error;
+  }
+  return result;
+}
+
+ExpandOutcome Document::Expand() {
+  ExpandOutcome outcome;
+  if (!IsOpen()) return outcome;
+  const WriteResult backup = EnsureBackup();
+  outcome.backupStatus = backup.status;
+  outcome.error = backup.error;
+  if (!backup) {
+    // The file was left as it was.
+    outcome.result = backup.status == WriteStatus::FileReplaced ? GrowResult::FileReplaced : GrowResult::BackupFailed;
+    return outcome;
+  }
+  outcome.result = GrowRom(rom_, kExpandedRomSize);
+  const bool grown = outcome.result == GrowResult::Grown || outcome.result == GrowResult::AlreadyLarge;
+  if (grown && !IsExpandedRom(*rom_.handle)) outcome.result = GrowResult::Failed;
+  return outcome;
+}
+
+namespace {
+
+// The whole of a kept copy, or false with the system's error number. A file far larger than any
+// ROM is not read at all (`bytes` is left empty).
+bool ReadBackupFile(const std::string& path, std::vector<uint8_t>& bytes, int& error) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) {
+    error = errno;
+    return false;
+  }
+  struct stat st {};
+  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  if (!ok) error = EINVAL;
+  if (ok && st.st_size <= 0x800000 + RomFile::kCopierHeaderSize) {
+    bytes.resize(static_cast<size_t>(st.st_size));
+    size_t done = 0;
+    while (ok && done < bytes.size()) {
+      const ssize_t got = ::pread(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) {
+        error = got < 0 ? errno : EIO;
+        ok = false;
+      } else {
+        done += static_cast<size_t>(got);
+      }
+    }
+  }
+  ::close(fd);
+  return ok;
+}
+
+}  // namespace
+
+RevertOutcome Document::Revert() {
+  RevertOutcome outcome;
+  RomFile* rom = Synced();
+  if (!rom || rom->IsReadOnly()) return outcome;
+  if (!BackupPresent()) {
+    outcome.result = RevertResult::NoBackup;
+    return outcome;
+  }
+  std::vector<uint8_t> bytes;
+  if (!ReadBackupFile(BackupPath(), bytes, outcome.error) || !IsRestorableRom(bytes, rom->IsHeaderless())) {
+    outcome.result = RevertResult::BadBackup;
+    return outcome;
+  }
+  const WriteResult written = rom->ReplaceContents(bytes);
+  outcome.status = written.status;
+  outcome.error = written.error;
+  // A damaged file may hold anything now: the list shows what it holds.
+  if (written.status != WriteStatus::Written && written.status != WriteStatus::FailedDamaged) {
+    outcome.result = RevertResult::Failed;
+    return outcome;
+  }
+  // The copy may be from before an expansion: the expanded listing may be gone with it.
+  outcome.listingReset = mode_ == ListingMode::ExpandedRomListing && !IsExpandedRom(*rom);
+  if (outcome.listingReset) mode_ = ListingMode::PointerTableListing;
+  outcome.result = written ? RevertResult::Reverted : RevertResult::Failed;
+  return outcome;
+}
+
+std::optional<PointerEntryForm> Document::PointerFormFor(int row) const {
+  if (!IsOpen()) return std::nullopt;
+  return PointerEntryFormFor(table_, row);
+}
+
+PointerEditResult Document::EditPointer(int row, const PointerEntryForm& form, WriteResult* written) {
+  // The dialog is modal, but the ROM must still be there before anything is written through it.
+  if (!IsOpen()) return PointerEditResult::Refused;
+  const WriteResult backup = EnsureBackup();
+  if (!backup) {
+    if (written) *written = backup;
+    return PointerEditResult::Refused;
+  }
+  return ApplyPointerEdit(*rom_.handle, table_, row, form, written);
+}
+
+std::optional<DetailsRequest> Document::Details(int row) {
+  RomFile* rom = Synced();
+  if (!rom || !table_.Contains(row)) return std::nullopt;
+  // Decoding refills the interpreter listing for this entry and gives its size.
+  const int32_t size = decoder_.Decode(*rom, EntryOffset(row), nullptr, DecodeFlags{false, true});
+  return MakeDetailsRequest(*rom, rom_.fileName, table_, row, size, state_.interpreterText);
+}
+
+const ReferenceIndex& Document::References() {
+  RomFile* rom = Synced();
+  if (!rom) {
+    references_ = ReferenceIndex();
+    referencesVersion_ = 0;
+  } else if (referencesVersion_ != rom->Version()) {
+    references_ = ReferenceIndex::Build(*rom);
+    referencesVersion_ = rom->Version();
+  }
+  return references_;
+}
+
+TextMoveOutcome Document::Move(int row, std::string_view text, bool compress) {
+  TextMoveOutcome outcome;
+  if (!Synced() || !table_.Contains(row) || mode_ != ListingMode::PointerTableListing) {
+    outcome.refusal = MoveRefusal::NoEntry;
+    return outcome;
+  }
+  const int32_t measured = MeasureText(text);
+  if (measured < 0) {
+    outcome.refusal = measured == kMeasureNonGameCharacter ? MoveRefusal::NonGameCharacter : MoveRefusal::BracketError;
+    return outcome;
+  }
+  const std::vector<uint8_t> bytes = Encode(text, compress);
+  outcome.bytes = static_cast<int32_t>(bytes.size());
+  if (!EndsWithEndCode(bytes)) {
+    outcome.refusal = MoveRefusal::NoEndCode;
+    return outcome;
+  }
+  if (!IsExpandedRom(*rom_.handle)) {
+    outcome.refusal = MoveRefusal::NotExpanded;
+    return outcome;
+  }
+  outcome.backup = EnsureBackup();
+  if (!outcome.backup) return outcome;
+  // The text is moved from where its row leads in the file now, under a lock held until the move
+  // is written: another program may have moved it since the list was filled.
+  {
+    RomFile::Hold hold(*rom_.handle);
+    if (hold.Held()) {
+      Synced();
+      outcome.followedRows = FollowMovedTexts(*rom_.handle);
+    }
+    outcome.from = table_.entries[static_cast<size_t>(row)].textAddress;
+    outcome.move = MoveTextToFreeSpace(*rom_.handle, outcome.from, bytes);
+  }
+  // The rows of the moved text now lead to the new copy.
+  if (outcome.move.outcome == MoveOutcome::Moved) {
+    for (TextEntry& e : table_.entries) {
+      if (e.textAddress == outcome.from) e.textAddress = outcome.move.to;
+    }
+  }
+  return outcome;
+}
+
+std::optional<std::string> Document::Export(const std::function<bool(int, int)>& progress) {
+  RomFile* rom = Synced();
+  if (!rom) return std::nullopt;
+  const ReferenceIndex& index = References();
+  return ExportScript(*rom, table_, mode_, dictionary_, state_, &index, rom_.fileName, progress);
+}
+
+ImportResult Document::Import(const std::vector<ScriptBlock>& blocks, ImportOptions options,
+                              const std::function<bool(int, int)>& progress) {
+  RomFile* rom = Synced();
+  if (!rom) return ImportResult();
+  return ImportScript(*rom, blocks, dictionary_, state_, options, progress);
+}
+
+PreviewRefusal Document::Preview(const TextPreviewer& previewer, int row, TextWindowKind kind,
+                                 TextPreview& out) const {
+  if (!rom_.handle || !table_.Contains(row)) return PreviewRefusal::FontUnreadable;
+  return previewer.LayAt(dictionary_, *rom_.handle, EntryOffset(row), kind, out);
+}
+
+PreviewRefusal Document::Check(const TextPreviewer& previewer, TextWindowKind kind, bool estimates,
+                               std::vector<LayoutCheckHit>& hits) const {
+  hits.clear();
+  const PreviewRefusal refusal = previewer.RefusalFor(kind);
+  if (refusal != PreviewRefusal::None || !rom_.handle) return refusal;
+  const TextLayout layout(dictionary_, previewer.Widths());
+  hits = CheckLayouts(*rom_.handle, table_, layout, kind, estimates);
+  return refusal;
+}
+
+const char* DumpFileName(ListingMode mode) {
+  switch (mode) {
+    case ListingMode::RawTextListing: return "rawlist.txt";
+    case ListingMode::ExpandedRomListing: return "explist.txt";
+    case ListingMode::PointerTableListing: break;
+  }
+  return "ptrlist.txt";
+}
+
+}  // namespace lettermoor

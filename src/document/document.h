@@ -1,0 +1,271 @@
+#pragma once
+
+// An open ROM as one object: its file, listing, dictionary, decoder and reference index, with
+// every operation the window and the command-line tool offer. Operations take their inputs as
+// arguments and give results as values; no words, no view. The window presents the results (its
+// message boxes, list rows); the tool prints them.
+
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "codec/decoder_state.h"
+#include "codec/layout_check.h"
+#include "codec/text_compressor.h"
+#include "codec/text_decoder.h"
+#include "codec/text_dictionary.h"
+#include "codec/text_preview.h"
+#include "dialogs/details_page.h"
+#include "dialogs/pointer_entry_editor.h"
+#include "document/row_list.h"
+#include "entries/reference_index.h"
+#include "entries/text_entry.h"
+#include "entries/text_entry_table.h"
+#include "entries/text_move.h"
+#include "rom/rom_image.h"
+#include "script/script_file.h"
+#include "script/script_import.h"
+
+namespace lettermoor {
+
+inline constexpr int kEditTextLimit = 4000;
+inline constexpr size_t kRowPreviewLength = 149;
+
+// How a ROM is opened.
+enum class RomOpenMode {
+  UpdateOrView,  // for update, else read-only when writing is not permitted
+  Update,        // for update only
+  View,          // read-only
+};
+
+// A file opened as a ROM, not yet the document's: the window settles typed work before it takes it.
+struct OpenedRom {
+  std::unique_ptr<RomFile> file;  // null when it could not be opened
+  std::string path;
+  int error = 0;                  // the system's error number when there is no file
+  RomType type = RomType::Unrecognized;
+  Recovery recovery;              // what opening found of an interrupted change
+  // A recognised ROM: the document may take it.
+  bool Usable() const { return file && (type == RomType::EarthBound || type == RomType::EarthBoundBad); }
+};
+
+// What Apply Changes did.
+enum class ApplyResult {
+  Written,        // the text is in the file and the list shows it
+  NoEntry,        // no ROM open or no such row: nothing happened and nothing was said
+  BracketError,   // refused: the counts of "[" and "]" differ
+  TooLarge,       // refused: larger than the old text while Prevent Overwrites is on
+  PastEndOfFile,  // refused: the bytes would reach past the end of the file
+  NonGameCharacter,  // refused: a character outside brackets is not a game character
+  ReadOnly,       // refused: the ROM was opened read-only
+  FileReplaced,   // refused: the path no longer names the open file
+  WriteFailed,    // the system refused the write; the file holds its old bytes again
+  WriteDamaged,   // the system refused the write and the old bytes could not be put back
+  BackupFailed,   // the copy to keep before the first write could not be made; nothing was written
+  JournalFailed,  // the rollback journal could not be made beside the ROM; nothing was written
+};
+
+// How a text is written: the window's options, the tool's flags.
+struct WriteOptions {
+  bool preventOverwrites = true;  // a text larger than the old one is refused
+  bool compress = false;          // dictionary words go back as references
+};
+
+struct ApplyOutcome {
+  ApplyResult result = ApplyResult::NoEntry;
+  WriteStatus status = WriteStatus::Written;  // what the file said, for the write failures
+  int error = 0;
+  // Other rows whose text the write changed (bytes they share with it), worked out before it.
+  std::vector<int> changedRows;
+  // Rows whose text another program moved since the list was filled: they lead there now.
+  std::vector<int> followedRows;
+};
+
+// What Revert to Backup did.
+enum class RevertResult {
+  Reverted,    // the file holds the backup's bytes and the list was filled again
+  NotAsked,    // no ROM open, read-only, or the user said No: nothing changed
+  NoBackup,    // there is no backup file beside the ROM
+  BadBackup,   // refused: the backup is not a ROM of the open file's layout
+  Failed,      // the write failed (the file holds its old bytes again, or was reported damaged)
+};
+
+struct RevertOutcome {
+  RevertResult result = RevertResult::NotAsked;
+  WriteStatus status = WriteStatus::Written;
+  int error = 0;
+  bool listingReset = false;  // the expanded listing went with the expansion: the pointer one shows
+};
+
+// What Dump to text file did.
+struct DumpResult {
+  enum class Outcome {
+    Written,  // every row went into the file
+    NoRom,    // no ROM open: nothing happened and nothing was said
+    Failed,   // the file could not be created or written; an earlier dump is left whole
+    IsTheRom, // refused: the dump file is the open ROM itself
+    IsTheBackup,  // refused: the dump file is the ROM's backup copy
+  };
+  Outcome outcome = Outcome::NoRom;
+  std::string fileName;  // the dump file's name, as its messages show it
+  std::string path;      // where it was (or would have been) written
+  int error = 0;
+
+  bool Written() const { return outcome == Outcome::Written; }
+};
+
+struct ExpandOutcome {
+  GrowResult result = GrowResult::NotOpen;
+  WriteStatus backupStatus = WriteStatus::Written;  // the copy kept first
+  int error = 0;
+};
+
+// Move to Free Space: refused before the move (`refusal`), or the move's own result.
+enum class MoveRefusal { None, NoEntry, BracketError, NonGameCharacter, NoEndCode, NotExpanded };
+struct TextMoveOutcome {
+  MoveRefusal refusal = MoveRefusal::None;
+  WriteResult backup;  // the copy kept before the move
+  MoveResult move;     // when not refused
+  SnesAddress from = 0;
+  int32_t bytes = 0;   // the encoded size
+  std::vector<int> followedRows;
+  bool Moved() const { return refusal == MoveRefusal::None && backup && move.outcome == MoveOutcome::Moved; }
+};
+
+// A listing filled from the file.
+struct FilledListing {
+  RowList rows;            // each row's preview
+  bool truncated = false;  // more strings than the list holds
+};
+
+class Document {
+ public:
+  // Opens `path` as asked (update, else read-only when that is not permitted, for UpdateOrView).
+  static OpenedRom OpenFile(const std::string& path, RomOpenMode mode);
+
+  // Takes a usable opened ROM as the open one (the old one is closed).
+  void Adopt(OpenedRom opened);
+  void Close();
+  bool IsOpen() const { return rom_.IsLoaded(); }
+  bool IsReadOnly() const { return rom_.IsLoaded() && rom_.handle->IsReadOnly(); }
+  bool IsExpanded() const { return rom_.IsLoaded() && IsExpandedRom(*rom_.handle); }
+  RomImage& Rom() { return rom_; }
+  const RomImage& Rom() const { return rom_; }
+
+  // The open file, first brought in step with changes other programs made to it; null when none.
+  // What the taking of its lock found of an interrupted change waits in TakeRecovery.
+  RomFile* Synced();
+  Recovery TakeRecovery();
+
+  // Keep a Backup: before the first write, a copy of the ROM beside it (x.smc.bak).
+  void SetKeepBackup(bool on);
+  bool KeepBackup() const { return keepBackup_; }
+  std::string BackupPath() const;  // empty when no ROM is open
+  bool IsTheBackup(const std::string& path) const;
+  bool IsTheRom(const std::string& path) const;
+  bool HasBackup() const;      // a regular file at BackupPath
+  bool BackupPresent() const;  // anything at BackupPath
+  // The copy, made before the first write; what the file said.
+  WriteResult EnsureBackup();
+
+  // Which strings the listing holds; Fill makes it so.
+  void SetMode(ListingMode mode) { mode_ = mode; }
+  ListingMode Mode() const { return mode_; }
+  // Fills the table from the file in the listing's mode and gives each row's preview.
+  FilledListing Fill();
+  TextEntryTable& Table() { return table_; }
+  const TextEntryTable& Table() const { return table_; }
+  int RowCount() const { return table_.count(); }
+  int64_t EntryOffset(int row) const;
+
+  // A row's text with bracketed codes and its size in bytes; empty for no such row.
+  std::string EntryText(int row, int32_t* size = nullptr);
+  // A row's bytes as hexadecimal (Display codes only).
+  std::string EntryCodes(int row);
+  std::string RowPreview(int row);
+  // The rows other than `row` that lead to the same text.
+  std::vector<int> RowsSharingText(int row) const;
+
+  // The dictionary's compressor, made on first use after each fill.
+  const TextCompressor& Compressor();
+  TextDecoder& Decoder() { return decoder_; }
+  DecoderState& State() { return state_; }
+  const TextDictionary& Dictionary() const { return dictionary_; }
+  // What the text encodes to (compressed or not); negative when refused (kMeasure* values).
+  int32_t Measure(std::string_view text, bool compress);
+  std::vector<uint8_t> Encode(std::string_view text, bool compress);
+
+  // Writes `text` over the string of `row`, under the file's lock from reading where the row
+  // leads to the write.
+  ApplyOutcome Apply(int row, std::string_view text, const WriteOptions& options);
+  // The rows whose strings, as they are now, hold a byte a write of `text` at `row` changes.
+  std::vector<int> RowsChangedBy(int row, std::string_view text, bool compress);
+  // The rows whose strings lie in the `newSize` bytes from `row`'s text past its present end.
+  std::vector<int> RowsOverwrittenBy(int row, int32_t newSize);
+  // The present size of `row`'s string, walked as the decoder walks it.
+  int32_t PresentSize(int row);
+
+  // The first row after `after` whose text holds `query` (letters of either case).
+  std::optional<int> Find(std::string_view query, int after);
+  // The dump of the listing (one bracketed text and "\n" per row) to `out`; false when a write failed.
+  bool WriteDump(std::FILE* out);
+  // The dump into `folder` (empty: the working directory) under the listing's file name.
+  DumpResult Dump(const std::string& folder);
+
+  ExpandOutcome Expand();
+  // Reads the backup and writes its bytes through the open file; fills the table again.
+  RevertOutcome Revert();
+
+  std::optional<PointerEntryForm> PointerFormFor(int row) const;
+  PointerEditResult EditPointer(int row, const PointerEntryForm& form, WriteResult* written);
+
+  std::optional<DetailsRequest> Details(int row);
+
+  // Who points where, rebuilt whenever the file changed since it was made.
+  const ReferenceIndex& References();
+
+  // `text` into free space as row `row`'s text, every reference repointed to it.
+  TextMoveOutcome Move(int row, std::string_view text, bool compress);
+
+  // The script of the listing; nothing when `progress` cancelled.
+  std::optional<std::string> Export(const std::function<bool(int, int)>& progress = {});
+  ImportResult Import(const std::vector<ScriptBlock>& blocks, ImportOptions options,
+                      const std::function<bool(int, int)>& progress = {});
+
+  // The layout of `row`'s text in a text window of `kind`, with the fonts `previewer` read from
+  // the open file (TextPreviewer(*Rom().handle)).
+  PreviewRefusal Preview(const TextPreviewer& previewer, int row, TextWindowKind kind, TextPreview& out) const;
+  // Every row whose layout runs over, cuts a word or has no end code.
+  PreviewRefusal Check(const TextPreviewer& previewer, TextWindowKind kind, bool estimates,
+                       std::vector<LayoutCheckHit>& hits) const;
+
+ private:
+  void PrefetchRow(const RomFile& rom, int row) const;
+  static constexpr int kPrefetchDistance = 8;
+  // In the pointer listing, each row takes the text address its record or plain pointer holds in
+  // the file now. Gives the rows that changed.
+  std::vector<int> FollowMovedTexts(const RomFile& rom);
+  ApplyResult WriteEntry(RomFile& rom, int row, std::string_view text, const WriteOptions& options,
+                         WriteTextResult& written);
+
+  RomImage rom_;
+  ListingMode mode_ = ListingMode::PointerTableListing;
+  bool keepBackup_ = true;
+  TextEntryTable table_;
+  TextDictionary dictionary_;
+  DecoderState state_;
+  TextDecoder decoder_{dictionary_, state_};
+  std::optional<TextCompressor> compressor_;
+  TextCompressor::Scratch compressorScratch_;  // kept between keystrokes: measuring allocates nothing
+  ReferenceIndex references_;
+  uint64_t referencesVersion_ = 0;  // the file version the index was built at; 0 for none
+};
+
+// "ptrlist.txt", "rawlist.txt" or "explist.txt".
+const char* DumpFileName(ListingMode mode);
+
+}  // namespace lettermoor

@@ -1,0 +1,131 @@
+#include "document/document_text.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "codec/bracket_check.h"
+#include "codec/text_encoder.h"
+#include "rom/rom_image.h"
+#include "rom/safe_file.h"
+
+namespace lettermoor {
+
+std::string LineNames(const std::vector<int>& rows) {
+  std::string out = rows.size() == 1 ? "line " : "lines ";
+  for (size_t i = 0; i < rows.size(); ++i) out += (i ? ", " : "") + std::to_string(rows[i] + 1);
+  return out;
+}
+
+std::string BracketFaultHint(std::string_view text) {
+  const int column = BracketFaultColumn(text);
+  if (column == 0) return "";
+  const bool stray = text[static_cast<size_t>(column - 1)] == ']';
+  return FormatText(stray ? editor_text::kStrayCloseBracket : editor_text::kUnclosedOpenBracket, column);
+}
+
+std::string DescribeBackupFailure(const std::string& backupPath, int error) {
+  const std::string name = BareFileName(backupPath);
+  if (error == kNotARegularFile) return FormatText(editor_text::kBackupNotAFile, name);
+  return FormatText(editor_text::kBackupFailed, name, SafeWriteErrorText(error ? error : EIO));
+}
+
+std::string DescribeWriteFailure(WriteStatus status, int error, const std::string& backupPath,
+                                 const std::string& journalPath) {
+  const std::string reason = std::strerror(error ? error : EIO);
+  switch (status) {
+    case WriteStatus::Written:
+    case WriteStatus::FileReplaced:
+      return "";
+    case WriteStatus::OutsideFile: return editor_text::kPastEndOfFile;
+    case WriteStatus::ReadOnly: return editor_text::kReadOnlyRom;
+    case WriteStatus::FailedRestored: return FormatText(editor_text::kWriteFailedRestored, reason);
+    case WriteStatus::FailedDamaged: return FormatText(editor_text::kWriteFailedDamaged, reason);
+    case WriteStatus::BackupFailed: return DescribeBackupFailure(backupPath, error);
+    case WriteStatus::JournalFailed:
+      return FormatText(editor_text::kJournalFailed, BareFileName(journalPath), reason);
+  }
+  return "";
+}
+
+const char* WriteFailureCaption(WriteStatus status) {
+  switch (status) {
+    case WriteStatus::OutsideFile: return editor_text::kPreWriteCaption;
+    case WriteStatus::BackupFailed: return editor_text::kBackupFailedCaption;
+    case WriteStatus::FileReplaced: return editor_text::kFileReplacedCaption;
+    default: return editor_text::kWriteFailedCaption;
+  }
+}
+
+std::string DescribeApplyRefusal(ApplyResult result, WriteStatus status, int error, std::string_view text,
+                                 const std::string& backupPath, const std::string& journalPath) {
+  switch (result) {
+    case ApplyResult::Written:
+    case ApplyResult::NoEntry: return "";
+    case ApplyResult::BracketError: return editor_text::kBracketError;
+    case ApplyResult::TooLarge: return editor_text::kTooLarge;
+    case ApplyResult::PastEndOfFile: return editor_text::kPastEndOfFile;
+    case ApplyResult::NonGameCharacter: return DescribeNonGameCharacter(*FindNonGameCharacter(text));
+    default: return DescribeWriteFailure(status, error, backupPath, journalPath);
+  }
+}
+
+std::string DescribeMoveRefusal(const TextMoveOutcome& moved, std::string_view text, const std::string& backupPath,
+                                const std::string& journalPath) {
+  switch (moved.refusal) {
+    case MoveRefusal::None: break;
+    case MoveRefusal::NoEntry: return "";
+    case MoveRefusal::NonGameCharacter: return DescribeNonGameCharacter(*FindNonGameCharacter(text));
+    case MoveRefusal::BracketError: return editor_text::kBracketError;
+    case MoveRefusal::NoEndCode: return editor_text::kMoveNoEndCode;
+    case MoveRefusal::NotExpanded: return editor_text::kMoveNotExpanded;
+  }
+  if (!moved.backup) return DescribeWriteFailure(moved.backup.status, moved.backup.error, backupPath, journalPath);
+  switch (moved.move.outcome) {
+    case MoveOutcome::Moved: return "";
+    case MoveOutcome::NoEndCode: return editor_text::kMoveNoEndCode;
+    case MoveOutcome::NotExpanded: return editor_text::kMoveNotExpanded;
+    case MoveOutcome::NoReferences: return editor_text::kMoveNoReferences;
+    case MoveOutcome::NoFreeSpace: return FormatText(editor_text::kMoveNoFreeSpace, moved.bytes);
+    case MoveOutcome::LockFailed: return editor_text::kMoveLockFailed;
+    case MoveOutcome::WriteFailed: break;
+  }
+  if (moved.move.status != WriteStatus::FailedRestored && moved.move.status != WriteStatus::FailedDamaged) {
+    // Refused before anything was written.
+    return DescribeWriteFailure(moved.move.status, moved.move.error, backupPath, journalPath);
+  }
+  return moved.move.restored ? editor_text::kMoveFailed : editor_text::kMoveFailedUnrestored;
+}
+
+std::string DescribeExpand(const ExpandOutcome& outcome, const std::string& backupPath,
+                           const std::string& journalPath) {
+  if (outcome.backupStatus != WriteStatus::Written) {
+    return DescribeWriteFailure(outcome.backupStatus, outcome.error, backupPath, journalPath);
+  }
+  switch (outcome.result) {
+    case GrowResult::Grown:
+    case GrowResult::AlreadyLarge: return editor_text::kExpanded;
+    case GrowResult::ReadOnly: return editor_text::kReadOnlyRom;
+    case GrowResult::FileReplaced:
+    case GrowResult::NotOpen: return "";
+    case GrowResult::FailedDamaged: return editor_text::kExpandFailedDamaged;
+    case GrowResult::Failed: return editor_text::kExpandFailed;
+    case GrowResult::BackupFailed: return DescribeBackupFailure(backupPath, 0);
+    case GrowResult::JournalFailed: return DescribeWriteFailure(WriteStatus::JournalFailed, 0, backupPath, journalPath);
+  }
+  return "";
+}
+
+std::string DescribeRecovery(const Recovery& found) {
+  const std::string journal = BareFileName(found.journalPath);
+  switch (found.status) {
+    case RecoveryStatus::None: return "";
+    case RecoveryStatus::RolledBack: return FormatText(editor_text::kRecovered, found.ranges);
+    case RecoveryStatus::Unwritable:
+      return FormatText(editor_text::kRecoveryUnwritable, std::string(std::strerror(found.error ? found.error : EACCES)),
+                        journal);
+    case RecoveryStatus::Foreign: return FormatText(editor_text::kRecoveryForeign, journal);
+  }
+  return "";
+}
+
+}  // namespace lettermoor

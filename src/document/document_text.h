@@ -1,0 +1,203 @@
+#pragma once
+
+// The words of the editor's messages, made at the edges (the window's message boxes, the
+// command-line tool's lines) from the document's result values. Each sentence is written once.
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "document/document.h"
+#include "rom/rom_file.h"
+
+namespace lettermoor {
+
+// Texts the main window shows (the tool prints the same ones).
+namespace editor_text {
+inline constexpr const char* kTitleNoRom = "Lettermoor 3.7 - No File Loaded";
+inline constexpr const char* kTitleRomOpen = "Lettermoor 3.7 - File Loaded";
+inline constexpr const char* kBadRom = "This is an unrecognized ROM.";
+inline constexpr const char* kBadRomCaption = "Bad ROM";
+inline constexpr const char* kMother2 = "This program does not work with the Mother 2 ROM.";
+inline constexpr const char* kMother2Caption = "Mother 2 ROM Not Supported";
+inline constexpr const char* kExpanded = "ROM expanded to 0x4001FF bytes.\nHave a nice day!";
+inline constexpr const char* kExpandedCaption = "ROM Expanded";
+inline constexpr const char* kBracketError =
+    "A bracket error was detected.  Make sure all brackets are correct and try again.";
+inline constexpr const char* kTooLarge =
+    "The new text is larger than the old text.\nShorten the text, or uncheck the Prevent Overwrite box.";
+inline constexpr const char* kPreWriteCaption = "Pre-Write Error";
+inline constexpr const char* kNotFound = "String not found.";
+inline constexpr const char* kNotFoundCaption = "String not found";
+inline constexpr const char* kDumped = "Text has been dumped to %s!\nHave a nice day!";
+inline constexpr const char* kDumpedCaption = "Text dumped";
+inline constexpr const char* kLineFormat = "Line: %d/%d";
+inline constexpr const char* kSizeFormat = "Size: %d";
+inline constexpr const char* kCurrentSizeFormat = "Current Size: %d (uncompressed)";
+inline constexpr const char* kCurrentSizeUnknown = "Current Size: Unknown";
+inline constexpr const char* kCurrentSizeCompressedFormat = "Current Size: %d (compressed)";
+// Where a bracket error lies, as the size label's hint (columns counted from 1).
+inline constexpr const char* kStrayCloseBracket = "Column %d: this \"]\" closes no \"[\".";
+inline constexpr const char* kUnclosedOpenBracket = "Column %d: this \"[\" is never closed.";
+// Our own texts, for failures the original never reported.
+inline constexpr const char* kListingCut =
+    "The ROM holds more strings than the list can show: only the first 8000 are listed.";
+inline constexpr const char* kListingCutCaption = "Listing incomplete";
+inline constexpr const char* kPastEndOfFile =
+    "The new text would be written past the end of the ROM file.\nNothing was written.";
+inline constexpr const char* kWriteFailed =
+    "The text could not be written to the ROM file.\nCheck that the file is still there and writable.";
+inline constexpr const char* kWriteFailedCaption = "Write Error";
+inline constexpr const char* kWriteFailedRestored =
+    "The text could not be written to the ROM file (%s).\nThe file holds its old bytes again.";
+inline constexpr const char* kWriteFailedDamaged =
+    "The text could not be written to the ROM file (%s), and its old bytes could not all be put back yet.\n"
+    "They are kept in a journal beside it and are put back the next time the file is opened.";
+inline constexpr const char* kJournalFailed =
+    "The change was not written: its rollback journal %s could not be made beside the ROM (%s).\n"
+    "Nothing was written to the ROM. Make room or permission in the ROM's folder.";
+// What opening (or the next command) found of a change that a crash or kill interrupted.
+inline constexpr const char* kRecoveryCaption = "Interrupted Change";
+inline constexpr const char* kRecovered = "An interrupted change was undone: %d ranges restored.";
+inline constexpr const char* kRecoveryUnwritable =
+    "The ROM holds an interrupted change that could not be undone here (%s): what is shown may be "
+    "half changed.\nTo recover it, open the ROM where the file and its folder can be written: the "
+    "change is then undone from its journal %s.";
+inline constexpr const char* kRecoveryForeign =
+    "A rollback journal %s lies beside the ROM, but it was made for another file (the ROM was "
+    "replaced after a change was interrupted?). It was left alone, and the ROM is shown as it is.\n"
+    "Remove the journal once you are sure it is not needed.";
+inline constexpr const char* kFileReplaced =
+    "The ROM file was moved, replaced or deleted after it was opened. Open it again to go on.";
+inline constexpr const char* kFileReplacedCaption = "ROM File Changed";
+inline constexpr const char* kReopenQuestion = "Open the file now at %s?";
+inline constexpr const char* kReadOnlyRom = "The ROM file is open read-only: nothing was written.";
+inline constexpr const char* kTitleRomOpenReadOnly = "Lettermoor 3.7 - File Loaded (read-only)";
+inline constexpr const char* kExpandFailedDamaged =
+    "The ROM could not be expanded, and the file could not be cut back to its old size.\n"
+    "Check the file before going on.";
+inline constexpr const char* kDumpIsRom =
+    "The dump file %s is the open ROM file itself.\nNothing was dumped: dump to another file.";
+inline constexpr const char* kDumpIsBackup =
+    "The dump file %s is the ROM's backup copy.\nNothing was dumped: dump to another file.";
+inline constexpr const char* kExpandFailed = "The ROM could not be expanded.\nThe file was left as it was.";
+inline constexpr const char* kExpandFailedCaption = "Expansion Failed";
+inline constexpr const char* kDumpFailed = "The dump file %s could not be written.\nNothing was dumped.";
+inline constexpr const char* kDumpFailedCaption = "Dump Failed";
+inline constexpr const char* kApplyQuestion = "Apply the changes to line %d?";
+inline constexpr const char* kApplyQuestionCaption = "Unapplied Changes";
+// Other lines whose text an apply changes (bytes a second entry point shares, or that a longer
+// text runs on into): the size label's hint before the write, and after it.
+inline constexpr const char* kAlsoChanges = "Writing this also changes the text of %s.";
+inline constexpr const char* kAlsoChanged = "This write also changed the text of %s.";
+// Moving a text into free space.
+inline constexpr const char* kMoveCaption = "Move to Free Space";
+inline constexpr const char* kMoved = "Moved line %d to $%06X: %d references repointed.";
+inline constexpr const char* kMoveNoEndCode =
+    "The text must end with the end code [02] to be moved.\nNothing was written.";
+inline constexpr const char* kMoveOfferExpand =
+    "This ROM has not been expanded, so it has no free space.\nExpand it now?";
+inline constexpr const char* kMoveNotExpanded = "This ROM has not been expanded, so it has no free space.\nNothing was written.";
+inline constexpr const char* kMoveNoReferences =
+    "Nothing the reference index sees points at this text, so it was not moved.\nNothing was written.";
+inline constexpr const char* kMoveNoFreeSpace =
+    "The expansion area has no free space left for the %d bytes of this text.\nNothing was written.";
+inline constexpr const char* kMoveLockFailed =
+    "The ROM file could not be locked for the move.\nNothing was written.";
+inline constexpr const char* kMoveFailed =
+    "The text could not be moved: a write to the ROM file failed.\nEverything written was put back.";
+inline constexpr const char* kMoveFailedUnrestored =
+    "The text could not be moved: a write to the ROM file failed, and not every byte could be put "
+    "back yet.\nThey are kept in a journal beside it and are put back the next time the file is opened.";
+// The script file.
+inline constexpr const char* kExportCaption = "Export Script";
+inline constexpr const char* kExported = "Exported %d texts of the %s listing to %s.";
+inline constexpr const char* kExportFailed = "The script file %s could not be written (%s).\nNothing was exported.";
+inline constexpr const char* kScriptIsRom = "The script file %s is the open ROM file itself.\nNothing was written.";
+inline constexpr const char* kScriptIsBackup = "The script file %s is the ROM's backup copy.\nNothing was written.";
+inline constexpr const char* kImportCaption = "Import Script";
+inline constexpr const char* kImportUnreadable = "The script file %s could not be read (%s).\nNothing was written.";
+inline constexpr const char* kImportRefused = "The script was not imported; nothing was written.";
+inline constexpr const char* kImportOverwriteQuestion =
+    "The ROM holds these texts changed since the script was exported (neither the original nor the "
+    "script's text). Write the script's text over them?";
+inline constexpr const char* kImportReportTitle = "Import Script: %s";
+inline constexpr const char* kReadingScript = "Reading the script...";
+inline constexpr const char* kWritingScript = "Exporting the script...";
+// The copy kept beside the ROM before its first write, and putting it back.
+inline constexpr const char* kBackupFailed =
+    "The ROM file could not be backed up to %s (%s).\nNothing was written to the ROM.\n"
+    "Make room or permission for the copy, or uncheck Options > Keep a Backup to write without one.";
+inline constexpr const char* kBackupNotAFile =
+    "The ROM file could not be backed up to %s: something that is not a regular file (a folder, a "
+    "FIFO, a device) has that name.\nNothing was written to the ROM.\n"
+    "Remove or rename it, or uncheck Options > Keep a Backup to write without one.";
+inline constexpr const char* kBackupFailedCaption = "Backup Failed";
+inline constexpr const char* kRevertCaption = "Revert to Backup";
+inline constexpr const char* kRevertQuestion =
+    "Put the ROM back as it is kept in %s?\nEvery change written since that copy was made will be lost.";
+inline constexpr const char* kRevertNoBackup = "There is no backup %s to revert to.";
+inline constexpr const char* kRevertBadBackup =
+    "The backup %s is not a ROM this program can put back: its size or layout is not that of a ROM "
+    "opened the way this one is.\nNothing was changed.";
+inline constexpr const char* kRevertFailed =
+    "The backup could not be written to the ROM file (%s).\nThe file holds its old bytes again.";
+inline constexpr const char* kRevertFailedDamaged =
+    "The backup could not be written to the ROM file (%s), and its old bytes could not be put back.\n"
+    "Check the file before going on.";
+}  // namespace editor_text
+
+namespace detail {
+inline const char* FormatArg(const std::string& s) { return s.c_str(); }
+template <typename T>
+T FormatArg(T v) {
+  return v;
+}
+}  // namespace detail
+
+// printf-style text with std::string arguments taken as their characters.
+template <typename... Args>
+std::string FormatText(const char* format, const Args&... args) {
+  const int n = std::snprintf(nullptr, 0, format, detail::FormatArg(args)...);
+  std::string out(static_cast<size_t>(n), '\0');
+  std::snprintf(out.data(), out.size() + 1, format, detail::FormatArg(args)...);
+  return out;
+}
+
+// "line 2" or "lines 2, 5" for rows counted from 0.
+std::string LineNames(const std::vector<int>& rows);
+
+// Where the first bracket fault of `text` lies ("Column %d: ..."), or empty when its brackets
+// pair up.
+std::string BracketFaultHint(std::string_view text);
+
+// Why the copy at `backupPath` could not be kept (the message of a failed backup).
+std::string DescribeBackupFailure(const std::string& backupPath, int error);
+
+// What a refused or failed write says, for a file whose journal is `journalPath`; empty for a
+// write that was done, and for a file that was replaced (the window offers to open it again).
+std::string DescribeWriteFailure(WriteStatus status, int error, const std::string& backupPath,
+                                 const std::string& journalPath);
+
+// The caption of a refused or failed write's message box.
+const char* WriteFailureCaption(WriteStatus status);
+
+// Why Apply Changes wrote nothing (or failed); empty for a write that was done or nothing tried,
+// and for a file that was replaced (see DescribeWriteFailure).
+std::string DescribeApplyRefusal(ApplyResult result, WriteStatus status, int error, std::string_view text,
+                                 const std::string& backupPath, const std::string& journalPath);
+
+// Why Move to Free Space moved nothing; empty when it moved the text, for nothing tried, and for a
+// file that was replaced.
+std::string DescribeMoveRefusal(const TextMoveOutcome& moved, std::string_view text, const std::string& backupPath,
+                                const std::string& journalPath);
+
+// What Expand ROM did: "ROM expanded..." or why not (empty for a replaced file or nothing tried).
+std::string DescribeExpand(const ExpandOutcome& outcome, const std::string& backupPath,
+                           const std::string& journalPath);
+
+// What the taking of the ROM's lock found of an interrupted change; empty when nothing.
+std::string DescribeRecovery(const Recovery& found);
+
+}  // namespace lettermoor
