@@ -137,7 +137,7 @@ std::optional<ImportResult> EditorWindow::ImportScriptFile() {
          result.writeStatus == WriteStatus::JournalFailed)) {
       ReportWriteFailure(result.writeStatus, result.error);
     } else {
-      view_.ShowMessage(result.message, editor_text::kImportCaption, MessageIcon::Warning);
+      view_.ShowMessage(DescribeImportFailure(result), editor_text::kImportCaption, MessageIcon::Warning);
     }
     return result;
   }
