@@ -476,13 +476,13 @@ int FinishImport(Session& s, const ImportResult& result, bool dryRun) {
     Fail(kExitUsage, DescribeBackupFailure(s.Doc().BackupPath(), result.error) + "\n" + kNoBackupHint);
   }
   // A text that shares its bytes and cannot move refuses the import as any unwritten block would.
-  if (result.status == ImportStatus::SharedBytes) Fail(kExitFailed, result.message);
+  if (result.status == ImportStatus::SharedBytes) Fail(kExitFailed, DescribeImportFailure(result));
   if (result.status == ImportStatus::Warned) {
     std::string report = DescribeImport(result, dryRun);
     report.pop_back();  // Fail ends the line
     Fail(kExitFailed, report);
   }
-  if (result.status != ImportStatus::Done) Fail(kExitUsage, result.message);
+  if (result.status != ImportStatus::Done) Fail(kExitUsage, DescribeImportFailure(result));
   WriteOut(DescribeImport(result, dryRun));
   return result.AllWritten() ? kExitOk : kExitFailed;
 }

@@ -281,7 +281,7 @@ int32_t TextCompressor::Measure(std::string_view text) const {
 
 WriteTextResult WriteCompressedText(RomFile& rom, int64_t offset, std::string_view text,
                                    const TextCompressor& compressor) {
-  if (FindNonGameCharacter(text)) return {.byteCount = kMeasureNonGameCharacter};
+  if (FindNonGameCharacter(text)) return {.refusal = TextRefusal::NonGameCharacter};
   return WriteEncodedBytes(rom, offset, compressor.Encode(text));
 }
 

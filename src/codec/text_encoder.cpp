@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "codec/bracket_check.h"
+#include "codec/text_compressor.h"
 #include "rom/rom_file.h"
 
 namespace lettermoor {
@@ -129,25 +130,64 @@ std::string DescribeNonGameCharacter(const NonGameCharacter& found) {
          "instead, for example [02].\nNothing was written.";
 }
 
-int32_t MeasureText(std::string_view text) {
+namespace {
+
+bool BracketCountsDiffer(std::string_view text) {
   size_t open = 0, close = 0;
   for (char c : text) {
     open += c == '[';
     close += c == ']';
   }
-  if (open != close) return kMeasureBracketError;
+  return open != close;
+}
+
+// See EncodeForWrite. Groups do not nest: the encoder reads a group from "[" to the next "]".
+int StrayBracketColumn(std::string_view text) {
+  int column = 0;
+  int group = 0;  // the column of the open group's "[", 0 outside a group
+  for (size_t i = 0; i < text.size();) {
+    char32_t c = 0;
+    const size_t n = Utf8Sequence(text, i, c);
+    ++column;
+    if (text[i] == '[') {
+      if (group != 0) return column;
+      group = column;
+    } else if (text[i] == ']') {
+      if (group == 0) return column;
+      group = 0;
+    }
+    i += n == 0 ? 1 : n;
+  }
+  return group;
+}
+
+}  // namespace
+
+int32_t MeasureText(std::string_view text) {
+  if (BracketCountsDiffer(text)) return kMeasureBracketError;
   if (FindNonGameCharacter(text)) return kMeasureNonGameCharacter;
   int32_t count = 0;
   Encode(text, [&](uint8_t) { ++count; });
   return count;
 }
 
-WriteTextResult WriteText(RomFile& rom, int64_t offset, std::string_view text) {
-  WriteTextResult result;
-  if (FindNonGameCharacter(text)) {
-    result.byteCount = kMeasureNonGameCharacter;
-    return result;
+EncodedText EncodeForWrite(std::string_view text, const TextCompressor* compressor) {
+  EncodedText encoded;
+  if (BracketCountsDiffer(text)) {
+    encoded.refusal = TextRefusal::Brackets;
+    encoded.column = StrayBracketColumn(text);
+  } else if (std::optional<NonGameCharacter> found = FindNonGameCharacter(text)) {
+    encoded.refusal = TextRefusal::NonGameCharacter;
+    encoded.column = found->column;
+    encoded.character = std::move(*found);
+  } else {
+    encoded.bytes = compressor ? compressor->Encode(text) : TextEncoder(text);
   }
+  return encoded;
+}
+
+WriteTextResult WriteText(RomFile& rom, int64_t offset, std::string_view text) {
+  if (FindNonGameCharacter(text)) return {.refusal = TextRefusal::NonGameCharacter};
   return WriteEncodedBytes(rom, offset, TextEncoder(text));
 }
 

@@ -12,6 +12,7 @@
 
 namespace lettermoor {
 
+class TextCompressor;
 
 // Parses one bracket group ("[" ... "]"), storing each token's value in `values` (replacing its
 // content, as many as there are). Gives the number of tokens, or -1 when the text does not start
@@ -51,17 +52,41 @@ std::string DescribeNonGameCharacter(const NonGameCharacter& found);
 // character (it would be written as some other byte, possibly the end code).
 int32_t MeasureText(std::string_view text);
 
+// Why a text cannot be written at all.
+enum class TextRefusal {
+  None,
+  Brackets,          // the counts of "[" and "]" differ
+  NonGameCharacter,  // a character outside brackets is not a game character
+};
+
+// A text encoded once for writing: its bytes, or why it cannot be written and where.
+struct EncodedText {
+  TextRefusal refusal = TextRefusal::None;
+  int column = 0;              // refused: where, counted in characters from 1 (see EncodeForWrite)
+  NonGameCharacter character;  // NonGameCharacter: which one
+  std::vector<uint8_t> bytes;  // not refused: what to write
+
+  bool Ok() const { return refusal == TextRefusal::None; }
+};
+
+// Checks the text once and encodes it once: with the dictionary's words when `compressor` is
+// given, else plainly. Refuses what MeasureText refuses, brackets first; for Brackets the column
+// is that of the first bracket that is no group's edge (a "]" outside a group, a "[" inside one,
+// or the "[" of a group that never closes), for NonGameCharacter the character's.
+EncodedText EncodeForWrite(std::string_view text, const TextCompressor* compressor);
+
 struct WriteTextResult {
   int32_t byteCount = 0;  // how many bytes the text encodes to
-  bool written = false;   // false when the bytes would not lie wholly inside the file, the text
-                          // could not be encoded, or the system refused the write
-  WriteStatus status = WriteStatus::OutsideFile;  // what the file made of the write
+  bool written = false;   // false when the text was refused, the bytes would not lie wholly inside
+                          // the file, or the system refused the write
+  WriteStatus status = WriteStatus::OutsideFile;  // what the file made of the write, when it was tried
   int error = 0;
+  TextRefusal refusal = TextRefusal::None;  // not None: refused before any write was tried
 };
 
 // Encodes the text and writes every byte at `offset`, in place, synced to disk before it returns.
 // Writes nothing when the bytes would reach past the end of the file, or when the text holds a
-// character that is not a game character.
+// character that is not a game character (refusal NonGameCharacter). No bracket check.
 [[nodiscard]] WriteTextResult WriteText(RomFile& rom, int64_t offset, std::string_view text);
 
 // Writes bytes already encoded (plainly or compressed) at `offset`, all or nothing.

@@ -134,7 +134,7 @@ void EditorWindow::AfterImport(const ImportResult& result, int mark, const std::
          result.writeStatus == WriteStatus::JournalFailed)) {
       ReportWriteFailure(result.writeStatus, result.error);
     } else {
-      view_.ShowMessage(result.message, editor_text::kImportCaption, MessageIcon::Warning);
+      view_.ShowMessage(DescribeImportFailure(result), editor_text::kImportCaption, MessageIcon::Warning);
     }
     return;
   }

@@ -154,97 +154,117 @@ const char* ScriptListingName(ListingMode mode) {
   return "pointer";
 }
 
+namespace {
+
+// The rows of each distinct address, in the order the addresses first appear: each block's
+// rows are a chain through `nextRow`.
+struct BlockRows {
+  std::vector<SnesAddress> order;
+  std::vector<int> firstRow, lastRow, nextRow;
+
+  explicit BlockRows(const TextEntryTable& table) : nextRow(table.entries.size(), -1) {
+    std::unordered_map<SnesAddress, int> blockOf;
+    blockOf.reserve(table.entries.size());
+    for (int row = 0; row < table.count(); ++row) {
+      const SnesAddress address = table.entries[static_cast<size_t>(row)].textAddress;
+      auto [it, added] = blockOf.try_emplace(address, static_cast<int>(order.size()));
+      if (added) {
+        order.push_back(address);
+        firstRow.push_back(row);
+        lastRow.push_back(row);
+      } else {
+        nextRow[static_cast<size_t>(lastRow[static_cast<size_t>(it->second)])] = row;
+        lastRow[static_cast<size_t>(it->second)] = row;
+      }
+    }
+  }
+};
+
+// Appends "; Pointer record 3; Plain pointer 2; ..." for every reference to `address`.
+void AppendReferences(std::string& head, const ReferenceIndex& index, SnesAddress address) {
+  for (const Reference& r : index.To(address)) {
+    switch (r.kind) {
+      case ReferenceKind::PointerRecord:
+        head += "; Pointer record ";
+        AppendNumber(head, r.number);
+        break;
+      case ReferenceKind::PlainPointer:
+        head += "; Plain pointer ";
+        AppendNumber(head, r.number);
+        break;
+      case ReferenceKind::JumpCode:
+        head += "; ";
+        head += ReferenceKindName(r);
+        head += " in the string at $";
+        AppendAddress(head, FileOffsetToSnes(static_cast<int32_t>(r.stringOffset)));
+        break;
+    }
+  }
+}
+
+// Block `b`'s header and comment line, into `head` (cleared first). Built by hand: thousands of
+// blocks and references go by, and formatting each through snprintf would cost more than
+// decoding the texts.
+void BuildBlockHead(std::string& head, const BlockRows& rows, int b, int32_t size, const ReferenceIndex* index,
+                    EntryPoints& entryPoints) {
+  const SnesAddress address = rows.order[static_cast<size_t>(b)];
+  const int first = rows.firstRow[static_cast<size_t>(b)];
+  head.clear();
+  head += "\n@ $";
+  AppendAddress(head, address);
+  head += ' ';
+  AppendNumber(head, size);
+  head += " bytes";
+  if (index) {
+    head += ", ";
+    const size_t count = index->To(address).size();
+    AppendNumber(head, static_cast<int64_t>(count));
+    head += count == 1 ? " reference" : " references";
+  }
+  head += "\n# line";
+  if (first != rows.lastRow[static_cast<size_t>(b)]) head += 's';
+  for (int row = first; row >= 0; row = rows.nextRow[static_cast<size_t>(row)]) {
+    head += row == first ? " " : ", ";
+    AppendNumber(head, row + 1);
+  }
+  if (index) AppendReferences(head, *index, address);
+  // Writing such a text in place changes the other one too: said here, and the import moves it.
+  if (const std::optional<SnesAddress> other = entryPoints.SharedWith(SnesToFileOffset(address), size)) {
+    head += "; shares bytes with $";
+    AppendAddress(head, *other);
+  }
+  head += '\n';
+}
+
+}  // namespace
+
 std::optional<std::string> ExportScript(const RomFile& rom, const TextEntryTable& table, ListingMode mode,
                                         const TextDictionary& dictionary, DecoderState& state,
                                         const ReferenceIndex* index, std::string_view romName,
                                         const ScriptProgress& progress) {
-  // The rows of each distinct address, in the order the addresses first appear: each block's
-  // rows are a chain through `nextRow`.
-  std::vector<SnesAddress> order;
-  std::vector<int> firstRow, lastRow, nextRow(table.entries.size(), -1);
-  std::unordered_map<SnesAddress, int> blockOf;
-  blockOf.reserve(table.entries.size());
-  for (int row = 0; row < table.count(); ++row) {
-    const SnesAddress address = table.entries[static_cast<size_t>(row)].textAddress;
-    auto [it, added] = blockOf.try_emplace(address, static_cast<int>(order.size()));
-    if (added) {
-      order.push_back(address);
-      firstRow.push_back(row);
-      lastRow.push_back(row);
-    } else {
-      nextRow[static_cast<size_t>(lastRow[static_cast<size_t>(it->second)])] = row;
-      lastRow[static_cast<size_t>(it->second)] = row;
-    }
-  }
-
+  const BlockRows rows(table);
   std::string out;
-  out.reserve(order.size() * 320);
+  out.reserve(rows.order.size() * 320);
   char buf[160];
   std::snprintf(buf, sizeof buf, "# Lettermoor script of %.80s: %s listing, %zu texts\n",
-                std::string(romName).c_str(), ScriptListingName(mode), order.size());
+                std::string(romName).c_str(), ScriptListingName(mode), rows.order.size());
   out += buf;
   out +=
       "# Edit the line under each \"#<\" line (the original); codes stay in brackets. See "
       "docs/script-format.md.\n";
-  const int total = static_cast<int>(order.size());
-  EntryPoints entryPoints(rom, order, index);
+  const int total = static_cast<int>(rows.order.size());
+  EntryPoints entryPoints(rom, rows.order, index);
   std::string head;
   for (int n = 0; n < total; ++n) {
     if (progress && n % 64 == 0 && !progress(n, total)) return std::nullopt;
-    const SnesAddress address = order[static_cast<size_t>(n)];
+    const SnesAddress address = rows.order[static_cast<size_t>(n)];
     // The text goes in first, where the original's line will be, and is copied below it once
     // the header (which needs its size) is in place.
     const size_t blockStart = out.size();
     out += "#< ";
     const int32_t size = AppendScriptText(rom, SnesToFileOffset(address), dictionary, state, out);
     const size_t textLength = out.size() - blockStart - 3;
-    head.clear();
-    // Built by hand: thousands of blocks and references go by, and formatting each through
-    // snprintf would cost more than decoding the texts.
-    head += "\n@ $";
-    AppendAddress(head, address);
-    head += ' ';
-    AppendNumber(head, size);
-    head += " bytes";
-    if (index) {
-      head += ", ";
-      const size_t count = index->To(address).size();
-      AppendNumber(head, static_cast<int64_t>(count));
-      head += count == 1 ? " reference" : " references";
-    }
-    head += "\n# line";
-    const int b = n;
-    if (firstRow[static_cast<size_t>(b)] != lastRow[static_cast<size_t>(b)]) head += 's';
-    for (int row = firstRow[static_cast<size_t>(b)]; row >= 0; row = nextRow[static_cast<size_t>(row)]) {
-      head += row == firstRow[static_cast<size_t>(b)] ? " " : ", ";
-      AppendNumber(head, row + 1);
-    }
-    if (index) {
-      for (const Reference& r : index->To(address)) {
-        switch (r.kind) {
-          case ReferenceKind::PointerRecord:
-            head += "; Pointer record ";
-            AppendNumber(head, r.number);
-            break;
-          case ReferenceKind::PlainPointer:
-            head += "; Plain pointer ";
-            AppendNumber(head, r.number);
-            break;
-          case ReferenceKind::JumpCode:
-            head += "; ";
-            head += ReferenceKindName(r);
-            head += " in the string at $";
-            AppendAddress(head, FileOffsetToSnes(static_cast<int32_t>(r.stringOffset)));
-            break;
-        }
-      }
-    }
-    // Writing such a text in place changes the other one too: said here, and the import moves it.
-    if (const std::optional<SnesAddress> other = entryPoints.SharedWith(SnesToFileOffset(address), size)) {
-      head += "; shares bytes with $";
-      AppendAddress(head, *other);
-    }
-    head += '\n';
+    BuildBlockHead(head, rows, n, size, index, entryPoints);
     out.insert(blockStart, head);
     out += '\n';
     out.append(out, out.size() - 1 - textLength, textLength);
@@ -253,6 +273,33 @@ std::optional<std::string> ExportScript(const RomFile& rom, const TextEntryTable
   if (progress) progress(total, total);
   return out;
 }
+
+namespace {
+
+// Starts `block` from its header line ("@ $C50010 ..."); gives what was expected instead when
+// the line is no header, or names an address that has a block already.
+std::optional<std::string> ReadHeader(std::string_view line, int lineNumber,
+                                      std::unordered_map<SnesAddress, int>& seen, ScriptBlock& block) {
+  const std::optional<SnesAddress> address = HeaderAddress(line);
+  if (!address) {
+    return line.starts_with("@")
+               ? "expected a block header: \"@ $\" and the text address in hexadecimal, e.g. \"@ $C50010\""
+               : "expected a block header \"@ $XXXXXX\" (this line is outside any block)";
+  }
+  if (auto [it, added] = seen.try_emplace(*address, lineNumber); !added) {
+    char buf[96];
+    std::snprintf(buf, sizeof buf, "expected each text address once: $%06X has its block on line %d already",
+                  static_cast<unsigned>(*address), it->second);
+    return buf;
+  }
+  block = ScriptBlock{};
+  block.address = *address;
+  block.headerLine = lineNumber;
+  block.references = HeaderReferences(line);
+  return std::nullopt;
+}
+
+}  // namespace
 
 ParsedScript ParseScript(std::string_view content) {
   ParsedScript parsed;
@@ -276,23 +323,9 @@ ParsedScript ParseScript(std::string_view content) {
 
     if (expect == Expect::Header) {
       if (line.empty() || (line.front() == '#' && !line.starts_with(kOriginal))) continue;
-      const std::optional<SnesAddress> address = HeaderAddress(line);
-      if (!address) {
-        return fail(lineNumber, 0,
-                    line.starts_with("@")
-                        ? "expected a block header: \"@ $\" and the text address in hexadecimal, e.g. \"@ $C50010\""
-                        : "expected a block header \"@ $XXXXXX\" (this line is outside any block)");
+      if (std::optional<std::string> expected = ReadHeader(line, lineNumber, seen, block)) {
+        return fail(lineNumber, 0, std::move(*expected));
       }
-      if (auto [it, added] = seen.try_emplace(*address, lineNumber); !added) {
-        char buf[96];
-        std::snprintf(buf, sizeof buf, "expected each text address once: $%06X has its block on line %d already",
-                      static_cast<unsigned>(*address), it->second);
-        return fail(lineNumber, 0, buf);
-      }
-      block = ScriptBlock{};
-      block.address = *address;
-      block.headerLine = lineNumber;
-      block.references = HeaderReferences(line);
       expect = Expect::Original;
       continue;
     }

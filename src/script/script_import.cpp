@@ -22,9 +22,6 @@ namespace lettermoor {
 
 namespace {
 
-// The longest text the edit box shows, and so the longest an import writes.
-constexpr size_t kLongestText = 4000;
-
 // A changed block on its way through the plan.
 struct Pending {
   size_t report;  // its entry in ImportResult::changed
@@ -90,24 +87,226 @@ class TextStarts {
   std::vector<std::pair<int64_t, bool>> starts_;  // offset, and whether a reference leads there
 };
 
-std::string Describe(const char* format, int line, SnesAddress address, SnesAddress other = 0,
-                     const std::string& where = {}, const char* why = "") {
-  char buf[512];
-  std::snprintf(buf, sizeof buf, format, line, static_cast<unsigned>(address), static_cast<unsigned>(other),
-                where.c_str(), why);
-  return buf;
+// Each block's edited text against its original: the same text encodes to the same bytes, so
+// most blocks of a translation in progress are counted unchanged and not looked at any further
+// (an unchanged block never refuses an import). Gives the others.
+std::vector<size_t> EditedBlocks(const std::vector<ScriptBlock>& blocks, ImportResult& result) {
+  std::vector<size_t> edited;
+  for (size_t n = 0; n < blocks.size(); ++n) {
+    if (blocks[n].text == blocks[n].original) {
+      ++result.unchanged;
+    } else {
+      edited.push_back(n);
+    }
+  }
+  return edited;
 }
 
-const char* WhyNotMoved(NotMovedReason why) {
-  switch (why) {
-    case NotMovedReason::RelocateOff: return "moving to free space is off";
-    case NotMovedReason::NotExpanded: return "the ROM is not expanded, so it has no free space";
-    case NotMovedReason::NoEndCode: return "only a text that ends with the end code [02] can move";
-    case NotMovedReason::NoReferences: return "nothing the reference index sees points at it, so it cannot move";
-    case NotMovedReason::NoFreeSpace: return "the expansion area has no free space left that holds it";
-    case NotMovedReason::None: break;
+// Where every block is found now (see Leads::Of).
+std::vector<std::optional<SnesAddress>> WhereNow(const std::vector<ScriptBlock>& blocks, const Leads& leads) {
+  std::vector<std::optional<SnesAddress>> now(blocks.size());
+  for (size_t n = 0; n < blocks.size(); ++n) now[n] = leads.Of(blocks[n]);
+  return now;
+}
+
+// Texts an earlier import moved, from their export address to where they are now: their jumps
+// are compared as leading to the new places.
+std::unordered_map<SnesAddress, SnesAddress> MovedTexts(const std::vector<ScriptBlock>& blocks,
+                                                        const std::vector<std::optional<SnesAddress>>& now) {
+  std::unordered_map<SnesAddress, SnesAddress> movedTo;
+  for (size_t n = 0; n < blocks.size(); ++n) {
+    if (now[n] && *now[n] != blocks[n].address) movedTo[blocks[n].address] = *now[n];
   }
-  return "";
+  return movedTo;
+}
+
+std::vector<SnesAddress> Found(const std::vector<std::optional<SnesAddress>>& now) {
+  std::vector<SnesAddress> found;
+  for (const std::optional<SnesAddress>& a : now) {
+    if (a) found.push_back(*a);
+  }
+  return found;
+}
+
+// Its characters, as the edit box counts them (a malformed byte counts as one).
+int64_t CharacterCount(const std::string& text) {
+  return std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; });
+}
+
+// One import's plan, built block by block: what each edited block changes, then where the
+// texts that change go. A step that refuses the whole import says so by giving false, with the
+// result's status and failure set and nothing planned.
+class ImportPlan {
+ public:
+  ImportPlan(const RomFile& rom, const std::vector<ScriptBlock>& blocks, const TextDictionary& dictionary,
+             DecoderState& state, const ImportOptions& options, ImportResult& result)
+      : rom_(rom), blocks_(blocks), dictionary_(dictionary), state_(state), options_(options), result_(result),
+        index_(ReferenceIndex::Build(rom)), starts_(rom, index_), now_(WhereNow(blocks, Leads(index_))),
+        movedTo_(MovedTexts(blocks, now_)), entryPoints_(rom, Found(now_), &index_) {}
+
+  // Block `n`, whose text differs from its original.
+  bool Look(size_t n);
+  // Strict, and a changed text has warnings: the report keeps only the blocks that have them.
+  bool RefuseWarnings();
+  // Plans every text's write or move, and gives each block its outcome.
+  bool Place();
+
+ private:
+  bool Refuse(ImportStatus status, const ImportFailure& failure) {
+    result_.status = status;
+    result_.failure = failure;
+    result_.changed.clear();
+    result_.changes.clear();
+    return false;
+  }
+  // Whether the text that is in the ROM at the block's place now is one this import may write
+  // over; sets the report's outcome when it is not (or is overwritten all the same).
+  bool MayWrite(const ScriptBlock& block, int64_t offset, const std::vector<uint8_t>& original,
+                const std::vector<uint8_t>& present, BlockReport& report) const;
+  void Plan(const ScriptBlock& block, int64_t offset, BlockReport&& report);
+  bool RefuseShared(const BlockReport& report, NotMovedReason why);
+
+  const RomFile& rom_;
+  const std::vector<ScriptBlock>& blocks_;
+  const TextDictionary& dictionary_;
+  DecoderState& state_;
+  const ImportOptions& options_;
+  ImportResult& result_;
+  const ReferenceIndex index_;
+  const TextStarts starts_;
+  const std::vector<std::optional<SnesAddress>> now_;
+  const std::unordered_map<SnesAddress, SnesAddress> movedTo_;
+  EntryPoints entryPoints_;
+  std::vector<PlannedText> texts_;
+  std::vector<Pending> pending_;
+};
+
+bool ImportPlan::Look(size_t n) {
+  const ScriptBlock& block = blocks_[n];
+  std::vector<uint8_t> wanted = TextEncoder(block.text);
+  std::vector<uint8_t> original = TextEncoder(block.original);
+  if (wanted == original) {
+    ++result_.unchanged;
+    return true;
+  }
+  // Longer, it would be listed and exported cut short, without its end code.
+  const int64_t characters = CharacterCount(block.text);
+  const auto bytes = static_cast<int64_t>(wanted.size());
+  if (characters > kLongestImportedText || bytes > kDecodeSizeLimit) {
+    return Refuse(ImportStatus::TextTooLong, {.line = block.textLine, .characters = characters, .bytes = bytes});
+  }
+  BlockReport report;
+  report.address = block.address;
+  report.line = block.textLine;
+  report.warnings = TextWarnings(wanted, original);
+  if (!now_[n]) {
+    report.outcome = BlockOutcome::Stale;
+    report.stale = StaleReason::RecordsDisagree;
+    result_.changed.push_back(std::move(report));
+    return true;
+  }
+  report.now = *now_[n];
+  const int64_t offset = SnesToFileOffset(report.now);
+  if (offset < 0 || offset >= rom_.Size() || !starts_.IsStart(offset)) {
+    return Refuse(ImportStatus::BadAddress, {.line = block.headerLine, .address = report.now});
+  }
+  if (!movedTo_.empty()) {
+    FollowMoves(wanted, movedTo_);
+    FollowMoves(original, movedTo_);
+  }
+  const std::vector<uint8_t> present = TextEncoder(ScriptText(rom_, offset, dictionary_, state_, &report.room));
+  if (present == wanted) {
+    ++result_.unchanged;  // imported before: the ROM holds it already
+    return true;
+  }
+  if (!MayWrite(block, offset, original, present, report)) {
+    result_.changed.push_back(std::move(report));
+    return true;
+  }
+  Plan(block, offset, std::move(report));
+  return true;
+}
+
+bool ImportPlan::MayWrite(const ScriptBlock& block, int64_t offset, const std::vector<uint8_t>& original,
+                          const std::vector<uint8_t>& present, BlockReport& report) const {
+  // A text an earlier import moved has its original still at the export address; a text the
+  // ROM holds changed otherwise was changed by someone since the export.
+  const bool movedEarlier = report.now != block.address;
+  if (present != original && !movedEarlier) {
+    if (!options_.overwriteChanged) {
+      report.outcome = BlockOutcome::Stale;
+      return false;
+    }
+    report.outcome = BlockOutcome::Overwritten;
+  }
+  // A block that names no record or pointer is found by its address alone: when nothing
+  // reaches that address now and no listing shows a string there, its text was moved away and
+  // writing there would change a copy nobody reads.
+  if (block.records.empty() && block.plainPointers.empty() && !starts_.IsListed(offset) &&
+      !ReachedFromOutside(index_, report.now, offset, offset + report.room)) {
+    report.outcome = BlockOutcome::Stale;
+    report.stale = StaleReason::Unreached;
+    return false;
+  }
+  return true;
+}
+
+void ImportPlan::Plan(const ScriptBlock& block, int64_t offset, BlockReport&& report) {
+  PlannedText text;
+  text.address = report.now;
+  text.room = report.room;
+  text.bytes = options_.compressor ? options_.compressor->Encode(block.text) : TextEncoder(block.text);
+  if (!movedTo_.empty()) FollowMoves(text.bytes, movedTo_);
+  const std::optional<SnesAddress> shared = entryPoints_.SharedWith(offset, report.room);
+  text.mustMove = shared.has_value();
+  report.bytes = static_cast<int32_t>(text.bytes.size());
+  report.shares = shared.value_or(0);
+  pending_.push_back({result_.changed.size(), texts_.size()});
+  result_.changed.push_back(std::move(report));
+  texts_.push_back(std::move(text));
+}
+
+bool ImportPlan::RefuseWarnings() {
+  if (!options_.strict || std::none_of(result_.changed.begin(), result_.changed.end(),
+                                       [](const BlockReport& r) { return !r.warnings.empty(); })) {
+    return true;
+  }
+  // Warnings are refusals: the report names the blocks that have them, and nothing is planned.
+  std::erase_if(result_.changed, [](const BlockReport& r) { return r.warnings.empty(); });
+  result_.status = ImportStatus::Warned;
+  return false;
+}
+
+bool ImportPlan::Place() {
+  std::optional<FreeSpace> free;
+  if (options_.relocate && IsExpandedRom(rom_)) free.emplace(FreeSpace::Of(rom_, index_));
+  result_.changes = PlanTextWrites(rom_, index_, free ? &*free : nullptr, texts_, options_.relocate).ranges;
+  for (const Pending& p : pending_) {
+    BlockReport& report = result_.changed[p.report];
+    const PlannedText& text = texts_[p.text];
+    // Written in place it would change the other text too; it cannot move: nothing at all.
+    if (text.outcome == PlanOutcome::NotPlaced && text.mustMove) return RefuseShared(report, text.why);
+    if (report.outcome != BlockOutcome::Overwritten || text.outcome == PlanOutcome::NotPlaced) {
+      report.outcome = text.outcome == PlanOutcome::Written ? BlockOutcome::Written
+                       : text.outcome == PlanOutcome::Moved ? BlockOutcome::Moved
+                                                            : BlockOutcome::TooLarge;
+    }
+    report.to = text.to;
+    report.repointed = text.repointed;
+    if (text.outcome == PlanOutcome::NotPlaced) report.notMoved = text.why;
+  }
+  return true;
+}
+
+bool ImportPlan::RefuseShared(const BlockReport& report, NotMovedReason why) {
+  const auto other = std::find_if(blocks_.begin(), blocks_.end(), [&](const ScriptBlock& b) {
+    return SnesToFileOffset(b.address) == SnesToFileOffset(report.shares);
+  });
+  return Refuse(ImportStatus::SharedBytes, {.line = report.line,
+                                            .address = report.now,
+                                            .sharedWith = report.shares,
+                                            .sharedLine = other == blocks_.end() ? 0 : other->textLine,
+                                            .notMoved = why});
 }
 
 }  // namespace
@@ -123,168 +322,18 @@ ImportResult PlanScriptImport(const RomFile& rom, const std::vector<ScriptBlock>
   ImportResult result;
   result.blocks = static_cast<int>(blocks.size());
   const int total = result.blocks;
-
-  // The same text encodes to the same bytes: most blocks of a translation in progress are
-  // untouched, and are not looked at any further (an unchanged block never refuses an import).
-  std::vector<size_t> edited;
-  for (size_t n = 0; n < blocks.size(); ++n) {
-    if (blocks[n].text == blocks[n].original) {
-      ++result.unchanged;
-    } else {
-      edited.push_back(n);
-    }
-  }
-  if (edited.empty()) {
-    if (progress) progress(total, total);
-    return result;
-  }
-  const ReferenceIndex index = ReferenceIndex::Build(rom);
-  const Leads leads(index);
-  const TextStarts starts(rom, index);
-  // Where every block is found now, and which texts an earlier import moved: their jumps are
-  // compared as leading to the new places.
-  std::vector<std::optional<SnesAddress>> now(blocks.size());
-  std::unordered_map<SnesAddress, SnesAddress> movedTo;
-  for (size_t n = 0; n < blocks.size(); ++n) {
-    now[n] = leads.Of(blocks[n]);
-    if (now[n] && *now[n] != blocks[n].address) movedTo[blocks[n].address] = *now[n];
-  }
-  std::vector<SnesAddress> found;
-  for (const std::optional<SnesAddress>& a : now) {
-    if (a) found.push_back(*a);
-  }
-  EntryPoints entryPoints(rom, found, &index);
-
-  std::vector<PlannedText> texts;
-  std::vector<Pending> pending;
-  for (size_t k = 0; k < edited.size(); ++k) {
-    if (progress && k % 64 == 0 && !progress(static_cast<int>(k * total / edited.size()), total)) {
-      result.status = ImportStatus::Stopped;
-      result.changed.clear();
-      return result;
-    }
-    const ScriptBlock& block = blocks[edited[k]];
-    std::vector<uint8_t> wanted = TextEncoder(block.text);
-    std::vector<uint8_t> original = TextEncoder(block.original);
-    if (wanted == original) {
-      ++result.unchanged;
-      continue;
-    }
-    // Longer, it would be listed and exported cut short, without its end code.
-    const size_t characters = static_cast<size_t>(std::count_if(
-        block.text.begin(), block.text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
-    if (characters > kLongestText || wanted.size() > static_cast<size_t>(kDecodeSizeLimit)) {
-      result.status = ImportStatus::TextTooLong;
-      result.message = "line " + std::to_string(block.textLine) + ": the text has " + std::to_string(characters) +
-                       " characters and " + std::to_string(wanted.size()) + " bytes; at most " +
-                       std::to_string(kLongestText) + " of each are read back whole. Nothing was written.";
-      result.changed.clear();
-      return result;
-    }
-    BlockReport report;
-    report.address = block.address;
-    report.line = block.textLine;
-    report.warnings = TextWarnings(wanted, original);
-    if (!now[edited[k]]) {
-      report.outcome = BlockOutcome::Stale;
-      report.stale = StaleReason::Unreached;
-      report.why = "its records lead to different texts now";
-      result.changed.push_back(std::move(report));
-      continue;
-    }
-    report.now = *now[edited[k]];
-    const int64_t offset = SnesToFileOffset(report.now);
-    if (offset < 0 || offset >= rom.Size() || !starts.IsStart(offset)) {
-      result.status = ImportStatus::BadAddress;
-      result.message = Describe("line %d, column 3: no text of the ROM starts at $%06X, so nothing may be written "
-                                "there; nothing was written.",
-                                block.headerLine, report.now);
-      result.changed.clear();
-      return result;
-    }
-    if (!movedTo.empty()) {
-      FollowMoves(wanted, movedTo);
-      FollowMoves(original, movedTo);
-    }
-    const std::vector<uint8_t> present = TextEncoder(ScriptText(rom, offset, dictionary, state, &report.room));
-    if (present == wanted) {
-      ++result.unchanged;  // imported before: the ROM holds it already
-      continue;
-    }
-    // A text an earlier import moved has its original still at the export address; a text the
-    // ROM holds changed otherwise was changed by someone since the export.
-    const bool movedEarlier = report.now != block.address;
-    if (present != original && !movedEarlier) {
-      if (!options.overwriteChanged) {
-        report.outcome = BlockOutcome::Stale;
-        result.changed.push_back(std::move(report));
-        continue;
+  const std::vector<size_t> edited = EditedBlocks(blocks, result);
+  if (!edited.empty()) {
+    ImportPlan plan(rom, blocks, dictionary, state, options, result);
+    for (size_t k = 0; k < edited.size(); ++k) {
+      if (progress && k % 64 == 0 && !progress(static_cast<int>(k * total / edited.size()), total)) {
+        result.status = ImportStatus::Stopped;
+        result.changed.clear();
+        return result;
       }
-      report.outcome = BlockOutcome::Overwritten;
+      if (!plan.Look(edited[k])) return result;
     }
-    // A block that names no record or pointer is found by its address alone: when nothing
-    // reaches that address now and no listing shows a string there, its text was moved away and
-    // writing there would change a copy nobody reads.
-    if (block.records.empty() && block.plainPointers.empty() && !starts.IsListed(offset) &&
-        !ReachedFromOutside(index, report.now, offset, offset + report.room)) {
-      report.outcome = BlockOutcome::Stale;
-      report.stale = StaleReason::Unreached;
-      report.why = "nothing points at this text any more (moved since the export?)";
-      result.changed.push_back(std::move(report));
-      continue;
-    }
-    PlannedText text;
-    text.address = report.now;
-    text.room = report.room;
-    text.bytes = options.compressor ? options.compressor->Encode(block.text) : TextEncoder(block.text);
-    if (!movedTo.empty()) FollowMoves(text.bytes, movedTo);
-    const std::optional<SnesAddress> shared = entryPoints.SharedWith(offset, report.room);
-    text.mustMove = shared.has_value();
-    report.bytes = static_cast<int32_t>(text.bytes.size());
-    report.shares = shared.value_or(0);
-    pending.push_back({result.changed.size(), texts.size()});
-    result.changed.push_back(std::move(report));
-    texts.push_back(std::move(text));
-  }
-
-  if (options.strict && std::any_of(result.changed.begin(), result.changed.end(),
-                                    [](const BlockReport& r) { return !r.warnings.empty(); })) {
-    // Warnings are refusals: the report names the blocks that have them, and nothing is planned.
-    std::erase_if(result.changed, [](const BlockReport& r) { return r.warnings.empty(); });
-    result.status = ImportStatus::Warned;
-    return result;
-  }
-  const bool canMove = options.relocate && IsExpandedRom(rom);
-  std::optional<FreeSpace> free;
-  if (canMove) free.emplace(FreeSpace::Of(rom, index));
-  result.changes = PlanTextWrites(rom, index, free ? &*free : nullptr, texts, options.relocate).ranges;
-  for (const Pending& p : pending) {
-    BlockReport& report = result.changed[p.report];
-    const PlannedText& text = texts[p.text];
-    if (text.outcome == PlanOutcome::NotPlaced && text.mustMove) {
-      // Written in place it would change the other text too; it cannot move: nothing at all.
-      const auto other = std::find_if(blocks.begin(), blocks.end(), [&](const ScriptBlock& b) {
-        return SnesToFileOffset(b.address) == SnesToFileOffset(report.shares);
-      });
-      result.status = ImportStatus::SharedBytes;
-      result.message = Describe("line %d: the text at $%06X shares its bytes with the text at $%06X%s, and cannot "
-                                "move to free space to change alone (%s); nothing was written.",
-                                report.line, report.now, report.shares,
-                                other == blocks.end() ? std::string(" (a reference leads there)")
-                                                      : " (line " + std::to_string(other->textLine) + ")",
-                                WhyNotMoved(text.why));
-      result.changed.clear();
-      result.changes.clear();
-      return result;
-    }
-    if (report.outcome != BlockOutcome::Overwritten || text.outcome == PlanOutcome::NotPlaced) {
-      report.outcome = text.outcome == PlanOutcome::Written ? BlockOutcome::Written
-                       : text.outcome == PlanOutcome::Moved ? BlockOutcome::Moved
-                                                            : BlockOutcome::TooLarge;
-    }
-    report.to = text.to;
-    report.repointed = text.repointed;
-    if (text.outcome == PlanOutcome::NotPlaced) report.why = WhyNotMoved(text.why);
+    if (!plan.RefuseWarnings() || !plan.Place()) return result;
   }
   if (progress) progress(total, total);
   return result;
@@ -301,14 +350,12 @@ ImportResult ImportScript(RomFile& rom, const std::vector<ScriptBlock>& blocks, 
   if (rom.IsReadOnly()) {
     failed.status = ImportStatus::WriteFailed;
     failed.writeStatus = WriteStatus::ReadOnly;
-    failed.message = "The ROM file is open read-only: nothing was written.";
     return failed;
   }
   // One lock from the first read to the last write: nobody changes the file under the plan.
   RomFile::Hold lock(rom);
   if (!lock.Held()) {
     failed.status = ImportStatus::LockFailed;
-    failed.message = "The ROM file could not be locked: another program is using it. Nothing was written.";
     return failed;
   }
   rom.Refresh();
@@ -324,25 +371,6 @@ ImportResult ImportScript(RomFile& rom, const std::vector<ScriptBlock>& blocks, 
     result.writeStatus = written.status;
     result.error = written.error;
     result.damaged = written.status == WriteStatus::FailedDamaged;
-    switch (written.status) {
-      case WriteStatus::FileReplaced:
-        result.message = "The ROM file was moved, replaced or deleted after it was opened: nothing was written to "
-                         "it. Open it again to go on.";
-        break;
-      case WriteStatus::JournalFailed:
-        result.message = "The import was not written: its rollback journal could not be made beside the ROM. Nothing "
-                         "was written; make room or permission in the ROM's folder.";
-        break;
-      case WriteStatus::FailedDamaged:
-        result.message = "The import could not be written to the ROM file, and its old bytes could not all be put "
-                         "back yet: they are kept in a journal beside it and are put back the next time the file is "
-                         "opened.";
-        break;
-      default:
-        result.message = "The import could not be written to the ROM file; it holds its old bytes again. Nothing "
-                         "was changed.";
-        break;
-    }
   }
   return result;
 }
@@ -372,6 +400,59 @@ void AppendWarnings(std::string& out, const BlockReport& r) {
   for (const TextWarning& w : r.warnings) out += "    warning: " + DescribeTextWarning(w) + "\n";
 }
 
+const char* WhyNotMoved(NotMovedReason why) {
+  switch (why) {
+    case NotMovedReason::RelocateOff: return "moving to free space is off";
+    case NotMovedReason::NotExpanded: return "the ROM is not expanded, so it has no free space";
+    case NotMovedReason::NoEndCode: return "only a text that ends with the end code [02] can move";
+    case NotMovedReason::NoReferences: return "nothing the reference index sees points at it, so it cannot move";
+    case NotMovedReason::NoFreeSpace: return "the expansion area has no free space left that holds it";
+    case NotMovedReason::None: break;
+  }
+  return "";
+}
+
+const char* WhyStale(StaleReason why) {
+  switch (why) {
+    case StaleReason::Changed:
+      return "the ROM holds neither the original text nor this one there (changed since the export)";
+    case StaleReason::Unreached: return "nothing points at this text any more (moved since the export?)";
+    case StaleReason::RecordsDisagree: return "its records lead to different texts now";
+  }
+  return "";
+}
+
+// What became of one block, after its address and line.
+std::string DescribeOutcome(const BlockReport& r, bool dryRun) {
+  char buf[256];
+  switch (r.outcome) {
+    case BlockOutcome::Written:
+      std::snprintf(buf, sizeof buf, "%s, %d of %d bytes", dryRun ? "would be written" : "written", r.bytes, r.room);
+      break;
+    case BlockOutcome::Moved:
+      std::snprintf(buf, sizeof buf, "%s $%06X, %d reference%s repointed", dryRun ? "would move to" : "moved to",
+                    static_cast<unsigned>(r.to), r.repointed, r.repointed == 1 ? "" : "s");
+      break;
+    case BlockOutcome::TooLarge:
+      std::snprintf(buf, sizeof buf, "too large by %d bytes (%d for %d): %s", r.bytes - r.room, r.bytes, r.room,
+                    WhyNotMoved(r.notMoved));
+      break;
+    case BlockOutcome::Stale:
+      std::snprintf(buf, sizeof buf, "stale: %s", WhyStale(r.stale));
+      break;
+    case BlockOutcome::Overwritten:
+      if (r.to != 0) {
+        std::snprintf(buf, sizeof buf, "%s, moved to $%06X", dryRun ? "would be overwritten" : "overwritten",
+                      static_cast<unsigned>(r.to));
+      } else {
+        std::snprintf(buf, sizeof buf, "%s, %d of %d bytes", dryRun ? "would be overwritten" : "overwritten",
+                      r.bytes, r.room);
+      }
+      break;
+  }
+  return buf;
+}
+
 }  // namespace
 
 std::string DescribeImport(const ImportResult& result, bool dryRun) {
@@ -389,37 +470,8 @@ std::string DescribeImport(const ImportResult& result, bool dryRun) {
     return out + buf;
   }
   for (const BlockReport& r : result.changed) {
-    const int n = std::snprintf(buf, sizeof buf, "$%06X (line %d): ", static_cast<unsigned>(r.address), r.line);
-    out.append(buf, static_cast<size_t>(n));
-    switch (r.outcome) {
-      case BlockOutcome::Written:
-        std::snprintf(buf, sizeof buf, "%s, %d of %d bytes\n", dryRun ? "would be written" : "written", r.bytes, r.room);
-        break;
-      case BlockOutcome::Moved:
-        std::snprintf(buf, sizeof buf, "%s $%06X, %d reference%s repointed\n", dryRun ? "would move to" : "moved to",
-                      static_cast<unsigned>(r.to), r.repointed, r.repointed == 1 ? "" : "s");
-        break;
-      case BlockOutcome::TooLarge:
-        std::snprintf(buf, sizeof buf, "too large by %d bytes (%d for %d): %s\n", r.bytes - r.room, r.bytes, r.room,
-                      r.why.c_str());
-        break;
-      case BlockOutcome::Stale:
-        std::snprintf(buf, sizeof buf, "stale: %s\n",
-                      r.why.empty() ? "the ROM holds neither the original text nor this one there (changed since the "
-                                      "export)"
-                                    : r.why.c_str());
-        break;
-      case BlockOutcome::Overwritten:
-        if (r.to != 0) {
-          std::snprintf(buf, sizeof buf, "%s, moved to $%06X\n", dryRun ? "would be overwritten" : "overwritten",
-                        static_cast<unsigned>(r.to));
-        } else {
-          std::snprintf(buf, sizeof buf, "%s, %d of %d bytes\n", dryRun ? "would be overwritten" : "overwritten",
-                        r.bytes, r.room);
-        }
-        break;
-    }
-    out += buf;
+    std::snprintf(buf, sizeof buf, "$%06X (line %d): ", static_cast<unsigned>(r.address), r.line);
+    out += buf + DescribeOutcome(r, dryRun) + "\n";
     AppendWarnings(out, r);
   }
   const int written = result.Count(BlockOutcome::Written), moved = result.Count(BlockOutcome::Moved);
@@ -437,6 +489,63 @@ std::string DescribeImport(const ImportResult& result, bool dryRun) {
   if (warned > 0) out += " " + std::to_string(warned) + (warned == 1 ? " has warnings." : " have warnings.");
   out += dryRun ? " Dry run: nothing was written.\n" : "\n";
   return out;
+}
+
+namespace {
+
+std::string DescribeWriteFailure(WriteStatus status) {
+  switch (status) {
+    case WriteStatus::ReadOnly: return "The ROM file is open read-only: nothing was written.";
+    case WriteStatus::FileReplaced:
+      return "The ROM file was moved, replaced or deleted after it was opened: nothing was written to it. Open it "
+             "again to go on.";
+    case WriteStatus::JournalFailed:
+      return "The import was not written: its rollback journal could not be made beside the ROM. Nothing was "
+             "written; make room or permission in the ROM's folder.";
+    case WriteStatus::FailedDamaged:
+      return "The import could not be written to the ROM file, and its old bytes could not all be put back yet: "
+             "they are kept in a journal beside it and are put back the next time the file is opened.";
+    default:
+      return "The import could not be written to the ROM file; it holds its old bytes again. Nothing was changed.";
+  }
+}
+
+}  // namespace
+
+std::string DescribeImportFailure(const ImportResult& result) {
+  const ImportFailure& f = result.failure;
+  char buf[512];
+  switch (result.status) {
+    case ImportStatus::TextTooLong:
+      std::snprintf(buf, sizeof buf,
+                    "line %d: the text has %lld characters and %lld bytes; at most %lld of each are read back whole. "
+                    "Nothing was written.",
+                    f.line, static_cast<long long>(f.characters), static_cast<long long>(f.bytes),
+                    static_cast<long long>(kLongestImportedText));
+      return buf;
+    case ImportStatus::BadAddress:
+      std::snprintf(buf, sizeof buf,
+                    "line %d, column 3: no text of the ROM starts at $%06X, so nothing may be written there; nothing "
+                    "was written.",
+                    f.line, static_cast<unsigned>(f.address));
+      return buf;
+    case ImportStatus::SharedBytes:
+      std::snprintf(buf, sizeof buf,
+                    "line %d: the text at $%06X shares its bytes with the text at $%06X%s, and cannot move to free "
+                    "space to change alone (%s); nothing was written.",
+                    f.line, static_cast<unsigned>(f.address), static_cast<unsigned>(f.sharedWith),
+                    f.sharedLine == 0 ? " (a reference leads there)"
+                                      : (" (line " + std::to_string(f.sharedLine) + ")").c_str(),
+                    WhyNotMoved(f.notMoved));
+      return buf;
+    case ImportStatus::LockFailed:
+      return "The ROM file could not be locked: another program is using it. Nothing was written.";
+    case ImportStatus::WriteFailed: return DescribeWriteFailure(result.writeStatus);
+    case ImportStatus::Done:
+    case ImportStatus::Warned:
+    case ImportStatus::Stopped: break;
+  }
+  return {};
 }
 
 }  // namespace lettermoor

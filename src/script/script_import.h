@@ -9,6 +9,7 @@
 #include "codec/decoder_state.h"
 #include "codec/text_dictionary.h"
 #include "codec/text_warnings.h"
+#include "entries/text_plan.h"
 #include "rom/rom_file.h"
 #include "script/script_file.h"
 
@@ -27,8 +28,9 @@ enum class BlockOutcome {
 
 // Why a block is stale.
 enum class StaleReason {
-  Changed,     // the ROM holds neither its original nor its new text: changed since the export
-  Unreached,   // nothing leads to its address any more, and its records lead nowhere it can be found
+  Changed,          // the ROM holds neither its original nor its new text: changed since the export
+  Unreached,        // nothing leads to its address any more (moved since the export?)
+  RecordsDisagree,  // the records and pointers it names lead to different texts now
 };
 
 struct BlockReport {
@@ -41,7 +43,7 @@ struct BlockReport {
   int32_t repointed = 0;       // Moved: references changed
   SnesAddress now = 0;         // where its text is found now (differs from `address` after a move)
   SnesAddress shares = 0;      // another entry point its bytes are shared with (0 when none): it moves
-  std::string why;             // TooLarge: why it was not moved
+  NotMovedReason notMoved = NotMovedReason::None;  // TooLarge: why it was not moved
   StaleReason stale = StaleReason::Changed;
   std::vector<TextWarning> warnings;  // what its text should be looked at for (TextWarnings)
 };
@@ -66,12 +68,28 @@ enum class ImportStatus {
   Stopped,      // the progress callback stopped the work; nothing was written
 };
 
+// The longest text the edit box shows, in characters and in bytes, and so the longest an import writes.
+inline constexpr int64_t kLongestImportedText = 4000;
+
+// The block that refused the whole import, and the numbers that say why.
+struct ImportFailure {
+  int line = 0;                // TextTooLong, SharedBytes: the text's line; BadAddress: its header's line
+  SnesAddress address = 0;     // BadAddress, SharedBytes: where its text is now
+  SnesAddress sharedWith = 0;  // SharedBytes: the other entry point into its bytes
+  int sharedLine = 0;          // SharedBytes: that text's line in the script, 0 when only a reference leads there
+  NotMovedReason notMoved = NotMovedReason::None;  // SharedBytes: why it could not move
+  int64_t characters = 0;      // TextTooLong: the text's characters
+  int64_t bytes = 0;           // TextTooLong: and bytes
+
+  bool operator==(const ImportFailure&) const = default;
+};
+
 struct ImportResult {
   ImportStatus status = ImportStatus::Done;
-  std::string message;              // for BadAddress and WriteFailed: what went wrong
+  ImportFailure failure;            // TextTooLong, BadAddress, SharedBytes: which block refused it
   bool damaged = false;             // WriteFailed: not every old byte could be put back
-  WriteStatus writeStatus = WriteStatus::Written;
-  int error = 0;
+  WriteStatus writeStatus = WriteStatus::Written;  // WriteFailed: what the file made of the write
+  int error = 0;                    // WriteFailed: the system's error number
   int blocks = 0;                   // blocks in the file
   int unchanged = 0;                // blocks whose text is its original, or already in the ROM
   std::vector<BlockReport> changed; // every other block, in file order
@@ -115,5 +133,9 @@ bool WriteChangedCopy(const RomFile& rom, std::span<const ByteChange> changes, s
 // followed by a line per warning ("    warning: ..."), then a summary line. A dry run says "would
 // be". For a strict refusal (Warned): the blocks with warnings, then why nothing was written.
 std::string DescribeImport(const ImportResult& result, bool dryRun);
+
+// The sentence for an import that was refused or failed before its report: TextTooLong,
+// BadAddress, SharedBytes, LockFailed and WriteFailed (by its write status). Empty for the others.
+std::string DescribeImportFailure(const ImportResult& result);
 
 }  // namespace lettermoor

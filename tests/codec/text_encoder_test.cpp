@@ -4,6 +4,7 @@
 
 #include "codec/byte_class.h"
 #include "codec/control_code_table.h"
+#include "codec/text_compressor.h"
 #include "codec/text_decoder.h"
 #include "codec/text_encoder.h"
 #include "support/synthetic_rom.h"
@@ -96,13 +97,71 @@ TEST(MeasureText, RefusesCharactersThatAreNotGameCharacters) {
   }
 }
 
+// Both writers refuse such a character as what it is, not as bytes past the end of the file.
 TEST(WriteText, WritesNothingForACharacterThatIsNotAGameCharacter) {
   test::SyntheticRom image(0x100, "");
   auto file = image.Save();
   auto rom = test::OpenForTest(file->Path());
-  const WriteTextResult result = WriteText(*rom, 0x10, "A\xC3\x92" "B");
-  EXPECT_FALSE(result.written);
-  EXPECT_EQ(file->ReadAll(), image.Bytes());
+  TextDictionary dictionary;
+  const TextCompressor compressor(dictionary);
+  for (bool compressed : {false, true}) {
+    SCOPED_TRACE(compressed);
+    const std::string_view text = "A\xC3\x92" "B";
+    const WriteTextResult result =
+        compressed ? WriteCompressedText(*rom, 0x10, text, compressor) : WriteText(*rom, 0x10, text);
+    EXPECT_FALSE(result.written);
+    EXPECT_EQ(result.refusal, TextRefusal::NonGameCharacter);
+    EXPECT_EQ(file->ReadAll(), image.Bytes());
+  }
+}
+
+// A text is refused as MeasureText refuses it (brackets first), at the column of the stray
+// bracket or of the character; otherwise it gives the bytes the encoder, or the compressor, gives.
+TEST(EncodeForWrite, RefusesWithKindAndColumnOrGivesTheBytes) {
+  TextDictionary dictionary;
+  dictionary.words[1] = "lamp";
+  const TextCompressor compressor(dictionary);
+  struct Case {
+    const char* text;
+    TextRefusal refusal;
+    int column;
+  };
+  const Case cases[] = {
+      {"", TextRefusal::None, 0},
+      {"The lamp was lit.[02]", TextRefusal::None, 0},
+      {"]x[", TextRefusal::None, 0},  // balanced counts pass, as MeasureText lets them
+      {"[\xC3\xA9 02]", TextRefusal::None, 0},
+      {"[03", TextRefusal::Brackets, 1},
+      {"a[02", TextRefusal::Brackets, 2},
+      {"[[02]", TextRefusal::Brackets, 2},  // groups do not nest: the second "[" is the stray one
+      {"[02]]", TextRefusal::Brackets, 5},
+      {"]", TextRefusal::Brackets, 1},
+      {"\xC3\xA9 [02", TextRefusal::Brackets, 3},  // a character of two bytes is one column
+      {"\xC3\xA9[02", TextRefusal::Brackets, 2},   // the bracket is told first
+      {"Caf\xC3\xA9[02]", TextRefusal::NonGameCharacter, 4},
+      {"[03 \xC3\xA9]~", TextRefusal::NonGameCharacter, 7},
+      {"ab\xE9", TextRefusal::NonGameCharacter, 3},
+      {"a\tb", TextRefusal::NonGameCharacter, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    for (const TextCompressor* with : {static_cast<const TextCompressor*>(nullptr), &compressor}) {
+      const EncodedText encoded = EncodeForWrite(c.text, with);
+      EXPECT_EQ(encoded.refusal, c.refusal);
+      EXPECT_EQ(encoded.column, c.column);
+      EXPECT_EQ(encoded.Ok(), c.refusal == TextRefusal::None);
+      if (c.refusal == TextRefusal::NonGameCharacter) EXPECT_EQ(encoded.character.column, c.column);
+      if (!encoded.Ok()) {
+        EXPECT_TRUE(encoded.bytes.empty());
+        continue;
+      }
+      EXPECT_EQ(encoded.bytes, with ? compressor.Encode(c.text) : TextEncoder(c.text));
+      EXPECT_EQ(static_cast<int32_t>(encoded.bytes.size()), with ? compressor.Measure(c.text) : MeasureText(c.text));
+    }
+  }
+  // The compressor's words are used.
+  EXPECT_LT(EncodeForWrite("The lamp was lit.[02]", &compressor).bytes.size(),
+            EncodeForWrite("The lamp was lit.[02]", nullptr).bytes.size());
 }
 
 TEST(ParseBracketGroup, GivesTokensOrRefuses) {

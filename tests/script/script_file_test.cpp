@@ -330,7 +330,7 @@ TEST_F(ScriptImport, UnchangedWritesNothingAndEditsGoInPlace) {
   EXPECT_EQ(r.unchanged, 1);
   EXPECT_EQ(r.changed[0].outcome, BlockOutcome::Written);
   EXPECT_EQ(r.changed[1].outcome, BlockOutcome::TooLarge);
-  EXPECT_NE(r.changed[1].why.find("not expanded"), std::string::npos);
+  EXPECT_EQ(r.changed[1].notMoved, NotMovedReason::NotExpanded);
   EXPECT_FALSE(r.AllWritten());
   EXPECT_EQ(TextAt(kText), "Short[02]");
   EXPECT_EQ(TextAt(kGo), "Go[0A 00 FE C5 00 02]");
@@ -377,7 +377,7 @@ TEST_F(ScriptImport, MovesRepointEveryReferenceIncludingRewrittenJumps) {
     ASSERT_EQ(r.status, ImportStatus::Done);
     ASSERT_EQ(r.changed.size(), c.goText ? 2u : 1u);
     const BlockReport& moved = r.changed[0];
-    ASSERT_EQ(moved.outcome, BlockOutcome::Moved) << moved.why;
+    ASSERT_EQ(moved.outcome, BlockOutcome::Moved) << DescribeImport(r, false);
     EXPECT_EQ(moved.to, 0xF00000);
     EXPECT_EQ(moved.repointed, c.goText ? 3 : 4);  // a rewritten string's jump is in its new bytes
     TextEntryTable table;
@@ -395,7 +395,7 @@ TEST_F(ScriptImport, MovesRepointEveryReferenceIncludingRewrittenJumps) {
     const ImportResult again = Import(Edited({{kOther, "Other, now longer than it was[02]"}}), false);
     ASSERT_EQ(again.changed.size(), 1u);
     EXPECT_EQ(again.changed[0].outcome, BlockOutcome::TooLarge);
-    EXPECT_EQ(again.changed[0].why, "moving to free space is off");
+    EXPECT_EQ(again.changed[0].notMoved, NotMovedReason::RelocateOff);
   }
 }
 
@@ -424,6 +424,60 @@ TEST_F(ScriptImport, ATextMovedSinceTheExportIsFoundWhereItsRecordsLead) {
   EXPECT_EQ(Import(again).changed.size(), 0u);
 }
 
+// An import refused as a whole names the block that refused it and its numbers, as values;
+// nothing is written.
+TEST_F(ScriptImport, ARefusalCarriesItsBlockAndNumbers) {
+  struct Case {
+    const char* name;
+    std::string text;         // the first block's new text
+    bool elsewhere = false;   // the first block's address moved one byte on, its records dropped
+    bool readOnly = false;
+    ImportStatus status;
+    WriteStatus writeStatus = WriteStatus::Written;
+    int64_t characters = 0;   // TextTooLong
+    int64_t bytes = 0;
+  };
+  const std::string accents = [] {
+    std::string s;
+    for (int i = 0; i < 2001; ++i) s += "\xC3\xA9";
+    return s;
+  }();
+  const Case cases[] = {
+      {"too many characters", std::string(4001, 'a') + "[02]", false, false, ImportStatus::TextTooLong,
+       WriteStatus::Written, 4005, 4002},
+      {"too many bytes", accents, false, false, ImportStatus::TextTooLong, WriteStatus::Written, 2001, 4002},
+      {"no text starts there", "Short[02]", true, false, ImportStatus::BadAddress},
+      {"read-only", "Short[02]", false, true, ImportStatus::WriteFailed, WriteStatus::ReadOnly},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Open(false);
+    std::vector<ScriptBlock> blocks = Edited({{kText, c.text}});
+    ScriptBlock& block = blocks.at(0);
+    ASSERT_EQ(block.address, kText);
+    ImportFailure expected;
+    if (c.status == ImportStatus::TextTooLong) {
+      expected = {.line = block.textLine, .characters = c.characters, .bytes = c.bytes};
+    }
+    if (c.elsewhere) {
+      block.address = kText + 1;
+      block.records.clear();
+      block.plainPointers.clear();
+      expected = {.line = block.headerLine, .address = kText + 1};
+    }
+    if (c.readOnly) rom_ = RomFile::Open(file_->Path(), RomAccess::ReadOnly);
+    ASSERT_TRUE(rom_);
+    const std::vector<uint8_t> before = file_->ReadAll();
+    const ImportResult r = Import(blocks);
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(r.writeStatus, c.writeStatus);
+    EXPECT_EQ(r.failure, expected);
+    EXPECT_TRUE(r.changed.empty());
+    EXPECT_FALSE(DescribeImportFailure(r).empty());
+    EXPECT_EQ(file_->ReadAll(), before);
+  }
+}
+
 TEST_F(ScriptImport, DryRunAndBadAddressWriteNothing) {
   Open(true);
   const std::vector<uint8_t> before = file_->ReadAll();
@@ -439,7 +493,8 @@ TEST_F(ScriptImport, DryRunAndBadAddressWriteNothing) {
   blocks.push_back(ScriptBlock{0x7FFFFFFF, 40, -1, {}, {}, "a", 42, "b"});
   r = Import(blocks);
   EXPECT_EQ(r.status, ImportStatus::BadAddress);
-  EXPECT_NE(r.message.find("line 40"), std::string::npos) << r.message;
+  EXPECT_EQ(r.failure.line, 40);
+  EXPECT_EQ(r.failure.address, 0x7FFFFFFF);
   EXPECT_EQ(file_->ReadAll(), before);
 }
 
