@@ -238,7 +238,7 @@ int Relocate(Session& s, int row, const std::string& text, bool compress) {
   }
   const bool replaced = !moved.backup ? moved.backup.status == WriteStatus::FileReplaced
                                       : moved.move.status == WriteStatus::FileReplaced;
-  Tell(replaced ? editor_text::kFileReplaced : DescribeMoveRefusal(moved, text, s.Doc().BackupPath(), s.JournalPath()));
+  Tell(replaced ? editor_text::kFileReplaced : DescribeMoveRefusal(moved, s.Doc().BackupPath(), s.JournalPath()));
   if (moved.backup.status == WriteStatus::BackupFailed) Tell(kNoBackupHint);
   return kExitFailed;
 }
@@ -265,8 +265,7 @@ int RunApply(const Options& o) {
   s.TellRecovery();
   if (outcome.result != ApplyResult::Written) {
     if (outcome.result == ApplyResult::FileReplaced) Tell(editor_text::kFileReplaced);
-    const std::string why = DescribeApplyRefusal(outcome.result, outcome.status, outcome.error, o.text,
-                                                 s.Doc().BackupPath(), s.JournalPath());
+    const std::string why = DescribeApplyRefusal(outcome, s.Doc().BackupPath(), s.JournalPath());
     if (!why.empty()) Tell(why);
     ExplainRefusal(outcome.result, o.text, o.compress);
     return kExitFailed;

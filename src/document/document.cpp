@@ -216,6 +216,14 @@ ApplyOutcome Document::Apply(int row, std::string_view text, const WriteOptions&
   ApplyOutcome outcome;
   RomFile* rom = Synced();
   if (!rom || !table_.Contains(row)) return outcome;
+  // Checked and encoded once, for the other rows it changes and for the write.
+  EncodedText encoded = EncodeForWrite(text, options.compress ? &Compressor() : nullptr);
+  if (!encoded.Ok()) {
+    outcome.result = encoded.refusal == TextRefusal::Brackets ? ApplyResult::BracketError : ApplyResult::NonGameCharacter;
+    outcome.column = encoded.column;
+    outcome.character = encoded.character;
+    return outcome;
+  }
   // From the row's address to the write, no other Lettermoor process can move the text:
   // another program may have moved it since the list was filled.
   RomFile::Hold hold(*rom);
@@ -224,27 +232,24 @@ ApplyOutcome Document::Apply(int row, std::string_view text, const WriteOptions&
     outcome.followedRows = FollowMovedTexts(*rom);
   }
   // Worked out before the write: after it, the bytes are the same.
-  outcome.changedRows = RowsChangedBy(row, text, options.compress);
+  outcome.changedRows = RowsChangedBy(row, encoded.bytes);
   WriteTextResult written;
-  outcome.result = WriteEntry(*rom, row, text, options, written);
+  outcome.result = WriteEntry(*rom, row, encoded.bytes, options.preventOverwrites, written);
   outcome.status = written.status;
   outcome.error = written.error;
   return outcome;
 }
 
-ApplyResult Document::WriteEntry(RomFile& rom, int row, std::string_view text, const WriteOptions& options,
+ApplyResult Document::WriteEntry(RomFile& rom, int row, std::span<const uint8_t> bytes, bool preventOverwrites,
                                  WriteTextResult& written) {
-  // Checked and encoded once: the measure refuses what cannot be encoded.
-  const int32_t measured = Measure(text, options.compress);
-  if (measured == kMeasureNonGameCharacter) return ApplyResult::NonGameCharacter;
-  if (measured < 0) return ApplyResult::BracketError;
+  const auto newSize = static_cast<int64_t>(bytes.size());
   int32_t oldSize = 0;
   EntryText(row, &oldSize);
-  if (options.preventOverwrites && measured > oldSize) return ApplyResult::TooLarge;
+  if (preventOverwrites && newSize > oldSize) return ApplyResult::TooLarge;
   // Only Expand ROM grows a file: bytes that would reach past its end are refused.
   const int64_t offset = EntryOffset(row);
-  if (offset < 0 || offset + measured > RomFileSize(rom)) return ApplyResult::PastEndOfFile;
-  written = WriteEncodedBytes(rom, offset, Encode(text, options.compress));
+  if (offset < 0 || offset + newSize > RomFileSize(rom)) return ApplyResult::PastEndOfFile;
+  written = WriteEncodedBytes(rom, offset, bytes);
   switch (written.status) {
     case WriteStatus::Written: return ApplyResult::Written;
     case WriteStatus::OutsideFile: return ApplyResult::PastEndOfFile;
@@ -278,10 +283,14 @@ std::vector<int> Document::RowsOverwrittenBy(int row, int32_t newSize) {
 }
 
 std::vector<int> Document::RowsChangedBy(int row, std::string_view text, bool compress) {
+  if (Measure(text, compress) < 0) return {};
+  return RowsChangedBy(row, Encode(text, compress));
+}
+
+std::vector<int> Document::RowsChangedBy(int row, std::span<const uint8_t> bytes) {
   std::vector<int> rows;
   RomFile* rom = Synced();
-  if (!rom || !table_.Contains(row) || Measure(text, compress) < 0) return rows;
-  const std::vector<uint8_t> bytes = Encode(text, compress);
+  if (!rom || !table_.Contains(row)) return rows;
   const int64_t start = EntryOffset(row);
   const int64_t end = start + static_cast<int64_t>(bytes.size());
   std::vector<uint8_t> present(bytes.size());
@@ -488,12 +497,13 @@ TextMoveOutcome Document::Move(int row, std::string_view text, bool compress) {
     outcome.refusal = MoveRefusal::NoEntry;
     return outcome;
   }
-  const int32_t measured = MeasureText(text);
-  if (measured < 0) {
-    outcome.refusal = measured == kMeasureNonGameCharacter ? MoveRefusal::NonGameCharacter : MoveRefusal::BracketError;
+  const EncodedText encoded = EncodeForWrite(text, compress ? &Compressor() : nullptr);
+  if (!encoded.Ok()) {
+    outcome.refusal = encoded.refusal == TextRefusal::Brackets ? MoveRefusal::BracketError : MoveRefusal::NonGameCharacter;
+    outcome.character = encoded.character;
     return outcome;
   }
-  const std::vector<uint8_t> bytes = Encode(text, compress);
+  const std::vector<uint8_t>& bytes = encoded.bytes;
   outcome.bytes = static_cast<int32_t>(bytes.size());
   if (!EndsWithEndCode(bytes)) {
     outcome.refusal = MoveRefusal::NoEndCode;

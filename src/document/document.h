@@ -17,6 +17,7 @@
 #include "codec/layout_check.h"
 #include "codec/text_compressor.h"
 #include "codec/text_decoder.h"
+#include "codec/text_encoder.h"
 #include "codec/text_dictionary.h"
 #include "codec/text_preview.h"
 #include "dialogs/details_page.h"
@@ -79,6 +80,9 @@ struct ApplyOutcome {
   ApplyResult result = ApplyResult::NoEntry;
   WriteStatus status = WriteStatus::Written;  // what the file said, for the write failures
   int error = 0;
+  // BracketError, NonGameCharacter: where (counted in characters from 1), and which character.
+  int column = 0;
+  NonGameCharacter character;
   // Other rows whose text the write changed (bytes they share with it), worked out before it.
   std::vector<int> changedRows;
   // Rows whose text another program moved since the list was filled: they lead there now.
@@ -128,6 +132,7 @@ struct ExpandOutcome {
 enum class MoveRefusal { None, NoEntry, BracketError, NonGameCharacter, NoEndCode, NotExpanded };
 struct TextMoveOutcome {
   MoveRefusal refusal = MoveRefusal::None;
+  NonGameCharacter character;  // NonGameCharacter: which one
   WriteResult backup;  // the copy kept before the move
   MoveResult move;     // when not refused
   SnesAddress from = 0;
@@ -249,8 +254,9 @@ class Document {
   // In the pointer listing, each row takes the text address its record or plain pointer holds in
   // the file now. Gives the rows that changed.
   std::vector<int> FollowMovedTexts(const RomFile& rom);
-  ApplyResult WriteEntry(RomFile& rom, int row, std::string_view text, const WriteOptions& options,
+  ApplyResult WriteEntry(RomFile& rom, int row, std::span<const uint8_t> bytes, bool preventOverwrites,
                          WriteTextResult& written);
+  std::vector<int> RowsChangedBy(int row, std::span<const uint8_t> bytes);
 
   RomImage rom_;
   ListingMode mode_ = ListingMode::PointerTableListing;

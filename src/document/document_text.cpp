@@ -56,25 +56,25 @@ const char* WriteFailureCaption(WriteStatus status) {
   }
 }
 
-std::string DescribeApplyRefusal(ApplyResult result, WriteStatus status, int error, std::string_view text,
-                                 const std::string& backupPath, const std::string& journalPath) {
-  switch (result) {
+std::string DescribeApplyRefusal(const ApplyOutcome& outcome, const std::string& backupPath,
+                                 const std::string& journalPath) {
+  switch (outcome.result) {
     case ApplyResult::Written:
     case ApplyResult::NoEntry: return "";
     case ApplyResult::BracketError: return editor_text::kBracketError;
     case ApplyResult::TooLarge: return editor_text::kTooLarge;
     case ApplyResult::PastEndOfFile: return editor_text::kPastEndOfFile;
-    case ApplyResult::NonGameCharacter: return DescribeNonGameCharacter(*FindNonGameCharacter(text));
-    default: return DescribeWriteFailure(status, error, backupPath, journalPath);
+    case ApplyResult::NonGameCharacter: return DescribeNonGameCharacter(outcome.character);
+    default: return DescribeWriteFailure(outcome.status, outcome.error, backupPath, journalPath);
   }
 }
 
-std::string DescribeMoveRefusal(const TextMoveOutcome& moved, std::string_view text, const std::string& backupPath,
+std::string DescribeMoveRefusal(const TextMoveOutcome& moved, const std::string& backupPath,
                                 const std::string& journalPath) {
   switch (moved.refusal) {
     case MoveRefusal::None: break;
     case MoveRefusal::NoEntry: return "";
-    case MoveRefusal::NonGameCharacter: return DescribeNonGameCharacter(*FindNonGameCharacter(text));
+    case MoveRefusal::NonGameCharacter: return DescribeNonGameCharacter(moved.character);
     case MoveRefusal::BracketError: return editor_text::kBracketError;
     case MoveRefusal::NoEndCode: return editor_text::kMoveNoEndCode;
     case MoveRefusal::NotExpanded: return editor_text::kMoveNotExpanded;

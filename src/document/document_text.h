@@ -185,12 +185,12 @@ const char* WriteFailureCaption(WriteStatus status);
 
 // Why Apply Changes wrote nothing (or failed); empty for a write that was done or nothing tried,
 // and for a file that was replaced (see DescribeWriteFailure).
-std::string DescribeApplyRefusal(ApplyResult result, WriteStatus status, int error, std::string_view text,
-                                 const std::string& backupPath, const std::string& journalPath);
+std::string DescribeApplyRefusal(const ApplyOutcome& outcome, const std::string& backupPath,
+                                 const std::string& journalPath);
 
 // Why Move to Free Space moved nothing; empty when it moved the text, for nothing tried, and for a
 // file that was replaced.
-std::string DescribeMoveRefusal(const TextMoveOutcome& moved, std::string_view text, const std::string& backupPath,
+std::string DescribeMoveRefusal(const TextMoveOutcome& moved, const std::string& backupPath,
                                 const std::string& journalPath);
 
 // What Expand ROM did: "ROM expanded..." or why not (empty for a replaced file or nothing tried).

@@ -43,12 +43,12 @@ bool EditorWindow::MoveToFreeSpace(int row, std::string_view text) {
   }
   ReportRecovery(doc_.TakeRecovery());
   ReplaceRows(moved.followedRows);
-  if (RefuseMove(moved, text)) return false;
+  if (RefuseMove(moved)) return false;
   ShowMovedText(row, moved);
   return true;
 }
 
-bool EditorWindow::RefuseMove(const TextMoveOutcome& moved, std::string_view text) {
+bool EditorWindow::RefuseMove(const TextMoveOutcome& moved) {
   if (moved.Moved()) return false;
   // A write refused before anything changed is told as any write is (a replaced file is offered
   // again); the move's own refusals have their captions.
@@ -61,7 +61,7 @@ bool EditorWindow::RefuseMove(const TextMoveOutcome& moved, std::string_view tex
     ReportWriteFailure(refused.status, refused.error);
     return true;
   }
-  const std::string why = DescribeMoveRefusal(moved, text, BackupPath(), JournalPath());
+  const std::string why = DescribeMoveRefusal(moved, BackupPath(), JournalPath());
   if (why.empty()) return true;
   const bool preWrite = moved.refusal != MoveRefusal::None ? moved.refusal != MoveRefusal::NotExpanded
                                                            : moved.move.outcome == MoveOutcome::NoEndCode;

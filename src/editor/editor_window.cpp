@@ -335,7 +335,7 @@ ApplyResult EditorWindow::ApplyChanges(int row, std::string_view text) {
   ReportRecovery(doc_.TakeRecovery());
   ReplaceRows(outcome.followedRows);
   if (outcome.result != ApplyResult::Written) {
-    ReportApplyRefusal(outcome, text);
+    ReportApplyRefusal(outcome);
     return outcome.result;
   }
   ReplaceRow(row, RowPreview(row));
@@ -350,7 +350,7 @@ ApplyResult EditorWindow::ApplyChanges(int row, std::string_view text) {
   return outcome.result;
 }
 
-void EditorWindow::ReportApplyRefusal(const ApplyOutcome& outcome, std::string_view text) {
+void EditorWindow::ReportApplyRefusal(const ApplyOutcome& outcome) {
   if (outcome.result == ApplyResult::NoEntry) return;
   const bool refused = outcome.result == ApplyResult::BracketError || outcome.result == ApplyResult::TooLarge ||
                        outcome.result == ApplyResult::PastEndOfFile || outcome.result == ApplyResult::NonGameCharacter;
@@ -358,8 +358,7 @@ void EditorWindow::ReportApplyRefusal(const ApplyOutcome& outcome, std::string_v
     ReportWriteFailure(outcome.status, outcome.error);
     return;
   }
-  ShowWarning(DescribeApplyRefusal(outcome.result, outcome.status, outcome.error, text, BackupPath(), JournalPath()),
-              editor_text::kPreWriteCaption);
+  ShowWarning(DescribeApplyRefusal(outcome, BackupPath(), JournalPath()), editor_text::kPreWriteCaption);
 }
 
 std::string EditorWindow::JournalPath() const { return Rom().handle ? Rom().handle->JournalPath() : ""; }

@@ -186,7 +186,7 @@ class EditorWindow {
   // now at the path.
   void ReportWriteFailure(WriteStatus status, int error);
   std::string JournalPath() const;
-  void ReportApplyRefusal(const ApplyOutcome& outcome, std::string_view text);
+  void ReportApplyRefusal(const ApplyOutcome& outcome);
   void EnableMoveItem();
   // Says what the last taking of the ROM's lock found of an interrupted change, if anything.
   void ReportRecovery(const Recovery& found);
@@ -197,7 +197,7 @@ class EditorWindow {
   std::string SizeHint(std::string_view text, int32_t size);
   // The text a moved text's rows lead to now; the references window follows it.
   void ShowMovedText(int row, const TextMoveOutcome& moved);
-  bool RefuseMove(const TextMoveOutcome& moved, std::string_view text);
+  bool RefuseMove(const TextMoveOutcome& moved);
   void AfterImport(const ImportResult& result, int mark, const std::string& path);
 
   EditorView& view_;
