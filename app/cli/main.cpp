@@ -19,7 +19,6 @@
 #include <string>
 
 #include "codec/hex_text.h"
-#include "codec/layout_check.h"
 #include "codec/text_encoder.h"
 #include "codec/text_layout.h"
 #include "codec/text_preview.h"
@@ -27,6 +26,7 @@
 #include "dialogs/details_page.h"
 #include "editor/editor_window.h"
 #include "editor/references_page.h"
+#include "entries/layout_check.h"
 #include "entries/reference_index.h"
 #include "entries/text_entry_table.h"
 #include "headless_view.h"
