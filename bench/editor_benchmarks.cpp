@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "codec/layout_check.h"
 #include "codec/text_preview.h"
 #include "codec/text_encoder.h"
 #include "codec/text_layout.h"
 #include "codec/text_window_picture.h"
 #include "editor/editor_window.h"
+#include "entries/layout_check.h"
 #include "entries/reference_index.h"
 #include "paired_baseline.h"
 #include "quiet_editor_view.h"

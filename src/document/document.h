@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "codec/decoder_state.h"
-#include "codec/layout_check.h"
+#include "entries/layout_check.h"
 #include "codec/text_compressor.h"
 #include "codec/text_decoder.h"
 #include "codec/text_encoder.h"

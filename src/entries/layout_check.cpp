@@ -1,4 +1,4 @@
-#include "codec/layout_check.h"
+#include "entries/layout_check.h"
 
 #include <unordered_map>
 
