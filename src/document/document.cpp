@@ -237,6 +237,7 @@ ApplyOutcome Document::Apply(int row, std::string_view text, const WriteOptions&
   outcome.result = WriteEntry(*rom, row, encoded.bytes, options.preventOverwrites, written);
   outcome.status = written.status;
   outcome.error = written.error;
+  if (outcome.result != ApplyResult::Written) outcome.changedRows.clear();  // nothing changed
   return outcome;
 }
 

@@ -1,0 +1,90 @@
+// The document without any view: what opening and an apply give, as values.
+
+#include "document/document.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+#include "editor/editor_fixture.h"
+
+namespace lettermoor::test {
+namespace {
+
+TEST(Document, OpeningGivesTheFileItsKindOrTheReason) {
+  TempDir dir;
+  const std::unique_ptr<TempFile> good = StandardRom().Save();
+  const std::unique_ptr<TempFile> other = SyntheticRom(SyntheticRom::kStandardSize, "NOT THE GAME").Save();
+  struct Case {
+    std::string path;
+    int error;
+    RomType type;
+    bool usable;
+  };
+  for (const Case& c : {Case{good->Path(), 0, RomType::EarthBound, true},
+                        Case{other->Path(), 0, RomType::Unrecognized, false},
+                        Case{dir.File("missing.smc"), ENOENT, RomType::Unrecognized, false},
+                        Case{dir.Path(), EISDIR, RomType::Unrecognized, false}}) {
+    SCOPED_TRACE(c.path);
+    const OpenedRom opened = Document::OpenFile(c.path, RomOpenMode::View);
+    EXPECT_EQ(opened.file != nullptr, c.error == 0);
+    if (c.error == ENOENT) {
+      EXPECT_EQ(opened.error, ENOENT);
+    }
+    if (c.error == 0) {
+      EXPECT_EQ(opened.type, c.type);
+    }
+    EXPECT_EQ(opened.Usable(), c.usable);
+  }
+}
+
+// Every way an apply ends before or at the write, on the standard ROM's pointer listing: the
+// result, where a refusal lies, which other rows the write changed, and the bytes now at the row.
+TEST(Document, ApplyGivesItsOutcomeAsValues) {
+  using namespace layout;
+  struct Case {
+    const char* name;
+    int row;
+    std::string text;
+    WriteOptions options;
+    ApplyResult result;
+    int column;                // of a refusal
+    std::vector<int> changed;  // other rows whose text the write changed
+  };
+  const std::vector<Case> cases = {
+      {"fits", 0, "Hi[02]", {}, ApplyResult::Written, 0, {}},
+      {"unclosed bracket", 0, "Hi[02", {}, ApplyResult::BracketError, 3, {}},
+      {"stray bracket", 0, "Hi]", {}, ApplyResult::BracketError, 3, {}},
+      {"not a game character", 0, "Hi\xE2\x82\xAC[02]", {}, ApplyResult::NonGameCharacter, 3, {}},
+      {"too large", 0, "Hello there, and a good day[02]", {}, ApplyResult::TooLarge, 0, {}},
+      // Rows 1 and 3 lead to the same string: the same text, not another one changed.
+      {"shared string", 1, "Shared!![02]", {}, ApplyResult::Written, 0, {}},
+      // S1 runs on into S2 (row 4); row 5 leads to S1 itself.
+      {"runs on", 2, "Good morning to you[02]", {false, false}, ApplyResult::Written, 0, {4}},
+      {"compressed", 4, "My friend[02]", {true, true}, ApplyResult::Written, 0, {}},
+      {"no such row", kPointerRows, "Hi[02]", {}, ApplyResult::NoEntry, 0, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::unique_ptr<TempFile> file = StandardRom().Save();
+    Document doc;
+    doc.SetKeepBackup(false);
+    doc.Adopt(Document::OpenFile(file->Path(), RomOpenMode::Update));
+    doc.Fill();
+    const std::vector<uint8_t> before = file->ReadAll();
+    const ApplyOutcome outcome = doc.Apply(c.row, c.text, c.options);
+    EXPECT_EQ(outcome.result, c.result);
+    EXPECT_EQ(outcome.column, c.column);
+    EXPECT_EQ(outcome.changedRows, c.changed);
+    if (c.result != ApplyResult::Written) {
+      EXPECT_EQ(file->ReadAll(), before);
+      continue;
+    }
+    const std::vector<uint8_t> bytes = doc.Encode(c.text, c.options.compress);
+    EXPECT_EQ(Slice(file->ReadAll(), doc.EntryOffset(c.row), bytes.size()), bytes);
+    EXPECT_EQ(doc.EntryText(c.row), c.text);
+  }
+}
+
+}  // namespace
+}  // namespace lettermoor::test
