@@ -206,135 +206,173 @@ int32_t TextLayout::WalkItems(const Bytes& bytes, int64_t offset, int64_t end, T
   return sink.WidestWord();
 }
 
-void TextLayout::Place(TextLayoutResult& out) const {
-  const WindowShape shape = ShapeOf(out.kind);
-  const int lineWidth = shape.lineWidth;
-  std::vector<LayoutItem>& items = out.items;
-  std::vector<LayoutLine>& lines = out.lines;
-  lines.clear();
-  out.frames.clear();
-  lines.push_back(LayoutLine{});
+namespace {
 
-  int x = 0;
-  bool empty = true;  // nothing printed on the current line yet
-  const int32_t itemCount = static_cast<int32_t>(items.size());
+// Puts laid-out items on lines and into frames as the game prints them, keeping the pen's place.
+class Placer {
+ public:
+  explicit Placer(TextLayoutResult& out)
+      : out_(out), items_(out.items), lines_(out.lines), shape_(ShapeOf(out.kind)), lineWidth_(shape_.lineWidth) {}
 
+  void Run();
+
+ private:
   // Ends the current line; the next one starts with item `next`.
-  auto newLine = [&](int32_t next, bool wrapped, int indent, bool clears) {
-    LayoutLine& current = lines.back();
-    current.width = static_cast<int16_t>(std::min(x, 0x7FFF));
-    current.overflow = x > lineWidth;
-    current.itemCount = next - current.firstItem;
-    LayoutLine line;
-    line.firstItem = next;
-    line.windowStart = clears ? static_cast<int32_t>(lines.size()) : current.windowStart;
-    line.indent = static_cast<int16_t>(indent);
-    line.wrapped = wrapped;
-    lines.push_back(line);
-    x = indent;
-    empty = true;
-  };
-  auto frame = [&](int32_t endItem, uint8_t code) {
-    const int32_t last = static_cast<int32_t>(lines.size()) - 1;
-    const int32_t first = std::max(lines.back().windowStart, last - shape.lines + 1);
-    out.frames.push_back(LayoutFrame{first, last, endItem, code});
-  };
+  void NewLine(int32_t next, bool wrapped, int indent, bool clears);
+  void Frame(int32_t endItem, uint8_t code);
+  void Mark(LayoutItem& item) const {
+    item.x = static_cast<int16_t>(std::min(x_, 0x7FFF));
+    item.line = static_cast<int32_t>(lines_.size()) - 1;
+  }
+  // Places the character item `k`, or the whole word it starts when that fits where it stands;
+  // gives the last item placed.
+  int32_t PlaceCharacter(int32_t k);
+  // A blank: dropped at the start of a wrapped line, or where it would run over.
+  void PlaceBlank(LayoutItem& item, int32_t k);
+  void PlaceSubstitution(LayoutItem& item, int32_t k);
+  void PlaceCode(LayoutItem& item, int32_t k);
 
-  int32_t lastPrinting = -1;
-  for (int32_t k = 0; k < itemCount; ++k) {
-    LayoutItem& item = items[static_cast<size_t>(k)];
-    switch (item.kind) {
-      case LayoutItem::Character: {
-        const bool blank = item.value == kBlankByte;
-        if (blank) {
-          if (empty && lines.back().wrapped) {
-            item.dropped = true;
-          } else if (x + item.width > lineWidth && !empty) {
-            newLine(k, true, kWrapIndent, false);
-            item.dropped = true;
-          }
-        } else {
-          if (item.wordWidth > 0 && x + item.wordWidth > lineWidth && !empty) {
-            newLine(k, true, kWrapIndent, false);
-          }
-          if (x + item.width > lineWidth && !empty) {
-            lines.back().cut = true;  // a word wider than a whole line
-            newLine(k, true, kWrapIndent, false);
-          }
-          if (empty && lines.back().wrapped && item.value == kBulletByte) {
-            x = 0;
-            lines.back().indent = 0;
-          }
-          if (item.wordWidth > 0 && x + item.wordWidth <= lineWidth) {
-            // The whole word fits where it stands: its characters go one after another.
-            const int32_t line = static_cast<int32_t>(lines.size()) - 1;
-            int32_t j = k;
-            for (; j < itemCount; ++j) {
-              LayoutItem& c = items[static_cast<size_t>(j)];
-              if (c.kind != LayoutItem::Character || c.value == kBlankByte) break;
-              c.x = static_cast<int16_t>(x);
-              c.line = line;
-              x += c.width;
-            }
-            empty = false;
-            lastPrinting = j - 1;
-            k = j - 1;
-            continue;
-          }
-        }
-        item.x = static_cast<int16_t>(std::min(x, 0x7FFF));
-        item.line = static_cast<int32_t>(lines.size()) - 1;
-        if (!item.dropped) {
-          x += item.width;
-          empty = false;
-          lastPrinting = k;
-        }
-        continue;
-      }
-      case LayoutItem::Substitution:
-        if (x + item.width > lineWidth && !empty) newLine(k, true, kWrapIndent, false);
-        item.x = static_cast<int16_t>(std::min(x, 0x7FFF));
-        item.line = static_cast<int32_t>(lines.size()) - 1;
-        x += item.width;
-        empty = false;
-        lines.back().estimated = true;
-        lastPrinting = k;
-        continue;
-      default:
-        break;
+  TextLayoutResult& out_;
+  std::vector<LayoutItem>& items_;
+  std::vector<LayoutLine>& lines_;
+  const WindowShape shape_;
+  const int lineWidth_;
+  int32_t itemCount_ = 0;
+  int x_ = 0;
+  bool empty_ = true;  // nothing printed on the current line yet
+  int32_t lastPrinting_ = -1;
+};
+
+void Placer::NewLine(int32_t next, bool wrapped, int indent, bool clears) {
+  LayoutLine& current = lines_.back();
+  current.width = static_cast<int16_t>(std::min(x_, 0x7FFF));
+  current.overflow = x_ > lineWidth_;
+  current.itemCount = next - current.firstItem;
+  LayoutLine line;
+  line.firstItem = next;
+  line.windowStart = clears ? static_cast<int32_t>(lines_.size()) : current.windowStart;
+  line.indent = static_cast<int16_t>(indent);
+  line.wrapped = wrapped;
+  lines_.push_back(line);
+  x_ = indent;
+  empty_ = true;
+}
+
+void Placer::Frame(int32_t endItem, uint8_t code) {
+  const int32_t last = static_cast<int32_t>(lines_.size()) - 1;
+  const int32_t first = std::max(lines_.back().windowStart, last - shape_.lines + 1);
+  out_.frames.push_back(LayoutFrame{first, last, endItem, code});
+}
+
+void Placer::PlaceBlank(LayoutItem& item, int32_t k) {
+  if (empty_ && lines_.back().wrapped) {
+    item.dropped = true;
+  } else if (x_ + item.width > lineWidth_ && !empty_) {
+    NewLine(k, true, kWrapIndent, false);
+    item.dropped = true;
+  }
+}
+
+int32_t Placer::PlaceCharacter(int32_t k) {
+  LayoutItem& item = items_[static_cast<size_t>(k)];
+  if (item.value == kBlankByte) {
+    PlaceBlank(item, k);
+  } else {
+    if (item.wordWidth > 0 && x_ + item.wordWidth > lineWidth_ && !empty_) NewLine(k, true, kWrapIndent, false);
+    if (x_ + item.width > lineWidth_ && !empty_) {
+      lines_.back().cut = true;  // a word wider than a whole line
+      NewLine(k, true, kWrapIndent, false);
     }
-    item.x = static_cast<int16_t>(std::min(x, 0x7FFF));
-    item.line = static_cast<int32_t>(lines.size()) - 1;
-    switch (item.kind) {
-      case LayoutItem::NewLine:
-        newLine(k + 1, false, 0, false);
-        break;
-      case LayoutItem::NewLineUnlessAtStart:
-        if (!empty) newLine(k + 1, false, 0, false);
-        break;
-      case LayoutItem::Wait:
-        frame(k + 1, item.value);
-        break;
-      case LayoutItem::ClearWindow:
-        if (empty && x == lines.back().indent) {
-          // Nothing on this line yet: the cleared window starts with it.
-          lines.back().windowStart = static_cast<int32_t>(lines.size()) - 1;
-          lines.back().indent = 0;
-          lines.back().wrapped = false;
-          x = 0;
-        } else {
-          newLine(k + 1, false, 0, true);
-        }
-        break;
-      default:
-        break;
+    if (empty_ && lines_.back().wrapped && item.value == kBulletByte) {
+      x_ = 0;
+      lines_.back().indent = 0;
+    }
+    if (item.wordWidth > 0 && x_ + item.wordWidth <= lineWidth_) {
+      // The whole word fits where it stands: its characters go one after another.
+      const int32_t line = static_cast<int32_t>(lines_.size()) - 1;
+      int32_t j = k;
+      for (; j < itemCount_; ++j) {
+        LayoutItem& c = items_[static_cast<size_t>(j)];
+        if (c.kind != LayoutItem::Character || c.value == kBlankByte) break;
+        c.x = static_cast<int16_t>(x_);
+        c.line = line;
+        x_ += c.width;
+      }
+      empty_ = false;
+      lastPrinting_ = j - 1;
+      return j - 1;
     }
   }
-  LayoutLine& last = lines.back();
-  last.width = static_cast<int16_t>(std::min(x, 0x7FFF));
-  last.overflow = x > lineWidth;
-  last.itemCount = itemCount - last.firstItem;
-  if (out.frames.empty() || lastPrinting >= out.frames.back().endItem) frame(itemCount, 0);
+  Mark(item);
+  if (!item.dropped) {
+    x_ += item.width;
+    empty_ = false;
+    lastPrinting_ = k;
+  }
+  return k;
 }
+
+void Placer::PlaceSubstitution(LayoutItem& item, int32_t k) {
+  if (x_ + item.width > lineWidth_ && !empty_) NewLine(k, true, kWrapIndent, false);
+  Mark(item);
+  x_ += item.width;
+  empty_ = false;
+  lines_.back().estimated = true;
+  lastPrinting_ = k;
+}
+
+void Placer::PlaceCode(LayoutItem& item, int32_t k) {
+  Mark(item);
+  switch (item.kind) {
+    case LayoutItem::NewLine:
+      NewLine(k + 1, false, 0, false);
+      break;
+    case LayoutItem::NewLineUnlessAtStart:
+      if (!empty_) NewLine(k + 1, false, 0, false);
+      break;
+    case LayoutItem::Wait:
+      Frame(k + 1, item.value);
+      break;
+    case LayoutItem::ClearWindow:
+      if (empty_ && x_ == lines_.back().indent) {
+        // Nothing on this line yet: the cleared window starts with it.
+        lines_.back().windowStart = static_cast<int32_t>(lines_.size()) - 1;
+        lines_.back().indent = 0;
+        lines_.back().wrapped = false;
+        x_ = 0;
+      } else {
+        NewLine(k + 1, false, 0, true);
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+void Placer::Run() {
+  lines_.clear();
+  out_.frames.clear();
+  lines_.push_back(LayoutLine{});
+  itemCount_ = static_cast<int32_t>(items_.size());
+  for (int32_t k = 0; k < itemCount_; ++k) {
+    LayoutItem& item = items_[static_cast<size_t>(k)];
+    if (item.kind == LayoutItem::Character) {
+      k = PlaceCharacter(k);
+    } else if (item.kind == LayoutItem::Substitution) {
+      PlaceSubstitution(item, k);
+    } else {
+      PlaceCode(item, k);
+    }
+  }
+  LayoutLine& last = lines_.back();
+  last.width = static_cast<int16_t>(std::min(x_, 0x7FFF));
+  last.overflow = x_ > lineWidth_;
+  last.itemCount = itemCount_ - last.firstItem;
+  if (out_.frames.empty() || lastPrinting_ >= out_.frames.back().endItem) Frame(itemCount_, 0);
+}
+
+}  // namespace
+
+void TextLayout::Place(TextLayoutResult& out) const { Placer(out).Run(); }
 
 }  // namespace lettermoor
