@@ -36,7 +36,8 @@
 //     static constexpr bool kTakesCodes = false;  // skip Code() and Zeros()
 //     static constexpr bool kStopsWhenFull = true;  // once Full(), the walk ends there
 //     static constexpr std::array<uint8_t, 2> kTwoByteItem = {code, subCode};
-//                              // an undescribed code and sub-code read as one item of two bytes
+//                              // a code 0x18-0x1F and a sub-code the table leaves undescribed,
+//                              // read as one item of two bytes (the layout's clear-window pair)
 //   };
 //
 // Runs of characters and words are found many bytes at a time (script_scan.h) where the string's
