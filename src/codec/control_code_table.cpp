@@ -1,5 +1,9 @@
 #include "codec/control_code_table.h"
 
+#include <iterator>
+
+#include "codec/byte_class.h"
+
 namespace lettermoor {
 
 namespace {
@@ -79,37 +83,58 @@ constexpr ControlCodeEntry kTable[] = {
     {0x1F, 0xF0, 1, "RIDE BICYCLE", {}, 0},
 };
 
-// Index of the described entry for every (code, sub-code) pair, built once: the decoder looks a
-// code up for every control byte it meets.
-struct LookupIndex {
-  // [code][sub-code] for codes 0x00-0x1F; codes without a sub-code use column 0.
-  std::array<std::array<int16_t, 256>, 32> slot{};
-  LookupIndex() {
-    for (auto& row : slot) row.fill(-1);
-    for (int i = 0; i < static_cast<int>(std::size(kTable)); ++i) {
-      const ControlCodeEntry& e = kTable[i];
-      if (e.subCode == kNoSubCode) {
-        slot[e.code].fill(static_cast<int16_t>(i));
-      } else if (e.subCode == kAnySubCode) {
-        for (auto& s : slot[e.code]) {
-          if (s < 0) s = static_cast<int16_t>(i);
-        }
-      } else {
-        slot[e.code][static_cast<size_t>(e.subCode)] = static_cast<int16_t>(i);
-      }
+// The roles of all bytes and sub-codes, from the rows of kTable and the byte classes.
+constexpr CodeRoles MakeRoles() {
+  CodeRoles roles;
+  // Every role set by hand: GCC's evaluation at build time leaves some of a large array's
+  // default member values unset.
+  for (auto& row : roles.subCoded) {
+    for (CodeRole& role : row) role = CodeRole{};
+  }
+  for (int value = 0; value < 256; ++value) {
+    const auto b = static_cast<uint8_t>(value);
+    roles.of[value].code = CodeRole{};
+    ByteRole::Kind& kind = roles.of[value].kind;
+    switch (ClassifyByte(b)) {
+      case ByteClass::Printable: kind = ByteRole::Character; break;
+      case ByteClass::DictionaryReference: kind = ByteRole::DictionaryWord; break;
+      case ByteClass::ControlCode: kind = HasSubCode(b) ? ByteRole::SubCodedCode : ByteRole::Code; break;
     }
   }
-};
+  static_assert(std::size(kTable) < CodeRole::kNoEntry);
+  auto describe = [&](CodeRole& role, size_t row) {
+    role = CodeRole{kTable[row].argumentCount, true, 0, static_cast<uint8_t>(row)};
+  };
+  for (size_t row = 0; row < std::size(kTable); ++row) {
+    const ControlCodeEntry& e = kTable[row];
+    if (e.subCode == kNoSubCode) describe(roles.of[e.code].code, row);
+    if (e.subCode >= 0) describe(roles.subCoded[e.code - 0x18][e.subCode], row);
+  }
+  // A row for any sub-code covers the sub-codes no row of their own describes.
+  for (size_t row = 0; row < std::size(kTable); ++row) {
+    if (kTable[row].subCode != kAnySubCode) continue;
+    for (CodeRole& role : roles.subCoded[kTable[row].code - 0x18]) {
+      if (!role.described) describe(role, row);
+    }
+  }
+  // Only a described code with room for the whole address among its arguments is a jump.
+  for (size_t i = 0; i < std::size(kJumpCodes); ++i) {
+    const JumpCodeKind& k = kJumpCodes[i];
+    CodeRole& role = k.subCode < 0 ? roles.of[k.code].code : roles.subCoded[k.code - 0x18][k.subCode];
+    if (role.described && role.argumentCount >= k.addressArgument + 3) role.jump = static_cast<uint8_t>(i + 1);
+  }
+  return roles;
+}
 
 }  // namespace
 
 std::span<const ControlCodeEntry> ControlCodeTable() { return kTable; }
 
+constinit const CodeRoles kCodeRoles = MakeRoles();
+
 const ControlCodeEntry* LookupControlCode(uint8_t code, uint8_t subCode) {
-  static const LookupIndex index;
-  if (code >= 0x20) return nullptr;
-  int16_t i = index.slot[code][HasSubCode(code) ? subCode : 0];
-  return i < 0 ? nullptr : &kTable[i];
+  const uint8_t row = kCodeRoles.CodeOf(code, subCode).entry;
+  return row == CodeRole::kNoEntry ? nullptr : &kTable[row];
 }
 
 }  // namespace lettermoor

@@ -32,4 +32,51 @@ const ControlCodeEntry* LookupControlCode(uint8_t code, uint8_t subCode);
 // Only 0x02 ends a string.
 inline constexpr uint8_t kEndCode = 0x02;
 
+// A control code that carries a 4-byte address of script text (lowest byte first): "IF FLAG ..
+// IS SET GOTO", "BRANCH TO", "GOTO" and "IF TRUE GOTO".
+struct JumpCodeKind {
+  uint8_t code;
+  int16_t subCode;        // -1 when the code has none
+  uint8_t addressArgument;  // argument byte (1-based) where the address starts
+  const char* name;
+};
+
+// The jump codes, as the control-code table describes them.
+inline constexpr JumpCodeKind kJumpCodes[] = {
+    {0x06, -1, 3, "IF FLAG SET GOTO"},
+    {0x08, -1, 1, "BRANCH TO"},
+    {0x0A, -1, 1, "GOTO"},
+    {0x1B, 0x03, 2, "IF TRUE GOTO"},
+};
+
+// Everything that reading script bytes needs to know of a code (with its sub-code): the one
+// table every walk over items reads, worked out from the rows above when the program is built.
+struct CodeRole {
+  static constexpr uint8_t kNoEntry = 0xFF;
+  uint8_t argumentCount = 0;
+  bool described = false;
+  uint8_t jump = 0;             // 1 + index into kJumpCodes, or 0 for a code that carries no address
+  uint8_t entry = kNoEntry;     // index into ControlCodeTable() of the described row
+};
+
+struct ByteRole {
+  enum Kind : uint8_t { Character, DictionaryWord, Code, SubCodedCode };
+  Kind kind = Code;
+  CodeRole code;  // for codes without a sub-code
+};
+
+struct CodeRoles {
+  ByteRole of[256];
+  CodeRole subCoded[8][256];  // for the codes 0x18-0x1F, by sub-code
+
+  // The role of the code `code`; `subCode` counts only for 0x18-0x1F.
+  const CodeRole& CodeOf(uint8_t code, uint8_t subCode) const {
+    return HasSubCode(code) ? subCoded[code - 0x18][subCode] : of[code].code;
+  }
+};
+
+// Fixed when the program is built, so a walk reaches it without a first-use check, and so that
+// it is ready even for code that runs before main.
+extern const CodeRoles kCodeRoles;
+
 }  // namespace lettermoor

@@ -24,25 +24,36 @@
 //                              // a run of characters and words between two codes in one call,
 //                              // its word openers marked in run.words; bytes[0, 64) may be read.
 //                              // Without it the run comes through Characters() and Word()
-//     void Zeros(int64_t n);   // n more codes 0x00, each alone, right after a Code() of 0x00
-//                              // (blank space); without it each comes through Code()
+//     void Zeros(int64_t n, int32_t at);  // n more codes 0x00 from `at` on, each alone, right
+//                              // after a Code() of 0x00 (blank space); without it each comes
+//                              // through Code()
 //     bool Full() const;       // true once the sink wants nothing more: it gets Finish() and the
-//                              // walk goes on only for the size count and the carry-over state
+//                              // walk goes on only for the size count and the carry-over state.
+//                              // Asked after each stretch of text, and after each code for a
+//                              // sink that takes codes
 //     void Finish();           // called once, after the last item the sink gets
 //     static constexpr bool kTakesText = false;   // skip Characters() and Word() (faster)
 //     static constexpr bool kTakesCodes = false;  // skip Code() and Zeros()
+//     static constexpr bool kStopsWhenFull = true;  // once Full(), the walk ends there
+//     static constexpr std::array<uint8_t, 2> kTwoByteItem = {code, subCode};
+//                              // a code 0x18-0x1F and a sub-code the table leaves undescribed,
+//                              // read as one item of two bytes (the layout's clear-window pair)
 //   };
 //
 // Runs of characters and words are found many bytes at a time (script_scan.h) where the string's
 // reach lies in the file's in-memory mirror; elsewhere the bytes are read one by one. Both
 // readings give the same items. The sinks the editor uses (the text with or without codes, the
-// interpreter listing) are in text_sinks.h.
+// interpreter listing) are in text_sinks.h; the jump scan (jump_codes.h) and the layout
+// (text_layout.cpp) are sinks too. Every item length comes from kCodeRoles.
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 
+#include "codec/control_code_table.h"
 #include "codec/decoder_state.h"
 #include "codec/script_scan.h"
 #include "codec/text_dictionary.h"
@@ -61,6 +72,7 @@ struct CodeItem {
   const uint8_t* bytes;
   int length;            // 1 + the number of argument bytes
   bool described;        // the code table describes the code (with its sub-code)
+  int32_t at;            // where the code byte stands, counted from the string's start
 
   uint8_t Code() const { return bytes[0]; }
 };
@@ -74,33 +86,33 @@ struct NoText {
   void Code(const CodeItem&) {}
 };
 
+// The bytes the item that starts with `b` takes, `next` being the byte after it: a character
+// one, a dictionary reference two, a code itself and its arguments.
+inline int ItemLength(uint8_t b, uint8_t next) {
+  const ByteRole& role = kCodeRoles.of[b];
+  if (role.kind == ByteRole::Character) return 1;
+  if (role.kind == ByteRole::DictionaryWord) return 2;
+  return 1 + kCodeRoles.CodeOf(b, next).argumentCount;
+}
+
+// Bytes in memory, read like a file: 0xFF outside them.
+struct ByteSpan {
+  std::span<const uint8_t> bytes;
+  uint8_t ReadByte(int64_t at) const {
+    return at >= 0 && at < MirrorSize() ? bytes[static_cast<size_t>(at)] : uint8_t{0xFF};
+  }
+  const uint8_t* MirrorData() const { return bytes.data(); }
+  int64_t MirrorSize() const { return static_cast<int64_t>(bytes.size()); }
+};
+
+// An empty dictionary, for walks that take no text.
+extern const TextDictionary kNoWords;
+
 // How DecodeItems reads the bytes: scanned many at a time where it can (always the same items),
 // or strictly one by one, the plain reading the scanned one is checked against.
 enum class ItemReading { Scanned, OneByOne };
 
 namespace decode_detail {
-
-// What the walk needs to know of each byte value, worked out once from the byte classes and the
-// control-code table.
-struct ByteRole {
-  enum Kind : uint8_t { Character, DictionaryWord, Code, SubCodedCode };
-  Kind kind = Code;
-  uint8_t argumentCount = 0;  // for codes without a sub-code
-  bool described = false;     // for codes without a sub-code
-};
-
-struct SubCodeRole {
-  uint8_t argumentCount = 0;
-  bool described = false;
-};
-
-struct CodeRoles {
-  ByteRole of[256];
-  SubCodeRole subCoded[8][256];  // for the codes 0x18-0x1F, by sub-code
-};
-
-// Made once at start-up, so that a decode reaches it without a first-use check.
-extern const CodeRoles kCodeRoles;
 
 // A walk on the mirror reaches at most this far past the string's start: an item that starts
 // just below the size limit takes at most 7 bytes, and bytes are looked at up to 64 at a time.
@@ -138,14 +150,49 @@ void Finish(Sink& sink) {
   if constexpr (requires { sink.Finish(); }) sink.Finish();
 }
 
+template <typename Sink>
+constexpr bool StopsWhenFull() {
+  if constexpr (requires { Sink::kStopsWhenFull; }) {
+    return Sink::kStopsWhenFull;
+  } else {
+    return false;
+  }
+}
+
+// Once the sink is full at `i`: it is finished and, unless it stops the walk, `rest` goes on
+// without it, for the size count and the carry-over state.
+template <typename Sink, typename Rest>
+int64_t AfterFull(Sink& sink, int64_t i, Rest&& rest) {
+  Finish(sink);
+  if constexpr (StopsWhenFull<Sink>()) {
+    return i;
+  } else {
+    NoText none;
+    return rest(none);
+  }
+}
+
+// The role of the code `b` as `sink` reads it; `sub` (the byte after it) counts only for the
+// codes 0x18-0x1F.
+template <typename Sink>
+[[gnu::always_inline]] inline CodeRole RoleOf(const CodeRoles& roles, uint8_t b, uint8_t sub) {
+  const ByteRole& role = roles.of[b];
+  if (role.kind != ByteRole::SubCodedCode) return role.code;
+  if constexpr (requires { Sink::kTwoByteItem; }) {
+    if (b == Sink::kTwoByteItem[0] && sub == Sink::kTwoByteItem[1]) return CodeRole{.argumentCount = 1};
+  }
+  return roles.subCoded[b - 0x18][sub];
+}
+
 inline constexpr uint8_t kZeroCode[24] = {};
 
+// `n` codes 0x00 from `at` on.
 template <typename Sink>
-void PutZeros(Sink& sink, int64_t n, bool described) {
-  if constexpr (requires { sink.Zeros(n); }) {
-    sink.Zeros(n);
+void PutZeros(Sink& sink, int64_t n, bool described, int32_t at) {
+  if constexpr (requires { sink.Zeros(n, at); }) {
+    sink.Zeros(n, at);
   } else {
-    for (int64_t k = 0; k < n; ++k) sink.Code(CodeItem{kZeroCode, 1, described});
+    for (int64_t k = 0; k < n; ++k) sink.Code(CodeItem{kZeroCode, 1, described, static_cast<int32_t>(at + k)});
   }
 }
 
@@ -173,6 +220,7 @@ template <typename Sink>
 template <typename Sink>
 int64_t WalkScanned(const uint8_t* bytes, const TextDictionary& dictionary, const CodeRoles& roles,
                     Sink& sink, int64_t i, bool& lastDescribed) {
+  auto rest = [&](auto& none) { return WalkScanned(bytes, dictionary, roles, none, i, lastDescribed); };
   while (i < kDecodeSizeLimit) {
     // Characters and words up to the next control code, many at a time. Codes often come
     // several in a row: one that stands here goes straight on to its own step below.
@@ -181,34 +229,27 @@ int64_t WalkScanned(const uint8_t* bytes, const TextDictionary& dictionary, cons
           script_scan::ScanStretch(bytes + i, std::min<int64_t>(48, kDecodeSizeLimit - i));
       if constexpr (TakesText<Sink>()) PutStretch(bytes + i, stretch, dictionary, sink);
       i += stretch.length;
-      if (IsFull(sink)) {
-        Finish(sink);
-        NoText rest;
-        return WalkScanned(bytes, dictionary, roles, rest, i, lastDescribed);
-      }
+      if (IsFull(sink)) return AfterFull(sink, i, rest);
       if (!stretch.beforeCode) continue;
     }
     const uint8_t b = bytes[i];
-    const ByteRole role = roles.of[b];
-    int n = role.argumentCount;
-    bool described = role.described;
-    if (role.kind == ByteRole::SubCodedCode) {
-      const SubCodeRole sub = roles.subCoded[b - 0x18][bytes[i + 1]];
-      n = sub.argumentCount;
-      described = sub.described;
-    }
-    if constexpr (TakesCodes<Sink>()) sink.Code(CodeItem{bytes + i, 1 + n, described});
+    const CodeRole role = RoleOf<Sink>(roles, b, bytes[i + 1]);
+    const int n = role.argumentCount;
+    if constexpr (TakesCodes<Sink>()) sink.Code(CodeItem{bytes + i, 1 + n, role.described, static_cast<int32_t>(i)});
     i += 1 + n;
-    lastDescribed = described;
-    if (b == 0x02) break;  // the end code
+    lastDescribed = role.described;
+    if (b == kEndCode) break;
     if (b == 0x00 && n == 0) {
       // Blank space (each expansion block is 255 zero bytes) goes by in one step: every zero is
       // a code of its own with no arguments, counted and shown like the one just read.
       const int64_t run = script_scan::ZeroRun(bytes + i, kDecodeSizeLimit - i);
       if constexpr (TakesCodes<Sink>()) {
-        if (run > 0) PutZeros(sink, run, described);
+        if (run > 0) PutZeros(sink, run, role.described, static_cast<int32_t>(i));
       }
       i += run;
+    }
+    if constexpr (TakesCodes<Sink>()) {
+      if (IsFull(sink)) return AfterFull(sink, i, rest);
     }
   }
   Finish(sink);
@@ -219,12 +260,13 @@ int64_t WalkScanned(const uint8_t* bytes, const TextDictionary& dictionary, cons
 template <typename Bytes, typename Sink>
 int64_t WalkOneByOne(const Bytes& rom, int64_t offset, const TextDictionary& dictionary,
                      const CodeRoles& roles, Sink& sink, int64_t i, bool& lastDescribed) {
+  auto rest = [&](auto& none) { return WalkOneByOne(rom, offset, dictionary, roles, none, i, lastDescribed); };
   uint8_t item[24] = {};  // one item's bytes, and room for a sink's 16-byte reads
   while (i < kDecodeSizeLimit) {
     const uint8_t b = rom.ReadByte(offset + i);
-    const ByteRole role = roles.of[b];
-    if (role.kind == ByteRole::Character || role.kind == ByteRole::DictionaryWord) {
-      if (role.kind == ByteRole::Character) {
+    const ByteRole::Kind kind = roles.of[b].kind;
+    if (kind == ByteRole::Character || kind == ByteRole::DictionaryWord) {
+      if (kind == ByteRole::Character) {
         item[0] = b;
         if constexpr (TakesText<Sink>()) sink.Characters(item, 1);
         i += 1;
@@ -232,36 +274,42 @@ int64_t WalkOneByOne(const Bytes& rom, int64_t offset, const TextDictionary& dic
         if constexpr (TakesText<Sink>()) sink.Word(dictionary.Word(b, rom.ReadByte(offset + i + 1)));
         i += 2;
       }
-      if (IsFull(sink)) {
-        Finish(sink);
-        NoText rest;
-        return WalkOneByOne(rom, offset, dictionary, roles, rest, i, lastDescribed);
-      }
+      if (IsFull(sink)) return AfterFull(sink, i, rest);
       continue;
     }
-    int n = role.argumentCount;
-    bool described = role.described;
     int read = 1;  // item bytes read so far
     item[0] = b;
-    if (role.kind == ByteRole::SubCodedCode) {
-      item[read++] = rom.ReadByte(offset + i + 1);
-      const SubCodeRole sub = roles.subCoded[b - 0x18][item[1]];
-      n = sub.argumentCount;
-      described = sub.described;
-    }
+    if (kind == ByteRole::SubCodedCode) item[read++] = rom.ReadByte(offset + i + 1);
+    const CodeRole role = RoleOf<Sink>(roles, b, item[1]);
+    const int n = role.argumentCount;
     if constexpr (TakesCodes<Sink>()) {
       for (; read <= n; ++read) item[read] = rom.ReadByte(offset + i + read);
-      sink.Code(CodeItem{item, 1 + n, described});
+      sink.Code(CodeItem{item, 1 + n, role.described, static_cast<int32_t>(i)});
     }
     i += 1 + n;
-    lastDescribed = described;
-    if (b == 0x02) break;  // the end code
+    lastDescribed = role.described;
+    if (b == kEndCode) break;
+    if constexpr (TakesCodes<Sink>()) {
+      if (IsFull(sink)) return AfterFull(sink, i, rest);
+    }
   }
   Finish(sink);
   return i;
 }
 
 }  // namespace decode_detail
+
+// The walk of DecodeItems for a caller that keeps no decoder state: `lastDescribed` is the
+// carry-over, whether the last control code met was described.
+template <typename Bytes, typename Sink>
+int32_t ReadItems(const Bytes& rom, int64_t offset, const TextDictionary& dictionary, Sink& sink,
+                  bool& lastDescribed, ItemReading reading = ItemReading::Scanned) {
+  const bool scanned = reading == ItemReading::Scanned && offset >= 0 &&
+                       offset <= rom.MirrorSize() - decode_detail::kScanReach;
+  return static_cast<int32_t>(
+      scanned ? decode_detail::WalkScanned(rom.MirrorData() + offset, dictionary, kCodeRoles, sink, 0, lastDescribed)
+              : decode_detail::WalkOneByOne(rom, offset, dictionary, kCodeRoles, sink, 0, lastDescribed));
+}
 
 // Decodes the string at `offset` item by item into `sink` and gives its size count. Reads and
 // updates the carry-over `state.lastCodeDescribed` (whether the last control code met, in this
@@ -272,16 +320,11 @@ int64_t WalkOneByOne(const Bytes& rom, int64_t offset, const TextDictionary& dic
 template <typename Bytes, typename Sink>
 int32_t DecodeItems(const Bytes& rom, int64_t offset, const TextDictionary& dictionary,
                     DecoderState& state, Sink& sink, ItemReading reading = ItemReading::Scanned) {
-  const decode_detail::CodeRoles& roles = decode_detail::kCodeRoles;
   state.interpreterText.clear();
   bool lastDescribed = state.lastCodeDescribed;
-  const bool scanned = reading == ItemReading::Scanned && offset >= 0 &&
-                       offset <= rom.MirrorSize() - decode_detail::kScanReach;
-  const int64_t size =
-      scanned ? decode_detail::WalkScanned(rom.MirrorData() + offset, dictionary, roles, sink, 0, lastDescribed)
-              : decode_detail::WalkOneByOne(rom, offset, dictionary, roles, sink, 0, lastDescribed);
+  const int32_t size = ReadItems(rom, offset, dictionary, sink, lastDescribed, reading);
   state.lastCodeDescribed = lastDescribed;
-  return static_cast<int32_t>(size);
+  return size;
 }
 
 }  // namespace lettermoor

@@ -231,20 +231,11 @@ int32_t TextCompressor::Compress(Scratch& scratch, std::vector<uint8_t>* out) co
       }
     }
     if (end == n) break;
-    // The item's length, from the decoder's own table.
+    // The item's length as the decoder's walk reads it. A sub-code past the end of the text is
+    // not ours to read: whatever follows in the ROM decides, and nothing of the text is involved.
     const uint8_t b = plain[end];
-    const decode_detail::ByteRole role = decode_detail::kCodeRoles.of[b];
-    size_t length = 1 + role.argumentCount;
-    int peeking = -1;
-    if (role.kind == decode_detail::ByteRole::DictionaryWord) {
-      length = 2;
-    } else if (role.kind == decode_detail::ByteRole::SubCodedCode) {
-      // A sub-code past the end of the text is not ours to read: whatever follows in the ROM
-      // decides, and nothing of the text is involved.
-      const uint8_t subCode = end + 1 < n ? plain[end + 1] : 0xFF;
-      length = 1 + decode_detail::kCodeRoles.subCoded[b - 0x18][subCode].argumentCount;
-      if (length == 1) peeking = b;
-    }
+    size_t length = static_cast<size_t>(ItemLength(b, end + 1 < n ? plain[end + 1] : uint8_t{0xFF}));
+    const int peeking = HasSubCode(b) && length == 1 ? b : -1;
     length = std::min(length, n - end);
     total += static_cast<int32_t>(length);
     if (out) {

@@ -4,7 +4,7 @@
 
 #include "codec/byte_class.h"
 #include "codec/control_code_table.h"
-#include "codec/text_decoder.h"
+#include "codec/decode_items.h"
 #include "codec/text_dictionary.h"
 #include "rom/rom_file.h"
 
@@ -14,9 +14,122 @@ using namespace text_window;
 
 namespace {
 
-// Bytes a string may take: the decoder's size limit, plus the longest code that may start
-// just below it.
-constexpr int64_t kLayoutReach = kDecodeSizeLimit + 8;
+// The items of a string as the game prints them, from the decoder's walk. With `kItems` it makes
+// the items; without, it only works out the widest word, which is all a check needs to know of
+// most strings. The walk stops once it reaches `end` bytes.
+template <bool kItems>
+class LayoutSink {
+ public:
+  // The pair 18 06 clears the window in one item (see text_window_format.h).
+  static constexpr std::array<uint8_t, 2> kTwoByteItem = {kClearWindowCode, kClearWindowSubCode};
+  static constexpr bool kStopsWhenFull = true;
+
+  LayoutSink(const LayoutWidths& widths, TextWindowKind kind, int64_t end, std::vector<LayoutItem>* items)
+      : widths_(widths), regular_(RegularFontOf(kind)), end_(end), items_(items) {
+    SetFont(regular_);
+  }
+
+  void Characters(const uint8_t* bytes, size_t n) {
+    for (size_t k = 0; k < n; ++k) Character(bytes[k], 1, false);
+  }
+  void Word(const std::string& text) {
+    uint8_t byteCount = 2;  // the word's first character stands for its two bytes
+    for (char c : text) {
+      Character(kGameCharacters.ByteOf(c), byteCount, true);
+      byteCount = 0;
+    }
+    at_ += 2;
+  }
+  void Code(const CodeItem& code);
+  bool Full() const { return at_ >= end_; }
+
+  int32_t WidestWord() const { return widestWord_; }
+
+ private:
+  void SetFont(FontId font) {
+    font_ = font;
+    fontWidths_ = widths_.widths[static_cast<size_t>(font)].data();
+  }
+  // A character: the word it stands in grows by its width; a blank ends the word.
+  void Character(uint8_t value, uint8_t byteCount, bool fromDictionary);
+
+  const LayoutWidths& widths_;
+  const FontId regular_;
+  const int64_t end_;
+  std::vector<LayoutItem>* items_;
+  FontId font_ = FontId::Main;
+  const uint8_t* fontWidths_ = nullptr;
+  int64_t at_ = 0;         // where the next item starts in the string
+  int32_t word_ = 0;       // the width of the word so far
+  int32_t wordStart_ = -1;  // the current word's first character, while a word runs
+  int32_t widestWord_ = 0;
+};
+
+template <bool kItems>
+void LayoutSink<kItems>::Character(uint8_t value, uint8_t byteCount, bool fromDictionary) {
+  const int width = fontWidths_[FontIndex(value)] + kCharacterSpacing;
+  if constexpr (kItems) {
+    LayoutItem& item = items_->emplace_back();
+    item.kind = LayoutItem::Character;
+    item.value = value;
+    item.font = font_;
+    item.source = static_cast<int32_t>(at_);
+    item.byteCount = byteCount;
+    item.fromDictionary = fromDictionary;
+    item.width = static_cast<int16_t>(width);
+  }
+  if (!fromDictionary) ++at_;
+  if (value == kBlankByte) {
+    word_ = 0;
+    wordStart_ = -1;
+    widestWord_ = std::max(widestWord_, width);
+    return;
+  }
+  word_ += width;
+  widestWord_ = std::max(widestWord_, word_);
+  if constexpr (kItems) {
+    if (wordStart_ < 0) wordStart_ = static_cast<int32_t>(items_->size()) - 1;
+    (*items_)[static_cast<size_t>(wordStart_)].wordWidth = word_;
+  }
+}
+
+template <bool kItems>
+void LayoutSink<kItems>::Code(const CodeItem& code) {
+  word_ = 0;  // any code ends a word
+  wordStart_ = -1;
+  const uint8_t b = code.Code();
+  const uint8_t sub = HasSubCode(b) ? code.bytes[1] : uint8_t{0};
+  LayoutItem item;
+  item.font = font_;
+  item.source = static_cast<int32_t>(at_);
+  item.value = b;
+  item.subCode = sub;
+  item.byteCount = static_cast<uint8_t>(code.length);
+  at_ += code.length;
+  const SubstitutionEstimate* estimate = HasSubCode(b) && code.described ? FindSubstitution(b, sub) : nullptr;
+  if (b == kEndCode) {
+    item.kind = LayoutItem::End;
+  } else if (b == kClearWindowCode && sub == kClearWindowSubCode) {
+    item.kind = LayoutItem::ClearWindow;
+  } else if (b == kNewLineCode) {
+    item.kind = LayoutItem::NewLine;
+  } else if (b == kNewLineUnlessAtStart) {
+    item.kind = LayoutItem::NewLineUnlessAtStart;
+  } else if (b == kWaitPromptCode || b == kWaitNoPromptCode || b == kWaitBattleCode) {
+    item.kind = LayoutItem::Wait;
+  } else if (b == kFontSwitchCode && code.described && (sub == kRegularFontSubCode || sub == kMrSaturnFontSubCode)) {
+    item.kind = LayoutItem::FontSwitch;
+    SetFont(sub == kMrSaturnFontSubCode ? FontId::MrSaturn : regular_);
+    item.font = font_;
+  } else if (estimate) {
+    item.kind = LayoutItem::Substitution;
+    item.width = static_cast<int16_t>(estimate->characters *
+                                      (widths_.widest[static_cast<size_t>(font_)] + kCharacterSpacing));
+  } else {
+    item.kind = LayoutItem::OtherCode;
+  }
+  if constexpr (kItems) items_->push_back(item);
+}
 
 }  // namespace
 
@@ -33,291 +146,233 @@ bool TextLayoutResult::OverflowOnlyEstimated() const {
 }
 
 void TextLayout::Lay(std::span<const uint8_t> bytes, TextWindowKind kind, TextLayoutResult& out) const {
-  Walk(bytes, kind, out);
+  WalkItems<true>(ByteSpan{bytes}, 0, static_cast<int64_t>(bytes.size()), kind, &out);
   Place(out);
 }
 
-std::span<const uint8_t> TextLayout::Bytes(const RomFile& rom, int64_t offset, std::vector<uint8_t>& nearEnd) {
-  if (offset >= 0 && offset <= rom.MirrorSize() - kLayoutReach) {
-    return std::span<const uint8_t>(rom.MirrorData() + offset, static_cast<size_t>(kLayoutReach));
-  }
-  // Near the file's end: what lies past it reads as 0xFF, as the decoder sees it.
-  nearEnd.resize(static_cast<size_t>(kLayoutReach));
-  rom.Read(offset, nearEnd);
-  return nearEnd;
-}
-
 void TextLayout::Lay(const RomFile& rom, int64_t offset, TextWindowKind kind, TextLayoutResult& out) const {
-  std::vector<uint8_t> nearEnd;
-  Lay(Bytes(rom, offset, nearEnd), kind, out);
+  WalkItems<true>(rom, offset, kDecodeSizeLimit, kind, &out);
+  Place(out);
 }
 
 void TextLayout::LayForCheck(const RomFile& rom, int64_t offset, TextWindowKind kind, bool estimates,
                              TextLayoutResult& out) const {
-  std::vector<uint8_t> nearEnd;
-  LayForCheck(Bytes(rom, offset, nearEnd), kind, estimates, out);
+  if (estimates || WideWord(rom, offset, kDecodeSizeLimit, kind)) {
+    Lay(rom, offset, kind, out);
+  } else {
+    Clear(kind, out);
+  }
 }
 
 void TextLayout::LayForCheck(std::span<const uint8_t> bytes, TextWindowKind kind, bool estimates,
                              TextLayoutResult& out) const {
+  if (estimates || WideWord(ByteSpan{bytes}, 0, static_cast<int64_t>(bytes.size()), kind)) {
+    Lay(bytes, kind, out);
+  } else {
+    Clear(kind, out);
+  }
+}
+
+template <typename Bytes>
+bool TextLayout::WideWord(const Bytes& bytes, int64_t offset, int64_t end, TextWindowKind kind) const {
   // A word no wider than this fits on any line it is wrapped to; lines only ever start at the
   // indent or further left.
-  if (estimates || WalkItems<false>(bytes, kind, nullptr) > ShapeOf(kind).lineWidth - kWrapIndent) {
-    Lay(bytes, kind, out);
-    return;
-  }
+  return WalkItems<false>(bytes, offset, end, kind, nullptr) > ShapeOf(kind).lineWidth - kWrapIndent;
+}
+
+void TextLayout::Clear(TextWindowKind kind, TextLayoutResult& out) {
   out.kind = kind;
   out.items.clear();
   out.lines.clear();
   out.frames.clear();
 }
 
-// The walk through the string, item by item. With `kItems` it makes the items; without, it only
-// works out the widest word, which is all a check needs to know of most strings.
-template <bool kItems>
-int32_t TextLayout::WalkItems(std::span<const uint8_t> bytes, TextWindowKind kind, TextLayoutResult* out) const {
-  const FontId regular = RegularFontOf(kind);
-  FontId font = regular;
-  const int64_t size = static_cast<int64_t>(bytes.size());
-  auto at = [&](int64_t k) -> uint8_t { return k < size ? bytes[static_cast<size_t>(k)] : 0xFF; };
-
-  [[maybe_unused]] std::vector<LayoutItem>* items = nullptr;
+// The walk through the string at `offset` of `bytes`, up to `end` bytes in: the items into
+// `out` with `kItems`, else only the widest word.
+template <bool kItems, typename Bytes>
+int32_t TextLayout::WalkItems(const Bytes& bytes, int64_t offset, int64_t end, TextWindowKind kind,
+                              TextLayoutResult* out) const {
+  LayoutSink<kItems> sink(widths_, kind, end, kItems ? &out->items : nullptr);
   if constexpr (kItems) {
     out->kind = kind;
     out->items.clear();
-    items = &out->items;
   }
-  const uint8_t* widths = widths_.widths[static_cast<size_t>(font)].data();
-  int32_t word = 0;        // the width of the word so far
-  int32_t wordStart = -1;  // the current word's first character, while a word runs
-  int32_t widestWord = 0;
-  // A character: the word it stands in grows by its width; a blank ends the word.
-  auto character = [&](uint8_t value, int64_t source, uint8_t byteCount, bool fromDictionary) {
-    const int width = widths[FontIndex(value)] + kCharacterSpacing;
-    if constexpr (kItems) {
-      LayoutItem& item = items->emplace_back();
-      item.kind = LayoutItem::Character;
-      item.value = value;
-      item.font = font;
-      item.source = static_cast<int32_t>(source);
-      item.byteCount = byteCount;
-      item.fromDictionary = fromDictionary;
-      item.width = static_cast<int16_t>(width);
-    }
-    if (value == kBlankByte) {
-      word = 0;
-      wordStart = -1;
-      widestWord = std::max(widestWord, width);
-      return;
-    }
-    word += width;
-    widestWord = std::max(widestWord, word);
-    if constexpr (kItems) {
-      if (wordStart < 0) wordStart = static_cast<int32_t>(items->size()) - 1;
-      (*items)[static_cast<size_t>(wordStart)].wordWidth = word;
-    }
-  };
-
-  int64_t i = 0;
-  while (i < kDecodeSizeLimit && i < size) {
-    const uint8_t b = bytes[static_cast<size_t>(i)];
-    if (ClassifyByte(b) == ByteClass::Printable) {
-      character(b, i, 1, false);
-      i += 1;
-      continue;
-    }
-    if (ClassifyByte(b) == ByteClass::DictionaryReference) {
-      const std::string& text = dictionary_.Word(b, at(i + 1));
-      uint8_t byteCount = 2;
-      for (char c : text) {
-        character(kGameCharacters.ByteOf(c), i, byteCount, true);
-        byteCount = 0;
-      }
-      i += 2;
-      continue;
-    }
-    word = 0;  // any code ends a word
-    wordStart = -1;
-    const uint8_t sub = at(i + 1);
-    LayoutItem item;
-    item.font = font;
-    item.source = static_cast<int32_t>(i);
-    item.value = b;
-    item.subCode = sub;
-    int count = 1;
-    if (b == kEndCode) {
-      item.kind = LayoutItem::End;
-    } else if (b == kClearWindowCode && sub == kClearWindowSubCode) {
-      item.kind = LayoutItem::ClearWindow;
-      count = kClearWindowSize;
-    } else {
-      const ControlCodeEntry* entry = LookupControlCode(b, sub);
-      count = 1 + (entry ? entry->argumentCount : 0);
-      const SubstitutionEstimate* estimate = HasSubCode(b) && entry ? FindSubstitution(b, sub) : nullptr;
-      if (b == kNewLineCode) {
-        item.kind = LayoutItem::NewLine;
-      } else if (b == kNewLineUnlessAtStart) {
-        item.kind = LayoutItem::NewLineUnlessAtStart;
-      } else if (b == kWaitPromptCode || b == kWaitNoPromptCode || b == kWaitBattleCode) {
-        item.kind = LayoutItem::Wait;
-      } else if (b == kFontSwitchCode && entry && (sub == kRegularFontSubCode || sub == kMrSaturnFontSubCode)) {
-        item.kind = LayoutItem::FontSwitch;
-        font = sub == kMrSaturnFontSubCode ? FontId::MrSaturn : regular;
-        widths = widths_.widths[static_cast<size_t>(font)].data();
-        item.font = font;
-      } else if (estimate) {
-        item.kind = LayoutItem::Substitution;
-        item.width = static_cast<int16_t>(estimate->characters *
-                                          (widths_.widest[static_cast<size_t>(font)] + kCharacterSpacing));
-      } else {
-        item.kind = LayoutItem::OtherCode;
-      }
-    }
-    item.byteCount = static_cast<uint8_t>(count);
-    if constexpr (kItems) items->push_back(item);
-    i += count;
-    if (b == kEndCode) break;
-  }
+  bool lastDescribed = false;
+  const int32_t size = end > 0 ? ReadItems(bytes, offset, dictionary_, sink, lastDescribed) : 0;
   if constexpr (kItems) {
-    out->size = static_cast<int32_t>(std::min<int64_t>(i, kDecodeSizeLimit + 8));
-    out->widestWord = widestWord;
+    out->size = size;
+    out->widestWord = sink.WidestWord();
   }
-  return widestWord;
+  return sink.WidestWord();
 }
 
-void TextLayout::Walk(std::span<const uint8_t> bytes, TextWindowKind kind, TextLayoutResult& out) const {
-  WalkItems<true>(bytes, kind, &out);
-}
+namespace {
 
-void TextLayout::Place(TextLayoutResult& out) const {
-  const WindowShape shape = ShapeOf(out.kind);
-  const int lineWidth = shape.lineWidth;
-  std::vector<LayoutItem>& items = out.items;
-  std::vector<LayoutLine>& lines = out.lines;
-  lines.clear();
-  out.frames.clear();
-  lines.push_back(LayoutLine{});
+// Puts laid-out items on lines and into frames as the game prints them, keeping the pen's place.
+class Placer {
+ public:
+  explicit Placer(TextLayoutResult& out)
+      : out_(out), items_(out.items), lines_(out.lines), shape_(ShapeOf(out.kind)), lineWidth_(shape_.lineWidth) {}
 
-  int x = 0;
-  bool empty = true;  // nothing printed on the current line yet
-  const int32_t itemCount = static_cast<int32_t>(items.size());
+  void Run();
 
+ private:
   // Ends the current line; the next one starts with item `next`.
-  auto newLine = [&](int32_t next, bool wrapped, int indent, bool clears) {
-    LayoutLine& current = lines.back();
-    current.width = static_cast<int16_t>(std::min(x, 0x7FFF));
-    current.overflow = x > lineWidth;
-    current.itemCount = next - current.firstItem;
-    LayoutLine line;
-    line.firstItem = next;
-    line.windowStart = clears ? static_cast<int32_t>(lines.size()) : current.windowStart;
-    line.indent = static_cast<int16_t>(indent);
-    line.wrapped = wrapped;
-    lines.push_back(line);
-    x = indent;
-    empty = true;
-  };
-  auto frame = [&](int32_t endItem, uint8_t code) {
-    const int32_t last = static_cast<int32_t>(lines.size()) - 1;
-    const int32_t first = std::max(lines.back().windowStart, last - shape.lines + 1);
-    out.frames.push_back(LayoutFrame{first, last, endItem, code});
-  };
+  void NewLine(int32_t next, bool wrapped, int indent, bool clears);
+  void Frame(int32_t endItem, uint8_t code);
+  void Mark(LayoutItem& item) const {
+    item.x = static_cast<int16_t>(std::min(x_, 0x7FFF));
+    item.line = static_cast<int32_t>(lines_.size()) - 1;
+  }
+  // Places the character item `k`, or the whole word it starts when that fits where it stands;
+  // gives the last item placed.
+  int32_t PlaceCharacter(int32_t k);
+  // A blank: dropped at the start of a wrapped line, or where it would run over.
+  void PlaceBlank(LayoutItem& item, int32_t k);
+  void PlaceSubstitution(LayoutItem& item, int32_t k);
+  void PlaceCode(LayoutItem& item, int32_t k);
 
-  int32_t lastPrinting = -1;
-  for (int32_t k = 0; k < itemCount; ++k) {
-    LayoutItem& item = items[static_cast<size_t>(k)];
-    switch (item.kind) {
-      case LayoutItem::Character: {
-        const bool blank = item.value == kBlankByte;
-        if (blank) {
-          if (empty && lines.back().wrapped) {
-            item.dropped = true;
-          } else if (x + item.width > lineWidth && !empty) {
-            newLine(k, true, kWrapIndent, false);
-            item.dropped = true;
-          }
-        } else {
-          if (item.wordWidth > 0 && x + item.wordWidth > lineWidth && !empty) {
-            newLine(k, true, kWrapIndent, false);
-          }
-          if (x + item.width > lineWidth && !empty) {
-            lines.back().cut = true;  // a word wider than a whole line
-            newLine(k, true, kWrapIndent, false);
-          }
-          if (empty && lines.back().wrapped && item.value == kBulletByte) {
-            x = 0;
-            lines.back().indent = 0;
-          }
-          if (item.wordWidth > 0 && x + item.wordWidth <= lineWidth) {
-            // The whole word fits where it stands: its characters go one after another.
-            const int32_t line = static_cast<int32_t>(lines.size()) - 1;
-            int32_t j = k;
-            for (; j < itemCount; ++j) {
-              LayoutItem& c = items[static_cast<size_t>(j)];
-              if (c.kind != LayoutItem::Character || c.value == kBlankByte) break;
-              c.x = static_cast<int16_t>(x);
-              c.line = line;
-              x += c.width;
-            }
-            empty = false;
-            lastPrinting = j - 1;
-            k = j - 1;
-            continue;
-          }
-        }
-        item.x = static_cast<int16_t>(std::min(x, 0x7FFF));
-        item.line = static_cast<int32_t>(lines.size()) - 1;
-        if (!item.dropped) {
-          x += item.width;
-          empty = false;
-          lastPrinting = k;
-        }
-        continue;
-      }
-      case LayoutItem::Substitution:
-        if (x + item.width > lineWidth && !empty) newLine(k, true, kWrapIndent, false);
-        item.x = static_cast<int16_t>(std::min(x, 0x7FFF));
-        item.line = static_cast<int32_t>(lines.size()) - 1;
-        x += item.width;
-        empty = false;
-        lines.back().estimated = true;
-        lastPrinting = k;
-        continue;
-      default:
-        break;
+  TextLayoutResult& out_;
+  std::vector<LayoutItem>& items_;
+  std::vector<LayoutLine>& lines_;
+  const WindowShape shape_;
+  const int lineWidth_;
+  int32_t itemCount_ = 0;
+  int x_ = 0;
+  bool empty_ = true;  // nothing printed on the current line yet
+  int32_t lastPrinting_ = -1;
+};
+
+void Placer::NewLine(int32_t next, bool wrapped, int indent, bool clears) {
+  LayoutLine& current = lines_.back();
+  current.width = static_cast<int16_t>(std::min(x_, 0x7FFF));
+  current.overflow = x_ > lineWidth_;
+  current.itemCount = next - current.firstItem;
+  LayoutLine line;
+  line.firstItem = next;
+  line.windowStart = clears ? static_cast<int32_t>(lines_.size()) : current.windowStart;
+  line.indent = static_cast<int16_t>(indent);
+  line.wrapped = wrapped;
+  lines_.push_back(line);
+  x_ = indent;
+  empty_ = true;
+}
+
+void Placer::Frame(int32_t endItem, uint8_t code) {
+  const int32_t last = static_cast<int32_t>(lines_.size()) - 1;
+  const int32_t first = std::max(lines_.back().windowStart, last - shape_.lines + 1);
+  out_.frames.push_back(LayoutFrame{first, last, endItem, code});
+}
+
+void Placer::PlaceBlank(LayoutItem& item, int32_t k) {
+  if (empty_ && lines_.back().wrapped) {
+    item.dropped = true;
+  } else if (x_ + item.width > lineWidth_ && !empty_) {
+    NewLine(k, true, kWrapIndent, false);
+    item.dropped = true;
+  }
+}
+
+int32_t Placer::PlaceCharacter(int32_t k) {
+  LayoutItem& item = items_[static_cast<size_t>(k)];
+  if (item.value == kBlankByte) {
+    PlaceBlank(item, k);
+  } else {
+    if (item.wordWidth > 0 && x_ + item.wordWidth > lineWidth_ && !empty_) NewLine(k, true, kWrapIndent, false);
+    if (x_ + item.width > lineWidth_ && !empty_) {
+      lines_.back().cut = true;  // a word wider than a whole line
+      NewLine(k, true, kWrapIndent, false);
     }
-    item.x = static_cast<int16_t>(std::min(x, 0x7FFF));
-    item.line = static_cast<int32_t>(lines.size()) - 1;
-    switch (item.kind) {
-      case LayoutItem::NewLine:
-        newLine(k + 1, false, 0, false);
-        break;
-      case LayoutItem::NewLineUnlessAtStart:
-        if (!empty) newLine(k + 1, false, 0, false);
-        break;
-      case LayoutItem::Wait:
-        frame(k + 1, item.value);
-        break;
-      case LayoutItem::ClearWindow:
-        if (empty && x == lines.back().indent) {
-          // Nothing on this line yet: the cleared window starts with it.
-          lines.back().windowStart = static_cast<int32_t>(lines.size()) - 1;
-          lines.back().indent = 0;
-          lines.back().wrapped = false;
-          x = 0;
-        } else {
-          newLine(k + 1, false, 0, true);
-        }
-        break;
-      default:
-        break;
+    if (empty_ && lines_.back().wrapped && item.value == kBulletByte) {
+      x_ = 0;
+      lines_.back().indent = 0;
+    }
+    if (item.wordWidth > 0 && x_ + item.wordWidth <= lineWidth_) {
+      // The whole word fits where it stands: its characters go one after another.
+      const int32_t line = static_cast<int32_t>(lines_.size()) - 1;
+      int32_t j = k;
+      for (; j < itemCount_; ++j) {
+        LayoutItem& c = items_[static_cast<size_t>(j)];
+        if (c.kind != LayoutItem::Character || c.value == kBlankByte) break;
+        c.x = static_cast<int16_t>(x_);
+        c.line = line;
+        x_ += c.width;
+      }
+      empty_ = false;
+      lastPrinting_ = j - 1;
+      return j - 1;
     }
   }
-  LayoutLine& last = lines.back();
-  last.width = static_cast<int16_t>(std::min(x, 0x7FFF));
-  last.overflow = x > lineWidth;
-  last.itemCount = itemCount - last.firstItem;
-  if (out.frames.empty() || lastPrinting >= out.frames.back().endItem) frame(itemCount, 0);
+  Mark(item);
+  if (!item.dropped) {
+    x_ += item.width;
+    empty_ = false;
+    lastPrinting_ = k;
+  }
+  return k;
 }
+
+void Placer::PlaceSubstitution(LayoutItem& item, int32_t k) {
+  if (x_ + item.width > lineWidth_ && !empty_) NewLine(k, true, kWrapIndent, false);
+  Mark(item);
+  x_ += item.width;
+  empty_ = false;
+  lines_.back().estimated = true;
+  lastPrinting_ = k;
+}
+
+void Placer::PlaceCode(LayoutItem& item, int32_t k) {
+  Mark(item);
+  switch (item.kind) {
+    case LayoutItem::NewLine:
+      NewLine(k + 1, false, 0, false);
+      break;
+    case LayoutItem::NewLineUnlessAtStart:
+      if (!empty_) NewLine(k + 1, false, 0, false);
+      break;
+    case LayoutItem::Wait:
+      Frame(k + 1, item.value);
+      break;
+    case LayoutItem::ClearWindow:
+      if (empty_ && x_ == lines_.back().indent) {
+        // Nothing on this line yet: the cleared window starts with it.
+        lines_.back().windowStart = static_cast<int32_t>(lines_.size()) - 1;
+        lines_.back().indent = 0;
+        lines_.back().wrapped = false;
+        x_ = 0;
+      } else {
+        NewLine(k + 1, false, 0, true);
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+void Placer::Run() {
+  lines_.clear();
+  out_.frames.clear();
+  lines_.push_back(LayoutLine{});
+  itemCount_ = static_cast<int32_t>(items_.size());
+  for (int32_t k = 0; k < itemCount_; ++k) {
+    LayoutItem& item = items_[static_cast<size_t>(k)];
+    if (item.kind == LayoutItem::Character) {
+      k = PlaceCharacter(k);
+    } else if (item.kind == LayoutItem::Substitution) {
+      PlaceSubstitution(item, k);
+    } else {
+      PlaceCode(item, k);
+    }
+  }
+  LayoutLine& last = lines_.back();
+  last.width = static_cast<int16_t>(std::min(x_, 0x7FFF));
+  last.overflow = x_ > lineWidth_;
+  last.itemCount = itemCount_ - last.firstItem;
+  if (out_.frames.empty() || lastPrinting_ >= out_.frames.back().endItem) Frame(itemCount_, 0);
+}
+
+}  // namespace
+
+void TextLayout::Place(TextLayoutResult& out) const { Placer(out).Run(); }
 
 }  // namespace lettermoor

@@ -121,11 +121,12 @@ class TextLayout {
   void LayForCheck(std::span<const uint8_t> bytes, TextWindowKind kind, bool estimates, TextLayoutResult& out) const;
 
  private:
-  void Walk(std::span<const uint8_t> bytes, TextWindowKind kind, TextLayoutResult& out) const;
-  template <bool kItems>
-  int32_t WalkItems(std::span<const uint8_t> bytes, TextWindowKind kind, TextLayoutResult* out) const;
-  // The bytes at `offset`, straight from the mirror, or copied into `nearEnd` near the file's end.
-  static std::span<const uint8_t> Bytes(const RomFile& rom, int64_t offset, std::vector<uint8_t>& nearEnd);
+  template <bool kItems, typename Bytes>
+  int32_t WalkItems(const Bytes& bytes, int64_t offset, int64_t end, TextWindowKind kind, TextLayoutResult* out) const;
+  // Whether the text has a word too wide for a wrapped line.
+  template <typename Bytes>
+  bool WideWord(const Bytes& bytes, int64_t offset, int64_t end, TextWindowKind kind) const;
+  static void Clear(TextWindowKind kind, TextLayoutResult& out);
   void Place(TextLayoutResult& out) const;
 
   const TextDictionary& dictionary_;

@@ -137,7 +137,7 @@ class BracketedText {
     out_.Advance(n);
     groupOpen_ = true;
   }
-  void Zeros(int64_t n) { sink_detail::PutZeroCodes(out_, n); }
+  void Zeros(int64_t n, int32_t) { sink_detail::PutZeroCodes(out_, n); }
   void Finish() { CloseGroup(); }
 
  private:
@@ -177,9 +177,11 @@ class Listing {
     ListCode(code);
     if constexpr (decode_detail::TakesCodes<Text>()) text_.Code(code);
   }
-  void Zeros(int64_t n) {
-    for (int64_t k = 0; k < n; ++k) ListCode(CodeItem{decode_detail::kZeroCode, 1, lastDescribed_});
-    if constexpr (decode_detail::TakesCodes<Text>()) decode_detail::PutZeros(text_, n, lastDescribed_);
+  void Zeros(int64_t n, int32_t at) {
+    for (int64_t k = 0; k < n; ++k) {
+      ListCode(CodeItem{decode_detail::kZeroCode, 1, lastDescribed_, static_cast<int32_t>(at + k)});
+    }
+    if constexpr (decode_detail::TakesCodes<Text>()) decode_detail::PutZeros(text_, n, lastDescribed_, at);
   }
   void Finish() { decode_detail::Finish(text_); }
 

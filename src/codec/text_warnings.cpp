@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "codec/byte_class.h"
+#include "codec/decode_items.h"
 #include "codec/hex_text.h"
 #include "codec/text_encoder.h"
 
@@ -14,17 +15,14 @@ namespace {
 // decoder reads them, on past every end code. A sub-code past the end reads as 0xFF.
 template <typename OnCode>
 void ForEachCode(std::span<const uint8_t> bytes, OnCode&& onCode) {
-  size_t at = 0;
-  while (at < bytes.size()) {
+  for (size_t at = 0; at < bytes.size();) {
     const uint8_t b = bytes[at];
-    const ByteClass byteClass = ClassifyByte(b);
-    if (byteClass != ByteClass::ControlCode) {
-      at += byteClass == ByteClass::Printable ? 1 : 2;
-      continue;
+    const uint8_t next = at + 1 < bytes.size() ? bytes[at + 1] : uint8_t{0xFF};
+    if (ClassifyByte(b) == ByteClass::ControlCode) {
+      const ControlCodeEntry* entry = LookupControlCode(b, next);
+      onCode(CodeKind{b, entry ? entry->subCode : kNoSubCode}, at);
     }
-    const ControlCodeEntry* entry = LookupControlCode(b, at + 1 < bytes.size() ? bytes[at + 1] : 0xFF);
-    onCode(CodeKind{b, entry ? entry->subCode : kNoSubCode}, at);
-    at += 1 + (entry ? entry->argumentCount : 0);
+    at += static_cast<size_t>(ItemLength(b, next));
   }
 }
 
