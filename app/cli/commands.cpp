@@ -236,8 +236,7 @@ int Relocate(Session& s, int row, const std::string& text, bool compress) {
     Print("\n");
     return kExitOk;
   }
-  const bool replaced = !moved.backup ? moved.backup.status == WriteStatus::FileReplaced
-                                      : moved.move.status == WriteStatus::FileReplaced;
+  const bool replaced = moved.RefusedWrite() == WriteStatus::FileReplaced;
   Tell(replaced ? editor_text::kFileReplaced : DescribeMoveRefusal(moved, s.Doc().BackupPath(), s.JournalPath()));
   if (moved.backup.status == WriteStatus::BackupFailed) Tell(kNoBackupHint);
   return kExitFailed;
@@ -332,7 +331,7 @@ int RunExpand(const Options& o) {
     Print("%s\n", editor_text::kExpanded);
     return kExitOk;
   }
-  const bool replaced = outcome.backupStatus == WriteStatus::FileReplaced || outcome.result == GrowResult::FileReplaced;
+  const bool replaced = outcome.RefusedWrite() == WriteStatus::FileReplaced;
   Tell(replaced ? editor_text::kFileReplaced : DescribeExpand(outcome, s.Doc().BackupPath(), s.JournalPath()));
   if (outcome.result == GrowResult::BackupFailed) Tell(kNoBackupHint);
   return kExitFailed;

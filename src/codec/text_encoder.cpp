@@ -1,6 +1,12 @@
 #include "codec/text_encoder.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "codec/bracket_check.h"
 #include "codec/text_compressor.h"
@@ -10,16 +16,20 @@ namespace lettermoor {
 
 namespace {
 
-template <typename Sink>
-void Encode(std::string_view text, Sink&& byte) {
+// Hands each byte of the text to `byte`, and each run of plain characters (no "[") to `run` as
+// (characters, count) at once.
+template <typename Byte, typename Run>
+void Encode(std::string_view text, Byte&& byte, Run&& run) {
   size_t i = 0;
   while (i < text.size()) {
     if (text[i] == '[') {
       i = WalkBracketGroup(text, i, [&](const BracketToken& t) { byte(t.Byte()); });
-    } else {
-      byte(kGameCharacters.ByteOf(text[i]));
-      ++i;
+      continue;
     }
+    const void* open = std::memchr(text.data() + i, '[', text.size() - i);
+    const size_t end = open ? static_cast<size_t>(static_cast<const char*>(open) - text.data()) : text.size();
+    run(text.data() + i, end - i);
+    i = end;
   }
 }
 
@@ -33,9 +43,17 @@ int ParseBracketGroup(std::string_view group, std::vector<uint32_t>& values) {
 }
 
 std::vector<uint8_t> TextEncoder(std::string_view text) {
-  std::vector<uint8_t> out;
-  out.reserve(text.size());
-  Encode(text, [&](uint8_t b) { out.push_back(b); });
+  // No text encodes to more bytes than it has (a character is one byte, a group of n bytes takes
+  // at least 2n + 1 characters): the bytes go straight into a buffer of that size, cut to fit.
+  std::vector<uint8_t> out(text.size());
+  uint8_t* at = out.data();
+  Encode(
+      text, [&](uint8_t b) { *at++ = b; },
+      [&](const char* characters, size_t n) {
+        kGameCharacters.ToBytes(at, reinterpret_cast<const uint8_t*>(characters), n);
+        at += n;
+      });
+  out.resize(static_cast<size_t>(at - out.data()));
   return out;
 }
 
@@ -70,6 +88,11 @@ size_t Utf8Sequence(std::string_view text, size_t i, char32_t& out) {
 
 // Counts the characters of text[from, to) (a malformed byte counts as one).
 int CountCharacters(std::string_view text, size_t from, size_t to, int column) {
+  // A group is nearly always plain ASCII: a character per byte.
+  if (std::all_of(text.begin() + static_cast<ptrdiff_t>(from), text.begin() + static_cast<ptrdiff_t>(to),
+                  [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    return column + static_cast<int>(to - from);
+  }
   for (size_t i = from; i < to;) {
     char32_t c = 0;
     const size_t n = Utf8Sequence(text, i, c);
@@ -77,6 +100,27 @@ int CountCharacters(std::string_view text, size_t from, size_t to, int column) {
     ++column;
   }
   return column;
+}
+
+// How many characters from text[at] on are plain game characters, none of them "[".
+size_t PlainGameCharacters(std::string_view text, size_t at) {
+  const auto plain = [](unsigned char u) { return u >= kFirstGameCharacter && u <= kLastGameCharacter && u != '['; };
+  size_t i = at;
+#ifdef __SSE2__
+  // Sixteen at a time while all of them are.
+  const __m128i first = _mm_set1_epi8(static_cast<char>(kFirstGameCharacter));
+  const __m128i span = _mm_set1_epi8(static_cast<char>(kLastGameCharacter - kFirstGameCharacter));
+  const __m128i open = _mm_set1_epi8('[');
+  for (; i + 16 <= text.size(); i += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
+    const __m128i t = _mm_sub_epi8(v, first);
+    const __m128i inRange = _mm_cmpeq_epi8(_mm_max_epu8(t, span), span);
+    const __m128i ok = _mm_andnot_si128(_mm_cmpeq_epi8(v, open), inRange);
+    if (_mm_movemask_epi8(ok) != 0xFFFF) break;
+  }
+#endif
+  while (i < text.size() && plain(static_cast<unsigned char>(text[i]))) ++i;
+  return i - at;
 }
 
 }  // namespace
@@ -92,9 +136,9 @@ std::optional<NonGameCharacter> FindNonGameCharacter(std::string_view text) {
       continue;
     }
     // Nearly every character is a plain game character: no need to decode it.
-    if (const auto u = static_cast<unsigned char>(text[i]); u >= kFirstGameCharacter && u <= kLastGameCharacter) {
-      ++column;
-      ++i;
+    if (const size_t plain = PlainGameCharacters(text, i); plain > 0) {
+      column += static_cast<int>(plain);
+      i += plain;
       continue;
     }
     char32_t c = 0;
@@ -133,12 +177,19 @@ std::string DescribeNonGameCharacter(const NonGameCharacter& found) {
 namespace {
 
 bool BracketCountsDiffer(std::string_view text) {
-  size_t open = 0, close = 0;
-  for (char c : text) {
-    open += c == '[';
-    close += c == ']';
+  // Every "[" counts +1 and every "]" -1; on every keystroke, so sixteen at a time.
+  int64_t balance = 0;
+  size_t i = 0;
+#ifdef __SSE2__
+  const __m128i open = _mm_set1_epi8('['), close = _mm_set1_epi8(']');
+  for (; i + 16 <= text.size(); i += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
+    balance += __builtin_popcount(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, open))));
+    balance -= __builtin_popcount(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, close))));
   }
-  return open != close;
+#endif
+  for (; i < text.size(); ++i) balance += (text[i] == '[') - (text[i] == ']');
+  return balance != 0;
 }
 
 // See EncodeForWrite. Groups do not nest: the encoder reads a group from "[" to the next "]".
@@ -166,9 +217,9 @@ int StrayBracketColumn(std::string_view text) {
 int32_t MeasureText(std::string_view text) {
   if (BracketCountsDiffer(text)) return kMeasureBracketError;
   if (FindNonGameCharacter(text)) return kMeasureNonGameCharacter;
-  int32_t count = 0;
-  Encode(text, [&](uint8_t) { ++count; });
-  return count;
+  size_t count = 0;
+  Encode(text, [&](uint8_t) { ++count; }, [&](const char*, size_t n) { count += n; });
+  return static_cast<int32_t>(count);
 }
 
 EncodedText EncodeForWrite(std::string_view text, const TextCompressor* compressor) {

@@ -53,12 +53,16 @@ std::string Bracketed(CodeKind kind) {
 }  // namespace
 
 std::vector<TextWarning> EndCodeWarnings(std::span<const uint8_t> bytes) {
-  std::optional<size_t> end;
-  ForEachCode(bytes, [&](CodeKind kind, size_t at) {
-    if (kind.code == kEndCode && !end) end = at;
-  });
-  if (!end) return {TextWarning{TextWarningKind::EndCodeMissing}};
-  if (*end + 1 < bytes.size()) return {TextWarning{TextWarningKind::EndCodeNotLast}};
+  // The first end code, stepping item by item as ForEachCode does (it runs on every keystroke:
+  // no look-up of what the other codes are).
+  size_t at = 0;
+  while (true) {
+    at += kGameCharacters.CharacterBytes(bytes.data() + at, bytes.size() - at);  // one-byte items
+    if (at >= bytes.size() || bytes[at] == kEndCode) break;
+    at += static_cast<size_t>(ItemLength(bytes[at], at + 1 < bytes.size() ? bytes[at + 1] : uint8_t{0xFF}));
+  }
+  if (at >= bytes.size()) return {TextWarning{TextWarningKind::EndCodeMissing}};
+  if (at + 1 < bytes.size()) return {TextWarning{TextWarningKind::EndCodeNotLast}};
   return {};
 }
 

@@ -193,10 +193,9 @@ std::vector<uint8_t> Document::Encode(std::string_view text, bool compress) {
   return compress ? Compressor().Encode(text) : TextEncoder(text);
 }
 
-int32_t Document::PresentSize(int row) {
-  RomFile* rom = Synced();
-  if (!rom || !table_.Contains(row)) return 0;
-  return ScanJumpCodes(*rom, EntryOffset(row), [](const JumpCodeAt&) {});
+int32_t Document::PresentSize(int row) const {
+  if (!rom_.handle || !table_.Contains(row)) return 0;
+  return ScanJumpCodes(*rom_.handle, EntryOffset(row), [](const JumpCodeAt&) {});
 }
 
 std::vector<int> Document::FollowMovedTexts(const RomFile& rom) {
@@ -393,6 +392,25 @@ ExpandOutcome Document::Expand() {
   const bool grown = outcome.result == GrowResult::Grown || outcome.result == GrowResult::AlreadyLarge;
   if (grown && !IsExpandedRom(*rom_.handle)) outcome.result = GrowResult::Failed;
   return outcome;
+}
+
+WriteStatus ExpandOutcome::RefusedWrite() const {
+  if (backupStatus != WriteStatus::Written) return backupStatus;
+  switch (result) {
+    case GrowResult::ReadOnly: return WriteStatus::ReadOnly;
+    case GrowResult::FileReplaced: return WriteStatus::FileReplaced;
+    case GrowResult::BackupFailed: return WriteStatus::BackupFailed;
+    case GrowResult::JournalFailed: return WriteStatus::JournalFailed;
+    default: return WriteStatus::Written;
+  }
+}
+
+WriteStatus TextMoveOutcome::RefusedWrite() const {
+  if (refusal != MoveRefusal::None) return WriteStatus::Written;
+  if (!backup) return backup.status;
+  const bool beforeWrite = move.outcome == MoveOutcome::WriteFailed && move.status != WriteStatus::FailedRestored &&
+                           move.status != WriteStatus::FailedDamaged;
+  return beforeWrite ? move.status : WriteStatus::Written;
 }
 
 namespace {

@@ -126,6 +126,10 @@ struct ExpandOutcome {
   GrowResult result = GrowResult::NotOpen;
   WriteStatus backupStatus = WriteStatus::Written;  // the copy kept first
   int error = 0;
+  // The file was left as it was because it could not be written now (the copy failed, opened
+  // read-only, replaced, no journal): the refusal as a write's status, told as any refused write
+  // is. Written when it is not such a refusal.
+  WriteStatus RefusedWrite() const;
 };
 
 // Move to Free Space: refused before the move (`refusal`), or the move's own result.
@@ -139,6 +143,9 @@ struct TextMoveOutcome {
   int32_t bytes = 0;   // the encoded size
   std::vector<int> followedRows;
   bool Moved() const { return refusal == MoveRefusal::None && backup && move.outcome == MoveOutcome::Moved; }
+  // A write refused before anything was written (the copy, a replaced file, no journal), as a
+  // write's status; Written when the move was not refused so.
+  WriteStatus RefusedWrite() const;
 };
 
 // A listing filled from the file.
@@ -209,10 +216,13 @@ class Document {
   ApplyOutcome Apply(int row, std::string_view text, const WriteOptions& options);
   // The rows whose strings, as they are now, hold a byte a write of `text` at `row` changes.
   std::vector<int> RowsChangedBy(int row, std::string_view text, bool compress);
+  // The same for bytes already encoded.
+  std::vector<int> RowsChangedBy(int row, std::span<const uint8_t> bytes);
   // The rows whose strings lie in the `newSize` bytes from `row`'s text past its present end.
   std::vector<int> RowsOverwrittenBy(int row, int32_t newSize);
-  // The present size of `row`'s string, walked as the decoder walks it.
-  int32_t PresentSize(int row);
+  // The size of `row`'s string, walked as the decoder walks it, in the file as it was at the last
+  // sync (every keystroke asks: the caller has just synced).
+  int32_t PresentSize(int row) const;
 
   // The first row after `after` whose text holds `query` (letters of either case).
   std::optional<int> Find(std::string_view query, int after);
@@ -256,7 +266,6 @@ class Document {
   std::vector<int> FollowMovedTexts(const RomFile& rom);
   ApplyResult WriteEntry(RomFile& rom, int row, std::span<const uint8_t> bytes, bool preventOverwrites,
                          WriteTextResult& written);
-  std::vector<int> RowsChangedBy(int row, std::span<const uint8_t> bytes);
 
   RomImage rom_;
   ListingMode mode_ = ListingMode::PointerTableListing;

@@ -71,6 +71,10 @@ std::string DescribeApplyRefusal(const ApplyOutcome& outcome, const std::string&
 
 std::string DescribeMoveRefusal(const TextMoveOutcome& moved, const std::string& backupPath,
                                 const std::string& journalPath) {
+  if (const WriteStatus refused = moved.RefusedWrite(); refused != WriteStatus::Written) {
+    const int error = !moved.backup ? moved.backup.error : moved.move.error;
+    return DescribeWriteFailure(refused, error, backupPath, journalPath);
+  }
   switch (moved.refusal) {
     case MoveRefusal::None: break;
     case MoveRefusal::NoEntry: return "";
@@ -79,7 +83,6 @@ std::string DescribeMoveRefusal(const TextMoveOutcome& moved, const std::string&
     case MoveRefusal::NoEndCode: return editor_text::kMoveNoEndCode;
     case MoveRefusal::NotExpanded: return editor_text::kMoveNotExpanded;
   }
-  if (!moved.backup) return DescribeWriteFailure(moved.backup.status, moved.backup.error, backupPath, journalPath);
   switch (moved.move.outcome) {
     case MoveOutcome::Moved: return "";
     case MoveOutcome::NoEndCode: return editor_text::kMoveNoEndCode;
@@ -89,30 +92,21 @@ std::string DescribeMoveRefusal(const TextMoveOutcome& moved, const std::string&
     case MoveOutcome::LockFailed: return editor_text::kMoveLockFailed;
     case MoveOutcome::WriteFailed: break;
   }
-  if (moved.move.status != WriteStatus::FailedRestored && moved.move.status != WriteStatus::FailedDamaged) {
-    // Refused before anything was written.
-    return DescribeWriteFailure(moved.move.status, moved.move.error, backupPath, journalPath);
-  }
   return moved.move.restored ? editor_text::kMoveFailed : editor_text::kMoveFailedUnrestored;
 }
 
 std::string DescribeExpand(const ExpandOutcome& outcome, const std::string& backupPath,
                            const std::string& journalPath) {
-  if (outcome.backupStatus != WriteStatus::Written) {
-    return DescribeWriteFailure(outcome.backupStatus, outcome.error, backupPath, journalPath);
+  if (const WriteStatus refused = outcome.RefusedWrite(); refused != WriteStatus::Written) {
+    return DescribeWriteFailure(refused, outcome.error, backupPath, journalPath);
   }
   switch (outcome.result) {
     case GrowResult::Grown:
     case GrowResult::AlreadyLarge: return editor_text::kExpanded;
-    case GrowResult::ReadOnly: return editor_text::kReadOnlyRom;
-    case GrowResult::FileReplaced:
-    case GrowResult::NotOpen: return "";
     case GrowResult::FailedDamaged: return editor_text::kExpandFailedDamaged;
     case GrowResult::Failed: return editor_text::kExpandFailed;
-    case GrowResult::BackupFailed: return DescribeBackupFailure(backupPath, 0);
-    case GrowResult::JournalFailed: return DescribeWriteFailure(WriteStatus::JournalFailed, 0, backupPath, journalPath);
+    default: return "";
   }
-  return "";
 }
 
 std::string DescribeRecovery(const Recovery& found) {

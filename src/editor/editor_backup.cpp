@@ -74,16 +74,8 @@ GrowResult EditorWindow::ExpandRom() {
     RefreshReferencesWindow();
     EnableRevertItem();
     view_.ShowMessage(editor_text::kExpanded, editor_text::kExpandedCaption, MessageIcon::None);
-  } else if (outcome.backupStatus != WriteStatus::Written || outcome.result == GrowResult::FileReplaced ||
-             outcome.result == GrowResult::ReadOnly || outcome.result == GrowResult::BackupFailed ||
-             outcome.result == GrowResult::JournalFailed) {
-    // Refused before anything changed, as any write is.
-    const WriteStatus status = outcome.backupStatus != WriteStatus::Written ? outcome.backupStatus
-                               : outcome.result == GrowResult::FileReplaced ? WriteStatus::FileReplaced
-                               : outcome.result == GrowResult::ReadOnly     ? WriteStatus::ReadOnly
-                               : outcome.result == GrowResult::BackupFailed ? WriteStatus::BackupFailed
-                                                                            : WriteStatus::JournalFailed;
-    ReportWriteFailure(status, outcome.error);
+  } else if (const WriteStatus refused = outcome.RefusedWrite(); refused != WriteStatus::Written) {
+    ReportWriteFailure(refused, outcome.error);  // refused before anything changed, as any write is
   } else if (outcome.result != GrowResult::NotOpen) {
     view_.ShowMessage(DescribeExpand(outcome, BackupPath(), JournalPath()), editor_text::kExpandFailedCaption,
                       MessageIcon::None);

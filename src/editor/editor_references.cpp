@@ -52,13 +52,8 @@ bool EditorWindow::RefuseMove(const TextMoveOutcome& moved) {
   if (moved.Moved()) return false;
   // A write refused before anything changed is told as any write is (a replaced file is offered
   // again); the move's own refusals have their captions.
-  const WriteResult refused = !moved.backup ? moved.backup : WriteResult{moved.move.status, moved.move.error};
-  const bool writeRefused = moved.refusal == MoveRefusal::None &&
-                            (!moved.backup || (moved.move.outcome == MoveOutcome::WriteFailed &&
-                                               refused.status != WriteStatus::FailedRestored &&
-                                               refused.status != WriteStatus::FailedDamaged));
-  if (writeRefused) {
-    ReportWriteFailure(refused.status, refused.error);
+  if (const WriteStatus refused = moved.RefusedWrite(); refused != WriteStatus::Written) {
+    ReportWriteFailure(refused, !moved.backup ? moved.backup.error : moved.move.error);
     return true;
   }
   const std::string why = DescribeMoveRefusal(moved, BackupPath(), JournalPath());

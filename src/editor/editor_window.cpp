@@ -265,7 +265,12 @@ void EditorWindow::SetEditText(std::string text) {
 
 void EditorWindow::UpdateCurrentSize() {
   const std::string& text = editText_;
-  const int32_t size = MeasureEdit(text);
+  // Checked and encoded once on each keystroke: the size, the other rows it changes and the end
+  // code's hint all come from these bytes (the compressed size from the compressor's own walk).
+  const EncodedText encoded = EncodeForWrite(text, nullptr);
+  const int32_t size = !encoded.Ok()             ? kMeasureBracketError
+                       : compressWithDictionary_ ? MeasureEdit(text)
+                                                 : static_cast<int32_t>(encoded.bytes.size());
   if (size < 0) {
     view_.SetLabel(LabelId::CurrentSize, editor_text::kCurrentSizeUnknown);
     view_.SetLabelToolTip(LabelId::CurrentSize, BracketFaultHint(text));
@@ -275,10 +280,10 @@ void EditorWindow::UpdateCurrentSize() {
                  FormatText(compressWithDictionary_ ? editor_text::kCurrentSizeCompressedFormat
                                                     : editor_text::kCurrentSizeFormat,
                             size));
-  view_.SetLabelToolTip(LabelId::CurrentSize, SizeHint(text, size));
+  view_.SetLabelToolTip(LabelId::CurrentSize, SizeHint(text, size, encoded.bytes));
 }
 
-std::string EditorWindow::SizeHint(std::string_view text, int32_t size) {
+std::string EditorWindow::SizeHint(std::string_view text, int32_t size, const std::vector<uint8_t>& plain) {
   // Other lines whose text the write changes come first: an apply may not undo that. Then a text
   // without its end code at the end, which writes fine, but the game would print it wrong. An
   // empty one writes nothing at all.
@@ -286,14 +291,13 @@ std::string EditorWindow::SizeHint(std::string_view text, int32_t size) {
   const int row = view_.SelectionMark();
   if (text == shownText_) {
     if (!changedByApply_.empty()) hint = FormatText(editor_text::kAlsoChanged, LineNames(changedByApply_));
-  } else if (SyncedRom() && Table().Contains(row)) {
+  } else if (SyncedRom() && Table().Contains(row) && !(preventOverwrites_ && size > doc_.PresentSize(row))) {
     // Only a write Apply would make: a larger text is refused while overwrites are prevented.
-    const std::vector<int> changed =
-        preventOverwrites_ && size > doc_.PresentSize(row) ? std::vector<int>() : RowsChangedBy(row, text);
+    const std::vector<int> changed = compressWithDictionary_ ? RowsChangedBy(row, text) : doc_.RowsChangedBy(row, plain);
     if (!changed.empty()) hint = FormatText(editor_text::kAlsoChanges, LineNames(changed));
   }
   if (!text.empty()) {
-    const std::vector<TextWarning> warnings = EndCodeWarnings(TextEncoder(text));
+    const std::vector<TextWarning> warnings = EndCodeWarnings(plain);
     if (!warnings.empty()) hint += (hint.empty() ? "" : "\n") + DescribeTextWarning(warnings.front());
   }
   return hint;

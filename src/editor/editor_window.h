@@ -194,7 +194,7 @@ class EditorWindow {
   void EnableSizeItems();
   void CheckListingItems();
   // The size label's hint: other lines the write changes, and the end code.
-  std::string SizeHint(std::string_view text, int32_t size);
+  std::string SizeHint(std::string_view text, int32_t size, const std::vector<uint8_t>& plain);
   // The text a moved text's rows lead to now; the references window follows it.
   void ShowMovedText(int row, const TextMoveOutcome& moved);
   bool RefuseMove(const TextMoveOutcome& moved);

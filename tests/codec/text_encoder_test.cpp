@@ -7,6 +7,9 @@
 #include "codec/text_compressor.h"
 #include "codec/text_decoder.h"
 #include "codec/text_encoder.h"
+#include "codec/text_warnings.h"
+#include "codec/bracket_check.h"
+#include "codec/decode_items.h"
 #include "support/synthetic_rom.h"
 
 namespace lettermoor {
@@ -269,6 +272,63 @@ TEST(RoundTrip, DecodeThenEncodeGivesTheOriginalBytes) {
     ++checked;
   }
   EXPECT_GT(checked, 2000);
+}
+
+}  // namespace
+}  // namespace lettermoor
+
+namespace lettermoor {
+namespace {
+
+// The checks and the encoding of every keystroke read sixteen characters at a time: on random
+// texts of every length around that, they agree with a plain walk character by character.
+TEST(KeystrokeFastPaths, AgreeWithAPlainWalk) {
+  // Plain characters, group characters, characters that are not the game's (a tab, "{", a
+  // two-byte UTF-8 letter, a byte that is not UTF-8) and the end code's group.
+  const std::vector<std::string> pieces = {"a", "Z", " ", "!", "z", "[", "]", "0", "2", " ", "[02]", "[02",
+                                           "\t", "{", "\xC3\xA9", "\x80", "[03 00]", "Hello there"};
+  std::mt19937 random(20261208);
+  for (int round = 0; round < 20000; ++round) {
+    std::string text;
+    const int count = static_cast<int>(random() % 24);
+    for (int i = 0; i < count; ++i) text += pieces[random() % pieces.size()];
+    SCOPED_TRACE(text);
+    // The plain walk: each character outside a group is its byte, each group its tokens.
+    Bytes plain;
+    int column = 0, firstBad = 0;
+    for (size_t i = 0; i < text.size();) {
+      if (text[i] == '[') {
+        const size_t end = WalkBracketGroup(text, i, [&](const BracketToken& t) { plain.push_back(t.Byte()); });
+        // A character each, but the second byte of the two-byte letter (a stray 0x80 counts one).
+        for (size_t k = i; k < end; ++k) column += !(text[k] == '\xA9' && k > i && text[k - 1] == '\xC3');
+        i = end;
+        continue;
+      }
+      const auto u = static_cast<unsigned char>(text[i]);
+      ++column;
+      if ((u < kFirstGameCharacter || u > kLastGameCharacter) && firstBad == 0) firstBad = column;
+      plain.push_back(kGameCharacters.ByteOf(text[i]));
+      i += u >= 0xC0 ? 2 : 1;  // the only multi-byte piece is two bytes long
+      if (u >= 0xC0) plain.push_back(kGameCharacters.ByteOf(text[i - 1]));
+    }
+    const bool balanced = std::count(text.begin(), text.end(), '[') == std::count(text.begin(), text.end(), ']');
+    EXPECT_EQ(TextEncoder(text), plain);
+    const std::optional<NonGameCharacter> bad = FindNonGameCharacter(text);
+    EXPECT_EQ(bad ? bad->column : 0, firstBad);
+    EXPECT_EQ(MeasureText(text), !balanced    ? kMeasureBracketError
+                                 : firstBad ? kMeasureNonGameCharacter
+                                            : static_cast<int32_t>(plain.size()));
+    // The end code's warnings: the first end code met item by item.
+    size_t at = 0;
+    while (at < plain.size() && plain[at] != 0x02) {
+      at += static_cast<size_t>(ItemLength(plain[at], at + 1 < plain.size() ? plain[at + 1] : uint8_t{0xFF}));
+    }
+    const std::vector<TextWarning> warnings = EndCodeWarnings(plain);
+    const TextWarningKind expected = at >= plain.size()       ? TextWarningKind::EndCodeMissing
+                                     : at + 1 < plain.size() ? TextWarningKind::EndCodeNotLast
+                                                              : TextWarningKind::CodesDiffer;  // none
+    EXPECT_EQ(warnings.empty() ? TextWarningKind::CodesDiffer : warnings.front().kind, expected);
+  }
 }
 
 }  // namespace
