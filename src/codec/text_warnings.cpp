@@ -56,7 +56,7 @@ std::vector<TextWarning> EndCodeWarnings(std::span<const uint8_t> bytes) {
   // The first end code, stepping item by item as ForEachCode does (it runs on every keystroke:
   // no look-up of what the other codes are).
   size_t at = 0;
-  while (true) {
+  while (at < bytes.size()) {  // a code's arguments may reach past the last byte
     at += kGameCharacters.CharacterBytes(bytes.data() + at, bytes.size() - at);  // one-byte items
     if (at >= bytes.size() || bytes[at] == kEndCode) break;
     at += static_cast<size_t>(ItemLength(bytes[at], at + 1 < bytes.size() ? bytes[at + 1] : uint8_t{0xFF}));
