@@ -93,12 +93,6 @@ class Session {
   void TellRecovery() { TellRecovery(doc_.TakeRecovery()); }
 
   std::string JournalPath() const { return doc_.Rom().handle->JournalPath(); }
-  // Why a write was refused, as the window says it (a replaced file cannot be opened again here).
-  std::string WriteFailure(WriteStatus status, int error) const {
-    return status == WriteStatus::FileReplaced ? editor_text::kFileReplaced
-                                               : DescribeWriteFailure(status, error, doc_.BackupPath(), JournalPath());
-  }
-
   // The open ROM and the backup copy kept beside it.
   std::vector<Guarded> RomAndBackup() const {
     const RomFile& rom = *doc_.Rom().handle;
@@ -180,7 +174,9 @@ int RunShow(const Options& o) {
   Session s;
   s.Open(o.rom, o.listing);
   s.CheckLine(o.line);
-  WriteOut(o.codesOnly ? s.Doc().EntryCodes(o.line - 1) : s.Doc().EntryText(o.line - 1));
+  int32_t size = 0;
+  const std::string text = s.Doc().EntryText(o.line - 1, &size);
+  WriteOut(o.codesOnly ? s.Doc().EntryCodes(o.line - 1, size) : text);
   WriteOut("\n");
   return kExitOk;
 }

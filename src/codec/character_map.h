@@ -42,22 +42,6 @@ class CharacterMap {
     return static_cast<uint8_t>(b - firstByte_) <= lastByte_ - firstByte_;
   }
 
-  // How many of the `n` bytes from `bytes` on are character bytes before the first that is not.
-  size_t CharacterBytes(const uint8_t* bytes, size_t n) const {
-    size_t i = 0;
-#ifdef __SSE2__
-    // Sixteen at a time while all of them are.
-    const __m128i first = _mm_set1_epi8(static_cast<char>(firstByte_));
-    const __m128i span = _mm_set1_epi8(static_cast<char>(lastByte_ - firstByte_));
-    for (; i + 16 <= n; i += 16) {
-      const __m128i t = _mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i)), first);
-      if (_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(t, span), span)) != 0xFFFF) break;
-    }
-#endif
-    while (i < n && IsCharacterByte(bytes[i])) ++i;
-    return i;
-  }
-
   // The characters the decoder shows for those bytes.
   constexpr char FirstCharacter() const { return CharacterOf(firstByte_); }
   constexpr char LastCharacter() const { return CharacterOf(lastByte_); }

@@ -125,6 +125,23 @@ struct StretchMasks {
   return s;
 }
 
+// How many of the `n` bytes from `data` on lie in [low, low + span] and are not `except` (-1:
+// no such byte), before the first that does not: sixteen at a time, then one by one.
+inline size_t RunInRange(const uint8_t* data, size_t n, uint8_t low, uint8_t span, int except = -1) {
+  size_t i = 0;
+#ifdef __SSE2__
+  const __m128i excluded = _mm_set1_epi8(static_cast<char>(except));
+  for (; i + 16 <= n; i += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+    uint32_t bits = detail::RangeBits16(v, low, span);
+    if (except >= 0) bits &= ~static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, excluded)));
+    if (bits != 0xFFFF) break;
+  }
+#endif
+  while (i < n && static_cast<uint8_t>(data[i] - low) <= span && data[i] != except) ++i;
+  return i;
+}
+
 // Writes the characters of `n` character bytes at `out`, in 16-byte blocks: whatever `n`, whole
 // blocks of 16 are read and written (at least one). Gives the end of the characters.
 [[gnu::always_inline]] inline char* CopyCharacters(char* out, const uint8_t* bytes, int64_t n) {

@@ -4,11 +4,9 @@
 #include <cstdio>
 #include <cstring>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 
 #include "codec/bracket_check.h"
+#include "codec/script_scan.h"
 #include "codec/text_compressor.h"
 #include "rom/rom_file.h"
 
@@ -104,23 +102,9 @@ int CountCharacters(std::string_view text, size_t from, size_t to, int column) {
 
 // How many characters from text[at] on are plain game characters, none of them "[".
 size_t PlainGameCharacters(std::string_view text, size_t at) {
-  const auto plain = [](unsigned char u) { return u >= kFirstGameCharacter && u <= kLastGameCharacter && u != '['; };
-  size_t i = at;
-#ifdef __SSE2__
-  // Sixteen at a time while all of them are.
-  const __m128i first = _mm_set1_epi8(static_cast<char>(kFirstGameCharacter));
-  const __m128i span = _mm_set1_epi8(static_cast<char>(kLastGameCharacter - kFirstGameCharacter));
-  const __m128i open = _mm_set1_epi8('[');
-  for (; i + 16 <= text.size(); i += 16) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
-    const __m128i t = _mm_sub_epi8(v, first);
-    const __m128i inRange = _mm_cmpeq_epi8(_mm_max_epu8(t, span), span);
-    const __m128i ok = _mm_andnot_si128(_mm_cmpeq_epi8(v, open), inRange);
-    if (_mm_movemask_epi8(ok) != 0xFFFF) break;
-  }
-#endif
-  while (i < text.size() && plain(static_cast<unsigned char>(text[i]))) ++i;
-  return i - at;
+  return script_scan::RunInRange(reinterpret_cast<const uint8_t*>(text.data()) + at, text.size() - at,
+                                 static_cast<uint8_t>(kFirstGameCharacter),
+                                 static_cast<uint8_t>(kLastGameCharacter - kFirstGameCharacter), '[');
 }
 
 }  // namespace

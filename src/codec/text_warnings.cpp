@@ -5,6 +5,7 @@
 #include "codec/byte_class.h"
 #include "codec/decode_items.h"
 #include "codec/hex_text.h"
+#include "codec/script_scan.h"
 #include "codec/text_encoder.h"
 
 namespace lettermoor {
@@ -57,7 +58,8 @@ std::vector<TextWarning> EndCodeWarnings(std::span<const uint8_t> bytes) {
   // no look-up of what the other codes are).
   size_t at = 0;
   while (at < bytes.size()) {  // a code's arguments may reach past the last byte
-    at += kGameCharacters.CharacterBytes(bytes.data() + at, bytes.size() - at);  // one-byte items
+    at += script_scan::RunInRange(bytes.data() + at, bytes.size() - at, kGameCharacters.FirstByte(),
+                                  kGameCharacters.LastByte() - kGameCharacters.FirstByte());  // characters: one-byte items
     if (at >= bytes.size() || bytes[at] == kEndCode) break;
     at += static_cast<size_t>(ItemLength(bytes[at], at + 1 < bytes.size() ? bytes[at + 1] : uint8_t{0xFF}));
   }

@@ -156,9 +156,7 @@ std::string Document::EntryText(int row, int32_t* size) {
   return text;
 }
 
-std::string Document::EntryCodes(int row) {
-  int32_t size = 0;
-  EntryText(row, &size);
+std::string Document::EntryCodes(int row, int32_t size) const {
   return rom_.handle && table_.Contains(row) ? FormatRawBytes(*rom_.handle, EntryOffset(row), size) : std::string();
 }
 
@@ -283,8 +281,8 @@ std::vector<int> Document::RowsOverwrittenBy(int row, int32_t newSize) {
 }
 
 std::vector<int> Document::RowsChangedBy(int row, std::string_view text, bool compress) {
-  if (Measure(text, compress) < 0) return {};
-  return RowsChangedBy(row, Encode(text, compress));
+  const EncodedText encoded = EncodeForWrite(text, compress ? &Compressor() : nullptr);
+  return encoded.Ok() ? RowsChangedBy(row, encoded.bytes) : std::vector<int>();
 }
 
 std::vector<int> Document::RowsChangedBy(int row, std::span<const uint8_t> bytes) {

@@ -196,8 +196,8 @@ class Document {
 
   // A row's text with bracketed codes and its size in bytes; empty for no such row.
   std::string EntryText(int row, int32_t* size = nullptr);
-  // A row's bytes as hexadecimal (Display codes only).
-  std::string EntryCodes(int row);
+  // A row's `size` bytes (EntryText's size) as hexadecimal (Display codes only).
+  std::string EntryCodes(int row, int32_t size) const;
   std::string RowPreview(int row);
   // The rows other than `row` that lead to the same text.
   std::vector<int> RowsSharingText(int row) const;

@@ -245,7 +245,7 @@ void EditorWindow::ShowEntry(int row) {
     } else {
       int32_t size = 0;
       std::string text = doc_.EntryText(row, &size);
-      if (displayMode_ == 0) text = doc_.EntryCodes(row);
+      if (displayMode_ == 0) text = doc_.EntryCodes(row, size);
       SetEditText(std::move(text));
       view_.SetLabel(LabelId::Line, FormatText(editor_text::kLineFormat, row + 1, Table().count()));
       view_.SetLabel(LabelId::Size, FormatText(editor_text::kSizeFormat, size));
