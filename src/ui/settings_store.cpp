@@ -9,6 +9,12 @@ namespace {
 const QString kGeometryKey = QStringLiteral("window/geometry");
 const QString kRecentKey = QStringLiteral("recent/roms");
 QString OptionKey(const QString& name) { return QStringLiteral("options/") + name; }
+QString TextKey(const QString& name) { return QStringLiteral("text/") + name; }
+// A path as a key: QSettings treats '/' and '\\' as group separators, so hex-encode it.
+QString OriginalKey(const QString& rom) {
+  return QStringLiteral("originals/") +
+         QString::fromLatin1(QFileInfo(rom).absoluteFilePath().toUtf8().toHex());
+}
 }  // namespace
 
 SettingsStore::SettingsStore()
@@ -36,6 +42,25 @@ bool SettingsStore::Option(const QString& name, bool fallback) const {
 }
 
 void SettingsStore::SetOption(const QString& name, bool on) { settings_->setValue(OptionKey(name), on); }
+
+QString SettingsStore::Text(const QString& name, const QString& fallback) const {
+  const QVariant value = settings_->value(TextKey(name));
+  return value.isValid() ? value.toString() : fallback;
+}
+
+void SettingsStore::SetText(const QString& name, const QString& value) { settings_->setValue(TextKey(name), value); }
+
+QString SettingsStore::OriginalRom(const QString& rom) const {
+  return settings_->value(OriginalKey(rom)).toString();
+}
+
+void SettingsStore::SetOriginalRom(const QString& rom, const QString& original) {
+  if (original.isEmpty()) {
+    settings_->remove(OriginalKey(rom));
+  } else {
+    settings_->setValue(OriginalKey(rom), QFileInfo(original).absoluteFilePath());
+  }
+}
 
 QStringList SettingsStore::RecentRoms() const {
   QStringList kept;

@@ -12,7 +12,7 @@ namespace lettermoor::ui {
 
 // What the desktop program remembers between runs: the window's size and place, the options
 // the user set, and the ROMs opened last. Kept with QSettings in the user's configuration
-// folder (~/.config/lettermoor/lettermoor.conf), or in a file of its own for tests.
+// folder (~/.config/lettermoor/lettermoor.ini), or in a file of its own for tests.
 class SettingsStore {
  public:
   static constexpr int kRecentLimit = 8;
@@ -36,6 +36,15 @@ class SettingsStore {
   // Puts `path` (made absolute) first, dropping an older mention and the oldest beyond the limit.
   void AddRecentRom(const QString& path);
   void RemoveRecentRom(const QString& path);
+
+  // A text setting by name (the emulator's command line, say); `fallback` until set.
+  QString Text(const QString& name, const QString& fallback = {}) const;
+  void SetText(const QString& name, const QString& value);
+
+  // The unmodified ROM the user named for `rom` (both made absolute), or empty. Patches are made
+  // against it and translations compare with it; the backup is not an original.
+  QString OriginalRom(const QString& rom) const;
+  void SetOriginalRom(const QString& rom, const QString& original);  // empty forgets it
 
   // Writes what changed to disk now (it is written on destruction anyway).
   void Sync();

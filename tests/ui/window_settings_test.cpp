@@ -36,6 +36,12 @@ TEST(SettingsStoreTest, EverythingRoundTripsThroughTheSettingsFile) {
       store.AddRecentRom(QString::fromStdString(dir.File(std::string(name) + ".smc")));
     }
     store.RemoveRecentRom(QString::fromStdString(dir.File("h.smc")));
+    store.SetText(QStringLiteral("emulator"), QStringLiteral("emu --full \"{rom}\""));
+    // Two ROMs of one name in different folders keep different originals.
+    store.SetOriginalRom(QString::fromStdString(dir.File("a/x.smc")), QString::fromStdString(dir.File("o1.smc")));
+    store.SetOriginalRom(QString::fromStdString(dir.File("b/x.smc")), QString::fromStdString(dir.File("o2.smc")));
+    store.SetOriginalRom(QString::fromStdString(dir.File("c.smc")), QString::fromStdString(dir.File("o3.smc")));
+    store.SetOriginalRom(QString::fromStdString(dir.File("c.smc")), QString());
   }
   SettingsStore again(file);
   EXPECT_EQ(again.WindowGeometry(), QByteArray("\x01\x02\x00\xff", 4));
@@ -46,6 +52,11 @@ TEST(SettingsStoreTest, EverythingRoundTripsThroughTheSettingsFile) {
     expected << QString::fromStdString(dir.File(std::string(name) + ".smc"));
   }
   EXPECT_EQ(again.RecentRoms(), expected);
+  EXPECT_EQ(again.Text(QStringLiteral("emulator")), QStringLiteral("emu --full \"{rom}\""));
+  EXPECT_EQ(again.Text(QStringLiteral("unset"), QStringLiteral("x")), QStringLiteral("x"));
+  EXPECT_EQ(again.OriginalRom(QString::fromStdString(dir.File("a/x.smc"))), QString::fromStdString(dir.File("o1.smc")));
+  EXPECT_EQ(again.OriginalRom(QString::fromStdString(dir.File("b/x.smc"))), QString::fromStdString(dir.File("o2.smc")));
+  EXPECT_TRUE(again.OriginalRom(QString::fromStdString(dir.File("c.smc"))).isEmpty());
 }
 
 TEST(SettingsStoreTest, AHandEditedFileCannotBreakTheLists) {
