@@ -77,6 +77,12 @@ class Session {
     if (listing_.truncated) Tell(editor_text::kListingCut);
   }
 
+  // Takes `path` as the open ROM's original; a refused one ends the command.
+  void OpenOriginal(const std::string& path) {
+    const OriginalOutcome outcome = doc_.SetOriginal(path);
+    if (!outcome.Accepted()) Fail(kExitUsage, DescribeOriginalRefusal(outcome, path));
+  }
+
   // Ends the command when line `line` (counted from 1) is not in the listing.
   void CheckLine(int line) const {
     const int count = doc_.RowCount();
@@ -134,8 +140,16 @@ int RunInfo(const Options& o) {
 int RunList(const Options& o) {
   Session s;
   s.Open(o.rom, o.listing);
+  if (o.untranslated && o.original.empty()) Fail(kExitUsage, "--untranslated needs --original: the ROM to compare with.");
+  std::vector<RowTranslation> translations;
+  if (!o.original.empty()) {
+    s.OpenOriginal(o.original);
+    translations = s.Doc().Translations();
+    Tell(DescribeProgress(Document::CountProgress(translations)));
+  }
   const TextEntryTable& table = s.Doc().Table();
   for (int i = 0; i < table.count() && !OutputFailed(); ++i) {
+    if (o.untranslated && translations[static_cast<size_t>(i)] != RowTranslation::Untranslated) continue;
     const TextEntry& e = table.entries[static_cast<size_t>(i)];
     int32_t size = 0;
     s.Doc().EntryText(i, &size);

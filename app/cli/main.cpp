@@ -37,6 +37,11 @@ void AddListing(CLI::App* cmd, Options& o) {
       ->check(CLI::IsMember({"pointer", "raw", "expanded"}));
 }
 
+void AddOriginal(CLI::App* cmd, Options& o) {
+  cmd->add_option("--original", o.original, "The unmodified ROM this one is translated from")
+      ->check(CLI::ExistingFile);
+}
+
 void AddLine(CLI::App* cmd, Options& o) {
   cmd->add_option("LINE", o.line, "The line of the listing, counted from 1")->required();
 }
@@ -51,6 +56,8 @@ void AddViewingCommands(CLI::App& app, Options& o, std::vector<Command>& command
       "list", "One tab-separated line per entry: line, location, text address, sprite, movement, size, preview");
   AddRom(list, o);
   AddListing(list, o);
+  AddOriginal(list, o);
+  list->add_flag("--untranslated", o.untranslated, "Only the lines whose text is still the original's (needs --original)");
   commands.push_back({list, RunList});
 
   CLI::App* dump = app.add_subcommand("dump", "Write every entry's text, one line each, as Dump to text file does");

@@ -45,6 +45,7 @@ void Document::Adopt(OpenedRom opened) {
 
 void Document::Close() {
   CloseRomFile(rom_);
+  original_.reset();
   mode_ = ListingMode::PointerTableListing;
   table_ = TextEntryTable();
   references_ = ReferenceIndex();
@@ -589,6 +590,65 @@ const char* DumpFileName(ListingMode mode) {
     case ListingMode::PointerTableListing: break;
   }
   return "ptrlist.txt";
+}
+
+OriginalOutcome Document::SetOriginal(const std::string& path) {
+  OriginalOutcome outcome;
+  RomFile* rom = Synced();
+  if (!rom) return outcome;
+  if (IsTheRom(path)) {
+    outcome.result = OriginalResult::IsTheRom;
+  } else if (IsTheBackup(path)) {
+    outcome.result = OriginalResult::IsTheBackup;
+  } else if (std::unique_ptr<OriginalRom> original = OriginalRom::Open(path, *rom, outcome)) {
+    original_ = std::move(original);
+  }
+  return outcome;
+}
+
+std::optional<OriginalTextOf> Document::Original(int row) const {
+  if (!original_ || !table_.Contains(row)) return std::nullopt;
+  const std::optional<SnesAddress> address = original_->AddressFor(table_.entries[static_cast<size_t>(row)], mode_);
+  if (!address) return std::nullopt;
+  return OriginalTextOf{*address, original_->TextAt(*address)};
+}
+
+RowTranslation Document::Translation(int row) {
+  return original_ && Synced() ? TranslationOf(row) : RowTranslation::NoOriginal;
+}
+
+RowTranslation Document::TranslationOf(int row) const {
+  if (!table_.Contains(row)) return RowTranslation::NoOriginal;
+  const TextEntry& entry = table_.entries[static_cast<size_t>(row)];
+  const std::optional<SnesAddress> address = original_->AddressFor(entry, mode_);
+  if (!address) return RowTranslation::NoOriginal;
+  return original_->SameText(*rom_.handle, dictionary_, entry.textAddress, *address) ? RowTranslation::Untranslated
+                                                                                      : RowTranslation::Translated;
+}
+
+std::vector<RowTranslation> Document::Translations() {
+  std::vector<RowTranslation> rows(static_cast<size_t>(table_.count()), RowTranslation::NoOriginal);
+  if (!original_ || !Synced()) return rows;
+  for (int i = 0; i < table_.count(); ++i) rows[static_cast<size_t>(i)] = TranslationOf(i);
+  return rows;
+}
+
+Document::Progress Document::CountProgress(const std::vector<RowTranslation>& rows) {
+  Progress progress;
+  progress.lines = static_cast<int>(rows.size());
+  for (RowTranslation row : rows) progress.translated += row != RowTranslation::Untranslated;
+  return progress;
+}
+
+std::optional<int> Document::NextUntranslated(int after) {
+  const int n = table_.count();
+  if (!original_ || n == 0 || !Synced()) return std::nullopt;
+  const int start = after < 0 || after >= n ? n - 1 : after;
+  for (int k = 1; k <= n; ++k) {
+    const int row = (start + k) % n;
+    if (TranslationOf(row) == RowTranslation::Untranslated) return row;
+  }
+  return std::nullopt;
 }
 
 }  // namespace lettermoor

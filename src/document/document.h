@@ -22,6 +22,7 @@
 #include "codec/text_preview.h"
 #include "dialogs/details_page.h"
 #include "dialogs/pointer_entry_editor.h"
+#include "document/original_rom.h"
 #include "document/row_list.h"
 #include "entries/reference_index.h"
 #include "entries/text_entry.h"
@@ -251,6 +252,28 @@ class Document {
   ImportResult Import(const std::vector<ScriptBlock>& blocks, ImportOptions options,
                       const std::function<bool(int, int)>& progress = {});
 
+  // The unmodified ROM the open one is compared with (a translation's source): opened read-only
+  // and checked against the open ROM; the old one is kept when the new one is refused.
+  OriginalOutcome SetOriginal(const std::string& path);
+  void ClearOriginal() { original_.reset(); }
+  bool HasOriginal() const { return original_ != nullptr; }
+  std::string OriginalPath() const { return original_ ? original_->Path() : std::string(); }
+  // `row`'s original text and where it lies; nothing without an original or a text there.
+  std::optional<OriginalTextOf> Original(int row) const;
+  // Whether `row`'s text is its original's (NoOriginal also when no original is set).
+  RowTranslation Translation(int row);
+  // Every row's, in listing order.
+  std::vector<RowTranslation> Translations();
+  // How many rows of the listing differ from their originals (a row the original has no text for
+  // counts as translated), and how many rows there are.
+  struct Progress {
+    int translated = 0;
+    int lines = 0;
+  };
+  static Progress CountProgress(const std::vector<RowTranslation>& rows);
+  // The first row after `after` (wrapping round) whose text equals its original's.
+  std::optional<int> NextUntranslated(int after);
+
   // The layout of `row`'s text in a text window of `kind`, with the fonts `previewer` read from
   // the open file (TextPreviewer(*Rom().handle)).
   PreviewRefusal Preview(const TextPreviewer& previewer, int row, TextWindowKind kind, TextPreview& out) const;
@@ -264,10 +287,12 @@ class Document {
   // In the pointer listing, each row takes the text address its record or plain pointer holds in
   // the file now. Gives the rows that changed.
   std::vector<int> FollowMovedTexts(const RomFile& rom);
+  RowTranslation TranslationOf(int row) const;  // on the file as last synced
   ApplyResult WriteEntry(RomFile& rom, int row, std::span<const uint8_t> bytes, bool preventOverwrites,
                          WriteTextResult& written);
 
   RomImage rom_;
+  std::unique_ptr<OriginalRom> original_;
   ListingMode mode_ = ListingMode::PointerTableListing;
   bool keepBackup_ = true;
   TextEntryTable table_;

@@ -122,4 +122,26 @@ std::string DescribeRecovery(const Recovery& found) {
   return "";
 }
 
+std::string DescribeProgress(const Document::Progress& progress) {
+  const int percent = progress.lines > 0 ? static_cast<int>(int64_t{progress.translated} * 100 / progress.lines) : 0;
+  return FormatText(editor_text::kTranslatedProgress, progress.translated, progress.lines, percent);
+}
+
+std::string DescribeOriginalRefusal(const OriginalOutcome& outcome, const std::string& name) {
+  switch (outcome.result) {
+    case OriginalResult::Accepted:
+    case OriginalResult::NoRom: return "";
+    case OriginalResult::Unreadable:
+      return FormatText(editor_text::kOriginalUnreadable, name, std::string(std::strerror(outcome.error ? outcome.error : EIO)));
+    case OriginalResult::NotARom: return FormatText(editor_text::kOriginalNotARom, name);
+    case OriginalResult::IsTheRom: return FormatText(editor_text::kOriginalIsTheRom, name);
+    case OriginalResult::IsTheBackup: return FormatText(editor_text::kOriginalIsTheBackup, name);
+    case OriginalResult::TitleDiffers: return FormatText(editor_text::kOriginalTitleDiffers, name);
+    case OriginalResult::SizeDiffers:
+      return FormatText(editor_text::kOriginalSizeDiffers, name, static_cast<long long>(outcome.size),
+                        static_cast<long long>(outcome.expected));
+  }
+  return "";
+}
+
 }  // namespace lettermoor

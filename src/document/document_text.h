@@ -146,6 +146,17 @@ inline constexpr const char* kRevertFailed =
 inline constexpr const char* kRevertFailedDamaged =
     "The backup could not be written to the ROM file (%s), and its old bytes could not be put back.\n"
     "Check the file before going on.";
+inline constexpr const char* kTranslatedProgress = "Translated: %d of %d lines (%d%%)";
+inline constexpr const char* kOriginalUnreadable = "The original ROM %s could not be opened (%s).";
+inline constexpr const char* kOriginalNotARom = "%s is not a ROM of this game, so it cannot be the original.";
+inline constexpr const char* kOriginalIsTheRom = "%s is the open ROM itself: choose an unmodified copy as the original.";
+inline constexpr const char* kOriginalIsTheBackup =
+    "%s is the open ROM's backup, a copy made before some write, not the unmodified original: "
+    "choose the ROM as it was before any change.";
+inline constexpr const char* kOriginalTitleDiffers = "The title in %s is not the open ROM's, so it cannot be its original.";
+inline constexpr const char* kOriginalSizeDiffers =
+    "%s holds %lld bytes; the open ROM holds %lld, so it cannot be its original (an original may also be the "
+    "size the ROM had before it was expanded).";
 }  // namespace editor_text
 
 namespace detail {
@@ -199,5 +210,11 @@ std::string DescribeExpand(const ExpandOutcome& outcome, const std::string& back
 
 // What the taking of the ROM's lock found of an interrupted change; empty when nothing.
 std::string DescribeRecovery(const Recovery& found);
+
+// "Translated: 812 of 2359 lines (34%)": the share rounded down, so 100% means every line.
+std::string DescribeProgress(const Document::Progress& progress);
+
+// Why an original ROM was refused; empty when it was taken. `name` is how the file is called.
+std::string DescribeOriginalRefusal(const OriginalOutcome& outcome, const std::string& name);
 
 }  // namespace lettermoor

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
+
+#include "document/document_text.h"
 
 #include "editor/editor_fixture.h"
 
@@ -84,6 +87,76 @@ TEST(Document, ApplyGivesItsOutcomeAsValues) {
     EXPECT_EQ(Slice(file->ReadAll(), doc.EntryOffset(c.row), bytes.size()), bytes);
     EXPECT_EQ(doc.EntryText(c.row), c.text);
   }
+}
+
+// An original is taken only when it can be this ROM's source; a refused one leaves the last.
+TEST(Document, AnOriginalIsRefusedWithItsReason) {
+  TempDir dir;
+  const std::unique_ptr<TempFile> rom = StandardRom().Save();
+  const std::unique_ptr<TempFile> original = StandardRom().Save();
+  const std::unique_ptr<TempFile> otherTitle = StandardRom().Title("SOME OTHER GAME").Save();
+  const std::unique_ptr<TempFile> otherSize = StandardRom(SyntheticRom::kStandardSize + 0x8000).Save();
+  Document doc;
+  doc.Adopt(Document::OpenFile(rom->Path(), RomOpenMode::Update));
+  doc.Fill();
+  struct Case {
+    std::string path;
+    OriginalResult result;
+  };
+  bool taken = false;
+  for (const Case& c : {Case{dir.File("missing.smc"), OriginalResult::Unreadable},
+                        Case{otherTitle->Path(), OriginalResult::NotARom},
+                        Case{otherSize->Path(), OriginalResult::SizeDiffers},
+                        Case{rom->Path(), OriginalResult::IsTheRom},
+                        Case{doc.BackupPath(), OriginalResult::IsTheBackup},
+                        Case{original->Path(), OriginalResult::Accepted},
+                        Case{otherTitle->Path(), OriginalResult::NotARom}}) {
+    SCOPED_TRACE(c.path);
+    if (c.result == OriginalResult::IsTheBackup) ASSERT_TRUE(doc.EnsureBackup());
+    EXPECT_EQ(doc.SetOriginal(c.path).result, c.result);
+    taken = taken || c.result == OriginalResult::Accepted;
+    EXPECT_EQ(doc.HasOriginal(), taken);
+    EXPECT_EQ(DescribeOriginalRefusal(doc.SetOriginal(c.path), "x").empty(), c.result == OriginalResult::Accepted);
+  }
+  EXPECT_EQ(doc.OriginalPath(), original->Path());
+}
+
+// Rows differ from the original when their text does: not when the same words are stored
+// another way, nor when the text moved and its record followed it.
+TEST(Document, RowsAreComparedWithTheirOriginalsAsText) {
+  using namespace layout;
+  const std::unique_ptr<TempFile> rom = StandardRom().Save();
+  const std::unique_ptr<TempFile> original = StandardRom().Save();
+  Document doc;
+  doc.SetKeepBackup(false);
+  doc.Adopt(Document::OpenFile(rom->Path(), RomOpenMode::Update));
+  doc.Fill();
+  ASSERT_TRUE(doc.SetOriginal(original->Path()).Accepted());
+  using enum RowTranslation;
+  EXPECT_EQ(doc.Translations(), std::vector<RowTranslation>(kPointerRows, Untranslated));
+
+  ASSERT_EQ(doc.Apply(0, "Hi[02]", {}).result, ApplyResult::Written);
+  ASSERT_EQ(doc.Apply(4, kText2, {false, false}).result, ApplyResult::Written);  // "friend" spelt out
+  ASSERT_EQ(doc.Expand().result, GrowResult::Grown);
+  ASSERT_TRUE(doc.Move(3, kText3, false).Moved());
+  doc.Fill();
+  EXPECT_NE(doc.Table().entries[3].textAddress, FileOffsetToSnes(kS3));
+  EXPECT_EQ(doc.Translations(), (std::vector<RowTranslation>{Translated, Untranslated, Untranslated, Untranslated,
+                                                             Untranslated, Untranslated}));
+  EXPECT_EQ(doc.Original(0)->text, kText0);
+  EXPECT_EQ(doc.Original(3)->address, FileOffsetToSnes(kS3));
+  const Document::Progress progress = Document::CountProgress(doc.Translations());
+  EXPECT_EQ(progress.translated, 1);
+  EXPECT_EQ(progress.lines, kPointerRows);
+  EXPECT_EQ(doc.NextUntranslated(0), 1);
+  EXPECT_EQ(doc.NextUntranslated(kPointerRows - 1), 1);  // wraps round past row 0
+
+  // In the expanded listing the moved text has no original at its address.
+  doc.SetMode(ListingMode::ExpandedRomListing);
+  doc.Fill();
+  const std::vector<RowTranslation> expanded = doc.Translations();
+  EXPECT_TRUE(std::find(expanded.begin(), expanded.end(), NoOriginal) != expanded.end());
+  EXPECT_EQ(std::count(expanded.begin(), expanded.end(), Untranslated), 0);
 }
 
 }  // namespace
