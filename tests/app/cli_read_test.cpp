@@ -226,5 +226,30 @@ TEST_P(CliRead, DetailsPrintsEachPageForALine) {
   EXPECT_NE(rawMisc.out.find("Text Pointer Table Attributes:\n\nIndeterminate\n"), std::string::npos);
 }
 
+// A translated copy listed beside its original: the original may have the other layout, and the
+// copy may since have been expanded; --untranslated leaves out the lines that changed.
+TEST_P(CliRead, ListBesideAnOriginalLeavesOutTranslatedLines) {
+  const std::string copy = Name("translated");
+  CopyOfSample("translated");
+  const std::string original = Headerless() ? "sample.smc" : "sample.sfc";
+  ASSERT_EQ(Run({"apply", copy, "2", "Hi[02]"}).exitCode, 0);
+  ASSERT_EQ(Run({"expand", copy}).exitCode, 0);
+  const CliRun all = Run({"list", copy, "--original", original});
+  const CliRun left = Run({"list", copy, "--original", original, "--untranslated"});
+  ASSERT_EQ(left.exitCode, 0) << left.err;
+  EXPECT_EQ(left.err, "Translated: 1 of 2359 lines (0%)\n");
+  std::vector<std::string> expected = Lines(all.out);
+  expected.erase(expected.begin() + 1);
+  EXPECT_EQ(Lines(left.out), expected);
+  struct Refused {
+    std::vector<std::string> args;
+  };
+  for (const Refused& r : {Refused{{"list", copy, "--untranslated"}},
+                           Refused{{"list", Sample(), "--original", copy}},  // larger than the ROM
+                           Refused{{"list", copy, "--original", copy}}}) {
+    EXPECT_EQ(Run(r.args).exitCode, 2) << r.args.back();
+  }
+}
+
 }  // namespace
 }  // namespace lettermoor::test
