@@ -1,6 +1,7 @@
 // Scenarios over the faults one pass through the window found: windows that block or ignore keys,
 // commands that would write to a read-only ROM, typing dropped without the question, the
 // references window's lines, and the preview's frames.
+#include <QEventLoop>
 #include <QFile>
 #include <QHeaderView>
 #include <QProgressDialog>
@@ -46,7 +47,13 @@ class WindowFaults : public MainWindowTest {
       });
       return true;
     };
-    command();
+    // From the event loop, as a menu command runs in the program.
+    QEventLoop loop;
+    QTimer::singleShot(0, &loop, [&] {
+      command();
+      loop.quit();
+    });
+    loop.exec();
     modals.onMessage = nullptr;
     return seen && dismissed && !progressSeen;
   }
