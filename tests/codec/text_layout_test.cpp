@@ -65,6 +65,31 @@ std::string Summary(const TextLayoutResult& r) {
   return s;
 }
 
+// Texts of 1 to `longest` pieces drawn from `pieces`, the same ones for the same seed.
+class RandomTexts {
+ public:
+  RandomTexts(const std::vector<std::vector<uint8_t>>& pieces, uint64_t seed) : pieces_(pieces), seed_(seed) {}
+
+  std::vector<uint8_t> Next(uint32_t longest) {
+    std::vector<uint8_t> text;
+    const uint32_t length = 1 + Draw() % longest;
+    for (uint32_t n = 0; n < length; ++n) {
+      const std::vector<uint8_t>& piece = pieces_[Draw() % pieces_.size()];
+      text.insert(text.end(), piece.begin(), piece.end());
+    }
+    return text;
+  }
+
+ private:
+  uint32_t Draw() {
+    seed_ = seed_ * 6364136223846793005ull + 1442695040888963407ull;
+    return static_cast<uint32_t>(seed_ >> 33);
+  }
+
+  const std::vector<std::vector<uint8_t>>& pieces_;
+  uint64_t seed_;
+};
+
 TEST(TextLayout, LaysOutAsTheGamePrints) {
   TextDictionary dictionary;
   dictionary.words[1] = "aaaa";
@@ -149,20 +174,11 @@ TEST(TextLayout, CheckFindsWhatTheFullLayoutFinds) {
       {0x91}, {0x91}, {0x91}, {0x92}, {0xA7}, {0x50}, {0x50}, {0x70}, {0x00}, {0x01}, {0x03}, {0x13},
       {0x18, 0x06}, {0x15, 0x01}, {0x15, 0x02}, {0x15, 0x03}, {0x1C, 0x02, 0x01}, {0x1C, 0x05, 0x01},
       {0x1F, 0x31}, {0x1F, 0x30}, {0x10, 0x05}};
-  uint64_t seed = 0x5EED;
-  auto next = [&] {
-    seed = seed * 6364136223846793005ull + 1442695040888963407ull;
-    return static_cast<uint32_t>(seed >> 33);
-  };
+  RandomTexts random(pieces, 0x5EED);
   TextLayoutResult full, check;
   int faults = 0;
   for (int round = 0; round < 3000; ++round) {
-    std::vector<uint8_t> text;
-    const uint32_t length = 1 + next() % 60;
-    for (uint32_t n = 0; n < length; ++n) {
-      const std::vector<uint8_t>& piece = pieces[next() % pieces.size()];
-      text.insert(text.end(), piece.begin(), piece.end());
-    }
+    const std::vector<uint8_t> text = random.Next(60);
     for (TextWindowKind kind : {TextWindowKind::Dialogue, TextWindowKind::Battle}) {
       for (bool estimates : {false, true}) {
         layout.Lay(text, kind, full);
@@ -186,20 +202,11 @@ TEST(TextLayout, EveryLineThatDoesNotFitIsInAFrame) {
   const std::vector<std::vector<uint8_t>> pieces = {
       {0x91}, {0x91}, {0x92}, {0x50}, {0x50}, {0x00}, {0x00}, {0x00}, {0x01}, {0x03}, {0x13},
       {0x18, 0x06}, {0x15, 0x03}, {0x15, 0x03}, {0x1C, 0x05, 0x01}};
-  uint64_t seed = 0xF4A3E;
-  auto next = [&] {
-    seed = seed * 6364136223846793005ull + 1442695040888963407ull;
-    return static_cast<uint32_t>(seed >> 33);
-  };
+  RandomTexts random(pieces, 0xF4A3E);
   TextLayoutResult r;
   int passing = 0;
   for (int round = 0; round < 3000; ++round) {
-    std::vector<uint8_t> text;
-    const uint32_t length = 1 + next() % 80;
-    for (uint32_t n = 0; n < length; ++n) {
-      const std::vector<uint8_t>& piece = pieces[next() % pieces.size()];
-      text.insert(text.end(), piece.begin(), piece.end());
-    }
+    const std::vector<uint8_t> text = random.Next(80);
     for (TextWindowKind kind : {TextWindowKind::Dialogue, TextWindowKind::Battle}) {
       layout.Lay(text, kind, r);
       for (size_t f = 1; f < r.frames.size(); ++f) ASSERT_GE(r.frames[f].endItem, r.frames[f - 1].endItem) << round;
