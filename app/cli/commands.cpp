@@ -242,7 +242,8 @@ int Relocate(Session& s, int row, const std::string& text, bool compress) {
   const TextMoveOutcome moved = s.Doc().Move(row, text, compress);
   s.TellRecovery();
   if (moved.Moved()) {
-    Print(editor_text::kMoved, row + 1, static_cast<unsigned>(moved.move.to), moved.move.repointed);
+    Print(editor_text::kMoved, row + 1, static_cast<unsigned>(moved.move.to), moved.move.repointed,
+          moved.move.repointed == 1 ? "" : "s");
     Print("\n");
     return kExitOk;
   }

@@ -220,6 +220,8 @@ class Placer {
   // Ends the current line; the next one starts with item `next`.
   void NewLine(int32_t next, bool wrapped, int indent, bool clears);
   void Frame(int32_t endItem, uint8_t code);
+  // Adds a passing frame for every line that does not fit and that no stop shows whole.
+  void ShowLinesThatDoNotFit();
   void Mark(LayoutItem& item) const {
     item.x = static_cast<int16_t>(std::min(x_, 0x7FFF));
     item.line = static_cast<int32_t>(lines_.size()) - 1;
@@ -369,6 +371,32 @@ void Placer::Run() {
   last.overflow = x_ > lineWidth_;
   last.itemCount = itemCount_ - last.firstItem;
   if (out_.frames.empty() || lastPrinting_ >= out_.frames.back().endItem) Frame(itemCount_, 0);
+  ShowLinesThatDoNotFit();
+}
+
+void Placer::ShowLinesThatDoNotFit() {
+  const auto fault = [](const LayoutLine& line) { return line.overflow || line.cut; };
+  if (std::none_of(lines_.begin(), lines_.end(), fault)) return;  // the keystroke's usual case: nothing to add
+  std::vector<LayoutFrame> frames;
+  frames.reserve(out_.frames.size() + 1);
+  size_t f = 0;
+  for (int32_t n = 0; n < static_cast<int32_t>(lines_.size()); ++n) {
+    const LayoutLine& line = lines_[static_cast<size_t>(n)];
+    const int32_t lineEnd = line.firstItem + line.itemCount;
+    // The first stop at which line n is printed whole; stops only scroll on, so if that one does
+    // not show it, none does.
+    for (; f < out_.frames.size(); ++f) {
+      const LayoutFrame& at = out_.frames[f];
+      if (at.lastLine > n || (at.lastLine == n && at.endItem >= lineEnd)) break;
+      frames.push_back(at);
+    }
+    if (!fault(line) || (f < out_.frames.size() && out_.frames[f].firstLine <= n)) continue;
+    LayoutFrame passing{std::max(line.windowStart, n - shape_.lines + 1), n, lineEnd, 0};
+    passing.passing = true;
+    frames.push_back(passing);
+  }
+  frames.insert(frames.end(), out_.frames.begin() + static_cast<ptrdiff_t>(f), out_.frames.end());
+  out_.frames.swap(frames);
 }
 
 }  // namespace

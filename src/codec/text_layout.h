@@ -81,6 +81,9 @@ struct LayoutFrame {
   int32_t lastLine = 0;
   int32_t endItem = 0;
   uint8_t waitCode = 0;  // 03, 13, 14, or 0 for the frame the string ends on
+  // Not a stop: the window as it stands when line `lastLine`, which does not fit, is done, because
+  // it scrolls away before the next stop. waitCode is 0.
+  bool passing = false;
 };
 
 struct TextLayoutResult {

@@ -93,7 +93,8 @@ inline constexpr const char* kAlsoChanges = "Writing this also changes the text 
 inline constexpr const char* kAlsoChanged = "This write also changed the text of %s.";
 // Moving a text into free space.
 inline constexpr const char* kMoveCaption = "Move to Free Space";
-inline constexpr const char* kMoved = "Moved line %d to $%06X: %d references repointed.";
+// The last %s is "s" for any count but 1.
+inline constexpr const char* kMoved = "Moved line %d to $%06X: %d reference%s repointed.";
 inline constexpr const char* kMoveNoEndCode =
     "The text must end with the end code [02] to be moved.\nNothing was written.";
 inline constexpr const char* kMoveOfferExpand =

@@ -34,7 +34,8 @@ std::string Where(const Reference& r) {
 // The main list's line for a reference in the listing shown now, or 0.
 int32_t LineOf(const RomFile& rom, const Reference& r, const TextEntryTable& table, ListingMode mode) {
   if (r.kind == ReferenceKind::JumpCode) {
-    if (r.listing == mode && r.line > 0) return r.line;
+    // Never the index's own line: the index scans the file afresh after every write, and a write
+    // can change where the raw listing's strings begin while the list keeps the rows it shows.
     if (mode == ListingMode::PointerTableListing) {
       const SnesAddress string = FileOffsetToSnes(static_cast<int32_t>(r.stringOffset));
       for (int i = 0; i < table.count(); ++i) {
@@ -88,10 +89,10 @@ ReferencesPage MakeReferencesPage(const RomFile& rom, const ReferenceIndex& inde
   char buf[96];
   if (table.Contains(row)) {
     std::snprintf(buf, sizeof buf, references_text::kHeading, row + 1, static_cast<unsigned>(target),
-                  static_cast<int>(page.rows.size()));
+                  static_cast<int>(page.rows.size()), page.rows.size() == 1 ? "" : "s");
   } else {
     std::snprintf(buf, sizeof buf, references_text::kHeadingNoLine, static_cast<unsigned>(target),
-                  static_cast<int>(page.rows.size()));
+                  static_cast<int>(page.rows.size()), page.rows.size() == 1 ? "" : "s");
   }
   page.heading = buf;
   page.freeBytes = FreeSpaceLeft(rom, index);

@@ -14,8 +14,9 @@ class RomFile;
 
 namespace references_text {
 inline constexpr const char* kTitle = "References";
-inline constexpr const char* kHeading = "Line %d ($%06X) is reached from %d places:";
-inline constexpr const char* kHeadingNoLine = "$%06X is reached from %d places:";
+// The last %s is "s" for any count but 1.
+inline constexpr const char* kHeading = "Line %d ($%06X) is reached from %d place%s:";
+inline constexpr const char* kHeadingNoLine = "$%06X is reached from %d place%s:";
 inline constexpr const char* kNone = "Nothing the index sees points at this text.";
 inline constexpr const char* kFreeSpace = "Free space: %lld bytes in the expansion area";
 inline constexpr const char* kNoFreeSpace = "Free space: none (the ROM is not expanded)";

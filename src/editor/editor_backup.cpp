@@ -33,6 +33,8 @@ RevertResult EditorWindow::RevertToBackup() {
     EnableRevertItem();
     return RevertResult::NoBackup;
   }
+  // The list is filled again from the backup: typed work is asked about first.
+  if (!SettleUnappliedEdit()) return RevertResult::NotAsked;
   if (!view_.AskYesNo(FormatText(editor_text::kRevertQuestion, name), editor_text::kRevertCaption)) {
     return RevertResult::NotAsked;
   }

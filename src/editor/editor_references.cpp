@@ -15,6 +15,10 @@ void EditorWindow::FindReferences(int row) {
 
 void EditorWindow::OnReferencesClosed() { referencesShown_.reset(); }
 
+void EditorWindow::GoToReferenceLine(int row) {
+  if (SettleUnappliedEdit()) SelectRow(row);
+}
+
 void EditorWindow::RefreshReferencesWindow() {
   if (!referencesShown_ || !IsRomOpen()) return;
   // The window follows the text it was opened for, wherever its row is now, if it has one.
@@ -28,11 +32,17 @@ void EditorWindow::RefreshReferencesWindow() {
 }
 
 void EditorWindow::EnableMoveItem() {
-  view_.EnableMenuItem(CommandId::MoveToFreeSpace, IsRomOpen() && Listing() == ListingMode::PointerTableListing);
+  view_.EnableMenuItem(CommandId::MoveToFreeSpace,
+                       IsRomOpen() && !IsReadOnly() && Listing() == ListingMode::PointerTableListing);
 }
 
 bool EditorWindow::MoveToFreeSpace(int row, std::string_view text) {
   if (!SyncedRom()) return false;
+  if (IsReadOnly()) {
+    // Said before any offer to expand a file that cannot be written.
+    ReportWriteFailure(WriteStatus::ReadOnly, 0);
+    return false;
+  }
   TextMoveOutcome moved = doc_.Move(row, text, compressWithDictionary_);
   if (moved.refusal == MoveRefusal::NotExpanded) {
     // The expansion first, when the user wants it; then the move as asked.
@@ -76,7 +86,8 @@ void EditorWindow::ShowMovedText(int row, const TextMoveOutcome& moved) {
   SelectRow(row);
   RefreshReferencesWindow();
   EnableRevertItem();
-  view_.ShowMessage(FormatText(editor_text::kMoved, row + 1, static_cast<unsigned>(moved.move.to), moved.move.repointed),
+  view_.ShowMessage(FormatText(editor_text::kMoved, row + 1, static_cast<unsigned>(moved.move.to), moved.move.repointed,
+                               moved.move.repointed == 1 ? "" : "s"),
                     editor_text::kMoveCaption, MessageIcon::None);
 }
 
@@ -84,6 +95,11 @@ void EditorWindow::ShowMovedText(int row, const TextMoveOutcome& moved) {
 PointerEditResult EditorWindow::EditTextPointerEntry(int row) {
   std::optional<PointerEntryForm> form = doc_.PointerFormFor(row);
   if (!form) return PointerEditResult::NothingToEdit;
+  if (IsReadOnly()) {
+    // Not opened only to refuse what the user typed into it.
+    ReportWriteFailure(WriteStatus::ReadOnly, 0);
+    return PointerEditResult::Refused;
+  }
   if (!view_.RunPointerEntryEditor(*form)) return PointerEditResult::Cancelled;
   WriteResult written;
   const PointerEditResult result = doc_.EditPointer(row, *form, &written);

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <unordered_map>
 
 #include "editor/editor_window.h"
 #include "rom/safe_file.h"
@@ -148,7 +149,13 @@ void EditorWindow::AfterImport(const ImportResult& result, int mark, const std::
   }
   char title[512];
   std::snprintf(title, sizeof title, editor_text::kImportReportTitle, BareFileName(path).c_str());
-  view_.ShowReport(title, DescribeImport(result, false));
+  // The list's line of each text beside its line in the script file: the user looks for both.
+  std::unordered_map<SnesAddress, int> lines;
+  for (int i = Table().count() - 1; i >= 0; --i) lines[Table().entries[static_cast<size_t>(i)].textAddress] = i + 1;
+  view_.ShowReport(title, DescribeImport(result, false, [&](SnesAddress a) {
+                     const auto at = lines.find(a);
+                     return at == lines.end() ? 0 : at->second;
+                   }));
 }
 
 }  // namespace lettermoor

@@ -134,6 +134,7 @@ void EditorWindow::OpenRomPath(const std::string& path, RomOpenMode mode) {
   view_.EnableEditBox(true);
   view_.EnableApplyButton(!readOnly);
   for (CommandId id : kOpenOnlyItems) view_.EnableMenuItem(id, true);
+  view_.EnableMenuItem(CommandId::ImportScript, !readOnly);
   EnableSizeItems();
   EnableMoveItem();
   EnableRevertItem();
@@ -178,6 +179,11 @@ void EditorWindow::CheckListingItems() {
 
 void EditorWindow::SetListingMode(ListingMode mode) {
   const ListingMode old = doc_.Mode();
+  // The list is filled again: typed work is asked about first, and a cancel keeps the listing.
+  if (mode != old && !SettleUnappliedEdit()) {
+    CheckListingItems();
+    return;
+  }
   doc_.SetMode(mode);
   CheckListingItems();
   EnableMoveItem();
@@ -406,7 +412,8 @@ void EditorWindow::OnListClick(int row) {
 void EditorWindow::OnListKey(int row) { OnListClick(row); }
 
 void EditorWindow::OnListDoubleClick(int row) {
-  if (doc_.Mode() == ListingMode::PointerTableListing) {
+  // A read-only ROM's record cannot be written: the double-click shows its details instead.
+  if (doc_.Mode() == ListingMode::PointerTableListing && !IsReadOnly()) {
     EditTextPointerEntry(row);
   } else {
     OpenDetails(row);

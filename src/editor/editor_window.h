@@ -89,6 +89,9 @@ class EditorWindow {
   std::optional<ImportResult> ImportScriptFile();
   // The references window was closed by the user.
   void OnReferencesClosed();
+  // A line chosen in the references window (double-click or Enter): `row` is selected, once
+  // typed work on another row has been asked about.
+  void GoToReferenceLine(int row);
   // Shows the references window's page again when it is open: after every write, and when the
   // window comes to the front (another program may have changed the file meanwhile).
   void RefreshReferencesWindow();

@@ -455,13 +455,36 @@ std::string DescribeOutcome(const BlockReport& r, bool dryRun) {
 
 }  // namespace
 
-std::string DescribeImport(const ImportResult& result, bool dryRun) {
+namespace {
+
+// "$C50010 (line 7)", or with the list's line "$C50010 (list line 3, script line 7)": the list
+// shows a moved text at its new address.
+std::string BlockHead(const BlockReport& r, const std::function<int(SnesAddress)>& listLine) {
+  char buf[96];
+  int line = 0;
+  if (listLine) {
+    for (const SnesAddress a : {r.to, r.now, r.address}) {
+      if (line == 0 && a != 0) line = listLine(a);
+    }
+  }
+  if (!listLine) {
+    std::snprintf(buf, sizeof buf, "$%06X (line %d)", static_cast<unsigned>(r.address), r.line);
+  } else if (line > 0) {
+    std::snprintf(buf, sizeof buf, "$%06X (list line %d, script line %d)", static_cast<unsigned>(r.address), line, r.line);
+  } else {
+    std::snprintf(buf, sizeof buf, "$%06X (script line %d)", static_cast<unsigned>(r.address), r.line);
+  }
+  return buf;
+}
+
+}  // namespace
+
+std::string DescribeImport(const ImportResult& result, bool dryRun, const std::function<int(SnesAddress)>& listLine) {
   std::string out;
   char buf[256];
   if (result.status == ImportStatus::Warned) {
     for (const BlockReport& r : result.changed) {
-      std::snprintf(buf, sizeof buf, "$%06X (line %d): has warnings\n", static_cast<unsigned>(r.address), r.line);
-      out += buf;
+      out += BlockHead(r, listLine) + ": has warnings\n";
       AppendWarnings(out, r);
     }
     std::snprintf(buf, sizeof buf,
@@ -470,8 +493,7 @@ std::string DescribeImport(const ImportResult& result, bool dryRun) {
     return out + buf;
   }
   for (const BlockReport& r : result.changed) {
-    std::snprintf(buf, sizeof buf, "$%06X (line %d): ", static_cast<unsigned>(r.address), r.line);
-    out += buf + DescribeOutcome(r, dryRun) + "\n";
+    out += BlockHead(r, listLine) + ": " + DescribeOutcome(r, dryRun) + "\n";
     AppendWarnings(out, r);
   }
   const int written = result.Count(BlockOutcome::Written), moved = result.Count(BlockOutcome::Moved);

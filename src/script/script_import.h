@@ -132,7 +132,10 @@ bool WriteChangedCopy(const RomFile& rom, std::span<const ByteChange> changes, s
 // $F00200, 2 references repointed", "... too large by 4 bytes: ...", "... stale: ..."), each
 // followed by a line per warning ("    warning: ..."), then a summary line. A dry run says "would
 // be". For a strict refusal (Warned): the blocks with warnings, then why nothing was written.
-std::string DescribeImport(const ImportResult& result, bool dryRun);
+// With `listLine` (the line of the list that shows the text at an address, from 1, or 0), each
+// block gives that line beside its line in the script file: "$C50010 (list line 3, script line 7)".
+std::string DescribeImport(const ImportResult& result, bool dryRun,
+                           const std::function<int(SnesAddress)>& listLine = {});
 
 // The sentence for an import that was refused or failed before its report: TextTooLong,
 // BadAddress, SharedBytes, LockFailed and WriteFailed (by its write status). Empty for the others.

@@ -5,6 +5,7 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QRect>
+#include <QShortcut>
 #include <QString>
 #include <string>
 #include <string_view>
@@ -61,6 +62,12 @@ inline void FitLabel(QLabel& label, bool wholeLines = false) {
     font.setPixelSize(font.pixelSize() - 1);
     label.setFont(font);
   }
+}
+
+// Escape closes a window of its own (not a dialog, which closes on it already).
+inline void CloseOnEscape(QWidget& window) {
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), &window);
+  QObject::connect(escape, &QShortcut::activated, &window, &QWidget::close);
 }
 
 // The editor's texts are byte strings, one Latin-1 character per byte.

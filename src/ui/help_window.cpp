@@ -4,6 +4,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "ui/dialog_frame.h"
+
 // The resources live in a static library: make sure the linker keeps them.
 static void InitialiseHelpResources() { Q_INIT_RESOURCE(lettermoor); }
 
@@ -15,6 +17,7 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   InitialiseHelpResources();
   setWindowTitle(QStringLiteral("Lettermoor Help"));
   resize(640, 560);
+  CloseOnEscape(*this);
 
   browser_ = new QTextBrowser(this);
   browser_->setOpenExternalLinks(true);

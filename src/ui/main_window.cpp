@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
@@ -242,8 +243,14 @@ void MainWindow::FillRecentMenu() {
   const QStringList roms = settings_ ? settings_->RecentRoms() : QStringList();
   for (int i = 0; i < roms.size(); ++i) {
     const QString path = roms[i];
-    // "&1 name" for the keyboard, the full path beside it.
-    QString text = QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(path).fileName().replace('&', "&&"));
+    // "&1 name  (folder)" for the keyboard: two ROMs of one name are told apart by their folders,
+    // a long folder shortened in its middle. The full path is the item's tip.
+    const QFileInfo info(path);
+    const QString folder = recentMenu_->fontMetrics().elidedText(QDir::toNativeSeparators(info.absolutePath()),
+                                                                 Qt::ElideMiddle, 320);
+    QString text = QStringLiteral("&%1 %2  (%3)")
+                       .arg(i + 1)
+                       .arg(info.fileName().replace('&', "&&"), QString(folder).replace('&', "&&"));
     QAction* item = recentMenu_->addAction(text);
     item->setToolTip(path);
     item->setStatusTip(path);
@@ -510,7 +517,7 @@ void MainWindow::ShowReferences(const ReferencesPage& page) {
   if (!references_) {
     references_ = new ReferencesWindow(
         [this](int row) {
-          if (logic_) logic_->SelectRow(row);
+          if (logic_) logic_->GoToReferenceLine(row);
         },
         [this] {
           if (logic_) logic_->OnReferencesClosed();
@@ -554,7 +561,9 @@ bool MainWindow::ShowProgress(const std::string& label, int done, int total) {
   progress_->setValue(done);
   const bool cancelled = progress_->wasCanceled();
   if (done >= total || cancelled) {
-    progress_->deleteLater();
+    // Gone now, not at the next turn of the event loop: a message box that follows runs its own
+    // loop, in which the dialog's show timer would still fire and put it over that box.
+    delete progress_;
     progress_ = nullptr;
   }
   return !cancelled;

@@ -20,7 +20,16 @@ QLabel* MakeLabel(QWidget* parent, const char* text, QRect rect, bool wrap = fal
   label->setGeometry(rect);
   label->setWordWrap(wrap);
   label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  FitLabel(*label);
+  if (wrap) {
+    FitLabel(*label);
+  } else if (label->sizeHint().width() > rect.width()) {
+    // A field's label keeps the dialog's font and its right edge beside the field: where the font
+    // at hand runs wider, the blanks that lined "$" up go first, then it starts further left
+    // instead of being drawn smaller than the others.
+    label->setText(label->text().simplified());
+    const int need = label->sizeHint().width();
+    if (need > rect.width()) label->setGeometry(rect.adjusted(rect.width() - need, 0, 0, 0));
+  }
   return label;
 }
 

@@ -25,7 +25,10 @@ ReferencesWindow::ReferencesWindow(std::function<void(int)> onSelect, std::funct
   rows_->setRootIsDecorated(false);
   rows_->setUniformRowHeights(true);
   rows_->header()->setStretchLastSection(false);
+  // A jump code's name and a line number are never cut; "where" takes the rest.
+  rows_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
   rows_->header()->setSectionResizeMode(1, QHeaderView::Stretch);
+  rows_->header()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
   note_ = new QLabel(this);
   note_->setWordWrap(true);
   layout->addWidget(heading_);
@@ -34,7 +37,9 @@ ReferencesWindow::ReferencesWindow(std::function<void(int)> onSelect, std::funct
   layout->addWidget(note_);
   layout->addWidget(freeSpace_);
   resize(520, 300);
-  connect(rows_, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item, int) {
+  CloseOnEscape(*this);
+  // A double-click, or Enter on the current row.
+  connect(rows_, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item, int) {
     const int line = item->data(2, Qt::UserRole).toInt();
     if (line > 0 && onSelect_) onSelect_(line - 1);
   });

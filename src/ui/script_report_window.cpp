@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "ui/dialog_frame.h"
+
 namespace lettermoor::ui {
 
 ScriptReportWindow::ScriptReportWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
@@ -28,6 +30,7 @@ ScriptReportWindow::ScriptReportWindow(QWidget* parent) : QWidget(parent, Qt::Wi
   layout->addWidget(text_);
   layout->addLayout(buttons);
   resize(640, 360);
+  CloseOnEscape(*this);
 }
 
 void ScriptReportWindow::ShowReport(const QString& title, const QString& text) {

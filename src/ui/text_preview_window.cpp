@@ -7,6 +7,7 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
+#include "ui/dialog_frame.h"
 #include "ui/text_window_canvas.h"
 
 namespace lettermoor::ui {
@@ -14,6 +15,7 @@ namespace lettermoor::ui {
 TextPreviewWindow::TextPreviewWindow(std::function<PreviewSource()> source, QWidget* parent)
     : QWidget(parent, Qt::Window), source_(std::move(source)) {
   setWindowTitle(QStringLiteral("Preview Text Window"));
+  CloseOnEscape(*this);
   auto* layout = new QVBoxLayout(this);
 
   auto* controls = new QHBoxLayout;

@@ -82,7 +82,11 @@ void TextWindowCanvas::paintEvent(QPaintEvent* event) {
     const int top = kMargin + f * step;
     painter.setPen(palette().color(QPalette::WindowText));
     painter.drawText(QRect(kMargin, top, width() - 2 * kMargin, kCaption), Qt::AlignLeft | Qt::AlignVCenter,
-                     QStringLiteral("Frame %1 of %2: %3").arg(f + 1).arg(frames).arg(WaitName(frame.waitCode)));
+                     QStringLiteral("Frame %1 of %2: %3")
+                         .arg(f + 1)
+                         .arg(frames)
+                         .arg(frame.passing ? QStringLiteral("line %1 does not fit (scrolls on, no stop)").arg(frame.lastLine + 1)
+                                            : WaitName(frame.waitCode)));
 
     // The game's window: a light frame around its lines.
     const QRect inner(kMargin + kBorder + kPadding, top + kCaption + kBorder + kPadding, shape.lineWidth * scale_,

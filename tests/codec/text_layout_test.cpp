@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -64,6 +65,31 @@ std::string Summary(const TextLayoutResult& r) {
   return s;
 }
 
+// Texts of 1 to `longest` pieces drawn from `pieces`, the same ones for the same seed.
+class RandomTexts {
+ public:
+  RandomTexts(const std::vector<std::vector<uint8_t>>& pieces, uint64_t seed) : pieces_(pieces), seed_(seed) {}
+
+  std::vector<uint8_t> Next(uint32_t longest) {
+    std::vector<uint8_t> text;
+    const uint32_t length = 1 + Draw() % longest;
+    for (uint32_t n = 0; n < length; ++n) {
+      const std::vector<uint8_t>& piece = pieces_[Draw() % pieces_.size()];
+      text.insert(text.end(), piece.begin(), piece.end());
+    }
+    return text;
+  }
+
+ private:
+  uint32_t Draw() {
+    seed_ = seed_ * 6364136223846793005ull + 1442695040888963407ull;
+    return static_cast<uint32_t>(seed_ >> 33);
+  }
+
+  const std::vector<std::vector<uint8_t>>& pieces_;
+  uint64_t seed_;
+};
+
 TEST(TextLayout, LaysOutAsTheGamePrints) {
   TextDictionary dictionary;
   dictionary.words[1] = "aaaa";
@@ -115,6 +141,9 @@ TEST(TextLayout, LaysOutAsTheGamePrints) {
       {"the Mr. Saturn font and back", "[1F 31]aa[1F 30]aa", TextWindowKind::Dialogue, "aaaa:36 # 0-0:00"},
       {"other codes end a word", "aaaaaaaaaaaaaaaa[10 05]aa", TextWindowKind::Dialogue,
        "aaaaaaaaaaaaaaaa:128 | ~aa:22 # 0-1:00"},
+      {"a cut line that scrolls away before the wait has a frame of its own",
+       "aaaaaaaaaaaaaaaaaaaa[00]b[00]c[00]d[03]", TextWindowKind::Dialogue,
+       "aaaaaaaaaaaaaaaaa/:136 | ~aaa:30 | b:9 | c:8 | d:8 # 0-0:00 2-4:03"},
   };
   TextLayoutResult result;
   for (const Case& c : cases) {
@@ -145,20 +174,11 @@ TEST(TextLayout, CheckFindsWhatTheFullLayoutFinds) {
       {0x91}, {0x91}, {0x91}, {0x92}, {0xA7}, {0x50}, {0x50}, {0x70}, {0x00}, {0x01}, {0x03}, {0x13},
       {0x18, 0x06}, {0x15, 0x01}, {0x15, 0x02}, {0x15, 0x03}, {0x1C, 0x02, 0x01}, {0x1C, 0x05, 0x01},
       {0x1F, 0x31}, {0x1F, 0x30}, {0x10, 0x05}};
-  uint64_t seed = 0x5EED;
-  auto next = [&] {
-    seed = seed * 6364136223846793005ull + 1442695040888963407ull;
-    return static_cast<uint32_t>(seed >> 33);
-  };
+  RandomTexts random(pieces, 0x5EED);
   TextLayoutResult full, check;
   int faults = 0;
   for (int round = 0; round < 3000; ++round) {
-    std::vector<uint8_t> text;
-    const uint32_t length = 1 + next() % 60;
-    for (uint32_t n = 0; n < length; ++n) {
-      const std::vector<uint8_t>& piece = pieces[next() % pieces.size()];
-      text.insert(text.end(), piece.begin(), piece.end());
-    }
+    const std::vector<uint8_t> text = random.Next(60);
     for (TextWindowKind kind : {TextWindowKind::Dialogue, TextWindowKind::Battle}) {
       for (bool estimates : {false, true}) {
         layout.Lay(text, kind, full);
@@ -170,6 +190,45 @@ TEST(TextLayout, CheckFindsWhatTheFullLayoutFinds) {
     }
   }
   EXPECT_GT(faults, 1000);  // the texts do run over and cut words
+}
+
+// Every line that runs over or cuts a word is seen whole in some frame, however the window
+// scrolls; frames keep the order they are printed in, and only such lines get passing frames.
+TEST(TextLayout, EveryLineThatDoesNotFitIsInAFrame) {
+  TextDictionary dictionary;
+  dictionary.words[3] = "WWWWWWWW";
+  const LayoutWidths widths = MadeUpWidths();
+  const TextLayout layout(dictionary, widths);
+  const std::vector<std::vector<uint8_t>> pieces = {
+      {0x91}, {0x91}, {0x92}, {0x50}, {0x50}, {0x00}, {0x00}, {0x00}, {0x01}, {0x03}, {0x13},
+      {0x18, 0x06}, {0x15, 0x03}, {0x15, 0x03}, {0x1C, 0x05, 0x01}};
+  RandomTexts random(pieces, 0xF4A3E);
+  TextLayoutResult r;
+  int passing = 0;
+  for (int round = 0; round < 3000; ++round) {
+    const std::vector<uint8_t> text = random.Next(80);
+    for (TextWindowKind kind : {TextWindowKind::Dialogue, TextWindowKind::Battle}) {
+      layout.Lay(text, kind, r);
+      for (size_t f = 1; f < r.frames.size(); ++f) ASSERT_GE(r.frames[f].endItem, r.frames[f - 1].endItem) << round;
+      for (int32_t n = 0; n < static_cast<int32_t>(r.lines.size()); ++n) {
+        const LayoutLine& line = r.lines[static_cast<size_t>(n)];
+        const int32_t end = line.firstItem + line.itemCount;
+        const bool shown = std::any_of(r.frames.begin(), r.frames.end(), [&](const LayoutFrame& f) {
+          return f.firstLine <= n && (f.lastLine > n || (f.lastLine == n && f.endItem >= end));
+        });
+        if (line.overflow || line.cut) ASSERT_TRUE(shown) << "round " << round << ", line " << n;
+      }
+      for (const LayoutFrame& f : r.frames) {
+        if (!f.passing) continue;
+        ++passing;
+        const LayoutLine& line = r.lines[static_cast<size_t>(f.lastLine)];
+        ASSERT_TRUE(line.overflow || line.cut) << round;
+        ASSERT_EQ(f.waitCode, 0) << round;
+        ASSERT_LE(f.lastLine - f.firstLine + 1, ShapeOf(kind).lines) << round;
+      }
+    }
+  }
+  EXPECT_GT(passing, 100);  // the texts do scroll such lines away
 }
 
 TEST(RomFonts, ReadsTheTableAndNeverOutsideTheFile) {

@@ -87,6 +87,9 @@ class ModalDriver : public QObject {
   // Answers a message box without an OK button (a question) by clicking one of its buttons;
   // when unset such a box is cancelled.
   std::function<void(QMessageBox&)> onQuestion;
+  // Sees every message box first (after it is recorded); gives true when it answers the box
+  // itself, later, as a user would.
+  std::function<bool(QMessageBox&)> onMessage;
   // Works any other modal dialog; gives false to leave it to be cancelled.
   std::function<bool(QDialog&)> onDialog;
   std::vector<QString> cancelledDialogs;
@@ -98,7 +101,9 @@ class ModalDriver : public QObject {
     if (auto* box = qobject_cast<QMessageBox*>(modal)) {
       messages_.push_back({box->text(), box->windowTitle(), box->icon(),
                            static_cast<int>(box->buttons().size()), box->parentWidget()});
-      if (box->button(QMessageBox::Ok)) {
+      if (onMessage && onMessage(*box)) {
+        busy_ = box;
+      } else if (box->button(QMessageBox::Ok)) {
         box->button(QMessageBox::Ok)->click();
       } else if (onQuestion) {
         onQuestion(*box);

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -144,7 +145,8 @@ TEST_F(WindowSettingsTest, SizeAndRecentRomsComeBackInTheNextRun) {
   Open(other->Path());
   EXPECT_EQ(store_.RecentRoms(), QStringList{QString::fromStdString(rom.Path())});
   EXPECT_TRUE(window.RecentMenu()->isEnabled());
-  EXPECT_EQ(RecentMenuTexts(), QStringList{"&1 " + QString::fromStdString(rom.Name())});
+  EXPECT_EQ(RecentMenuTexts(), QStringList{"&1 " + QString::fromStdString(rom.Name()) + "  (" +
+                                           QDir::toNativeSeparators(QFileInfo(QString::fromStdString(rom.Path())).absolutePath()) + ")"});
 
   window.resize(window.size() + QSize(120, 80));
   QApplication::processEvents();
