@@ -11,6 +11,7 @@ namespace lettermoor::cli {
 // Every option any command takes, as CLI11 fills them.
 struct Options {
   std::string rom, listing = "pointer", output, query, text, page, out, scriptFile;
+  std::string modified, patchFile;  // patch create's MODIFIED, patch apply's and info's PATCH
   int line = 0;
   int after = 0;
   bool hasAfter = false;  // --after was given
@@ -34,5 +35,8 @@ int RunPreview(const Options& o);
 int RunCheck(const Options& o);
 int RunExport(const Options& o);
 int RunImport(const Options& o);
+int RunPatchCreate(const Options& o);
+int RunPatchApply(const Options& o);
+int RunPatchInfo(const Options& o);
 
 }  // namespace lettermoor::cli
