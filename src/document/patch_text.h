@@ -19,13 +19,11 @@ inline constexpr const char* kOriginalIsBackup =
     "may hold earlier changes, and players do not have it. Choose the unmodified ROM.";
 inline constexpr const char* kOriginalIsRom =
     "%s is the ROM itself. Choose the unmodified ROM the changes were made to.";
-inline constexpr const char* kPatchIsInput = "The patch cannot be written over %s, which it is made from.";
+inline constexpr const char* kOriginalCaption = "Original ROM";
+inline constexpr const char* kOutputIsBackup = "%s is the ROM's backup copy.\nNothing was written.";
 inline constexpr const char* kCreated = "Wrote the %s patch %s (%zu bytes), from %s to %s.";
-inline constexpr const char* kNoChanges = "%s and %s are the same: the patch changes nothing.";
 inline constexpr const char* kApplied = "Wrote the patched copy %s (%zu bytes).";
 inline constexpr const char* kOpenCopyQuestion = "Open the patched copy %s now?";
-inline constexpr const char* kUnsavedOnDisk =
-    "The patch is made from the ROM file on disk: text typed but not applied is not in it.";
 }  // namespace patch_text
 
 // "1A2B3C4D".
