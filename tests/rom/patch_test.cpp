@@ -152,10 +152,10 @@ TEST(BpsCreate, SmallForSmallChangesAndRuns) {
     grown.push_back(0x02);
   }
   EXPECT_LT(CreateBps(original, grown).size(), 300u);
-  // A moved stretch is a copy, not its bytes.
+  // A moved stretch is a copy, not its bytes (a few literal bytes where it starts).
   Bytes moved = original;
   std::rotate(moved.begin(), moved.begin() + 100000, moved.end());
-  EXPECT_LT(CreateBps(original, moved).size(), 100u);
+  EXPECT_LT(CreateBps(original, moved).size(), 200u);
 }
 
 // A BPS patch from raw actions, with its three checksums right.
