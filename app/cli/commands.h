@@ -14,11 +14,10 @@ struct Options {
   int line = 0;
   int after = 0;
   bool hasAfter = false;  // --after was given
+  std::string modified, patchFile;  // patch create's MODIFIED, patch apply's and info's PATCH
   bool codesOnly = false, allowLarger = false, relocate = false, expanded = false, battle = false,
        estimates = false, headerless = false, compress = false, showBytes = false, noBackup = false,
        dryRun = false, noCompress = false, noRelocate = false, overwriteChanged = false, strict = false;
-
-  std::string modified, patchFile;  // patch create's MODIFIED, patch apply's and info's PATCH
 };
 
 int RunInfo(const Options& o);
