@@ -92,6 +92,8 @@ std::optional<PatchFormat> PatchFormatOfName(const std::string& path) {
 }
 
 uint32_t Crc32(std::span<const uint8_t> bytes, uint32_t crc) {
+  // zlib gives 0 for no buffer, whatever the CRC so far.
+  if (bytes.empty()) return crc;
   return static_cast<uint32_t>(::crc32_z(crc, bytes.data(), bytes.size()));
 }
 

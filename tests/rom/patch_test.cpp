@@ -53,6 +53,7 @@ Bytes RomLike(size_t n, uint32_t seed) {
 TEST(PatchChecksum, IsTheUsualCrc32) {
   EXPECT_EQ(Crc32(Text("123456789")), 0xCBF43926u);
   EXPECT_EQ(Crc32({}), 0u);
+  EXPECT_EQ(Crc32({}, 0xCBF43926u), 0xCBF43926u);  // nothing more leaves it as it is
   // Continued over two parts as over the whole.
   EXPECT_EQ(Crc32(Text("6789"), Crc32(Text("12345"))), 0xCBF43926u);
 }
