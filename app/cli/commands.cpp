@@ -16,7 +16,9 @@
 #include "dialogs/details_page.h"
 #include "document/document.h"
 #include "document/document_text.h"
+#include "document/patch_text.h"
 #include "document/references_page.h"
+#include "rom/patch_file.h"
 #include "rom/safe_file.h"
 #include "sample/sample_rom.h"
 
@@ -526,6 +528,76 @@ int RunImport(const Options& o) {
     }
   }
   return FinishImport(s, result, o.dryRun);
+}
+
+namespace {
+
+// A patch command that did nothing: bad files and outputs over inputs are usage faults (2), a
+// refusal or a failed write ends with 1.
+[[noreturn]] void FailPatch(const PatchFileOutcome& outcome) {
+  using Status = PatchFileOutcome::Status;
+  const bool refused = outcome.status == Status::CannotWrite ||
+                       (outcome.status == Status::Refused &&
+                        (outcome.applied.fault == PatchFault::WrongSource ||
+                         outcome.applied.fault == PatchFault::AlreadyPatched ||
+                         outcome.created.fault == PatchFault::IpsPastLimit));
+  Fail(refused ? kExitFailed : kExitUsage, DescribePatchFileFailure(outcome));
+}
+
+// The copy a writing command keeps of a ROM is no place for a patch or a patched copy.
+void RefuseOverBackup(const std::string& out, const std::string& rom) {
+  RefuseOutputOver(out, {{"the ROM's backup copy", rom + ".bak"}}, "Nothing was written.");
+}
+
+}  // namespace
+
+int RunPatchCreate(const Options& o) {
+  RefuseOverBackup(o.out, o.modified);
+  if (SameFilePath(o.rom, o.modified + ".bak")) {
+    Tell("Note: " + o.rom + " is the copy kept before the first write of a session, not necessarily the "
+         "unmodified ROM players have; a patch made from it may not apply for them.");
+  }
+  const PatchFileOutcome outcome = CreatePatchFile(o.rom, o.modified, o.out);
+  if (!outcome.Done()) FailPatch(outcome);
+  Print("%s\n", FormatText(patch_text::kCreated, PatchFormatName(outcome.format), o.out, outcome.written, o.rom,
+                           o.modified).c_str());
+  return kExitOk;
+}
+
+int RunPatchApply(const Options& o) {
+  RefuseOverBackup(o.out, o.rom);
+  const PatchFileOutcome outcome = ApplyPatchFile(o.rom, o.patchFile, o.out);
+  if (!outcome.Done()) FailPatch(outcome);
+  if (outcome.applied.layout != RomLayoutMatch::AsIs) Tell(DescribeLayoutMatch(outcome.applied.layout));
+  Print("%s\n", FormatText(patch_text::kApplied, o.out, outcome.written).c_str());
+  return kExitOk;
+}
+
+int RunPatchInfo(const Options& o) {
+  const WholeFile patch = ReadWholeFile(o.patchFile);
+  PatchFileOutcome unread;
+  unread.status = PatchFileOutcome::Status::CannotRead;
+  unread.read = patch.fault;
+  unread.error = patch.error;
+  unread.role = PatchFileRole::Patch;
+  unread.path = o.patchFile;
+  if (patch.fault != WholeFile::Fault::None) FailPatch(unread);
+  const PatchInfo info = ReadPatchInfo(patch.bytes);
+  PatchOutcome fault;
+  fault.fault = info.fault;
+  if (info.fault == PatchFault::NotAPatch) Fail(kExitUsage, DescribePatchFault(fault));
+  for (const std::string& line : DescribePatchInfo(info)) Print("%s\n", line.c_str());
+  if (!o.rom.empty()) {
+    const WholeFile rom = ReadWholeFile(o.rom);
+    unread.read = rom.fault;
+    unread.error = rom.error;
+    unread.role = PatchFileRole::Rom;
+    unread.path = o.rom;
+    if (rom.fault != WholeFile::Fault::None) FailPatch(unread);
+    Print("%s\n", DescribeRomForPatch(rom.bytes, info).c_str());
+  }
+  if (info.fault != PatchFault::None) Fail(kExitFailed, DescribePatchFault(fault));
+  return kExitOk;
 }
 
 }  // namespace lettermoor::cli

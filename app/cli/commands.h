@@ -14,6 +14,7 @@ struct Options {
   int line = 0;
   int after = 0;
   bool hasAfter = false;  // --after was given
+  std::string modified, patchFile;  // patch create's MODIFIED, patch apply's and info's PATCH
   bool codesOnly = false, allowLarger = false, relocate = false, expanded = false, battle = false,
        estimates = false, headerless = false, compress = false, showBytes = false, noBackup = false,
        dryRun = false, noCompress = false, noRelocate = false, overwriteChanged = false, strict = false,
@@ -35,5 +36,8 @@ int RunPreview(const Options& o);
 int RunCheck(const Options& o);
 int RunExport(const Options& o);
 int RunImport(const Options& o);
+int RunPatchCreate(const Options& o);
+int RunPatchApply(const Options& o);
+int RunPatchInfo(const Options& o);
 
 }  // namespace lettermoor::cli

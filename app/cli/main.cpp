@@ -194,6 +194,37 @@ void AddScriptCommands(CLI::App& app, Options& o, std::vector<Command>& commands
   commands.push_back({importCmd, RunImport});
 }
 
+void AddPatchCommands(CLI::App& app, Options& o, std::vector<Command>& commands) {
+  CLI::App* patch = app.add_subcommand(
+      "patch", "Make, apply and look into BPS and IPS patches: how a translation or hack is shared without "
+               "giving away the ROM");
+  patch->require_subcommand(1);
+  CLI::App* create = patch->add_subcommand(
+      "create", "Write a patch that turns ORIGINAL into MODIFIED; its format (BPS or IPS) from the name's extension");
+  create->add_option("ORIGINAL", o.rom, "The unmodified ROM (not the .bak copy: it may hold earlier changes)")
+      ->required()
+      ->type_name("FILE");
+  create->add_option("MODIFIED", o.modified, "The changed ROM")->required()->type_name("FILE");
+  create->add_option("-o,--output", o.out, "The patch to write: FILE.bps (the default for sharing) or FILE.ips")
+      ->required()
+      ->type_name("FILE");
+  commands.push_back({create, RunPatchCreate});
+
+  CLI::App* apply = patch->add_subcommand(
+      "apply", "Write a patched copy of ORIGINAL; a BPS patch is refused for a ROM that is not its source (a "
+               "copier header more or less is allowed for, and the copy keeps the ROM's layout)");
+  apply->add_option("ORIGINAL", o.rom, "The ROM to patch; it is only read")->required()->type_name("FILE");
+  apply->add_option("PATCH", o.patchFile, "The .bps or .ips patch")->required()->type_name("FILE");
+  apply->add_option("-o,--output", o.out, "The patched copy to write (neither input)")->required()->type_name("OUT");
+  commands.push_back({apply, RunPatchApply});
+
+  CLI::App* info = patch->add_subcommand(
+      "info", "Print a patch's format, sizes and checksums, and with --rom whether that ROM is its source");
+  info->add_option("PATCH", o.patchFile, "The .bps or .ips patch")->required()->type_name("FILE");
+  info->add_option("--rom", o.rom, "A ROM to check against the patch's source")->type_name("FILE");
+  commands.push_back({info, RunPatchInfo});
+}
+
 // Prints the parse error and the usage of the command that was being parsed.
 int UsageError(const CLI::App& app, const CLI::ParseError& error) {
   const CLI::App* usage = &app;
@@ -220,6 +251,7 @@ int Main(int argc, char** argv) {
   AddEditingCommands(app, o, commands);
   AddLayoutCommands(app, o, commands);
   AddScriptCommands(app, o, commands);
+  AddPatchCommands(app, o, commands);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {

@@ -33,6 +33,9 @@ enum class CommandId : int {
   ImportScript = 32805,
   RevertToBackup = 32806,
   KeepBackup = 32807,
+  CreatePatch = 32820,
+  ApplyPatchToCopy = 32821,
+  OriginalRom = 32822,
 };
 
 // The three labels under the list and the edit box.

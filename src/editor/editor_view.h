@@ -18,6 +18,14 @@ struct RomChoice {
   std::string fileName;  // bare name
 };
 
+// The file dialogs of Create Patch, Apply Patch to a Copy and Original ROM.
+enum class PatchFileQuestion {
+  OriginalRom,   // the unmodified ROM the open one was made from (read)
+  PatchToWrite,  // the .bps or .ips patch to make
+  PatchToRead,   // the patch to apply
+  PatchedCopy,   // the patched copy to write
+};
+
 // The answers to "Apply the changes to line N?".
 enum class ChangesAnswer { Apply, Discard, Cancel };
 
@@ -82,6 +90,23 @@ class EditorView {
     (void)save;
     (void)suggested;
     return {};
+  }
+  // The patch commands' file dialogs, starting at `suggested`; empty when cancelled. Without a
+  // user to ask: none.
+  virtual std::string ChoosePatchFile(PatchFileQuestion question, const std::string& suggested) {
+    (void)question;
+    (void)suggested;
+    return {};
+  }
+  // The original ROM remembered for the ROM at `rom` (Options > Original ROM), or empty; and
+  // remembering one. A view without settings remembers nothing.
+  virtual std::string RememberedOriginal(const std::string& rom) const {
+    (void)rom;
+    return {};
+  }
+  virtual void RememberOriginal(const std::string& rom, const std::string& original) {
+    (void)rom;
+    (void)original;
   }
   // Work that may take more than a moment: `done` of `total`, 0 first and `total` last. A view
   // shows it only once the work has gone on for a while. Gives false when the user cancelled.

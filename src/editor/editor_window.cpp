@@ -15,7 +15,8 @@ constexpr CommandId kOpenOnlyItems[] = {
     CommandId::Search,              CommandId::PointerTableListing, CommandId::RawTextListing,
     CommandId::DisplayTextAndCodes, CommandId::DisplayCodesOnly, CommandId::PreventOverwrites,
     CommandId::UseCompression,      CommandId::CompressWithDictionary, CommandId::FindReferences,
-    CommandId::ExportScript,        CommandId::ImportScript,
+    CommandId::ExportScript,        CommandId::ImportScript,     CommandId::CreatePatch,
+    CommandId::ApplyPatchToCopy,    CommandId::OriginalRom,
 };
 
 constexpr CommandId kClipboardItems[] = {CommandId::Undo, CommandId::Cut, CommandId::Copy,
@@ -101,6 +102,9 @@ void EditorWindow::OnCommand(CommandId id) {
     case CommandId::ImportScript: ImportScriptFile(); break;
     case CommandId::RevertToBackup: RevertToBackup(); break;
     case CommandId::KeepBackup: SetKeepBackup(!doc_.KeepBackup()); break;
+    case CommandId::CreatePatch: MakePatch(); break;
+    case CommandId::ApplyPatchToCopy: ApplyPatchToCopy(); break;
+    case CommandId::OriginalRom: ChooseOriginalRom(); break;
   }
 }
 

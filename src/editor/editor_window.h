@@ -21,7 +21,8 @@ inline constexpr int kListColumnWidth = 439;
 // the overwrite guard, the edit box's text. Every user command and notification enters here.
 // Its methods live in one file per feature: editor_window.cpp (open, modes, entry, apply),
 // editor_backup.cpp (backup, revert, expand), editor_search.cpp (search, dump),
-// editor_references.cpp (references, move, pointer entry, details), editor_script.cpp.
+// editor_references.cpp (references, move, pointer entry, details), editor_script.cpp,
+// editor_patch.cpp.
 class EditorWindow {
  public:
   explicit EditorWindow(EditorView& view);
@@ -87,6 +88,16 @@ class EditorWindow {
   // list again with the marked row kept. Gives nothing when nothing was tried (no ROM, cancelled,
   // typed work kept, a file that could not be read or was refused).
   std::optional<ImportResult> ImportScriptFile();
+  // File > Create Patch...: a patch from the ROM's original (Options > Original ROM, asked for
+  // when none is remembered) to the ROM file on disk, written where the user picks. Typed work is
+  // asked about first. Gives true when the patch was written.
+  bool MakePatch();
+  // File > Apply Patch to a Copy...: the ROM file patched into a new file the user picks, then
+  // offered to be opened. Gives true when the copy was written.
+  bool ApplyPatchToCopy();
+  // Options > Original ROM...: asks for the unmodified ROM the open one was made from and
+  // remembers it; gives it, or empty when cancelled or refused (the ROM itself, its backup).
+  std::string ChooseOriginalRom();
   // The references window was closed by the user.
   void OnReferencesClosed();
   // A line chosen in the references window (double-click or Enter): `row` is selected, once

@@ -150,6 +150,9 @@ void MainWindow::BuildMenus() {
   AddCommand(file, "&Export Script...", CommandId::ExportScript);
   AddCommand(file, "&Import Script...", CommandId::ImportScript);
   file->addSeparator();
+  AddCommand(file, "Create &Patch...", CommandId::CreatePatch);
+  AddCommand(file, "&Apply Patch to a Copy...", CommandId::ApplyPatchToCopy);
+  file->addSeparator();
   AddCommand(file, "E&xit", CommandId::Exit)->setShortcut(QKeySequence::Quit);
 
   // The clipboard items act on the edit box; its own Ctrl+Z/X/C/V keys keep working without
@@ -189,6 +192,8 @@ void MainWindow::BuildMenus() {
   // These two are remembered between runs (see RestoreOptions).
   AddCommand(options, "Compress with &Dictionary", CommandId::CompressWithDictionary, true);
   AddCommand(options, "Keep a &Backup", CommandId::KeepBackup, true);
+  options->addSeparator();
+  AddCommand(options, "Ori&ginal ROM...", CommandId::OriginalRom);
 
   QMenu* help = bar->addMenu(QStringLiteral("&Help"));
   AddCommand(help, "&Help", CommandId::Help)->setShortcut(QKeySequence(Qt::Key_F1));
@@ -546,6 +551,38 @@ std::string MainWindow::ChooseScriptFile(bool save, const std::string& suggested
       : save ? QFileDialog::getSaveFileName(this, QStringLiteral("Export Script"), start, filter)
              : QFileDialog::getOpenFileName(this, QStringLiteral("Import Script"), start, filter);
   return path.isEmpty() ? std::string() : QFile::encodeName(path).toStdString();
+}
+
+std::string MainWindow::ChoosePatchFile(PatchFileQuestion question, const std::string& suggested) {
+  const QString start = QFile::decodeName(QByteArray::fromStdString(suggested));
+  const QString roms = QStringLiteral("SNES ROM (*.smc *.sfc *.fig);;All Files (*)");
+  QString path;
+  if (patchPathPrompt_) {
+    path = patchPathPrompt_(question);
+  } else if (question == PatchFileQuestion::OriginalRom) {
+    path = QFileDialog::getOpenFileName(this, QStringLiteral("Original ROM (unmodified, not the backup)"), start, roms);
+  } else if (question == PatchFileQuestion::PatchToWrite) {
+    path = QFileDialog::getSaveFileName(this, QStringLiteral("Create Patch"), start,
+                                        QStringLiteral("BPS patch (*.bps);;IPS patch (*.ips)"));
+  } else if (question == PatchFileQuestion::PatchToRead) {
+    path = QFileDialog::getOpenFileName(this, QStringLiteral("Apply Patch to a Copy"), start,
+                                        QStringLiteral("Patches (*.bps *.ips);;All Files (*)"));
+  } else {
+    path = QFileDialog::getSaveFileName(this, QStringLiteral("Patched Copy"), start, roms);
+  }
+  return path.isEmpty() ? std::string() : QFile::encodeName(path).toStdString();
+}
+
+std::string MainWindow::RememberedOriginal(const std::string& rom) const {
+  if (!settings_) return {};
+  return QFile::encodeName(settings_->OriginalRom(QFile::decodeName(QByteArray::fromStdString(rom)))).toStdString();
+}
+
+void MainWindow::RememberOriginal(const std::string& rom, const std::string& original) {
+  if (settings_) {
+    settings_->SetOriginalRom(QFile::decodeName(QByteArray::fromStdString(rom)),
+                              QFile::decodeName(QByteArray::fromStdString(original)));
+  }
 }
 
 bool MainWindow::ShowProgress(const std::string& label, int done, int total) {

@@ -75,6 +75,8 @@ class MainWindow : public QMainWindow, public EditorView {
   void SetRomPathPrompt(std::function<QString()> prompt) { romPathPrompt_ = std::move(prompt); }
   // Answers the script file dialogs instead of the user (tests): given whether a file is saved.
   void SetScriptPathPrompt(std::function<QString(bool save)> prompt) { scriptPathPrompt_ = std::move(prompt); }
+  // Answers the patch commands' file dialogs instead of the user (tests).
+  void SetPatchPathPrompt(std::function<QString(PatchFileQuestion)> prompt) { patchPathPrompt_ = std::move(prompt); }
 
   // The controls, for tests and tools.
   QListView* List() const;
@@ -126,6 +128,9 @@ class MainWindow : public QMainWindow, public EditorView {
   void ShowReferences(const ReferencesPage& page) override;
   void CloseReferences() override;
   std::string ChooseScriptFile(bool save, const std::string& suggested) override;
+  std::string ChoosePatchFile(PatchFileQuestion question, const std::string& suggested) override;
+  std::string RememberedOriginal(const std::string& rom) const override;
+  void RememberOriginal(const std::string& rom, const std::string& original) override;
   bool ShowProgress(const std::string& label, int done, int total) override;
   void ShowReport(const std::string& title, const std::string& text) override;
   // The window of Tools > Find References (null until first opened).
@@ -157,6 +162,7 @@ class MainWindow : public QMainWindow, public EditorView {
   std::map<CommandId, bool> checked_;
   std::function<QString()> romPathPrompt_;
   std::function<QString(bool)> scriptPathPrompt_;
+  std::function<QString(PatchFileQuestion)> patchPathPrompt_;
   // Message boxes belong to the dialog that is running the command, if any (the search window).
   QPointer<QWidget> messageOwner_;
   HelpWindow* helpWindow_ = nullptr;

@@ -95,6 +95,18 @@ class FakeEditorView : public EditorView {
     scriptDialogs.push_back({save, suggested});
     return scriptPath;
   }
+  std::string ChoosePatchFile(PatchFileQuestion question, const std::string& suggested) override {
+    patchDialogs.push_back({question, suggested});
+    if (patchPaths.empty()) return {};
+    std::string path = patchPaths.front();
+    patchPaths.pop_front();
+    return path;
+  }
+  std::string RememberedOriginal(const std::string& rom) const override {
+    const auto it = originals.find(rom);
+    return it == originals.end() ? std::string() : it->second;
+  }
+  void RememberOriginal(const std::string& rom, const std::string& original) override { originals[rom] = original; }
   bool ShowProgress(const std::string&, int done, int total) override {
     progress.emplace_back(done, total);
     return !cancelProgress;
@@ -152,6 +164,11 @@ class FakeEditorView : public EditorView {
   // The script file dialogs: what each was asked (saving, the suggested path), and the answer.
   std::vector<std::pair<bool, std::string>> scriptDialogs;
   std::string scriptPath;
+  // The patch file dialogs: what each asked for and suggested; the answers, in order (cancelled
+  // once they run out); the original ROM remembered for each ROM.
+  std::vector<std::pair<PatchFileQuestion, std::string>> patchDialogs;
+  std::deque<std::string> patchPaths;
+  std::map<std::string, std::string> originals;
   std::vector<std::pair<int, int>> progress;
   bool cancelProgress = false;
   struct Report {

@@ -31,6 +31,9 @@ const std::vector<std::pair<QString, std::vector<MenuItem>>>& ExpectedMenus() {
         {"&Export Script...", CommandId::ExportScript},
         {"&Import Script...", CommandId::ImportScript},
         {nullptr, kSeparator},
+        {"Create &Patch...", CommandId::CreatePatch},
+        {"&Apply Patch to a Copy...", CommandId::ApplyPatchToCopy},
+        {nullptr, kSeparator},
         {"E&xit", CommandId::Exit}}},
       {"&Edit",
        {{"&Undo", CommandId::Undo},
@@ -61,7 +64,9 @@ const std::vector<std::pair<QString, std::vector<MenuItem>>>& ExpectedMenus() {
         {"Use &Compression", CommandId::UseCompression},
         {"Prevent &Overwrites", CommandId::PreventOverwrites},
         {"Compress with &Dictionary", CommandId::CompressWithDictionary},
-        {"Keep a &Backup", CommandId::KeepBackup}}},
+        {"Keep a &Backup", CommandId::KeepBackup},
+        {nullptr, kSeparator},
+        {"Ori&ginal ROM...", CommandId::OriginalRom}}},
       {"&Help", {{"&Help", CommandId::Help}, {"&About", CommandId::About}}},
   };
   return menus;

@@ -1,0 +1,112 @@
+// The main window's File > Create Patch and Apply Patch to a Copy, and Options > Original ROM:
+// sharing the work as a patch against the unmodified ROM, and trying a patch on a copy.
+
+#include <sys/stat.h>
+
+#include "document/patch_text.h"
+#include "editor/editor_window.h"
+#include "rom/patch_file.h"
+#include "rom/safe_file.h"
+
+namespace lettermoor {
+
+namespace {
+
+// "game.smc" -> "game"; ".smc" is Extension's.
+std::string Stem(const std::string& name) {
+  const size_t dot = name.rfind('.');
+  return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+}
+std::string Extension(const std::string& name) {
+  const size_t dot = name.rfind('.');
+  return dot == std::string::npos || dot == 0 ? std::string() : name.substr(dot);
+}
+
+bool IsRegularFile(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// Why `path` cannot be the open ROM's original, or empty when it can. The backup is a copy of the
+// ROM as it was before this session's first write, which may hold earlier changes.
+std::string WhyNotOriginal(const Document& doc, const std::string& path) {
+  if (doc.IsTheRom(path)) return FormatText(patch_text::kOriginalIsRom, BareFileName(path));
+  if (doc.IsTheBackup(path)) return FormatText(patch_text::kOriginalIsBackup, BareFileName(path));
+  return {};
+}
+
+}  // namespace
+
+std::string EditorWindow::ChooseOriginalRom() {
+  if (!IsRomOpen()) return {};
+  const std::string path = view_.ChoosePatchFile(PatchFileQuestion::OriginalRom, FolderOf(Rom().path) + "/");
+  if (path.empty()) return {};
+  if (const std::string why = WhyNotOriginal(doc_, path); !why.empty()) {
+    ShowWarning(why, patch_text::kOriginalCaption);
+    return {};
+  }
+  view_.RememberOriginal(Rom().path, path);
+  return path;
+}
+
+bool EditorWindow::MakePatch() {
+  if (!IsRomOpen()) return false;
+  // The patch is made from the file on disk: typed work goes in first, or stays out knowingly.
+  if (!SettleUnappliedEdit()) return false;
+  std::string original = view_.RememberedOriginal(Rom().path);
+  if (!original.empty() && !WhyNotOriginal(doc_, original).empty()) {
+    ShowWarning(WhyNotOriginal(doc_, original), patch_text::kCreateCaption);
+    original.clear();
+  }
+  if (original.empty() || !IsRegularFile(original)) original = ChooseOriginalRom();
+  if (original.empty()) return false;
+  std::string patch = view_.ChoosePatchFile(PatchFileQuestion::PatchToWrite,
+                                            FolderOf(Rom().path) + "/" + Stem(Rom().fileName) + ".bps");
+  if (patch.empty()) return false;
+  if (!PatchFormatOfName(patch)) patch += ".bps";
+  if (IsTheBackup(patch)) {
+    ShowWarning(FormatText(patch_text::kOutputIsBackup, BareFileName(patch)), patch_text::kCreateCaption);
+    return false;
+  }
+  SyncedRom();
+  const PatchFileOutcome made = CreatePatchFile(original, Rom().path, patch);
+  if (!made.Done()) {
+    ShowWarning(DescribePatchFileFailure(made), patch_text::kCreateCaption);
+    return false;
+  }
+  view_.ShowMessage(FormatText(patch_text::kCreated, PatchFormatName(made.format), BareFileName(patch), made.written,
+                               BareFileName(original), Rom().fileName),
+                    patch_text::kCreateCaption, MessageIcon::None);
+  return true;
+}
+
+bool EditorWindow::ApplyPatchToCopy() {
+  if (!IsRomOpen()) return false;
+  // The copy is made from the file on disk, and opening it closes this ROM.
+  if (!SettleUnappliedEdit()) return false;
+  const std::string folder = FolderOf(Rom().path);
+  const std::string patch = view_.ChoosePatchFile(PatchFileQuestion::PatchToRead, folder + "/");
+  if (patch.empty()) return false;
+  const std::string out = view_.ChoosePatchFile(
+      PatchFileQuestion::PatchedCopy, folder + "/" + Stem(Rom().fileName) + "-patched" + Extension(Rom().fileName));
+  if (out.empty()) return false;
+  if (IsTheBackup(out)) {
+    ShowWarning(FormatText(patch_text::kOutputIsBackup, BareFileName(out)), patch_text::kApplyCaption);
+    return false;
+  }
+  SyncedRom();
+  const PatchFileOutcome applied = ApplyPatchFile(Rom().path, patch, out);
+  if (!applied.Done()) {
+    ShowWarning(DescribePatchFileFailure(applied), patch_text::kApplyCaption);
+    return false;
+  }
+  std::string text = FormatText(patch_text::kApplied, BareFileName(out), applied.written);
+  if (const std::string layout = DescribeLayoutMatch(applied.applied.layout); !layout.empty()) text += "\n" + layout;
+  if (view_.AskYesNo(text + "\n" + FormatText(patch_text::kOpenCopyQuestion, BareFileName(out)),
+                     patch_text::kApplyCaption)) {
+    OpenRomPath(out);
+  }
+  return true;
+}
+
+}  // namespace lettermoor
