@@ -217,4 +217,10 @@ std::string DescribeProgress(const Document::Progress& progress);
 // Why an original ROM was refused; empty when it was taken. `name` is how the file is called.
 std::string DescribeOriginalRefusal(const OriginalOutcome& outcome, const std::string& name);
 
+// "Translated 2 ways: ORIGINAL" or "Left as the original: ORIGINAL".
+std::string DescribeConsistencyHeading(const ConsistencyFinding& finding);
+
+// "3 original texts translated more than one way, 12 texts left as the original."
+std::string DescribeConsistencyCount(const std::vector<ConsistencyFinding>& findings);
+
 }  // namespace lettermoor
