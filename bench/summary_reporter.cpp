@@ -38,6 +38,8 @@ const std::map<std::string, double>& RatioLimits() {
     m["compress_pointer_listing"] = 15;
     m["script_export_pointer_sample"] = 15;
     m["script_import_unchanged_sample"] = 30;
+    m["po_export_pointer_sample"] = 15;  // the same targets as the script file's
+    m["po_import_unchanged_sample"] = 30;
     return m;
   }();
   return limits;

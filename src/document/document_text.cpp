@@ -159,4 +159,19 @@ std::string DescribeConsistencyCount(const std::vector<ConsistencyFinding>& find
                     twoWays == 1 ? "" : "s", static_cast<long long>(left), left == 1 ? "" : "s");
 }
 
+ReferencesPage ConsistencyPage(const std::vector<ConsistencyFinding>& findings) {
+  ReferencesPage page;
+  page.heading = findings.empty() ? editor_text::kConsistencyClean : DescribeConsistencyCount(findings);
+  for (const ConsistencyFinding& f : findings) {
+    const bool twoWays = f.kind == ConsistencyFinding::Kind::TranslatedTwoWays;
+    if (twoWays) page.rows.push_back({"Original", f.original, 0});
+    for (size_t n = 0; n < f.texts.size(); ++n) {
+      const std::string kind =
+          twoWays ? "Translation " + std::to_string(n + 1) + " of " + std::to_string(f.texts.size()) : "Left as the original";
+      for (const int row : f.texts[n].rows) page.rows.push_back({kind, f.texts[n].text, row + 1});
+    }
+  }
+  return page;
+}
+
 }  // namespace lettermoor

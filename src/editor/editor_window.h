@@ -87,6 +87,9 @@ class EditorWindow {
   // list again with the marked row kept. Gives nothing when nothing was tried (no ROM, cancelled,
   // typed work kept, a file that could not be read or was refused).
   std::optional<ImportResult> ImportScriptFile();
+  // Tools > Check Consistency: texts translated two ways, and texts left as the original, in the
+  // consistency window; false (and a message) without an original ROM.
+  bool CheckConsistency();
   // The references window was closed by the user.
   void OnReferencesClosed();
   // Shows the references window's page again when it is open: after every write, and when the
@@ -198,7 +201,8 @@ class EditorWindow {
   // The text a moved text's rows lead to now; the references window follows it.
   void ShowMovedText(int row, const TextMoveOutcome& moved);
   bool RefuseMove(const TextMoveOutcome& moved);
-  void AfterImport(const ImportResult& result, int mark, const std::string& path);
+  // `head` goes above the report (a PO file's counts).
+  void AfterImport(const ImportResult& result, int mark, const std::string& path, const std::string& head = "");
 
   EditorView& view_;
   Document doc_;

@@ -256,7 +256,10 @@ ParsedPo ParsePo(std::string_view content) {
     at = end + 1;
     ++lineNumber;
     if (line.ends_with('\r')) line = Trimmed(line.substr(0, line.size() - 1));
-    if (line.empty()) continue;
+    if (line.empty()) {
+      field = nullptr;  // a string after a blank line continues nothing
+      continue;
+    }
     bool obsolete = false;
     if (line.starts_with("#~")) {
       obsolete = true;
