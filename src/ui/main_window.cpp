@@ -539,8 +539,6 @@ void MainWindow::ShowConsistency(const ReferencesPage& page) {
         {}, {}, this);
     consistency_->setWindowTitle(QString::fromLatin1(editor_text::kConsistencyTitle));
     consistency_->Rows()->setHeaderLabels({QStringLiteral("Kind"), QStringLiteral("Text"), QStringLiteral("Line")});
-    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), consistency_);
-    connect(escape, &QShortcut::activated, consistency_, &QWidget::close);
   }
   consistency_->ShowPage(page);
   consistency_->show();
