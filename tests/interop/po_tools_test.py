@@ -121,7 +121,8 @@ r = cli("export", "rom.smc", "--original", "orig.smc", "-o", "team.po")
 ours = counts_from(r.stderr)
 check(msgfmt_counts("team.po") == ours, "msgfmt counts the fresh export as we do: %s" % (ours,))
 check(pocount_counts("team.po") == ours, "pocount counts the fresh export as we do")
-cli("export", "orig.smc", "--format", "po", "-o", "plain.po")
+r = cli("export", "orig.smc", "--format", "po", "-o", "plain.po")
+check(msgfmt_counts("plain.po") == counts_from(r.stderr), "msgfmt counts an export without an original as we do")
 plain = script_texts("orig.smc")
 entries = entries_of("plain.po")
 check(len(entries) == len(plain), "one entry per text address: %d, %d" % (len(entries), len(plain)))
@@ -179,7 +180,8 @@ check("0 changed" in r.stdout, "importing the export of the result again writes 
 
 # msgmerge of the translations into a fresh template, and msgcat of the result, import into the
 # clean ROM without loss: the same bytes as the translated ROM.
-cli("export", "clean.smc", "--original", "orig.smc", "-o", "fresh.pot")
+r = cli("export", "clean.smc", "--original", "orig.smc", "-o", "fresh.pot")
+check(msgfmt_counts("fresh.pot") == counts_from(r.stderr), "msgfmt counts the fresh template as we do")
 run(["msgmerge", "--quiet", "-o", "msgmerged.po", "after.po", "fresh.pot"])
 run(["msgcat", "--width=40", "-o", "msgcatted.po", "msgmerged.po"])
 translated_rom = open(os.path.join(WORK, "rom.smc"), "rb").read()
