@@ -19,6 +19,7 @@
 #include "quiet_editor_view.h"
 #include "rom/patch.h"
 #include "rom/safe_file.h"
+#include "script/po_file.h"
 #include "script/script_file.h"
 #include "script/script_import.h"
 
@@ -173,6 +174,42 @@ void ApplyTranslationPatch(benchmark::State& state, std::string path, std::strin
   const TranslationPatch t = MakeTranslationPatch(path, out);
   for (auto _ : state) benchmark::DoNotOptimize(ApplyPatch(t.original, t.patch).result.data());
   state.counters["patch_bytes"] = static_cast<double>(t.patch.size());
+// The PO file of the pointer listing, against an unmodified copy of the sample as its original.
+struct OpenedWithOriginal : Opened {
+  OpenedWithOriginal(const std::string& path, const std::string& original) : Opened(path) {
+    std::filesystem::copy_file(path, original, std::filesystem::copy_options::overwrite_existing);
+    if (!window.Doc().SetOriginal(original).Accepted()) Fail("cannot take " + original + " as the original");
+  }
+};
+
+void ExportPo(benchmark::State& state, std::string path, std::string original) {
+  OpenedWithOriginal o(path, original);
+  o.window.References();
+  size_t bytes = 0;
+  for (auto _ : state) {
+    const std::optional<PoExport> po = o.window.Doc().ExportPo();
+    bytes = po->text.size();
+    benchmark::DoNotOptimize(po->text.data());
+  }
+  state.counters["po_bytes"] = static_cast<double>(bytes);
+  std::filesystem::remove(original);
+}
+
+// Read, mapped to the script import's blocks, compared with the ROM: nothing written.
+void ImportPoUnchanged(benchmark::State& state, std::string path, std::string original) {
+  OpenedWithOriginal o(path, original);
+  Document& doc = o.window.Doc();
+  const std::string po = doc.ExportPo()->text;
+  ImportOptions options;
+  options.compressor = &o.window.Compressor();
+  for (auto _ : state) {
+    const ParsedPo parsed = ParsePo(po);
+    if (parsed.error) Fail("the PO file does not read back: line " + std::to_string(parsed.error->line));
+    const PoImportPlan plan = PlanPoImport(parsed, false, [&](SnesAddress a) { return doc.OriginalScriptText(a); });
+    const ImportResult r = doc.Import(plan.blocks, options);
+    if (!r.changes.empty()) state.SkipWithError("the unchanged PO import wrote something");
+  }
+  std::filesystem::remove(original);
 }
 
 void CheckImports(const BenchInputs& inputs) {
@@ -203,6 +240,12 @@ void RegisterScriptBenchmarks(const BenchInputs& inputs, bool checkInputs) {
       ->Unit(benchmark::kMillisecond)
       ->UseRealTime();
   RegisterRow("script_import_unchanged_sample", ImportUnchanged, inputs.sample)
+      ->Unit(benchmark::kMillisecond)
+      ->UseRealTime();
+  RegisterRow("po_export_pointer_sample", ExportPo, inputs.sample, inputs.dir + "/po-export-original.smc")
+      ->Unit(benchmark::kMillisecond)
+      ->UseRealTime();
+  RegisterRow("po_import_unchanged_sample", ImportPoUnchanged, inputs.sample, inputs.dir + "/po-import-original.smc")
       ->Unit(benchmark::kMillisecond)
       ->UseRealTime();
   RegisterRow("script_import_rewritten_copy_sample", ImportRewrittenIntoCopy, inputs.sample,

@@ -42,6 +42,8 @@ const std::map<std::string, double>& RatioLimits() {
     // within the second a user may wait for it, and applied in about the time of a few reads.
     m["patch_create_translation_sample"] = 150;
     m["patch_apply_translation_sample"] = 30;
+    m["po_export_pointer_sample"] = 15;  // the same targets as the script file's
+    m["po_import_unchanged_sample"] = 30;
     return m;
   }();
   return limits;

@@ -21,6 +21,7 @@
 #include "rom/patch_file.h"
 #include "rom/safe_file.h"
 #include "sample/sample_rom.h"
+#include "script/po_file.h"
 
 namespace lettermoor::cli {
 namespace {
@@ -429,7 +430,34 @@ int RunPreview(const Options& o) {
   return kExitOk;
 }
 
+namespace {
+
+// check --consistency: each finding's heading, then a tab-separated line per text with its lines.
+int RunConsistency(const Options& o) {
+  if (o.original.empty()) Fail(kExitUsage, "--consistency needs --original: the ROM the translation is made from.");
+  Session s;
+  s.Open(o.rom, o.listing);
+  s.OpenOriginal(o.original);
+  const std::vector<ConsistencyFinding> findings = s.Doc().Consistency();
+  for (const ConsistencyFinding& f : findings) {
+    WriteOut(OneCell(DescribeConsistencyHeading(f)) + "\n");
+    for (const TextRows& t : f.texts) WriteOut("\t" + LineNames(t.rows) + "\t" + OneCell(t.text) + "\n");
+  }
+  if (findings.empty()) return kExitOk;
+  Tell(DescribeConsistencyCount(findings));
+  return kExitFailed;
+}
+
+// Whether a script command works with a PO file: --format po, or a file name ending in .po.
+bool IsPo(const Options& o, const std::string& file) {
+  if (!o.format.empty()) return o.format == "po";
+  return file.ends_with(".po") || file.ends_with(".pot");
+}
+
+}  // namespace
+
 int RunCheck(const Options& o) {
+  if (o.consistency) return RunConsistency(o);
   Session s;
   s.Open(o.rom, o.listing);
   std::vector<LayoutCheckHit> hits;
@@ -453,7 +481,17 @@ int RunExport(const Options& o) {
   Session s;
   s.Open(o.rom, o.listing);
   RefuseOutputOver(o.output, s.RomAndBackup(), "Nothing was exported.");
-  const std::optional<std::string> script = s.Doc().Export();
+  const bool po = IsPo(o, o.output);
+  if (!o.original.empty() && !po) Fail(kExitUsage, "--original goes with --format po: a script file has no original.");
+  std::optional<std::string> script;
+  if (po) {
+    if (!o.original.empty()) s.OpenOriginal(o.original);
+    std::optional<PoExport> exported = s.Doc().ExportPo();
+    Tell(DescribePoCounts(exported->translated, 0, exported->untranslated) + ".");
+    script = std::move(exported->text);
+  } else {
+    script = s.Doc().Export();
+  }
   if (o.output.empty() || o.output == "-") {
     WriteOut(*script);
   } else {
@@ -481,6 +519,17 @@ ParsedScript ReadScript(const std::string& path) {
   return parsed;
 }
 
+// The whole PO file, read and checked before the ROM is looked at.
+ParsedPo ReadPo(const std::string& path) {
+  const ScriptFileRead read = ReadScriptFile(path);
+  if (read.fault != ScriptFileRead::Fault::None) Fail(kExitUsage, DescribeScriptReadFault(path, read));
+  ParsedPo parsed = ParsePo(read.content);
+  if (parsed.error) {
+    Fail(kExitUsage, DescribeScriptError(path, *parsed.error) + "\nThe PO file was not imported; nothing was written.");
+  }
+  return parsed;
+}
+
 // The exit of an import that ran: its refusals, or its report.
 int FinishImport(Session& s, const ImportResult& result, bool dryRun) {
   if (result.status == ImportStatus::WriteFailed && result.writeStatus == WriteStatus::BackupFailed) {
@@ -502,7 +551,14 @@ int FinishImport(Session& s, const ImportResult& result, bool dryRun) {
 
 // Reads a script file and writes its changed texts into the ROM, or into a copy of it.
 int RunImport(const Options& o) {
-  const ParsedScript parsed = ReadScript(o.scriptFile);
+  const bool po = IsPo(o, o.scriptFile);
+  ParsedScript parsed;
+  ParsedPo parsedPo;
+  if (po) {
+    parsedPo = ReadPo(o.scriptFile);
+  } else {
+    parsed = ReadScript(o.scriptFile);
+  }
   const bool copy = !o.out.empty();
   Session s(!o.noBackup);
   // Into a copy, or only looking: the input ROM is opened read-only and never written.
@@ -517,6 +573,14 @@ int RunImport(const Options& o) {
   options.dryRun = o.dryRun || copy;
   options.overwriteChanged = o.overwriteChanged;
   options.strict = o.strict;
+  if (po) {
+    if (!o.original.empty()) s.OpenOriginal(o.original);
+    PoImportPlan plan = PlanPoImport(parsedPo, o.includeFuzzy, [&](SnesAddress a) { return s.Doc().OriginalScriptText(a); });
+    WriteOut(DescribePoImport(plan));
+    parsed.blocks = std::move(plan.blocks);
+  } else if (!o.original.empty()) {
+    Fail(kExitUsage, "--original goes with a PO file: a script file carries its originals.");
+  }
   const ImportResult result = s.Doc().Import(parsed.blocks, options);
   s.TellRecovery();
   if (result.status == ImportStatus::Done && copy && !o.dryRun) {

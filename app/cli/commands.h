@@ -10,7 +10,7 @@ namespace lettermoor::cli {
 
 // Every option any command takes, as CLI11 fills them.
 struct Options {
-  std::string rom, listing = "pointer", original, output, query, text, page, out, scriptFile;
+  std::string rom, listing = "pointer", original, format, output, query, text, page, out, scriptFile;
   int line = 0;
   int after = 0;
   bool hasAfter = false;  // --after was given
@@ -18,7 +18,7 @@ struct Options {
   bool codesOnly = false, allowLarger = false, relocate = false, expanded = false, battle = false,
        estimates = false, headerless = false, compress = false, showBytes = false, noBackup = false,
        dryRun = false, noCompress = false, noRelocate = false, overwriteChanged = false, strict = false,
-       untranslated = false;
+       untranslated = false, includeFuzzy = false, consistency = false;
 };
 
 int RunInfo(const Options& o);

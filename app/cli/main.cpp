@@ -42,6 +42,13 @@ void AddOriginal(CLI::App* cmd, Options& o) {
       ->check(CLI::ExistingFile);
 }
 
+void AddScriptFormat(CLI::App* cmd, Options& o) {
+  cmd->add_option("--format", o.format,
+                  "script (the default) or po, a gettext PO file for translation tools (also when the file "
+                  "name ends in .po)")
+      ->check(CLI::IsMember({"script", "po"}));
+}
+
 void AddLine(CLI::App* cmd, Options& o) {
   cmd->add_option("LINE", o.line, "The line of the listing, counted from 1")->required();
 }
@@ -158,6 +165,10 @@ void AddLayoutCommands(CLI::App& app, Options& o, std::vector<Command>& commands
   check->add_flag("--battle", o.battle, "Lay the strings out in the battle window");
   check->add_flag("--estimates", o.estimates,
                   "Also list lines that run over only when names and numbers take their longest form");
+  AddOriginal(check, o);
+  check->add_flag("--consistency", o.consistency,
+                  "Instead, list original texts translated two different ways, and texts with letters left as "
+                  "their original (needs --original)");
   commands.push_back({check, RunCheck});
 }
 
@@ -169,6 +180,8 @@ void AddScriptCommands(CLI::App& app, Options& o, std::vector<Command>& commands
   AddListing(exportCmd, o);
   exportCmd->add_option("-o,--output", o.output, "The script file to write (- or none for standard output)")
       ->type_name("FILE");
+  AddScriptFormat(exportCmd, o);
+  AddOriginal(exportCmd, o);
   commands.push_back({exportCmd, RunExport});
 
   CLI::App* importCmd = app.add_subcommand(
@@ -190,6 +203,11 @@ void AddScriptCommands(CLI::App& app, Options& o, std::vector<Command>& commands
   importCmd->add_flag("--strict", o.strict,
                       "Refuse the whole import (write nothing, exit 1) when a changed text has a warning: its end "
                       "code missing or not at its end, or control codes that differ from its original's");
+  AddScriptFormat(importCmd, o);
+  AddOriginal(importCmd, o);
+  importCmd->add_flag("--include-fuzzy", o.includeFuzzy,
+                      "PO files: also import entries flagged fuzzy, and those whose msgid is no longer the "
+                      "original's text");
   AddNoBackup(importCmd, o);
   commands.push_back({importCmd, RunImport});
 }

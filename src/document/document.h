@@ -22,6 +22,7 @@
 #include "codec/text_preview.h"
 #include "dialogs/details_page.h"
 #include "dialogs/pointer_entry_editor.h"
+#include "document/consistency.h"
 #include "document/original_rom.h"
 #include "document/row_list.h"
 #include "entries/reference_index.h"
@@ -273,6 +274,13 @@ class Document {
   static Progress CountProgress(const std::vector<RowTranslation>& rows);
   // The first row after `after` (wrapping round) whose text equals its original's.
   std::optional<int> NextUntranslated(int after);
+  // The listing as a gettext PO file (script/po_file.h), against the original when one is set;
+  // nothing when `progress` cancelled.
+  std::optional<PoExport> ExportPo(const std::function<bool(int, int)>& progress = {});
+  // The original's text at `address` as a script file writes it; nothing without an original or a text there.
+  std::optional<std::string> OriginalScriptText(SnesAddress address);
+  // Original texts translated two ways, and texts with letters left as their original, by first row.
+  std::vector<ConsistencyFinding> Consistency();
 
   // The layout of `row`'s text in a text window of `kind`, with the fonts `previewer` read from
   // the open file (TextPreviewer(*Rom().handle)).

@@ -1,5 +1,6 @@
 #include "document/document_text.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -142,6 +143,35 @@ std::string DescribeOriginalRefusal(const OriginalOutcome& outcome, const std::s
                         static_cast<long long>(outcome.expected));
   }
   return "";
+}
+
+std::string DescribeConsistencyHeading(const ConsistencyFinding& finding) {
+  if (finding.kind == ConsistencyFinding::Kind::LeftAsOriginal) return "Left as the original: " + finding.original;
+  return "Translated " + std::to_string(finding.texts.size()) + " ways: " + finding.original;
+}
+
+std::string DescribeConsistencyCount(const std::vector<ConsistencyFinding>& findings) {
+  const auto left = std::count_if(findings.begin(), findings.end(), [](const ConsistencyFinding& f) {
+    return f.kind == ConsistencyFinding::Kind::LeftAsOriginal;
+  });
+  const auto twoWays = static_cast<long long>(findings.size()) - left;
+  return FormatText("%lld original text%s translated more than one way, %lld text%s left as the original.", twoWays,
+                    twoWays == 1 ? "" : "s", static_cast<long long>(left), left == 1 ? "" : "s");
+}
+
+ReferencesPage ConsistencyPage(const std::vector<ConsistencyFinding>& findings) {
+  ReferencesPage page;
+  page.heading = findings.empty() ? editor_text::kConsistencyClean : DescribeConsistencyCount(findings);
+  for (const ConsistencyFinding& f : findings) {
+    const bool twoWays = f.kind == ConsistencyFinding::Kind::TranslatedTwoWays;
+    if (twoWays) page.rows.push_back({"Original", f.original, 0});
+    for (size_t n = 0; n < f.texts.size(); ++n) {
+      const std::string kind =
+          twoWays ? "Translation " + std::to_string(n + 1) + " of " + std::to_string(f.texts.size()) : "Left as the original";
+      for (const int row : f.texts[n].rows) page.rows.push_back({kind, f.texts[n].text, row + 1});
+    }
+  }
+  return page;
 }
 
 }  // namespace lettermoor

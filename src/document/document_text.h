@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "document/document.h"
+#include "document/references_page.h"
 #include "rom/rom_file.h"
 
 namespace lettermoor {
@@ -147,6 +148,11 @@ inline constexpr const char* kRevertFailed =
 inline constexpr const char* kRevertFailedDamaged =
     "The backup could not be written to the ROM file (%s), and its old bytes could not be put back.\n"
     "Check the file before going on.";
+inline constexpr const char* kConsistencyCaption = "Check Consistency";
+inline constexpr const char* kConsistencyTitle = "Consistency";
+inline constexpr const char* kConsistencyNeedsOriginal =
+    "Choose the original ROM first (Options > Original ROM...): the check compares each text with it.";
+inline constexpr const char* kConsistencyClean = "Every original text is translated one way, and no line with letters is left as the original.";
 inline constexpr const char* kTranslatedProgress = "Translated: %d of %d lines (%d%%)";
 inline constexpr const char* kOriginalUnreadable = "The original ROM %s could not be opened (%s).";
 inline constexpr const char* kOriginalNotARom = "%s is not a ROM of this game, so it cannot be the original.";
@@ -217,5 +223,15 @@ std::string DescribeProgress(const Document::Progress& progress);
 
 // Why an original ROM was refused; empty when it was taken. `name` is how the file is called.
 std::string DescribeOriginalRefusal(const OriginalOutcome& outcome, const std::string& name);
+
+// "Translated 2 ways: ORIGINAL" or "Left as the original: ORIGINAL".
+std::string DescribeConsistencyHeading(const ConsistencyFinding& finding);
+
+// The consistency window's page: for each finding a row per text and line (an original translated
+// two ways gets a row of its own first, without a line).
+ReferencesPage ConsistencyPage(const std::vector<ConsistencyFinding>& findings);
+
+// "3 original texts translated more than one way, 12 texts left as the original."
+std::string DescribeConsistencyCount(const std::vector<ConsistencyFinding>& findings);
 
 }  // namespace lettermoor

@@ -56,6 +56,7 @@ class OriginalRom {
 
   const std::string& Path() const { return path_; }
   const RomFile& File() const { return *file_; }
+  const TextDictionary& Words() const { return dictionary_; }
 
   // The address of the original text `entry` stands for, in a listing of `mode`; nothing when
   // the original holds no text there.

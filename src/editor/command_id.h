@@ -36,6 +36,7 @@ enum class CommandId : int {
   CreatePatch = 32820,
   ApplyPatchToCopy = 32821,
   OriginalRom = 32822,
+  CheckConsistency = 32823,  // translations against the original ROM
 };
 
 // The three labels under the list and the edit box.

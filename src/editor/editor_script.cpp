@@ -9,6 +9,7 @@
 
 #include "editor/editor_window.h"
 #include "rom/safe_file.h"
+#include "script/po_file.h"
 #include "script/script_file.h"
 
 namespace lettermoor {
@@ -24,6 +25,9 @@ std::string SuggestedScriptName(const std::string& romName, ListingMode mode) {
 
 std::string ErrorText(int error) { return std::strerror(error ? error : EIO); }
 
+// A file picked with the ".po" ending is a gettext PO file; any other name a script file.
+bool IsPoFile(const std::string& path) { return path.ends_with(".po") || path.ends_with(".pot"); }
+
 }  // namespace
 
 bool EditorWindow::ExportScriptFile() {
@@ -38,8 +42,23 @@ bool EditorWindow::ExportScriptFile() {
     return false;
   }
   SyncedRom();
-  const std::optional<std::string> script =
-      doc_.Export([&](int done, int total) { return view_.ShowProgress(editor_text::kWritingScript, done, total); });
+  const auto progress = [&](int done, int total) { return view_.ShowProgress(editor_text::kWritingScript, done, total); };
+  std::optional<std::string> script;
+  int texts = 0;
+  if (IsPoFile(path)) {
+    // Against the original ROM when one is chosen: its texts are the msgids.
+    if (std::optional<PoExport> po = doc_.ExportPo(progress)) {
+      texts = po->translated + po->untranslated;
+      script = std::move(po->text);
+    }
+  } else {
+    script = doc_.Export(progress);
+    // The blocks are the distinct addresses: count them as the file does.
+    for (size_t at = script ? script->find("\n@ $") : std::string::npos; at != std::string::npos;
+         at = script->find("\n@ $", at + 1)) {
+      ++texts;
+    }
+  }
   view_.ShowProgress(editor_text::kWritingScript, 1, 1);  // closes the progress, however it ended
   if (!script) return false;  // cancelled
   const SafeWriteResult written = WriteFileSafely(path, [&](std::FILE* out) {
@@ -50,9 +69,6 @@ bool EditorWindow::ExportScriptFile() {
                       editor_text::kExportCaption, MessageIcon::Warning);
     return false;
   }
-  // The blocks are the distinct addresses: count them as the file does.
-  int texts = 0;
-  for (size_t at = script->find("\n@ $"); at != std::string::npos; at = script->find("\n@ $", at + 1)) ++texts;
   char buf[512];
   std::snprintf(buf, sizeof buf, editor_text::kExported, texts, ScriptListingName(Listing()),
                 BareFileName(path).c_str());
@@ -81,7 +97,19 @@ std::optional<ImportResult> EditorWindow::ImportScriptFile() {
     view_.ShowMessage(why, editor_text::kImportCaption, MessageIcon::Warning);
     return std::nullopt;
   }
-  const ParsedScript parsed = ParseScript(read.content);
+  ParsedScript parsed;
+  std::string head;
+  if (IsPoFile(path)) {
+    const ParsedPo po = ParsePo(read.content);
+    parsed.error = po.error;
+    if (!po.error) {
+      PoImportPlan plan = PlanPoImport(po, false, [&](SnesAddress a) { return doc_.OriginalScriptText(a); });
+      head = DescribePoImport(plan);
+      parsed.blocks = std::move(plan.blocks);
+    }
+  } else {
+    parsed = ParseScript(read.content);
+  }
   if (parsed.error) {
     view_.ShowMessage(DescribeScriptError(BareFileName(path), *parsed.error) + "\n" + editor_text::kImportRefused,
                       editor_text::kImportCaption, MessageIcon::Warning);
@@ -122,12 +150,13 @@ std::optional<ImportResult> EditorWindow::ImportScriptFile() {
       result = std::move(second);
     }
   }
-  AfterImport(result, mark, path);
+  AfterImport(result, mark, path, head);
   return result;
 }
 
 // What the import did: a refusal's message, or the list filled again and the report.
-void EditorWindow::AfterImport(const ImportResult& result, int mark, const std::string& path) {
+void EditorWindow::AfterImport(const ImportResult& result, int mark, const std::string& path,
+                               const std::string& head) {
   if (result.status == ImportStatus::Stopped) return;
   if (result.status != ImportStatus::Done) {
     if (result.status == ImportStatus::WriteFailed &&
@@ -152,10 +181,21 @@ void EditorWindow::AfterImport(const ImportResult& result, int mark, const std::
   // The list's line of each text beside its line in the script file: the user looks for both.
   std::unordered_map<SnesAddress, int> lines;
   for (int i = Table().count() - 1; i >= 0; --i) lines[Table().entries[static_cast<size_t>(i)].textAddress] = i + 1;
-  view_.ShowReport(title, DescribeImport(result, false, [&](SnesAddress a) {
+  view_.ShowReport(title, head + DescribeImport(result, false, [&](SnesAddress a) {
                      const auto at = lines.find(a);
                      return at == lines.end() ? 0 : at->second;
                    }));
+}
+
+bool EditorWindow::CheckConsistency() {
+  if (!IsRomOpen()) return false;
+  if (!doc_.HasOriginal()) {
+    view_.ShowMessage(editor_text::kConsistencyNeedsOriginal, editor_text::kConsistencyCaption, MessageIcon::Warning);
+    return false;
+  }
+  SyncedRom();
+  view_.ShowConsistency(ConsistencyPage(doc_.Consistency()));
+  return true;
 }
 
 }  // namespace lettermoor

@@ -137,6 +137,9 @@ class EditorView {
   virtual void ShowReferences(const ReferencesPage& page) { (void)page; }
   // Closes the references window when it is open (the ROM was closed).
   virtual void CloseReferences() {}
+  // Opens the consistency window (in the references window's style) with this page, or shows it
+  // there; a double-click on a row with a line calls EditorWindow::SelectRow(line - 1).
+  virtual void ShowConsistency(const ReferencesPage& page) { (void)page; }
 
   // Ends the window (and with it the program).
   virtual void CloseWindow() = 0;

@@ -16,7 +16,7 @@ constexpr CommandId kOpenOnlyItems[] = {
     CommandId::DisplayTextAndCodes, CommandId::DisplayCodesOnly, CommandId::PreventOverwrites,
     CommandId::UseCompression,      CommandId::CompressWithDictionary, CommandId::FindReferences,
     CommandId::ExportScript,        CommandId::ImportScript,     CommandId::CreatePatch,
-    CommandId::ApplyPatchToCopy,    CommandId::OriginalRom,
+    CommandId::ApplyPatchToCopy,    CommandId::OriginalRom,       CommandId::CheckConsistency,
 };
 
 constexpr CommandId kClipboardItems[] = {CommandId::Undo, CommandId::Cut, CommandId::Copy,
@@ -100,6 +100,7 @@ void EditorWindow::OnCommand(CommandId id) {
     case CommandId::MoveToFreeSpace: MoveToFreeSpace(view_.SelectionMark(), view_.EditText()); break;
     case CommandId::ExportScript: ExportScriptFile(); break;
     case CommandId::ImportScript: ImportScriptFile(); break;
+    case CommandId::CheckConsistency: CheckConsistency(); break;
     case CommandId::RevertToBackup: RevertToBackup(); break;
     case CommandId::KeepBackup: SetKeepBackup(!doc_.KeepBackup()); break;
     case CommandId::CreatePatch: MakePatch(); break;

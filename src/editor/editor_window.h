@@ -98,6 +98,9 @@ class EditorWindow {
   // Options > Original ROM...: asks for the unmodified ROM the open one was made from and
   // remembers it; gives it, or empty when cancelled or refused (the ROM itself, its backup).
   std::string ChooseOriginalRom();
+  // Tools > Check Consistency: texts translated two ways, and texts left as the original, in the
+  // consistency window; false (and a message) without an original ROM.
+  bool CheckConsistency();
   // The references window was closed by the user.
   void OnReferencesClosed();
   // A line chosen in the references window (double-click or Enter): `row` is selected, once
@@ -212,7 +215,8 @@ class EditorWindow {
   // The text a moved text's rows lead to now; the references window follows it.
   void ShowMovedText(int row, const TextMoveOutcome& moved);
   bool RefuseMove(const TextMoveOutcome& moved);
-  void AfterImport(const ImportResult& result, int mark, const std::string& path);
+  // `head` goes above the report (a PO file's counts).
+  void AfterImport(const ImportResult& result, int mark, const std::string& path, const std::string& head = "");
 
   EditorView& view_;
   Document doc_;

@@ -142,6 +142,8 @@ void ReadLeads(std::string_view line, ScriptBlock& block) {
 
 }  // namespace
 
+std::optional<ScriptError> CheckScriptText(std::string_view text, int column0) { return CheckText(text, column0); }
+
 const char* ScriptListingName(ListingMode mode) {
   switch (mode) {
     case ListingMode::PointerTableListing:

@@ -72,6 +72,11 @@ struct ParsedScript {
   std::optional<ScriptError> error;  // the first fault; then `blocks` is incomplete
 };
 
+// What is wrong with `text` as the encoder would read it (unbalanced brackets, a token in brackets
+// that is not a byte, a character that is not the game's), with its column counted from
+// `column0` + 1; nothing when it encodes as written. The error's line is left 0.
+std::optional<ScriptError> CheckScriptText(std::string_view text, int column0);
+
 // Reads a whole script file, checking its form and every text's brackets and characters (a
 // text the encoder would refuse is a fault of the file). A line may end in "\r\n".
 ParsedScript ParseScript(std::string_view content);

@@ -22,7 +22,9 @@
 #include <QScrollBar>
 #include <QScopedValueRollback>
 #include <QShortcut>
+#include <QTreeWidget>
 
+#include "document/document_text.h"
 #include "editor/editor_window.h"
 #include "ui/column_delegate.h"
 #include "ui/dialog_frame.h"
@@ -172,6 +174,7 @@ void MainWindow::BuildMenus() {
   AddCommand(tools, "&View current details", CommandId::ViewDetails);
   AddCommand(tools, "Find &References", CommandId::FindReferences);
   AddCommand(tools, "&Move to Free Space", CommandId::MoveToFreeSpace);
+  AddCommand(tools, "Check &Consistency", CommandId::CheckConsistency);
   tools->addSeparator();
   AddCommand(tools, "&Dump to text file", CommandId::DumpToTextFile);
   tools->addSeparator();
@@ -539,13 +542,29 @@ void MainWindow::ShowReferences(const ReferencesPage& page) {
   }
 }
 
+void MainWindow::ShowConsistency(const ReferencesPage& page) {
+  if (!consistency_) {
+    consistency_ = new ReferencesWindow(
+        [this](int row) {
+          if (logic_) logic_->SelectRow(row);
+        },
+        {}, {}, this);
+    consistency_->setWindowTitle(QString::fromLatin1(editor_text::kConsistencyTitle));
+    consistency_->Rows()->setHeaderLabels({QStringLiteral("Kind"), QStringLiteral("Text"), QStringLiteral("Line")});
+  }
+  consistency_->ShowPage(page);
+  consistency_->show();
+  consistency_->raise();
+}
+
 void MainWindow::CloseReferences() {
+  if (consistency_) consistency_->hide();
   if (references_) references_->hide();
 }
 
 std::string MainWindow::ChooseScriptFile(bool save, const std::string& suggested) {
   const QString start = QFile::decodeName(QByteArray::fromStdString(suggested));
-  const QString filter = QStringLiteral("Script files (*.txt);;All Files (*)");
+  const QString filter = QStringLiteral("Script files (*.txt);;Gettext PO files (*.po);;All Files (*)");
   const QString path =
       scriptPathPrompt_ ? scriptPathPrompt_(save)
       : save ? QFileDialog::getSaveFileName(this, QStringLiteral("Export Script"), start, filter)

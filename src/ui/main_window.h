@@ -127,6 +127,7 @@ class MainWindow : public QMainWindow, public EditorView {
   void CloseWindow() override;
   void ShowReferences(const ReferencesPage& page) override;
   void CloseReferences() override;
+  void ShowConsistency(const ReferencesPage& page) override;
   std::string ChooseScriptFile(bool save, const std::string& suggested) override;
   std::string ChoosePatchFile(PatchFileQuestion question, const std::string& suggested) override;
   std::string RememberedOriginal(const std::string& rom) const override;
@@ -135,6 +136,7 @@ class MainWindow : public QMainWindow, public EditorView {
   void ShowReport(const std::string& title, const std::string& text) override;
   // The window of Tools > Find References (null until first opened).
   ReferencesWindow* References() const { return references_; }
+  ReferencesWindow* Consistency() const { return consistency_; }
   ScriptReportWindow* ScriptReport() const { return scriptReport_; }
 
  protected:
@@ -180,6 +182,7 @@ class MainWindow : public QMainWindow, public EditorView {
   // The path the open-file dialog last gave, to tell whether the open that followed took it.
   std::string chosenRomPath_;
   ReferencesWindow* references_ = nullptr;
+  ReferencesWindow* consistency_ = nullptr;  // Tools > Check Consistency, in the same style
   ScriptReportWindow* scriptReport_ = nullptr;
   QProgressDialog* progress_ = nullptr;
 };

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -64,7 +65,20 @@ void ReferencesWindow::closeEvent(QCloseEvent* event) {
   QWidget::closeEvent(event);
 }
 
+void ReferencesWindow::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape) {
+    close();
+    return;
+  }
+  QWidget::keyPressEvent(event);
+}
+
 bool ReferencesWindow::event(QEvent* event) {
+  // Escape is this window's own: the main window's shortcut would otherwise take it and end the program.
+  if (event->type() == QEvent::ShortcutOverride && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+    event->accept();
+    return true;
+  }
   // Another program may have changed the file while the window was in the background.
   if (event->type() == QEvent::WindowActivate && onActivated_) onActivated_();
   return QWidget::event(event);

@@ -28,6 +28,7 @@ class ReferencesWindow : public QWidget {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;  // Escape closes it
   bool event(QEvent* event) override;
 
  private:

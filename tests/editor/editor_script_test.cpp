@@ -9,6 +9,7 @@
 
 #include "editor/editor_window.h"
 #include "editor_fixture.h"
+#include "document/document_text.h"
 #include "script/script_file.h"
 
 namespace lettermoor::test {
@@ -194,6 +195,47 @@ TEST_F(EditorScript, NoScriptOrDumpIsWrittenOverTheBackup) {
   view.scriptPath = dir.File("script.txt");
   EXPECT_TRUE(window.ExportScriptFile());
   EXPECT_EQ(ReadBytesOf(bak), kept);
+}
+
+TEST_F(EditorScript, PoFilesAndTheConsistencyWindow) {
+  using namespace layout;
+  const TempFile& rom = OpenStandard();
+  const std::unique_ptr<TempFile> original = StandardRom().Save();
+  // Without an original there is nothing to compare with: said, and no window.
+  window.OnCommand(CommandId::CheckConsistency);
+  ASSERT_EQ(view.messages.size(), 1u);
+  EXPECT_EQ(view.messages[0].text, editor_text::kConsistencyNeedsOriginal);
+  EXPECT_FALSE(view.consistencyPage);
+  ASSERT_TRUE(window.Doc().SetOriginal(original->Path()).Accepted());
+
+  view.scriptPath = dir.File("standard.po");
+  window.OnCommand(CommandId::ExportScript);
+  std::string po = ReadText(view.scriptPath);
+  const std::string entry = "msgid \"" + std::string(kText3) + "\"\nmsgstr \"\"";
+  ASSERT_NE(po.find("#: line:2 line:4 record:1 record:3\nmsgctxt \"$"), std::string::npos) << po;
+  ASSERT_NE(po.find(entry), std::string::npos) << po;
+  std::ofstream(view.scriptPath, std::ios::binary)
+      << po.replace(po.find(entry), entry.size(), "msgid \"" + std::string(kText3) + "\"\nmsgstr \"Shared![02]\"");
+  const std::optional<ImportResult> r = window.ImportScriptFile();
+  ASSERT_TRUE(r);
+  ASSERT_EQ(view.reports.size(), 1u);
+  EXPECT_EQ(view.reports[0].text.rfind("PO file: 1 translated message, 0 fuzzy translations, 3 untranslated", 0), 0u)
+      << view.reports[0].text;
+  EXPECT_EQ(r->Count(BlockOutcome::Written), 1);
+  EXPECT_EQ(view.rows[1], "Shared!");
+  EXPECT_NE(rom.ReadAll(), original->ReadAll());
+
+  // The lines with letters left as they were are listed, each with its line; the translated one is not.
+  view.messages.clear();
+  window.OnCommand(CommandId::CheckConsistency);
+  EXPECT_TRUE(view.messages.empty());
+  ASSERT_TRUE(view.consistencyPage);
+  std::vector<int> lines;
+  for (const ReferenceRow& row : view.consistencyPage->rows) {
+    EXPECT_EQ(row.kind, "Left as the original");
+    lines.push_back(row.line);
+  }
+  EXPECT_EQ(lines, (std::vector<int>{1, 3, 6, 5}));  // by each original text's first line
 }
 
 }  // namespace

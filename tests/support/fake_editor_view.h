@@ -91,6 +91,7 @@ class FakeEditorView : public EditorView {
     ++referencesShows;
   }
   void CloseReferences() override { referencesPage.reset(); }
+  void ShowConsistency(const ReferencesPage& page) override { consistencyPage = page; }
   std::string ChooseScriptFile(bool save, const std::string& suggested) override {
     scriptDialogs.push_back({save, suggested});
     return scriptPath;
@@ -206,6 +207,7 @@ class FakeEditorView : public EditorView {
   // The references window's page while it is open.
   std::optional<ReferencesPage> referencesPage;
   int referencesShows = 0;
+  std::optional<ReferencesPage> consistencyPage;  // the last page the consistency window showed
 };
 
 }  // namespace lettermoor::test

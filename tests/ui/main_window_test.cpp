@@ -49,6 +49,7 @@ const std::vector<std::pair<QString, std::vector<MenuItem>>>& ExpectedMenus() {
         {"&View current details", CommandId::ViewDetails},
         {"Find &References", CommandId::FindReferences},
         {"&Move to Free Space", CommandId::MoveToFreeSpace},
+        {"Check &Consistency", CommandId::CheckConsistency},
         {nullptr, kSeparator},
         {"&Dump to text file", CommandId::DumpToTextFile},
         {nullptr, kSeparator},

@@ -34,6 +34,14 @@ TEST_F(MainWindowTest, FindReferencesListsTheTextsReferencesAndDoubleClickSelect
   EXPECT_EQ(List().currentIndex().row(), 5);
   EXPECT_EQ(Label(LabelId::Line), QStringLiteral("Line: 6/6"));
 
+  // Escape closes the references window, not the program.
+  refs->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(refs));
+  QTest::keyClick(rows, Qt::Key_Escape);
+  EXPECT_FALSE(refs->isVisible());
+  EXPECT_TRUE(window.isVisible());
+  Trigger(CommandId::FindReferences);
+
   Trigger(CommandId::Close);
   EXPECT_FALSE(refs->isVisible());
   EXPECT_FALSE(window.Action(CommandId::FindReferences)->isEnabled());
@@ -54,6 +62,36 @@ TEST_F(MainWindowTest, AnApplyOverSharedBytesNamesTheOtherLineInTheSizeHint) {
   EXPECT_TRUE(applied.contains(QStringLiteral("line 2"))) << applied.toStdString();
   EXPECT_NE(applied, typed);
   EXPECT_EQ(Row(1), QStringLiteral("there, pal"));
+}
+
+// Tools > Check Consistency beside an original ROM: the lines left as the original, each with its
+// line; a double-click goes to that line, and Escape closes the window.
+TEST_F(MainWindowTest, CheckConsistencyListsLinesGoesToThemAndClosesOnEscape) {
+  OpenStandard();
+  const auto original = ui_rom::Build().Save();
+  ASSERT_TRUE(logic.Doc().SetOriginal(original->Path()).Accepted());
+  ASSERT_TRUE(window.Action(CommandId::CheckConsistency)->isEnabled());
+  Trigger(CommandId::CheckConsistency);
+  ui::ReferencesWindow* found = window.Consistency();
+  ASSERT_NE(found, nullptr);
+  ASSERT_TRUE(found->isVisible());
+  QTreeWidget* rows = found->Rows();
+  ASSERT_GT(rows->topLevelItemCount(), 1);
+  QTreeWidgetItem* last = rows->topLevelItem(rows->topLevelItemCount() - 1);
+  EXPECT_EQ(last->text(0), QStringLiteral("Left as the original"));
+  const int line = last->text(2).toInt();
+  ASSERT_GT(line, 1);
+
+  const QRect item = rows->visualItemRect(last);
+  QTest::mouseClick(rows->viewport(), Qt::LeftButton, {}, item.center());
+  QTest::mouseDClick(rows->viewport(), Qt::LeftButton, {}, item.center());
+  EXPECT_EQ(List().currentIndex().row(), line - 1);
+
+  found->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(found));
+  QTest::keyClick(rows, Qt::Key_Escape);
+  EXPECT_FALSE(found->isVisible());
+  EXPECT_TRUE(window.isVisible());  // the main window's own Escape does not take it
 }
 
 }  // namespace
