@@ -46,6 +46,8 @@ void CodeHighlighter::UsePalette(const QPalette& palette) {
   bracket_.setForeground(dark ? QColor(0x9a, 0x9a, 0x9a) : QColor(0x80, 0x80, 0x80));
   bracket_.setFontWeight(QFont::Bold);
   fault_ = dark ? QColor(0xff, 0x6b, 0x6b) : QColor(0xd0, 0x00, 0x00);
+  // The thin wave alone is easily missed in a small font.
+  faultBackground_ = dark ? QColor(0x5c, 0x26, 0x26) : QColor(0xfb, 0xdc, 0xdc);
   rehighlight();
 }
 
@@ -109,6 +111,7 @@ void CodeHighlighter::highlightBlock(const QString& text) {
       QTextCharFormat f = format(i);
       f.setUnderlineStyle(QTextCharFormat::WaveUnderline);
       f.setUnderlineColor(fault_);
+      f.setBackground(faultBackground_);
       setFormat(i, 1, f);
     }
   }

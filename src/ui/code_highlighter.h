@@ -44,6 +44,7 @@ class CodeHighlighter : public QSyntaxHighlighter {
   QTextCharFormat bracket_;
   QColor groupBackground_;
   QColor fault_;
+  QColor faultBackground_;
 };
 
 }  // namespace lettermoor::ui

@@ -80,7 +80,7 @@ TEST_F(MainWindowTest, CodeScreenshots) {
   QApplication::sendEvent(Edit().viewport(), &help);
   QTest::qWait(600);
   const QRect frame = window.frameGeometry();
-  EXPECT_TRUE(window.screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height() + 40)
+  EXPECT_TRUE(window.screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height())
                   .save(ShotPath("edit-box-codes.png")));
   QToolTip::hideText();
 
