@@ -161,7 +161,7 @@ void HighlightText(benchmark::State& state) {
   if (spans.size() < 400) state.SkipWithError("the text should hold many codes");
 }
 
-// The status bar's line once typing pauses: the text laid out as the preview lays it out, to tell
+// The status bar's line after a keystroke: the text laid out as the preview lays it out, to tell
 // whether it fits.
 void FitStatus(benchmark::State& state, std::string path) {
   QuietEditorView view;

@@ -117,8 +117,8 @@ class EditorWindow {
   void ShowEntry(int row);
   void UpdateCurrentSize();
   // The status bar's line for the edit box's text, laid out as the preview lays it out. A view
-  // calls it once typing pauses (it is not part of a keystroke's own work); a shown entry
-  // updates it at once.
+  // calls it after a keystroke is drawn (it is not part of the keystroke's own work); a shown
+  // entry updates it at once.
   void UpdateTextStatus();
   // The Apply Changes button: writes `text` over the string of `row`.
   ApplyResult ApplyChanges(int row, std::string_view text);
