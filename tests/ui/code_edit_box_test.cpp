@@ -93,6 +93,24 @@ TEST_F(CodeEditBoxTest, CodesAreColouredByGroupAndHoverShowsTheirDescription) {
   EXPECT_NE(h.GroupFormat(CodeGroup::Names).fontItalic(), h.GroupFormat(CodeGroup::Sound).fontItalic());
 }
 
+TEST_F(CodeEditBoxTest, ColoursStandOutOnALightAndOnADarkPalette) {
+  OpenWithFonts();
+  Retype(QStringLiteral("Hi[1C 02 01][03][0A 00 00 00 00][1F 02 05][07]"));
+  for (const QColor base : {QColor(Qt::white), QColor(0x20, 0x20, 0x20)}) {
+    QPalette palette = Edit().palette();
+    palette.setColor(QPalette::Base, base);
+    Edit().setPalette(palette);
+    ui::CodeHighlighter& h = *Box().Highlighter();
+    for (int g = 0; g < kCodeGroupCount; ++g) {
+      const QColor colour = h.GroupFormat(static_cast<CodeGroup>(g)).foreground().color();
+      // Well apart from the base in lightness, whichever way the palette goes.
+      EXPECT_GT(std::abs(colour.lightness() - base.lightness()), 90) << g << " on " << base.name().toStdString();
+    }
+    // The text drawn takes the palette's colours at once.
+    EXPECT_EQ(FormatAt(4).foreground(), h.GroupFormat(CodeGroup::Names).foreground());
+  }
+}
+
 TEST_F(CodeEditBoxTest, AFaultIsUnderlinedFromItsColumnAndTheSizeHintSaysWhere) {
   OpenWithFonts();
   struct Case {
