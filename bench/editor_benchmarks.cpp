@@ -11,6 +11,7 @@
 #include "codec/text_preview.h"
 #include "codec/text_encoder.h"
 #include "codec/text_layout.h"
+#include "codec/text_spans.h"
 #include "codec/text_window_picture.h"
 #include "editor/editor_window.h"
 #include "entries/layout_check.h"
@@ -146,6 +147,29 @@ void Keystroke(benchmark::State& state, std::string path) {
   window.OpenRomPath(path);
   view.editText = LongEditText();
   for (auto _ : state) window.OnEditChanged(view.editText);
+}
+
+// What the edit box's highlighting works out on each keystroke: which stretch of the text is a
+// group, which code and which fault.
+void HighlightText(benchmark::State& state) {
+  const std::string text = LongEditText();
+  std::vector<TextSpan> spans;
+  for (auto _ : state) {
+    FindTextSpans(text, spans);
+    benchmark::DoNotOptimize(spans.data());
+  }
+  if (spans.size() < 400) state.SkipWithError("the text should hold many codes");
+}
+
+// The status bar's line after a keystroke: the text laid out as the preview lays it out, to tell
+// whether it fits.
+void FitStatus(benchmark::State& state, std::string path) {
+  QuietEditorView view;
+  EditorWindow window(view);
+  window.Initialise();
+  window.OpenRomPath(path);
+  window.OnEditChanged(LongEditText());
+  for (auto _ : state) window.UpdateTextStatus();
 }
 
 // What the preview does on each keystroke: the 4000-character text encoded and laid out, with
@@ -291,6 +315,8 @@ void RegisterEditorBenchmarks(const BenchInputs& inputs, bool checkInputs) {
   timed(RegisterRow("measure_text_4000", Keystroke, inputs.sample),
         benchmark::kMicrosecond);
   timed(RegisterRow("layout_text_4000", LayoutText, inputs.sample), benchmark::kMicrosecond);
+  timed(RegisterRow("highlight_text_4000", HighlightText), benchmark::kMicrosecond);
+  timed(RegisterRow("fit_status_4000", FitStatus, inputs.sample), benchmark::kMicrosecond);
   timed(RegisterRow("check_pointer_sample", CheckListing, inputs.sample), benchmark::kMillisecond);
 
   // Record 0 of the worst case shares its text with the next records: one apply renews them all.

@@ -32,6 +32,8 @@ const std::map<std::string, double>& RatioLimits() {
     m["qt_fill_raw_worst"] = 15;  // the 8000-row list
     m["measure_text_4000"] = 0.1;
     m["layout_text_4000"] = 0.5;      // the preview, on every keystroke
+    m["highlight_text_4000"] = 0.5;   // the edit box's colours, on every keystroke
+    m["fit_status_4000"] = 0.5;       // the status bar's fit, after a keystroke
     m["check_pointer_sample"] = 15;   // lettermoor-cli check, open included
     m["reference_index_sample"] = 10;
     m["measure_compressed_4000"] = 1;

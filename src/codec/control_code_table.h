@@ -2,9 +2,21 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
+#include <string>
 
 namespace lettermoor {
+
+// What a code does, by which the edit box colours it.
+enum class CodeGroup : uint8_t {
+  Waiting,  // waiting and windows: line breaks, prompts, pauses, windows opened and closed
+  Flow,     // flow and flags: the end, jumps, flags, conditions, menus
+  Names,    // names and numbers printed into the text
+  Sound,    // sound and display: music, sound effects, fonts, sprites, pictures
+  Other,    // anything else, and codes the table does not describe
+};
+inline constexpr int kCodeGroupCount = 5;
 
 // One described control code (or sub-code) of the script.
 struct ControlCodeEntry {
@@ -14,6 +26,7 @@ struct ControlCodeEntry {
   const char* description;  // a fixed text or a format of "%.2X" placeholders
   std::array<uint8_t, 6> fill;  // argument byte numbers (1-based) for the placeholders, in order
   uint8_t fillCount;
+  CodeGroup group;
 };
 
 inline constexpr int16_t kNoSubCode = -1;
@@ -21,6 +34,17 @@ inline constexpr int16_t kAnySubCode = -2;
 
 // Every described row, in the order the table lists them.
 std::span<const ControlCodeEntry> ControlCodeTable();
+
+// The bracket group that writes a code of the table: the code byte, its sub-code, and its other
+// argument bytes as zeros ("[1C 02 00]"), or for a jump code given an address that address in
+// its four bytes, lowest first. `argumentsStart` and `argumentsLength` are where the argument
+// bytes after the sub-code stand in `text` (length 0 when there are none).
+struct CodeInsertion {
+  std::string text;
+  int argumentsStart = 0;
+  int argumentsLength = 0;
+};
+CodeInsertion InsertionFor(const ControlCodeEntry& entry, std::optional<uint32_t> jumpAddress = std::nullopt);
 
 // Codes 0x18 to 0x1F take their first argument byte as a sub-code.
 constexpr bool HasSubCode(uint8_t code) { return code >= 0x18 && code <= 0x1F; }

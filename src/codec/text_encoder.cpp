@@ -12,6 +12,32 @@
 
 namespace lettermoor {
 
+size_t Utf8Sequence(std::string_view text, size_t i, char32_t& out) {
+  const auto byte = [&](size_t k) { return static_cast<uint8_t>(text[k]); };
+  const uint8_t lead = byte(i);
+  size_t n = 0;
+  char32_t min = 0;
+  if (lead < 0x80) {
+    out = lead;
+    return 1;
+  } else if ((lead & 0xE0) == 0xC0) {
+    n = 2, min = 0x80, out = lead & 0x1F;
+  } else if ((lead & 0xF0) == 0xE0) {
+    n = 3, min = 0x800, out = lead & 0x0F;
+  } else if ((lead & 0xF8) == 0xF0) {
+    n = 4, min = 0x10000, out = lead & 0x07;
+  } else {
+    return 0;
+  }
+  if (i + n > text.size()) return 0;
+  for (size_t k = 1; k < n; ++k) {
+    if ((byte(i + k) & 0xC0) != 0x80) return 0;
+    out = (out << 6) | (byte(i + k) & 0x3F);
+  }
+  if (out < min || out > 0x10FFFF || (out >= 0xD800 && out <= 0xDFFF)) return 0;
+  return n;
+}
+
 namespace {
 
 // Hands each byte of the text to `byte`, and each run of plain characters (no "[") to `run` as
@@ -56,33 +82,6 @@ std::vector<uint8_t> TextEncoder(std::string_view text) {
 }
 
 namespace {
-
-// Decodes the UTF-8 sequence at text[i]; gives its length, or 0 when it is malformed.
-size_t Utf8Sequence(std::string_view text, size_t i, char32_t& out) {
-  const auto byte = [&](size_t k) { return static_cast<uint8_t>(text[k]); };
-  const uint8_t lead = byte(i);
-  size_t n = 0;
-  char32_t min = 0;
-  if (lead < 0x80) {
-    out = lead;
-    return 1;
-  } else if ((lead & 0xE0) == 0xC0) {
-    n = 2, min = 0x80, out = lead & 0x1F;
-  } else if ((lead & 0xF0) == 0xE0) {
-    n = 3, min = 0x800, out = lead & 0x0F;
-  } else if ((lead & 0xF8) == 0xF0) {
-    n = 4, min = 0x10000, out = lead & 0x07;
-  } else {
-    return 0;
-  }
-  if (i + n > text.size()) return 0;
-  for (size_t k = 1; k < n; ++k) {
-    if ((byte(i + k) & 0xC0) != 0x80) return 0;
-    out = (out << 6) | (byte(i + k) & 0x3F);
-  }
-  if (out < min || out > 0x10FFFF || (out >= 0xD800 && out <= 0xDFFF)) return 0;
-  return n;
-}
 
 // Counts the characters of text[from, to) (a malformed byte counts as one).
 int CountCharacters(std::string_view text, size_t from, size_t to, int column) {
@@ -141,19 +140,23 @@ std::optional<NonGameCharacter> FindNonGameCharacter(std::string_view text) {
   return std::nullopt;
 }
 
-std::string DescribeNonGameCharacter(const NonGameCharacter& found) {
+std::string CharacterName(char32_t character, bool malformed, std::string_view utf8) {
   char code[32];
-  if (found.malformed) {
-    std::snprintf(code, sizeof code, "the byte 0x%02X", static_cast<unsigned>(found.character));
+  if (malformed) {
+    std::snprintf(code, sizeof code, "the byte 0x%02X", static_cast<unsigned>(character));
   } else {
-    std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(found.character));
+    std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(character));
   }
-  std::string name = code;
   // A visible character is shown as well; a tab, line break or other control by its code alone.
-  const char32_t c = found.character;
+  const char32_t c = character;
   const bool control = c < 0x20 || (c >= 0x7F && c < 0xA0) || c == 0x2028 || c == 0x2029;
-  if (!found.malformed && !control) name = "\"" + found.utf8 + "\" (" + name + ")";
-  return "The character " + name + " in column " + std::to_string(found.column) +
+  if (malformed || control) return code;
+  return "\"" + std::string(utf8) + "\" (" + code + ")";
+}
+
+std::string DescribeNonGameCharacter(const NonGameCharacter& found) {
+  return "The character " + CharacterName(found.character, found.malformed, found.utf8) + " in column " +
+         std::to_string(found.column) +
          " is not a game character, so it cannot be written.\nWrite such a byte as a bracketed code "
          "instead, for example [02].\nNothing was written.";
 }

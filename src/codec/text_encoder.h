@@ -31,6 +31,9 @@ inline constexpr int32_t kMeasureNonGameCharacter = -2;  // a character outside 
 inline constexpr char32_t kFirstGameCharacter = static_cast<unsigned char>(kGameCharacters.FirstCharacter());
 inline constexpr char32_t kLastGameCharacter = static_cast<unsigned char>(kGameCharacters.LastCharacter());
 
+// Decodes the UTF-8 sequence at text[i] into `out`; gives its length, or 0 when it is malformed.
+size_t Utf8Sequence(std::string_view text, size_t i, char32_t& out);
+
 // A character outside brackets that the decoder would never show back as itself.
 struct NonGameCharacter {
   char32_t character = 0;  // the code point; for a byte that is not UTF-8, the byte's value
@@ -43,6 +46,10 @@ struct NonGameCharacter {
 // line breaks included), or nothing when every one is. Groups are walked as the encoder walks
 // them: from "[" to the next "]" or the end of the text.
 std::optional<NonGameCharacter> FindNonGameCharacter(std::string_view utf8Text);
+
+// A character as messages name it: "\"e\" (U+00E9)", or a control character or a byte that is
+// not UTF-8 (`malformed`) by its code alone.
+std::string CharacterName(char32_t character, bool malformed, std::string_view utf8);
 
 // The sentence that refuses such a character, naming it and its column.
 std::string DescribeNonGameCharacter(const NonGameCharacter& found);

@@ -5,7 +5,9 @@
 #include <cstring>
 
 #include "codec/bracket_check.h"
+#include "codec/hex_text.h"
 #include "codec/text_encoder.h"
+#include "codec/text_sinks.h"
 #include "rom/rom_image.h"
 #include "rom/safe_file.h"
 
@@ -22,6 +24,72 @@ std::string BracketFaultHint(std::string_view text) {
   if (column == 0) return "";
   const bool stray = text[static_cast<size_t>(column - 1)] == ']';
   return FormatText(stray ? editor_text::kStrayCloseBracket : editor_text::kUnclosedOpenBracket, column);
+}
+
+namespace {
+
+std::string HexBytes(const TextSpan& span) {
+  std::string hex;
+  for (int k = 0; k < span.byteCount; ++k) {
+    if (k) hex += ' ';
+    AppendHexByte(hex, span.bytes[static_cast<size_t>(k)]);
+  }
+  return hex;
+}
+
+}  // namespace
+
+std::string CountOf(int count, const char* singular, const char* plural) {
+  return std::to_string(count) + " " + (count == 1 ? singular : plural);
+}
+
+std::string DescribeTextStatus(int characters, const TextPreview* preview) {
+  const std::string chars = CountOf(characters, "character", "characters");
+  if (!preview) return FormatText(editor_text::kTextStatusNoFont, chars);
+  const std::string lines = CountOf(static_cast<int>(preview->layout.lines.size()), "line", "lines");
+  if (preview->notFitting == 0) return FormatText(editor_text::kTextStatusFits, chars, lines);
+  const std::string over = preview->notFitting == 1 ? "1 line does" : std::to_string(preview->notFitting) + " lines do";
+  return FormatText(editor_text::kTextStatusRunsOver, chars, lines, over);
+}
+
+std::string DescribeTextSpan(const TextSpan& span) {
+  switch (span.kind) {
+    case TextSpanKind::Bracket: return "";
+    case TextSpanKind::UnclosedGroup: return FormatText(editor_text::kUnclosedOpenBracket, span.start + 1);
+    case TextSpanKind::StrayClose: return FormatText(editor_text::kStrayCloseBracket, span.start + 1);
+    case TextSpanKind::NonGameCharacter:
+      return FormatText(editor_text::kNotAGameCharacter, span.start + 1,
+                        CharacterName(span.character, span.malformed,
+                                      std::string_view(reinterpret_cast<const char*>(span.bytes.data()), span.byteCount)));
+    case TextSpanKind::Code: break;
+  }
+  const uint8_t b = span.bytes[0];
+  const ByteRole::Kind kind = kCodeRoles.of[b].kind;
+  if (kind == ByteRole::Character) return FormatText(editor_text::kCharacterByte, kGameCharacters.CharacterOf(b));
+  if (kind == ByteRole::DictionaryWord) return FormatText(editor_text::kDictionaryWordBytes, HexBytes(span));
+  // Missing argument bytes read as 0 (the span's bytes past its count are 0).
+  const bool described = LookupControlCode(b, span.bytes[1]) != nullptr;
+  if (!described) return FormatText(editor_text::kUndescribedCode, HexBytes(span));
+  std::string out;
+  AppendCodeDescription(out, CodeItem{span.bytes.data(), span.byteCount, true, 0});
+  return out;
+}
+
+std::string TextHintAt(const std::vector<TextSpan>& spans, int32_t position) {
+  std::string hint;
+  for (const TextSpan& s : spans) {
+    if (position < s.start || position >= s.End()) continue;
+    const std::string line = DescribeTextSpan(s);
+    if (!line.empty()) hint += (hint.empty() ? "" : "\n") + line;
+  }
+  return hint;
+}
+
+std::string EditFaultHint(std::string_view text) {
+  std::vector<TextSpan> spans;
+  FindTextSpans(text, spans);
+  const TextSpan* fault = RefusedFault(spans);
+  return fault ? DescribeTextSpan(*fault) : std::string();
 }
 
 std::string DescribeBackupFailure(const std::string& backupPath, int error) {

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "codec/text_spans.h"
 #include "document/document.h"
 #include "document/references_page.h"
 #include "rom/rom_file.h"
@@ -41,6 +42,16 @@ inline constexpr const char* kCurrentSizeCompressedFormat = "Current Size: %d (c
 // Where a bracket error lies, as the size label's hint (columns counted from 1).
 inline constexpr const char* kStrayCloseBracket = "Column %d: this \"]\" closes no \"[\".";
 inline constexpr const char* kUnclosedOpenBracket = "Column %d: this \"[\" is never closed.";
+// The edit box's hints over a code, a fault or a character, and the size label's for a fault.
+inline constexpr const char* kNotAGameCharacter =
+    "Column %d: %s is not a game character. Write its byte as a bracketed code, for example [02].";
+inline constexpr const char* kUndescribedCode = "Code %s: not described";
+inline constexpr const char* kCharacterByte = "The character \"%c\"";
+inline constexpr const char* kDictionaryWordBytes = "A dictionary word (%s)";
+// The status bar's line about the edit box's text.
+inline constexpr const char* kTextStatusFits = "%s, %s: fits the text window";
+inline constexpr const char* kTextStatusRunsOver = "%s, %s: %s not fit the text window";
+inline constexpr const char* kTextStatusNoFont = "%s: the text window's font cannot be read";
 // Our own texts, for failures the original never reported.
 inline constexpr const char* kListingCut =
     "The ROM holds more strings than the list can show: only the first 8000 are listed.";
@@ -189,6 +200,22 @@ std::string LineNames(const std::vector<int>& rows);
 // Where the first bracket fault of `text` lies ("Column %d: ..."), or empty when its brackets
 // pair up.
 std::string BracketFaultHint(std::string_view text);
+
+// "1 line", "2 lines": a count and its noun, singular or plural.
+std::string CountOf(int count, const char* singular, const char* plural);
+
+// The status bar's line for the edit box's text of `characters` laid out as `preview` (null when
+// the window's font cannot be read).
+std::string DescribeTextStatus(int characters, const TextPreview* preview);
+
+// What one span of the edit box's text is, in words: a code's description with its arguments
+// filled in (as the details window's listing gives it), or what is wrong. Empty for a bracket.
+std::string DescribeTextSpan(const TextSpan& span);
+// The hint over the character at `position` (counted from 0): each span there, one per line.
+std::string TextHintAt(const std::vector<TextSpan>& spans, int32_t position);
+// The size label's hint for a text the encoder refuses: what is wrong and where; empty when
+// nothing is.
+std::string EditFaultHint(std::string_view text);
 
 // Why the copy at `backupPath` could not be kept (the message of a failed backup).
 std::string DescribeBackupFailure(const std::string& backupPath, int error);

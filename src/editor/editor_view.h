@@ -53,6 +53,11 @@ class EditorView {
   // The hint shown over a label; empty for none. Views without hints may ignore it.
   virtual void SetLabelToolTip(LabelId /*label*/, const std::string& /*text*/) {}
 
+  // The status bar's line about the edit box's text: its characters, its lines and whether it
+  // fits the text window (`fits`; false also when that is unknown). Empty when no ROM is open.
+  // Views without a status bar may ignore it.
+  virtual void ShowTextStatus(const std::string& /*text*/, bool /*fits*/) {}
+
   virtual void InsertListColumn(int widthPixels) = 0;
   virtual void DeleteAllRows() = 0;
   // Replaces every row at once (the list fill); the same as deleting all rows and inserting

@@ -234,6 +234,7 @@ void EditorWindow::EnableSizeItems() {
 void EditorWindow::FillEntryList() {
   if (!SyncedRom()) return;
   FilledListing listing = doc_.Fill();
+  fontsRead_ = false;  // the file may have changed under us
   ReportRecovery(doc_.TakeRecovery());
   view_.SetAllRows(std::move(listing.rows));
   view_.SetSelectionMark(0);
@@ -272,6 +273,25 @@ void EditorWindow::SetEditText(std::string text) {
   editText_ = std::move(text);
   shownText_ = editText_;
   view_.SetEditText(editText_);
+  UpdateTextStatus();
+}
+
+void EditorWindow::UpdateTextStatus() {
+  if (!IsRomOpen()) {
+    view_.ShowTextStatus("", false);
+    return;
+  }
+  if (!fontsRead_) {
+    previewer_.ReadFonts(*Rom().handle);
+    fontsRead_ = true;
+  }
+  // Characters as the edit box counts them: a UTF-8 sequence is one.
+  const int characters = static_cast<int>(std::count_if(editText_.begin(), editText_.end(), [](char c) {
+    return (static_cast<uint8_t>(c) & 0xC0) != 0x80;
+  }));
+  const bool laid =
+      previewer_.LayText(doc_.Dictionary(), editText_, TextWindowKind::Dialogue, fit_) == PreviewRefusal::None;
+  view_.ShowTextStatus(DescribeTextStatus(characters, laid ? &fit_ : nullptr), laid && fit_.notFitting == 0);
 }
 
 void EditorWindow::UpdateCurrentSize() {
@@ -284,7 +304,7 @@ void EditorWindow::UpdateCurrentSize() {
                                                  : static_cast<int32_t>(encoded.bytes.size());
   if (size < 0) {
     view_.SetLabel(LabelId::CurrentSize, editor_text::kCurrentSizeUnknown);
-    view_.SetLabelToolTip(LabelId::CurrentSize, BracketFaultHint(text));
+    view_.SetLabelToolTip(LabelId::CurrentSize, EditFaultHint(text));
     return;
   }
   view_.SetLabel(LabelId::CurrentSize,

@@ -133,6 +133,10 @@ class EditorWindow {
   // The entry view.
   void ShowEntry(int row);
   void UpdateCurrentSize();
+  // The status bar's line for the edit box's text, laid out as the preview lays it out. A view
+  // calls it after a keystroke is drawn (it is not part of the keystroke's own work); a shown
+  // entry updates it at once.
+  void UpdateTextStatus();
   // The Apply Changes button: writes `text` over the string of `row`.
   ApplyResult ApplyChanges(int row, std::string_view text);
   void SelectRow(int row);
@@ -230,6 +234,10 @@ class EditorWindow {
   // The other rows the last apply changed: the size label's hint says so until another entry is
   // shown or the text is edited.
   std::vector<int> changedByApply_;
+  // The fonts the status bar's fit is measured with, read on first use after a fill.
+  TextPreviewer previewer_;
+  bool fontsRead_ = false;
+  TextPreview fit_;
   // The text the references window shows, while it is open.
   std::optional<SnesAddress> referencesShown_;
 };

@@ -6,6 +6,10 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QScopedValueRollback>
+#include <QTextBlock>
+#include <QToolTip>
+
+#include "ui/code_highlighter.h"
 
 #include <algorithm>
 
@@ -16,9 +20,78 @@ EntryEditBox::EntryEditBox(QWidget* parent) : QPlainTextEdit(parent) {
   setLineWrapMode(QPlainTextEdit::WidgetWidth);
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  highlighter_ = new CodeHighlighter(document());
+  highlighter_->UsePalette(palette());
   connect(this, &QPlainTextEdit::textChanged, this, [this] {
+    // A group or fault may reach across lines (only pasted text has them): every line is drawn
+    // again, not only the changed one.
+    if (document()->blockCount() > 1) highlighter_->rehighlight();
     if (!settingText_ && onChanged) onChanged();
   });
+}
+
+bool EntryEditBox::InsertAndSelect(const QString& text, int selectStart, int selectLength) {
+  if (Room() < text.size()) {
+    QApplication::beep();
+    return false;
+  }
+  QTextCursor cursor = textCursor();
+  const int at = static_cast<int>(std::min(cursor.position(), cursor.anchor()));
+  cursor.insertText(text);
+  if (selectLength > 0) {
+    cursor.setPosition(at + selectStart);
+    cursor.setPosition(at + selectStart + selectLength, QTextCursor::KeepAnchor);
+  }
+  setTextCursor(cursor);
+  ensureCursorVisible();
+  return true;
+}
+
+int EntryEditBox::CharacterAt(QPoint point) const {
+  const QTextCursor cursor = cursorForPosition(point);
+  const QTextBlock block = cursor.block();
+  if (!block.isValid() || !block.layout()) return -1;
+  // The cursor lands between characters: the one under the point is before it when the point
+  // lies left of the cursor.
+  const QRect caret = cursorRect(cursor);
+  if (point.y() < caret.top() || point.y() > caret.bottom()) return -1;
+  int position = cursor.position();
+  if (point.x() < caret.left()) --position;
+  if (position < block.position() || position >= block.position() + block.length() - 1) return -1;
+  return position;
+}
+
+bool EntryEditBox::viewportEvent(QEvent* event) {
+  if (event->type() == QEvent::ToolTip) {
+    auto* help = static_cast<QHelpEvent*>(event);
+    const int at = CharacterAt(help->pos());
+    const QString hint = at < 0 ? QString() : highlighter_->HintAt(at);
+    if (hint.isEmpty()) {
+      QToolTip::hideText();
+      event->ignore();
+    } else {
+      QToolTip::showText(help->globalPos(), hint, viewport());
+    }
+    return true;
+  }
+  return QPlainTextEdit::viewportEvent(event);
+}
+
+bool EntryEditBox::event(QEvent* event) {
+  // Ctrl+K is Edit > Insert Code, not the text control's delete to the end of the line.
+  if (event->type() == QEvent::ShortcutOverride) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->keyCombination() == QKeyCombination(Qt::ControlModifier, Qt::Key_K)) {
+      event->ignore();
+      return true;
+    }
+  }
+  return QPlainTextEdit::event(event);
+}
+
+void EntryEditBox::changeEvent(QEvent* event) {
+  QPlainTextEdit::changeEvent(event);
+  if (event->type() == QEvent::PaletteChange) highlighter_->UsePalette(palette());
 }
 
 void EntryEditBox::SetText(const QString& text) {

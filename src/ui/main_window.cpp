@@ -22,6 +22,8 @@
 #include <QScrollBar>
 #include <QScopedValueRollback>
 #include <QShortcut>
+#include <QStatusBar>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include "document/document_text.h"
@@ -33,6 +35,7 @@
 #include "ui/entry_list_view.h"
 #include "ui/entry_row_model.h"
 #include "ui/help_window.h"
+#include "ui/insert_code_dialog.h"
 #include "ui/pixel_art.h"
 #include "ui/references_window.h"
 #include "ui/script_report_window.h"
@@ -102,6 +105,7 @@ void MainWindow::BuildControls() {
   edit_->onChanged = [this] {
     if (logic_) logic_->OnEditChanged(EditText());
     TellPreview(false);
+    textStatusTimer_->start();
   };
   edit_->onFocus = [this](bool gained) { if (logic_) logic_->OnEditFocus(gained); };
 
@@ -120,6 +124,16 @@ void MainWindow::BuildControls() {
 
   setTabOrder(list_, edit_);
   setTabOrder(edit_, applyButton_);
+
+  textStatus_ = new QLabel(this);
+  textStatus_->setTextFormat(Qt::PlainText);
+  statusBar()->addPermanentWidget(textStatus_);
+  textStatusTimer_ = new QTimer(this);
+  textStatusTimer_->setSingleShot(true);
+  textStatusTimer_->setInterval(0);
+  connect(textStatusTimer_, &QTimer::timeout, this, [this] {
+    if (logic_) logic_->UpdateTextStatus();
+  });
 }
 
 QAction* MainWindow::AddCommand(QMenu* menu, const char* text, CommandId id, bool checkable) {
@@ -165,6 +179,10 @@ void MainWindow::BuildMenus() {
   AddCommand(edit, "Cu&t", CommandId::Cut);
   AddCommand(edit, "&Copy", CommandId::Copy);
   AddCommand(edit, "&Paste", CommandId::Paste);
+  insertCodeAction_ = edit->addAction(QStringLiteral("Insert C&ode..."));
+  insertCodeAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
+  insertCodeAction_->setEnabled(false);
+  connect(insertCodeAction_, &QAction::triggered, this, [this] { RunInsertCode(); });
   edit->addSeparator();
   AddCommand(edit, "&Search", CommandId::Search)->setShortcut(QKeySequence::Find);
 
@@ -376,7 +394,29 @@ void MainWindow::SetIcon() { setWindowIcon(AppIcon()); }
 
 void MainWindow::EnableList(bool enabled) { list_->setEnabled(enabled); }
 
-void MainWindow::EnableEditBox(bool enabled) { edit_->setEnabled(enabled); }
+void MainWindow::EnableEditBox(bool enabled) {
+  edit_->setEnabled(enabled);
+  insertCodeAction_->setEnabled(enabled);
+}
+
+void MainWindow::RunInsertCode() {
+  if (!logic_ || !edit_->isEnabled()) return;
+  const int lines = logic_->IsRomOpen() ? logic_->Table().count() : 0;
+  InsertCodeDialog dialog(this, lines, [this](int row) -> std::optional<uint32_t> {
+    if (!logic_ || !logic_->Table().Contains(row)) return std::nullopt;
+    return logic_->Table().entries[static_cast<size_t>(row)].textAddress;
+  });
+  if (dialog.exec() != QDialog::Accepted || !dialog.Chosen()) return;
+  const CodeInsertion& chosen = *dialog.Chosen();
+  edit_->setFocus();
+  edit_->InsertAndSelect(QString::fromStdString(chosen.text), chosen.argumentsStart, chosen.argumentsLength);
+}
+
+void MainWindow::ShowTextStatus(const std::string& text, bool fits) {
+  textStatus_->setText(FromBytes(text));
+  // The words say whether it fits; a text that does not is also drawn bold.
+  textStatus_->setStyleSheet(fits || text.empty() ? QString() : QStringLiteral("font-weight: bold;"));
+}
 
 void MainWindow::SetEditText(const std::string& text) {
   edit_->SetText(FromBytes(text));
@@ -430,7 +470,8 @@ void MainWindow::SetLabel(LabelId label, const std::string& text) {
 }
 
 void MainWindow::SetLabelToolTip(LabelId label, const std::string& text) {
-  if (QLabel* l = Label(label)) l->setToolTip(FromBytes(text));
+  // As a message's text: a refused character is named in UTF-8.
+  if (QLabel* l = Label(label)) l->setToolTip(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
 }
 
 void MainWindow::InsertListColumn(int widthPixels) {

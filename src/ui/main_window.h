@@ -18,6 +18,7 @@ class QListView;
 class QPlainTextEdit;
 class QProgressDialog;
 class QPushButton;
+class QTimer;
 
 namespace lettermoor {
 class EditorWindow;
@@ -87,6 +88,12 @@ class MainWindow : public QMainWindow, public EditorView {
   HelpWindow* Help() const { return helpWindow_; }
   // Tools > "Preview Text Window", and the window it opens (null until first opened).
   QAction* PreviewAction() const { return previewAction_; }
+  // Edit > "Insert Code...": the window's own, like the preview. It runs the dialog and puts the
+  // chosen group into the edit box.
+  QAction* InsertCodeAction() const { return insertCodeAction_; }
+  void RunInsertCode();
+  // The status bar's permanent line about the edit box's text.
+  QLabel* TextStatus() const { return textStatus_; }
   TextPreviewWindow* Preview() const { return preview_; }
 
   // --- EditorView ---
@@ -134,6 +141,7 @@ class MainWindow : public QMainWindow, public EditorView {
   void RememberOriginal(const std::string& rom, const std::string& original) override;
   bool ShowProgress(const std::string& label, int done, int total) override;
   void ShowReport(const std::string& title, const std::string& text) override;
+  void ShowTextStatus(const std::string& text, bool fits) override;
   // The window of Tools > Find References (null until first opened).
   ReferencesWindow* References() const { return references_; }
   ReferencesWindow* Consistency() const { return consistency_; }
@@ -185,6 +193,11 @@ class MainWindow : public QMainWindow, public EditorView {
   ReferencesWindow* consistency_ = nullptr;  // Tools > Check Consistency, in the same style
   ScriptReportWindow* scriptReport_ = nullptr;
   QProgressDialog* progress_ = nullptr;
+  QAction* insertCodeAction_ = nullptr;
+  QLabel* textStatus_ = nullptr;
+  // Typing updates the status bar after the keystroke is drawn (once for keys that came
+  // together): a keystroke does only its own work.
+  QTimer* textStatusTimer_ = nullptr;
 };
 
 }  // namespace lettermoor::ui

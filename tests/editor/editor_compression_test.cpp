@@ -61,6 +61,10 @@ TEST_F(EditorTest, BracketErrorsAndEndCodesInTheSizeLabelsHint) {
     const std::tuple<const char*, std::string, bool> cases[] = {
         {"Hi[03 02", "Column 3: this \"[\" is never closed.", true},
         {"Hi]03 02]", "Column 3: this \"]\" closes no \"[\".", true},
+        // Columns count characters, as the edit box does; a character that is not the game's is
+        // named, not left without a hint.
+        {"\xC3\xA9[03", "Column 2: this \"[\" is never closed.", true},
+        {"Hi\tthere", FormatText(text::kNotAGameCharacter, 3, "U+0009"), true},
         {"Hi[03 02]", "", false},
         {"", "", false},  // writes nothing
         {"Hi[03]", missing, false},

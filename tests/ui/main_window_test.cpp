@@ -2,6 +2,7 @@
 
 #include <QMenu>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QTextBrowser>
 
 #include "main_window_fixture.h"
@@ -19,6 +20,7 @@ constexpr CommandId kSeparator{};
 // Items of the window's own, which the logic never sees.
 constexpr CommandId kPreviewItem{-1};
 constexpr CommandId kRecentItem{-2};
+constexpr CommandId kInsertCodeItem{-3};
 
 const std::vector<std::pair<QString, std::vector<MenuItem>>>& ExpectedMenus() {
   static const std::vector<std::pair<QString, std::vector<MenuItem>>> menus = {
@@ -41,6 +43,7 @@ const std::vector<std::pair<QString, std::vector<MenuItem>>>& ExpectedMenus() {
         {"Cu&t", CommandId::Cut},
         {"&Copy", CommandId::Copy},
         {"&Paste", CommandId::Paste},
+        {"Insert C&ode...", kInsertCodeItem},
         {nullptr, kSeparator},
         {"&Search", CommandId::Search}}},
       {"&Tools",
@@ -92,6 +95,10 @@ TEST_F(MainWindowTest, MenuBarHasEveryItemTextIdAndSeparatorInOrder) {
         EXPECT_EQ(action, window.PreviewAction());
         continue;
       }
+      if (items[i].id == kInsertCodeItem) {
+        EXPECT_EQ(action, window.InsertCodeAction());
+        continue;
+      }
       if (items[i].id == kRecentItem) {
         EXPECT_EQ(action->menu(), window.RecentMenu());
         continue;
@@ -107,6 +114,20 @@ TEST_F(MainWindowTest, MenuBarHasEveryItemTextIdAndSeparatorInOrder) {
   EXPECT_EQ(window.Action(CommandId::Search)->shortcut(), QKeySequence(QKeySequence::Find));
   EXPECT_EQ(window.Action(CommandId::Exit)->shortcut(), QKeySequence(QKeySequence::Quit));
   EXPECT_EQ(window.Action(CommandId::Help)->shortcut(), QKeySequence(Qt::Key_F1));
+  EXPECT_EQ(window.InsertCodeAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_K));
+
+  // Each Edit item's mnemonic is its own.
+  {
+    QAction* title = window.menuBar()->actions()[1];
+    QSet<QChar> seen;
+    for (QAction* action : title->menu()->actions()) {
+      const qsizetype at = action->text().indexOf(QLatin1Char('&'));
+      if (at < 0) continue;
+      const QChar key = action->text()[at + 1].toLower();
+      EXPECT_FALSE(seen.contains(key)) << title->text().toStdString() << ": " << action->text().toStdString();
+      seen.insert(key);
+    }
+  }
 }
 
 TEST_F(MainWindowTest, StartsWithoutRomAsTheLogicSetIt) {
@@ -123,6 +144,10 @@ TEST_F(MainWindowTest, StartsWithoutRomAsTheLogicSetIt) {
   for (const auto& [title, items] : ExpectedMenus()) {
     for (const MenuItem& item : items) {
       if (!item.text || item.id == kPreviewItem || item.id == kRecentItem) continue;
+      if (item.id == kInsertCodeItem) {
+        EXPECT_FALSE(window.InsertCodeAction()->isEnabled());  // no edit box to insert into
+        continue;
+      }
       const bool always = item.id == CommandId::Open || item.id == CommandId::Exit ||
                           item.id == CommandId::Help || item.id == CommandId::About ||
                           item.id == CommandId::KeepBackup;
@@ -139,7 +164,7 @@ TEST_F(MainWindowTest, DesignedFrameLaidOutInDialogUnitsIsTheFirstAndLeastSize) 
   // 320 by 230 dialog units of client area under the menu bar.
   EXPECT_EQ(window.centralWidget()->size(), QSize(480, 373));
   EXPECT_EQ(window.centralWidget()->y(), window.menuBar()->height());
-  EXPECT_EQ(window.size(), QSize(480, 373 + window.menuBar()->height()));
+  EXPECT_EQ(window.size(), QSize(480, 373 + window.menuBar()->height() + window.statusBar()->height()));
   EXPECT_EQ(window.minimumSizeHint(), window.size());
 
   EXPECT_EQ(List().geometry(), QRect(10, 16, 459, 186));
