@@ -17,6 +17,8 @@ struct Options {
   bool codesOnly = false, allowLarger = false, relocate = false, expanded = false, battle = false,
        estimates = false, headerless = false, compress = false, showBytes = false, noBackup = false,
        dryRun = false, noCompress = false, noRelocate = false, overwriteChanged = false, strict = false;
+  std::string replacement;                      // replace: what FIND becomes
+  bool matchCase = false, matchCodes = false;  // replace
 };
 
 int RunInfo(const Options& o);
@@ -34,5 +36,6 @@ int RunPreview(const Options& o);
 int RunCheck(const Options& o);
 int RunExport(const Options& o);
 int RunImport(const Options& o);
+int RunReplace(const Options& o);
 
 }  // namespace lettermoor::cli

@@ -23,6 +23,7 @@
 #include "dialogs/details_page.h"
 #include "dialogs/pointer_entry_editor.h"
 #include "document/row_list.h"
+#include "document/text_replace.h"
 #include "entries/reference_index.h"
 #include "entries/text_entry.h"
 #include "entries/text_entry_table.h"
@@ -250,6 +251,13 @@ class Document {
   std::optional<std::string> Export(const std::function<bool(int, int)>& progress = {});
   ImportResult Import(const std::vector<ScriptBlock>& blocks, ImportOptions options,
                       const std::function<bool(int, int)>& progress = {});
+
+  // Replace in All Texts: every text of the listing that holds query.find, once per text.
+  ReplaceSearch FindReplacements(const ReplaceQuery& query);
+  // Writes the new texts of `chosen` as one import (each text's line is its first row's): all
+  // of them or, when one can be neither written nor moved, none (ImportStatus::Incomplete).
+  ImportResult Replace(std::span<const ReplaceCandidate> chosen, ImportOptions options,
+                       const std::function<bool(int, int)>& progress = {});
 
   // The layout of `row`'s text in a text window of `kind`, with the fonts `previewer` read from
   // the open file (TextPreviewer(*Rom().handle)).

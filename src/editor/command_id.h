@@ -33,6 +33,7 @@ enum class CommandId : int {
   ImportScript = 32805,
   RevertToBackup = 32806,
   KeepBackup = 32807,
+  ReplaceInAllTexts = 32812,
 };
 
 // The three labels under the list and the edit box.

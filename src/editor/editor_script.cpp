@@ -121,20 +121,21 @@ std::optional<ImportResult> EditorWindow::ImportScriptFile() {
       result = std::move(second);
     }
   }
-  AfterImport(result, mark, path);
+  AfterImport(result, mark, FormatText(editor_text::kImportReportTitle, BareFileName(path)),
+              editor_text::kImportCaption);
   return result;
 }
 
 // What the import did: a refusal's message, or the list filled again and the report.
-void EditorWindow::AfterImport(const ImportResult& result, int mark, const std::string& path) {
+void EditorWindow::AfterImport(const ImportResult& result, int mark, const std::string& title, const char* caption) {
   if (result.status == ImportStatus::Stopped) return;
-  if (result.status != ImportStatus::Done) {
+  if (result.status != ImportStatus::Done && result.status != ImportStatus::Incomplete) {
     if (result.status == ImportStatus::WriteFailed &&
         (result.writeStatus == WriteStatus::FileReplaced || result.writeStatus == WriteStatus::BackupFailed ||
          result.writeStatus == WriteStatus::JournalFailed)) {
       ReportWriteFailure(result.writeStatus, result.error);
     } else {
-      view_.ShowMessage(DescribeImportFailure(result), editor_text::kImportCaption, MessageIcon::Warning);
+      view_.ShowMessage(DescribeImportFailure(result), caption, MessageIcon::Warning);
     }
     return;
   }
@@ -146,8 +147,6 @@ void EditorWindow::AfterImport(const ImportResult& result, int mark, const std::
     RefreshReferencesWindow();
     EnableRevertItem();
   }
-  char title[512];
-  std::snprintf(title, sizeof title, editor_text::kImportReportTitle, BareFileName(path).c_str());
   view_.ShowReport(title, DescribeImport(result, false));
 }
 

@@ -9,6 +9,7 @@
 #include "editor/command_id.h"
 #include "document/references_page.h"
 #include "document/row_list.h"
+#include "document/text_replace.h"
 
 namespace lettermoor {
 
@@ -16,6 +17,12 @@ namespace lettermoor {
 struct RomChoice {
   std::string path;      // full path; empty when the dialog was cancelled
   std::string fileName;  // bare name
+};
+
+// What the user asked for in the Replace in All Texts window, and the texts left ticked.
+struct ReplaceChoice {
+  ReplaceQuery query;
+  std::vector<ReplaceCandidate> texts;
 };
 
 // The answers to "Apply the changes to line N?".
@@ -96,6 +103,10 @@ class EditorView {
     (void)title;
     (void)text;
   }
+
+  // Edit > Replace in All Texts: the modal window, which calls back EditorWindow::FindReplacements
+  // for each Find. Gives what the user chose when Replace was pressed; nothing when it was closed.
+  virtual std::optional<ReplaceChoice> RunReplaceWindow() { return std::nullopt; }
 
   // Modal dialogs. The search window calls back EditorWindow::FindNext for each Find.
   virtual void RunSearchWindow() = 0;

@@ -101,6 +101,7 @@ void EditorWindow::OnCommand(CommandId id) {
     case CommandId::ImportScript: ImportScriptFile(); break;
     case CommandId::RevertToBackup: RevertToBackup(); break;
     case CommandId::KeepBackup: SetKeepBackup(!doc_.KeepBackup()); break;
+    case CommandId::ReplaceInAllTexts: ReplaceInAllTexts(); break;
   }
 }
 
@@ -134,6 +135,7 @@ void EditorWindow::OpenRomPath(const std::string& path, RomOpenMode mode) {
   view_.EnableEditBox(true);
   view_.EnableApplyButton(!readOnly);
   for (CommandId id : kOpenOnlyItems) view_.EnableMenuItem(id, true);
+  view_.EnableMenuItem(CommandId::ReplaceInAllTexts, !readOnly);
   EnableSizeItems();
   EnableMoveItem();
   EnableRevertItem();
@@ -152,6 +154,7 @@ void EditorWindow::CloseRom() {
   view_.SetLabel(LabelId::Line, "");
   view_.EnableApplyButton(true);
   for (CommandId id : kOpenOnlyItems) view_.EnableMenuItem(id, false);
+  view_.EnableMenuItem(CommandId::ReplaceInAllTexts, false);
   view_.EnableMenuItem(CommandId::ExpandRom, false);
   view_.EnableMenuItem(CommandId::EditTptEntry, false);
   view_.EnableMenuItem(CommandId::ExpandedRomListing, false);

@@ -21,7 +21,8 @@ inline constexpr int kListColumnWidth = 439;
 // the overwrite guard, the edit box's text. Every user command and notification enters here.
 // Its methods live in one file per feature: editor_window.cpp (open, modes, entry, apply),
 // editor_backup.cpp (backup, revert, expand), editor_search.cpp (search, dump),
-// editor_references.cpp (references, move, pointer entry, details), editor_script.cpp.
+// editor_references.cpp (references, move, pointer entry, details), editor_script.cpp,
+// editor_replace.cpp.
 class EditorWindow {
  public:
   explicit EditorWindow(EditorView& view);
@@ -87,6 +88,15 @@ class EditorWindow {
   // list again with the marked row kept. Gives nothing when nothing was tried (no ROM, cancelled,
   // typed work kept, a file that could not be read or was refused).
   std::optional<ImportResult> ImportScriptFile();
+  // Edit > Replace in All Texts...: after typed work is settled, the window; the texts the user
+  // leaves ticked there are written (ReplaceTexts). Gives nothing when nothing was tried.
+  std::optional<ImportResult> ReplaceInAllTexts();
+  // One Find of that window: the texts of the listing that hold the query. A replacement that
+  // would make a text unwritable is told, and nothing is found.
+  ReplaceSearch FindReplacements(const ReplaceQuery& query);
+  // Writes the chosen texts as one change, all or none (compressed, moved to free space when they
+  // do not fit, as an import), then fills the list again and shows the report.
+  ImportResult ReplaceTexts(const ReplaceChoice& choice);
   // The references window was closed by the user.
   void OnReferencesClosed();
   // Shows the references window's page again when it is open: after every write, and when the
@@ -198,7 +208,7 @@ class EditorWindow {
   // The text a moved text's rows lead to now; the references window follows it.
   void ShowMovedText(int row, const TextMoveOutcome& moved);
   bool RefuseMove(const TextMoveOutcome& moved);
-  void AfterImport(const ImportResult& result, int mark, const std::string& path);
+  void AfterImport(const ImportResult& result, int mark, const std::string& title, const char* caption);
 
   EditorView& view_;
   Document doc_;

@@ -334,6 +334,12 @@ ImportResult PlanScriptImport(const RomFile& rom, const std::vector<ScriptBlock>
       if (!plan.Look(edited[k])) return result;
     }
     if (!plan.RefuseWarnings() || !plan.Place()) return result;
+    // All or none: the report keeps what each would have become.
+    if (options.whole && !result.AllWritten()) {
+      result.status = ImportStatus::Incomplete;
+      result.changes.clear();
+      return result;
+    }
   }
   if (progress) progress(total, total);
   return result;
@@ -469,10 +475,17 @@ std::string DescribeImport(const ImportResult& result, bool dryRun) {
                   result.changed.size(), result.changed.size() == 1 ? " has" : "s have");
     return out + buf;
   }
+  const bool incomplete = result.status == ImportStatus::Incomplete;
   for (const BlockReport& r : result.changed) {
     std::snprintf(buf, sizeof buf, "$%06X (line %d): ", static_cast<unsigned>(r.address), r.line);
-    out += buf + DescribeOutcome(r, dryRun) + "\n";
+    out += buf + DescribeOutcome(r, dryRun || incomplete) + "\n";
     AppendWarnings(out, r);
+  }
+  if (incomplete) {
+    const int left = result.Count(BlockOutcome::TooLarge) + result.Count(BlockOutcome::Stale);
+    std::snprintf(buf, sizeof buf, "%d of %zu changed text%s cannot be written, and all are written or none: nothing was written.\n",
+                  left, result.changed.size(), result.changed.size() == 1 ? "" : "s");
+    return out + buf;
   }
   const int written = result.Count(BlockOutcome::Written), moved = result.Count(BlockOutcome::Moved);
   const int large = result.Count(BlockOutcome::TooLarge), stale = result.Count(BlockOutcome::Stale);
@@ -543,6 +556,7 @@ std::string DescribeImportFailure(const ImportResult& result) {
     case ImportStatus::WriteFailed: return DescribeWriteFailure(result.writeStatus);
     case ImportStatus::Done:
     case ImportStatus::Warned:
+    case ImportStatus::Incomplete:
     case ImportStatus::Stopped: break;
   }
   return {};
