@@ -95,6 +95,7 @@ inline const std::vector<CommandId>& AllCommands() {
       CommandId::MoveToFreeSpace, CommandId::CompressWithDictionary,
       CommandId::ExportScript,  CommandId::ImportScript,
       CommandId::RevertToBackup,  CommandId::KeepBackup,
+      CommandId::ReplaceInAllTexts,
   };
   return all;
 }
@@ -123,7 +124,7 @@ inline std::set<CommandId> RomOpenEnabled() {
             CommandId::DisplayTextAndCodes, CommandId::DisplayCodesOnly,
             CommandId::UseCompression, CommandId::PreventOverwrites, CommandId::FindReferences,
             CommandId::MoveToFreeSpace, CommandId::CompressWithDictionary, CommandId::ExportScript,
-            CommandId::ImportScript});
+            CommandId::ImportScript, CommandId::ReplaceInAllTexts});
   return s;
 }
 
