@@ -18,7 +18,7 @@ namespace lettermoor::ui {
 namespace {
 
 constexpr int kMarkedRole = Qt::UserRole;  // the item's text as HTML, the changes marked
-constexpr int kContext = 24;               // characters shown on either side of the changes
+constexpr int kContext = 16;               // characters shown on either side of the changes
 constexpr int kLongestPiece = 160;
 
 // The part of `text` around its changes, as plain text and as HTML with each change inside
@@ -129,7 +129,7 @@ ReplaceDialog::ReplaceDialog(QWidget* parent, Finder find) : QDialog(parent), fi
   grid->addWidget(texts_, 4, 0, 1, 4);
   grid->setColumnStretch(2, 1);
   grid->setRowStretch(4, 1);
-  resize(640, 400);
+  resize(760, 420);
   EnableReplace();
 
   connect(findButton_, &QPushButton::clicked, this, &ReplaceDialog::RunFind);

@@ -171,5 +171,27 @@ TEST_F(ReplaceWindowTest, EscapeClosesTheWindowAndAReadOnlyRomGraysIt) {
   EXPECT_FALSE(item->isEnabled());
 }
 
+// Not a check: the picture of the window for the docs, written only when LETTERMOOR_SHOTS_DIR
+// names a folder (run under Xvfb, as the other screenshots).
+TEST_F(ReplaceWindowTest, ReplaceScreenshot) {
+  if (qEnvironmentVariableIsEmpty("LETTERMOOR_SHOTS_DIR")) GTEST_SKIP() << "no LETTERMOOR_SHOTS_DIR";
+  TempDir dir;
+  const std::string rom = dir.File("sample.smc");
+  ASSERT_TRUE(SaveSampleRom(rom, true));
+  Open(rom);
+  ui::ReplaceDialog dialog(&window, [this](const ReplaceQuery& q) { return logic.FindReplacements(q); });
+  dialog.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+  QTest::keyClicks(dialog.FindEdit(), "Tobias");
+  QTest::keyClicks(dialog.ReplaceEdit(), "Tobiah");
+  QTest::mouseClick(dialog.FindButton(), Qt::LeftButton);
+  ASSERT_GT(dialog.Texts()->count(), 2);
+  dialog.Texts()->item(1)->setCheckState(Qt::Unchecked);
+  dialog.Texts()->setCurrentRow(2);
+  QApplication::processEvents();
+  const QString path = QDir(qEnvironmentVariable("LETTERMOOR_SHOTS_DIR")).filePath(QStringLiteral("dialog-replace.png"));
+  EXPECT_TRUE(dialog.grab().save(path));
+}
+
 }  // namespace
 }  // namespace lettermoor::test
