@@ -14,11 +14,11 @@ struct Options {
   int line = 0;
   int after = 0;
   bool hasAfter = false;  // --after was given
+  std::string replacement;                      // replace: what FIND becomes
+  bool matchCase = false, matchCodes = false;  // replace
   bool codesOnly = false, allowLarger = false, relocate = false, expanded = false, battle = false,
        estimates = false, headerless = false, compress = false, showBytes = false, noBackup = false,
        dryRun = false, noCompress = false, noRelocate = false, overwriteChanged = false, strict = false;
-  std::string replacement;                      // replace: what FIND becomes
-  bool matchCase = false, matchCodes = false;  // replace
 };
 
 int RunInfo(const Options& o);

@@ -247,17 +247,17 @@ class Document {
   // `text` into free space as row `row`'s text, every reference repointed to it.
   TextMoveOutcome Move(int row, std::string_view text, bool compress);
 
-  // The script of the listing; nothing when `progress` cancelled.
-  std::optional<std::string> Export(const std::function<bool(int, int)>& progress = {});
-  ImportResult Import(const std::vector<ScriptBlock>& blocks, ImportOptions options,
-                      const std::function<bool(int, int)>& progress = {});
-
   // Replace in All Texts: every text of the listing that holds query.find, once per text.
   ReplaceSearch FindReplacements(const ReplaceQuery& query);
   // Writes the new texts of `chosen` as one import (each text's line is its first row's): all
   // of them or, when one can be neither written nor moved, none (ImportStatus::Incomplete).
   ImportResult Replace(std::span<const ReplaceCandidate> chosen, ImportOptions options,
                        const std::function<bool(int, int)>& progress = {});
+
+  // The script of the listing; nothing when `progress` cancelled.
+  std::optional<std::string> Export(const std::function<bool(int, int)>& progress = {});
+  ImportResult Import(const std::vector<ScriptBlock>& blocks, ImportOptions options,
+                      const std::function<bool(int, int)>& progress = {});
 
   // The layout of `row`'s text in a text window of `kind`, with the fonts `previewer` read from
   // the open file (TextPreviewer(*Rom().handle)).

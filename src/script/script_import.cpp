@@ -483,7 +483,9 @@ std::string DescribeImport(const ImportResult& result, bool dryRun) {
   }
   if (incomplete) {
     const int left = result.Count(BlockOutcome::TooLarge) + result.Count(BlockOutcome::Stale);
-    std::snprintf(buf, sizeof buf, "%d of %zu changed text%s cannot be written, and all are written or none: nothing was written.\n",
+    std::snprintf(buf, sizeof buf,
+                  "%d of %zu changed text%s cannot be written, and they are written all together or not at all: "
+                  "nothing was written.\n",
                   left, result.changed.size(), result.changed.size() == 1 ? "" : "s");
     return out + buf;
   }
