@@ -21,13 +21,14 @@ constexpr int kMarkedRole = Qt::UserRole;  // the item's text as HTML, the chang
 constexpr int kContext = 16;               // characters shown on either side of the changes
 constexpr int kLongestPiece = 160;
 
-// The part of `text` around its changes, as plain text and as HTML with each change inside
-// `open` and its closing tags.
+// A piece of a text as plain text and as HTML.
 struct Piece {
   QString plain;
   QString html;
 };
 
+// The part of `text` around its changes, the HTML with each change inside `open` and its closing
+// tags.
 Piece Around(const std::string& text, const std::vector<TextSpan>& spans, const QString& open) {
   const size_t first = spans.front().at;
   const size_t from = first > kContext ? first - kContext : 0;
@@ -40,7 +41,10 @@ Piece Around(const std::string& text, const std::vector<TextSpan>& spans, const 
     piece.html += marked ? open + part.toHtmlEscaped() + QStringLiteral("</span></b>") : part.toHtmlEscaped();
   };
   const QString dots = QStringLiteral("...");
-  if (from > 0) piece.plain += dots, piece.html += dots;
+  if (from > 0) {
+    piece.plain += dots;
+    piece.html += dots;
+  }
   size_t at = from;
   for (const TextSpan& s : spans) {
     if (s.at >= end) break;
@@ -49,7 +53,10 @@ Piece Around(const std::string& text, const std::vector<TextSpan>& spans, const 
     add(s.at, at, true);
   }
   add(at, end, false);
-  if (end < text.size()) piece.plain += dots, piece.html += dots;
+  if (end < text.size()) {
+    piece.plain += dots;
+    piece.html += dots;
+  }
   return piece;
 }
 
