@@ -530,6 +530,27 @@ ParsedPo ReadPo(const std::string& path) {
   return parsed;
 }
 
+// How an import or a replace writes: compressed and moved unless told otherwise, into a copy
+// (-o) or nowhere (--dry-run) without touching the ROM.
+ImportOptions ImportOptionsOf(Session& s, const Options& o) {
+  ImportOptions options;
+  options.compressor = o.noCompress ? nullptr : &s.Doc().Compressor();
+  options.relocate = !o.noRelocate;
+  options.dryRun = o.dryRun || !o.out.empty();
+  return options;
+}
+
+// With -o, the planned changes into a new file beside the untouched ROM.
+void WriteCopy(Session& s, const Options& o, const ImportResult& result) {
+  if (result.status != ImportStatus::Done || o.out.empty() || o.dryRun) return;
+  const SafeWriteResult written =
+      WriteFileSafely(o.out, [&](std::FILE* out) { return WriteChangedCopy(s.File(), result.changes, out); });
+  if (!written.ok) {
+    Fail(kExitUsage, "Cannot write " + o.out + ": " + std::strerror(written.error ? written.error : EIO) +
+                         ". Nothing was written.");
+  }
+}
+
 // The exit of an import that ran: its refusals, or its report.
 int FinishImport(Session& s, const ImportResult& result, bool dryRun) {
   if (result.status == ImportStatus::WriteFailed && result.writeStatus == WriteStatus::BackupFailed) {
@@ -537,7 +558,7 @@ int FinishImport(Session& s, const ImportResult& result, bool dryRun) {
   }
   // A text that shares its bytes and cannot move refuses the import as any unwritten block would.
   if (result.status == ImportStatus::SharedBytes) Fail(kExitFailed, DescribeImportFailure(result));
-  if (result.status == ImportStatus::Warned) {
+  if (result.status == ImportStatus::Warned || result.status == ImportStatus::Incomplete) {
     std::string report = DescribeImport(result, dryRun);
     report.pop_back();  // Fail ends the line
     Fail(kExitFailed, report);
@@ -567,10 +588,7 @@ int RunImport(const Options& o) {
   guarded.push_back(o.scriptFile == "-" ? Guarded{"the script being read", "", STDIN_FILENO}
                                         : Guarded{"the script file", o.scriptFile});
   RefuseOutputOver(o.out, guarded, "Nothing was written.");
-  ImportOptions options;
-  options.compressor = o.noCompress ? nullptr : &s.Doc().Compressor();
-  options.relocate = !o.noRelocate;
-  options.dryRun = o.dryRun || copy;
+  ImportOptions options = ImportOptionsOf(s, o);
   options.overwriteChanged = o.overwriteChanged;
   options.strict = o.strict;
   if (po) {
@@ -583,14 +601,25 @@ int RunImport(const Options& o) {
   }
   const ImportResult result = s.Doc().Import(parsed.blocks, options);
   s.TellRecovery();
-  if (result.status == ImportStatus::Done && copy && !o.dryRun) {
-    const SafeWriteResult written =
-        WriteFileSafely(o.out, [&](std::FILE* out) { return WriteChangedCopy(s.File(), result.changes, out); });
-    if (!written.ok) {
-      Fail(kExitUsage, "Cannot write " + o.out + ": " + std::strerror(written.error ? written.error : EIO) +
-                           ". Nothing was written.");
-    }
+  WriteCopy(s, o, result);
+  return FinishImport(s, result, o.dryRun);
+}
+
+// Replaces FIND by REPLACE in every text of the listing that holds it, as one import of them all.
+int RunReplace(const Options& o) {
+  const bool copy = !o.out.empty();
+  Session s(!o.noBackup);
+  s.Open(o.rom, o.listing, copy || o.dryRun ? RomOpenMode::View : RomOpenMode::Update);
+  RefuseOutputOver(o.out, s.RomAndBackup(), "Nothing was written.");
+  const ReplaceSearch search = s.Doc().FindReplacements({o.query, o.replacement, o.matchCase, o.matchCodes});
+  if (search.fault) {
+    Fail(kExitUsage, FormatText(editor_text::kReplaceFault, search.fault->line, search.fault->column,
+                                search.fault->expected));
   }
+  if (search.found.empty()) Fail(kExitFailed, "No text of the listing holds \"" + o.query + "\". Nothing was written.");
+  const ImportResult result = s.Doc().Replace(search.found, ImportOptionsOf(s, o));
+  s.TellRecovery();
+  WriteCopy(s, o, result);
   return FinishImport(s, result, o.dryRun);
 }
 

@@ -15,6 +15,8 @@ struct Options {
   int after = 0;
   bool hasAfter = false;  // --after was given
   std::string modified, patchFile;  // patch create's MODIFIED, patch apply's and info's PATCH
+  std::string replacement;                      // replace: what FIND becomes
+  bool matchCase = false, matchCodes = false;  // replace
   bool codesOnly = false, allowLarger = false, relocate = false, expanded = false, battle = false,
        estimates = false, headerless = false, compress = false, showBytes = false, noBackup = false,
        dryRun = false, noCompress = false, noRelocate = false, overwriteChanged = false, strict = false,
@@ -39,5 +41,6 @@ int RunImport(const Options& o);
 int RunPatchCreate(const Options& o);
 int RunPatchApply(const Options& o);
 int RunPatchInfo(const Options& o);
+int RunReplace(const Options& o);
 
 }  // namespace lettermoor::cli

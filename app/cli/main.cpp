@@ -210,6 +210,24 @@ void AddScriptCommands(CLI::App& app, Options& o, std::vector<Command>& commands
                       "original's text");
   AddNoBackup(importCmd, o);
   commands.push_back({importCmd, RunImport});
+
+  CLI::App* replace = app.add_subcommand(
+      "replace", "Replace FIND by REPLACE in every text of a listing that holds it (outside bracketed codes), "
+                 "written as one import: all the texts, in place or moved to free space, or none when one cannot "
+                 "be; a text several lines share changes once. The import's report; its exit codes");
+  AddRom(replace, o);
+  replace->add_option("FIND", o.query, "The text to find")->required();
+  replace->add_option("REPLACE", o.replacement, "What it becomes, with control codes in brackets")->required();
+  AddListing(replace, o);
+  replace->add_flag("--match-case", o.matchCase, "Letters match only in the same case");
+  replace->add_flag("--match-codes", o.matchCodes, "Also match inside bracketed codes");
+  replace->add_option("-o,--output", o.out, "Write the result into this new ROM file; the input ROM is not touched")
+      ->type_name("OUT");
+  replace->add_flag("--dry-run", o.dryRun, "Say what would be written, and write nothing");
+  replace->add_flag("--no-compress", o.noCompress, "Write dictionary words as plain characters");
+  replace->add_flag("--no-relocate", o.noRelocate, "Do not move texts that no longer fit in place (then none is written)");
+  AddNoBackup(replace, o);
+  commands.push_back({replace, RunReplace});
 }
 
 void AddPatchCommands(CLI::App& app, Options& o, std::vector<Command>& commands) {

@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <filesystem>
+#include <unordered_map>
 
 #include "codec/jump_codes.h"
 #include "codec/text_encoder.h"
@@ -14,6 +16,7 @@
 #include "document/case_fold.h"
 #include "rom/safe_file.h"
 #include "rom/snes_address.h"
+#include "script/script_text.h"
 
 namespace lettermoor {
 
@@ -565,6 +568,64 @@ ImportResult Document::Import(const std::vector<ScriptBlock>& blocks, ImportOpti
   RomFile* rom = Synced();
   if (!rom) return ImportResult();
   return ImportScript(*rom, blocks, dictionary_, state_, options, progress);
+}
+
+ReplaceSearch Document::FindReplacements(const ReplaceQuery& query) {
+  ReplaceSearch search;
+  const RomFile* rom = Synced();
+  if (!rom || query.find.empty()) return search;
+  constexpr size_t kNotFound = SIZE_MAX;
+  // Each text once, however many rows lead to it: the later rows join its candidate.
+  std::unordered_map<SnesAddress, size_t> seen;
+  for (int row = 0; row < table_.count(); ++row) {
+    const SnesAddress address = table_.entries[static_cast<size_t>(row)].textAddress;
+    const auto [it, added] = seen.try_emplace(address, kNotFound);
+    if (!added) {
+      if (it->second != kNotFound) search.found[it->second].rows.push_back(row);
+      continue;
+    }
+    ReplaceCandidate c;
+    c.oldText = ScriptText(*rom, EntryOffset(row), dictionary_, state_);
+    c.oldSpans = FindMatches(c.oldText, query);
+    if (c.oldSpans.empty()) continue;
+    c.newText = ReplaceSpans(c.oldText, c.oldSpans, query.replace, &c.newSpans);
+    if (c.newText == c.oldText) continue;
+    if (std::optional<ScriptError> fault = CheckScriptText(c.newText)) {
+      fault->line = row + 1;
+      search.found.clear();
+      search.fault = std::move(fault);
+      return search;
+    }
+    c.address = address;
+    c.rows.push_back(row);
+    it->second = search.found.size();
+    search.found.push_back(std::move(c));
+  }
+  return search;
+}
+
+ImportResult Document::Replace(std::span<const ReplaceCandidate> chosen, ImportOptions options,
+                               const std::function<bool(int, int)>& progress) {
+  if (!Synced()) return ImportResult();
+  // The blocks a script file of the chosen texts would give, with the records and pointers that
+  // lead to each: the import finds a text another program moved since by them.
+  const ReferenceIndex& index = References();
+  std::vector<ScriptBlock> blocks;
+  for (const ReplaceCandidate& c : chosen) {
+    ScriptBlock& b = blocks.emplace_back();
+    b.address = c.address;
+    b.headerLine = b.textLine = c.rows.empty() ? 0 : c.rows.front() + 1;
+    const std::span<const Reference> to = index.To(c.address);
+    b.references = static_cast<int>(to.size());
+    for (const Reference& r : to) {
+      if (r.kind == ReferenceKind::PointerRecord) b.records.push_back(r.number);
+      if (r.kind == ReferenceKind::PlainPointer) b.plainPointers.push_back(r.number);
+    }
+    b.original = c.oldText;
+    b.text = c.newText;
+  }
+  options.whole = true;
+  return Import(blocks, options, progress);
 }
 
 PreviewRefusal Document::Preview(const TextPreviewer& previewer, int row, TextWindowKind kind,

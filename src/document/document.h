@@ -25,6 +25,7 @@
 #include "document/consistency.h"
 #include "document/original_rom.h"
 #include "document/row_list.h"
+#include "document/text_replace.h"
 #include "entries/reference_index.h"
 #include "entries/text_entry.h"
 #include "entries/text_entry_table.h"
@@ -247,6 +248,13 @@ class Document {
 
   // `text` into free space as row `row`'s text, every reference repointed to it.
   TextMoveOutcome Move(int row, std::string_view text, bool compress);
+
+  // Replace in All Texts: every text of the listing that holds query.find, once per text.
+  ReplaceSearch FindReplacements(const ReplaceQuery& query);
+  // Writes the new texts of `chosen` as one import (each text's line is its first row's): all
+  // of them or, when one can be neither written nor moved, none (ImportStatus::Incomplete).
+  ImportResult Replace(std::span<const ReplaceCandidate> chosen, ImportOptions options,
+                       const std::function<bool(int, int)>& progress = {});
 
   // The script of the listing; nothing when `progress` cancelled.
   std::optional<std::string> Export(const std::function<bool(int, int)>& progress = {});

@@ -137,6 +137,12 @@ inline constexpr const char* kImportOverwriteQuestion =
     "script's text). Write the script's text over them?";
 inline constexpr const char* kImportReportTitle = "Import Script: %s";
 inline constexpr const char* kReadingScript = "Reading the script...";
+inline constexpr const char* kReplaceCaption = "Replace in All Texts";
+inline constexpr const char* kReplaceReportTitle = "Replace in All Texts: \"%s\" by \"%s\"";
+inline constexpr const char* kReplacing = "Replacing...";
+inline constexpr const char* kReplaceFault =
+    "With the replacement, the text of line %d would not be one the ROM can hold (column %d: %s).\n"
+    "Nothing was replaced.";
 inline constexpr const char* kWritingScript = "Exporting the script...";
 // The copy kept beside the ROM before its first write, and putting it back.
 inline constexpr const char* kBackupFailed =

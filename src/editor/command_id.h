@@ -37,6 +37,7 @@ enum class CommandId : int {
   ApplyPatchToCopy = 32821,
   OriginalRom = 32822,
   CheckConsistency = 32823,  // translations against the original ROM
+  ReplaceInAllTexts = 32812,
 };
 
 // The three labels under the list and the edit box.

@@ -150,21 +150,22 @@ std::optional<ImportResult> EditorWindow::ImportScriptFile() {
       result = std::move(second);
     }
   }
-  AfterImport(result, mark, path, head);
+  AfterImport(result, mark, FormatText(editor_text::kImportReportTitle, BareFileName(path)),
+              editor_text::kImportCaption, head);
   return result;
 }
 
 // What the import did: a refusal's message, or the list filled again and the report.
-void EditorWindow::AfterImport(const ImportResult& result, int mark, const std::string& path,
+void EditorWindow::AfterImport(const ImportResult& result, int mark, const std::string& title, const char* caption,
                                const std::string& head) {
   if (result.status == ImportStatus::Stopped) return;
-  if (result.status != ImportStatus::Done) {
+  if (result.status != ImportStatus::Done && result.status != ImportStatus::Incomplete) {
     if (result.status == ImportStatus::WriteFailed &&
         (result.writeStatus == WriteStatus::FileReplaced || result.writeStatus == WriteStatus::BackupFailed ||
          result.writeStatus == WriteStatus::JournalFailed)) {
       ReportWriteFailure(result.writeStatus, result.error);
     } else {
-      view_.ShowMessage(DescribeImportFailure(result), editor_text::kImportCaption, MessageIcon::Warning);
+      view_.ShowMessage(DescribeImportFailure(result), caption, MessageIcon::Warning);
     }
     return;
   }
@@ -176,8 +177,6 @@ void EditorWindow::AfterImport(const ImportResult& result, int mark, const std::
     RefreshReferencesWindow();
     EnableRevertItem();
   }
-  char title[512];
-  std::snprintf(title, sizeof title, editor_text::kImportReportTitle, BareFileName(path).c_str());
   // The list's line of each text beside its line in the script file: the user looks for both.
   std::unordered_map<SnesAddress, int> lines;
   for (int i = Table().count() - 1; i >= 0; --i) lines[Table().entries[static_cast<size_t>(i)].textAddress] = i + 1;

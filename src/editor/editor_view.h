@@ -9,6 +9,7 @@
 #include "editor/command_id.h"
 #include "document/references_page.h"
 #include "document/row_list.h"
+#include "document/text_replace.h"
 
 namespace lettermoor {
 
@@ -24,6 +25,12 @@ enum class PatchFileQuestion {
   PatchToWrite,  // the .bps or .ips patch to make
   PatchToRead,   // the patch to apply
   PatchedCopy,   // the patched copy to write
+};
+
+// What the user asked for in the Replace in All Texts window, and the texts left ticked.
+struct ReplaceChoice {
+  ReplaceQuery query;
+  std::vector<ReplaceCandidate> texts;
 };
 
 // The answers to "Apply the changes to line N?".
@@ -126,6 +133,10 @@ class EditorView {
     (void)title;
     (void)text;
   }
+
+  // Edit > Replace in All Texts: the modal window, which calls back EditorWindow::FindReplacements
+  // for each Find. Gives what the user chose when Replace was pressed; nothing when it was closed.
+  virtual std::optional<ReplaceChoice> RunReplaceWindow() { return std::nullopt; }
 
   // Modal dialogs. The search window calls back EditorWindow::FindNext for each Find.
   virtual void RunSearchWindow() = 0;

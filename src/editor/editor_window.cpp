@@ -106,6 +106,7 @@ void EditorWindow::OnCommand(CommandId id) {
     case CommandId::CreatePatch: MakePatch(); break;
     case CommandId::ApplyPatchToCopy: ApplyPatchToCopy(); break;
     case CommandId::OriginalRom: ChooseOriginalRom(); break;
+    case CommandId::ReplaceInAllTexts: ReplaceInAllTexts(); break;
   }
 }
 
@@ -140,6 +141,7 @@ void EditorWindow::OpenRomPath(const std::string& path, RomOpenMode mode) {
   view_.EnableApplyButton(!readOnly);
   for (CommandId id : kOpenOnlyItems) view_.EnableMenuItem(id, true);
   view_.EnableMenuItem(CommandId::ImportScript, !readOnly);
+  view_.EnableMenuItem(CommandId::ReplaceInAllTexts, !readOnly);
   EnableSizeItems();
   EnableMoveItem();
   EnableRevertItem();
@@ -158,6 +160,7 @@ void EditorWindow::CloseRom() {
   view_.SetLabel(LabelId::Line, "");
   view_.EnableApplyButton(true);
   for (CommandId id : kOpenOnlyItems) view_.EnableMenuItem(id, false);
+  view_.EnableMenuItem(CommandId::ReplaceInAllTexts, false);
   view_.EnableMenuItem(CommandId::ExpandRom, false);
   view_.EnableMenuItem(CommandId::EditTptEntry, false);
   view_.EnableMenuItem(CommandId::ExpandedRomListing, false);

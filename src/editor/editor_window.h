@@ -22,7 +22,7 @@ inline constexpr int kListColumnWidth = 439;
 // Its methods live in one file per feature: editor_window.cpp (open, modes, entry, apply),
 // editor_backup.cpp (backup, revert, expand), editor_search.cpp (search, dump),
 // editor_references.cpp (references, move, pointer entry, details), editor_script.cpp,
-// editor_patch.cpp.
+// editor_patch.cpp, editor_replace.cpp.
 class EditorWindow {
  public:
   explicit EditorWindow(EditorView& view);
@@ -101,6 +101,15 @@ class EditorWindow {
   // Tools > Check Consistency: texts translated two ways, and texts left as the original, in the
   // consistency window; false (and a message) without an original ROM.
   bool CheckConsistency();
+  // Edit > Replace in All Texts...: after typed work is settled, the window; the texts the user
+  // leaves ticked there are written (ReplaceTexts). Gives nothing when nothing was tried.
+  std::optional<ImportResult> ReplaceInAllTexts();
+  // One Find of that window: the texts of the listing that hold the query. A replacement that
+  // would make a text unwritable is told, and nothing is found.
+  ReplaceSearch FindReplacements(const ReplaceQuery& query);
+  // Writes the chosen texts as one change, all or none (compressed, moved to free space when they
+  // do not fit, as an import), then fills the list again and shows the report.
+  ImportResult ReplaceTexts(const ReplaceChoice& choice);
   // The references window was closed by the user.
   void OnReferencesClosed();
   // A line chosen in the references window (double-click or Enter): `row` is selected, once
@@ -219,8 +228,9 @@ class EditorWindow {
   // The text a moved text's rows lead to now; the references window follows it.
   void ShowMovedText(int row, const TextMoveOutcome& moved);
   bool RefuseMove(const TextMoveOutcome& moved);
-  // `head` goes above the report (a PO file's counts).
-  void AfterImport(const ImportResult& result, int mark, const std::string& path, const std::string& head = "");
+  // `head` goes above the report (a PO file's counts); `caption` heads a refusal's message.
+  void AfterImport(const ImportResult& result, int mark, const std::string& title, const char* caption,
+                   const std::string& head = "");
 
   EditorView& view_;
   Document doc_;

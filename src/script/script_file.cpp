@@ -303,6 +303,8 @@ std::optional<std::string> ReadHeader(std::string_view line, int lineNumber,
 
 }  // namespace
 
+std::optional<ScriptError> CheckScriptText(std::string_view text) { return CheckText(text, 0); }
+
 ParsedScript ParseScript(std::string_view content) {
   ParsedScript parsed;
   if (content.starts_with("\xEF\xBB\xBF")) content.remove_prefix(3);  // a byte order mark some editors add

@@ -81,6 +81,10 @@ std::optional<ScriptError> CheckScriptText(std::string_view text, int column0);
 // text the encoder would refuse is a fault of the file). A line may end in "\r\n".
 ParsedScript ParseScript(std::string_view content);
 
+// What is wrong with `text` as the text of a block (its line 0, its column from 1); nothing when
+// it encodes to what it says.
+std::optional<ScriptError> CheckScriptText(std::string_view text);
+
 // "LINE:COLUMN: expected ..." (or "LINE: ...") after the file's name.
 std::string DescribeScriptError(std::string_view fileName, const ScriptError& error);
 

@@ -334,6 +334,12 @@ ImportResult PlanScriptImport(const RomFile& rom, const std::vector<ScriptBlock>
       if (!plan.Look(edited[k])) return result;
     }
     if (!plan.RefuseWarnings() || !plan.Place()) return result;
+    // All or none: the report keeps what each would have become.
+    if (options.whole && !result.AllWritten()) {
+      result.status = ImportStatus::Incomplete;
+      result.changes.clear();
+      return result;
+    }
   }
   if (progress) progress(total, total);
   return result;
@@ -492,9 +498,18 @@ std::string DescribeImport(const ImportResult& result, bool dryRun, const std::f
                   result.changed.size(), result.changed.size() == 1 ? " has" : "s have");
     return out + buf;
   }
+  const bool incomplete = result.status == ImportStatus::Incomplete;
   for (const BlockReport& r : result.changed) {
-    out += BlockHead(r, listLine) + ": " + DescribeOutcome(r, dryRun) + "\n";
+    out += BlockHead(r, listLine) + ": " + DescribeOutcome(r, dryRun || incomplete) + "\n";
     AppendWarnings(out, r);
+  }
+  if (incomplete) {
+    const int left = result.Count(BlockOutcome::TooLarge) + result.Count(BlockOutcome::Stale);
+    std::snprintf(buf, sizeof buf,
+                  "%d of %zu changed text%s cannot be written, and they are written all together or not at all: "
+                  "nothing was written.\n",
+                  left, result.changed.size(), result.changed.size() == 1 ? "" : "s");
+    return out + buf;
   }
   const int written = result.Count(BlockOutcome::Written), moved = result.Count(BlockOutcome::Moved);
   const int large = result.Count(BlockOutcome::TooLarge), stale = result.Count(BlockOutcome::Stale);
@@ -565,6 +580,7 @@ std::string DescribeImportFailure(const ImportResult& result) {
     case ImportStatus::WriteFailed: return DescribeWriteFailure(result.writeStatus);
     case ImportStatus::Done:
     case ImportStatus::Warned:
+    case ImportStatus::Incomplete:
     case ImportStatus::Stopped: break;
   }
   return {};

@@ -55,6 +55,7 @@ struct ImportOptions {
   bool dryRun = false;   // work everything out, write nothing
   bool overwriteChanged = false;  // write blocks whose text the ROM holds changed since the export
   bool strict = false;   // a changed text with any warning refuses the whole import
+  bool whole = false;    // a changed text that can be neither written nor moved refuses the whole import
 };
 
 enum class ImportStatus {
@@ -66,6 +67,7 @@ enum class ImportStatus {
   LockFailed,   // another program holds the ROM; nothing was written
   WriteFailed,  // the write failed; the file holds its old bytes again (unless `damaged`)
   Stopped,      // the progress callback stopped the work; nothing was written
+  Incomplete,   // whole, and changed texts are too large or stale (the blocks in `changed` say which); nothing was written
 };
 
 // The longest text the edit box shows, in characters and in bytes, and so the longest an import writes.
@@ -131,7 +133,8 @@ bool WriteChangedCopy(const RomFile& rom, std::span<const ByteChange> changes, s
 // One line per changed block ("$C50010 (line 7): written, 20 of 24 bytes", "... moved to
 // $F00200, 2 references repointed", "... too large by 4 bytes: ...", "... stale: ..."), each
 // followed by a line per warning ("    warning: ..."), then a summary line. A dry run says "would
-// be". For a strict refusal (Warned): the blocks with warnings, then why nothing was written.
+// be". For a strict refusal (Warned): the blocks with warnings, then why nothing was written; for
+// a whole one (Incomplete): every block as a dry run tells it, then why nothing was written.
 // With `listLine` (the line of the list that shows the text at an address, from 1, or 0), each
 // block gives that line beside its line in the script file: "$C50010 (list line 3, script line 7)".
 std::string DescribeImport(const ImportResult& result, bool dryRun,

@@ -38,6 +38,7 @@
 #include "ui/insert_code_dialog.h"
 #include "ui/pixel_art.h"
 #include "ui/references_window.h"
+#include "ui/replace_dialog.h"
 #include "ui/script_report_window.h"
 #include "ui/search_dialog.h"
 #include "ui/settings_store.h"
@@ -185,6 +186,7 @@ void MainWindow::BuildMenus() {
   connect(insertCodeAction_, &QAction::triggered, this, [this] { RunInsertCode(); });
   edit->addSeparator();
   AddCommand(edit, "&Search", CommandId::Search)->setShortcut(QKeySequence::Find);
+  AddCommand(edit, "&Replace in All Texts...", CommandId::ReplaceInAllTexts)->setShortcut(QKeySequence::Replace);
 
   QMenu* tools = bar->addMenu(QStringLiteral("&Tools"));
   AddCommand(tools, "&Expand ROM", CommandId::ExpandRom);
@@ -723,6 +725,15 @@ void MainWindow::RunSearchWindow() {
   });
   QScopedValueRollback<QPointer<QWidget>> owner(messageOwner_, &dialog);
   dialog.exec();
+}
+
+std::optional<ReplaceChoice> MainWindow::RunReplaceWindow() {
+  ReplaceDialog dialog(this, [this](const ReplaceQuery& query) {
+    return logic_ ? logic_->FindReplacements(query) : ReplaceSearch();
+  });
+  QScopedValueRollback<QPointer<QWidget>> owner(messageOwner_, &dialog);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return dialog.Choice();
 }
 
 bool MainWindow::RunPointerEntryEditor(PointerEntryForm& form) {

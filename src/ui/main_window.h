@@ -126,6 +126,7 @@ class MainWindow : public QMainWindow, public EditorView {
   ChangesAnswer AskApplyChanges(const std::string& question, const std::string& caption) override;
   bool AskYesNo(const std::string& text, const std::string& caption) override;
   void RunSearchWindow() override;
+  std::optional<ReplaceChoice> RunReplaceWindow() override;
   bool RunPointerEntryEditor(PointerEntryForm& form) override;
   void RunDetailsWindow(const DetailsRequest& request) override;
   void RunAboutBox() override;

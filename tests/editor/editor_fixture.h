@@ -97,6 +97,7 @@ inline const std::vector<CommandId>& AllCommands() {
       CommandId::RevertToBackup,  CommandId::KeepBackup,
       CommandId::CreatePatch,   CommandId::ApplyPatchToCopy,
       CommandId::OriginalRom,
+      CommandId::ReplaceInAllTexts,
   };
   return all;
 }
@@ -126,7 +127,7 @@ inline std::set<CommandId> RomOpenEnabled() {
             CommandId::UseCompression, CommandId::PreventOverwrites, CommandId::FindReferences,
             CommandId::MoveToFreeSpace, CommandId::CompressWithDictionary, CommandId::ExportScript,
             CommandId::ImportScript, CommandId::CreatePatch, CommandId::ApplyPatchToCopy,
-            CommandId::OriginalRom});
+            CommandId::OriginalRom, CommandId::ReplaceInAllTexts});
   return s;
 }
 

@@ -113,6 +113,10 @@ class FakeEditorView : public EditorView {
     return !cancelProgress;
   }
   void ShowReport(const std::string& title, const std::string& text) override { reports.push_back({title, text}); }
+  std::optional<ReplaceChoice> RunReplaceWindow() override {
+    ++replaceRuns;
+    return onReplaceWindow ? onReplaceWindow() : std::nullopt;
+  }
 
   // --- What a user does ---
   // Types `text` into the edit box (typing stops at the edit limit) and lets the window hear
@@ -204,6 +208,10 @@ class FakeEditorView : public EditorView {
   std::function<bool(PointerEntryForm&)> onPointerEntryEditor;
   std::vector<PointerEntryForm> pointerEditorForms;  // each form as the dialog was handed it
   std::vector<DetailsCall> detailsCalls;
+  // What the user does in the Replace in All Texts window: it may press Find through the
+  // window, and gives what Replace hands back; when unset the window is closed.
+  std::function<std::optional<ReplaceChoice>()> onReplaceWindow;
+  int replaceRuns = 0;
   // The references window's page while it is open.
   std::optional<ReferencesPage> referencesPage;
   int referencesShows = 0;

@@ -45,7 +45,8 @@ const std::vector<std::pair<QString, std::vector<MenuItem>>>& ExpectedMenus() {
         {"&Paste", CommandId::Paste},
         {"Insert C&ode...", kInsertCodeItem},
         {nullptr, kSeparator},
-        {"&Search", CommandId::Search}}},
+        {"&Search", CommandId::Search},
+        {"&Replace in All Texts...", CommandId::ReplaceInAllTexts}}},
       {"&Tools",
        {{"&Expand ROM", CommandId::ExpandRom},
         {"Edit &TPT entry", CommandId::EditTptEntry},
@@ -112,6 +113,7 @@ TEST_F(MainWindowTest, MenuBarHasEveryItemTextIdAndSeparatorInOrder) {
   EXPECT_EQ(window.Action(CommandId::Open)->shortcut(), QKeySequence(QKeySequence::Open));
   EXPECT_EQ(window.Action(CommandId::Close)->shortcut(), QKeySequence(QKeySequence::Close));
   EXPECT_EQ(window.Action(CommandId::Search)->shortcut(), QKeySequence(QKeySequence::Find));
+  EXPECT_EQ(window.Action(CommandId::ReplaceInAllTexts)->shortcut(), QKeySequence(QKeySequence::Replace));
   EXPECT_EQ(window.Action(CommandId::Exit)->shortcut(), QKeySequence(QKeySequence::Quit));
   EXPECT_EQ(window.Action(CommandId::Help)->shortcut(), QKeySequence(Qt::Key_F1));
   EXPECT_EQ(window.InsertCodeAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_K));
