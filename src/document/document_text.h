@@ -146,6 +146,9 @@ inline constexpr const char* kRevertFailed =
 inline constexpr const char* kRevertFailedDamaged =
     "The backup could not be written to the ROM file (%s), and its old bytes could not be put back.\n"
     "Check the file before going on.";
+inline constexpr const char* kOriginalCaption = "Original ROM";
+inline constexpr const char* kOriginalForgotten = "The remembered original ROM was forgotten: %s";
+inline constexpr const char* kNoUntranslated = "Every line differs from the original: none is left untranslated.";
 inline constexpr const char* kTranslatedProgress = "Translated: %d of %d lines (%d%%)";
 inline constexpr const char* kOriginalUnreadable = "The original ROM %s could not be opened (%s).";
 inline constexpr const char* kOriginalNotARom = "%s is not a ROM of this game, so it cannot be the original.";

@@ -33,6 +33,9 @@ enum class CommandId : int {
   ImportScript = 32805,
   RevertToBackup = 32806,
   KeepBackup = 32807,
+  OriginalRom = 32830,  // the translation's source beside the open ROM
+  ForgetOriginal = 32831,
+  FindNextUntranslated = 32832,
 };
 
 // The three labels under the list and the edit box.

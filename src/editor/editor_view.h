@@ -97,6 +97,31 @@ class EditorView {
     (void)text;
   }
 
+  // Options > Original ROM: the unmodified ROM to compare with, the dialog starting at `current`;
+  // empty when the user cancelled. Without a user to ask: none.
+  virtual std::string ChooseOriginalRom(const std::string& current) {
+    (void)current;
+    return {};
+  }
+  // The original remembered for the ROM at `rom`, and remembering one (empty forgets it).
+  // Views that keep no settings remember nothing.
+  virtual std::string RememberedOriginal(const std::string& rom) {
+    (void)rom;
+    return {};
+  }
+  virtual void RememberOriginal(const std::string& rom, const std::string& original) {
+    (void)rom;
+    (void)original;
+  }
+  // The marked row's original text, read-only above the edit box; nothing hides it (no original).
+  virtual void ShowOriginalText(const std::optional<std::string>& text) { (void)text; }
+  // Which rows of the listing differ from their originals, for the list's mark; empty: no marks.
+  virtual void SetTranslatedRows(std::vector<bool> translated) { (void)translated; }
+  // The status bar's lasting line of how much is translated; empty hides it.
+  virtual void ShowTranslationProgress(const std::string& text) { (void)text; }
+  // A passing note in the status bar, for what needs no dialog.
+  virtual void ShowStatusNote(const std::string& text) { (void)text; }
+
   // Modal dialogs. The search window calls back EditorWindow::FindNext for each Find.
   virtual void RunSearchWindow() = 0;
   // Gives true when the user applied valid fields (written back into `form`).

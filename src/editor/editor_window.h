@@ -21,7 +21,8 @@ inline constexpr int kListColumnWidth = 439;
 // the overwrite guard, the edit box's text. Every user command and notification enters here.
 // Its methods live in one file per feature: editor_window.cpp (open, modes, entry, apply),
 // editor_backup.cpp (backup, revert, expand), editor_search.cpp (search, dump),
-// editor_references.cpp (references, move, pointer entry, details), editor_script.cpp.
+// editor_references.cpp (references, move, pointer entry, details), editor_script.cpp,
+// editor_original.cpp (the original ROM beside the open one).
 class EditorWindow {
  public:
   explicit EditorWindow(EditorView& view);
@@ -87,6 +88,15 @@ class EditorWindow {
   // list again with the marked row kept. Gives nothing when nothing was tried (no ROM, cancelled,
   // typed work kept, a file that could not be read or was refused).
   std::optional<ImportResult> ImportScriptFile();
+  // Options > Original ROM...: the unmodified ROM the user picks, checked against the open one
+  // (a refusal says why and keeps the one in use) and remembered for this ROM.
+  void ChooseOriginal();
+  // Options > Forget Original ROM: no original, and none remembered for this ROM.
+  void ForgetOriginal();
+  // Edit > Find Next Untranslated: selects the first row after the marked one (wrapping round)
+  // whose text is still its original's, after asking about typed work; gives it, or says in the
+  // status bar that none is left and gives nothing.
+  std::optional<int> FindNextUntranslated();
   // The references window was closed by the user.
   void OnReferencesClosed();
   // Shows the references window's page again when it is open: after every write, and when the
@@ -199,6 +209,14 @@ class EditorWindow {
   void ShowMovedText(int row, const TextMoveOutcome& moved);
   bool RefuseMove(const TextMoveOutcome& moved);
   void AfterImport(const ImportResult& result, int mark, const std::string& path);
+  // The original remembered for the ROM just opened; one now refused or gone is forgotten.
+  void LoadRememberedOriginal();
+  void AfterOriginalChange();
+  void EnableOriginalItems();
+  // The original text of `row` above the edit box, or none shown without an original.
+  void ShowOriginal(int row);
+  // The list's translated marks and the progress line, for the whole listing as it is now.
+  void ShowTranslations();
 
   EditorView& view_;
   Document doc_;

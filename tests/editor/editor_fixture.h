@@ -95,6 +95,8 @@ inline const std::vector<CommandId>& AllCommands() {
       CommandId::MoveToFreeSpace, CommandId::CompressWithDictionary,
       CommandId::ExportScript,  CommandId::ImportScript,
       CommandId::RevertToBackup,  CommandId::KeepBackup,
+      CommandId::OriginalRom,     CommandId::ForgetOriginal,
+      CommandId::FindNextUntranslated,
   };
   return all;
 }
@@ -123,7 +125,7 @@ inline std::set<CommandId> RomOpenEnabled() {
             CommandId::DisplayTextAndCodes, CommandId::DisplayCodesOnly,
             CommandId::UseCompression, CommandId::PreventOverwrites, CommandId::FindReferences,
             CommandId::MoveToFreeSpace, CommandId::CompressWithDictionary, CommandId::ExportScript,
-            CommandId::ImportScript});
+            CommandId::ImportScript, CommandId::OriginalRom});
   return s;
 }
 
