@@ -2,6 +2,7 @@
 
 #include <QMenu>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QTextBrowser>
 
 #include "main_window_fixture.h"
@@ -39,7 +40,8 @@ const std::vector<std::pair<QString, std::vector<MenuItem>>>& ExpectedMenus() {
         {"&Copy", CommandId::Copy},
         {"&Paste", CommandId::Paste},
         {nullptr, kSeparator},
-        {"&Search", CommandId::Search}}},
+        {"&Search", CommandId::Search},
+        {"Find &Next Untranslated", CommandId::FindNextUntranslated}}},
       {"&Tools",
        {{"&Expand ROM", CommandId::ExpandRom},
         {"Edit &TPT entry", CommandId::EditTptEntry},
@@ -61,7 +63,10 @@ const std::vector<std::pair<QString, std::vector<MenuItem>>>& ExpectedMenus() {
         {"Use &Compression", CommandId::UseCompression},
         {"Prevent &Overwrites", CommandId::PreventOverwrites},
         {"Compress with &Dictionary", CommandId::CompressWithDictionary},
-        {"Keep a &Backup", CommandId::KeepBackup}}},
+        {"Keep a &Backup", CommandId::KeepBackup},
+        {nullptr, kSeparator},
+        {"Ori&ginal ROM...", CommandId::OriginalRom},
+        {"&Forget Original ROM", CommandId::ForgetOriginal}}},
       {"&Help", {{"&Help", CommandId::Help}, {"&About", CommandId::About}}},
   };
   return menus;
@@ -101,6 +106,7 @@ TEST_F(MainWindowTest, MenuBarHasEveryItemTextIdAndSeparatorInOrder) {
   EXPECT_EQ(window.Action(CommandId::Search)->shortcut(), QKeySequence(QKeySequence::Find));
   EXPECT_EQ(window.Action(CommandId::Exit)->shortcut(), QKeySequence(QKeySequence::Quit));
   EXPECT_EQ(window.Action(CommandId::Help)->shortcut(), QKeySequence(Qt::Key_F1));
+  EXPECT_EQ(window.Action(CommandId::FindNextUntranslated)->shortcut(), QKeySequence(QStringLiteral("Ctrl+Shift+N")));
 }
 
 TEST_F(MainWindowTest, StartsWithoutRomAsTheLogicSetIt) {
@@ -130,10 +136,10 @@ TEST_F(MainWindowTest, StartsWithoutRomAsTheLogicSetIt) {
 }
 
 TEST_F(MainWindowTest, DesignedFrameLaidOutInDialogUnitsIsTheFirstAndLeastSize) {
-  // 320 by 230 dialog units of client area under the menu bar.
+  // 320 by 230 dialog units of client area between the menu bar and the status bar.
   EXPECT_EQ(window.centralWidget()->size(), QSize(480, 373));
   EXPECT_EQ(window.centralWidget()->y(), window.menuBar()->height());
-  EXPECT_EQ(window.size(), QSize(480, 373 + window.menuBar()->height()));
+  EXPECT_EQ(window.size(), QSize(480, 373 + window.menuBar()->height() + window.statusBar()->height()));
   EXPECT_EQ(window.minimumSizeHint(), window.size());
 
   EXPECT_EQ(List().geometry(), QRect(10, 16, 459, 186));
