@@ -122,5 +122,31 @@ TEST_F(MainWindowOriginal, AnOriginalThatWentAwayIsForgottenInPassing) {
   EXPECT_TRUE(window.OriginalBox()->isHidden());
 }
 
+// Not a check: the picture of the window with an original for the docs, written only when
+// LETTERMOOR_SHOTS_DIR names a folder (run under Xvfb).
+TEST_F(MainWindowOriginal, Screenshot) {
+  const QString shots = qEnvironmentVariable("LETTERMOOR_SHOTS_DIR");
+  if (shots.isEmpty()) GTEST_SKIP() << "no LETTERMOOR_SHOTS_DIR";
+  const std::string rom = dir_.File("sample.smc"), original = dir_.File("original.smc");
+  ASSERT_TRUE(SaveSampleRom(rom, false));
+  ASSERT_TRUE(SaveSampleRom(original, false));
+  Open(rom);
+  ChooseOriginal(original);
+  // A few lines translated where they fit in place.
+  const char* texts[] = {"Guten Tag.[13 02]", "Wohin gehst du?[13 02]", "Danke sehr.[13 02]"};
+  int last = 0;
+  for (int row = 0, done = 0; row < 20 && done < 3; ++row) {
+    if (logic.Doc().PresentSize(row) < 20) continue;
+    ClickRow(row);
+    Retype(QString::fromLatin1(texts[done++]));
+    QTest::mouseClick(window.ApplyButton(), Qt::LeftButton);
+    last = row;
+  }
+  window.resize(720, 560);
+  ClickRow(last);
+  QApplication::processEvents();
+  EXPECT_TRUE(window.grab().save(QDir(shots).filePath(QStringLiteral("main-original.png"))));
+}
+
 }  // namespace
 }  // namespace lettermoor::test
