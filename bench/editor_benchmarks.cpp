@@ -104,7 +104,7 @@ void FillListing(benchmark::State& state, std::string path, ListingMode mode) {
 
 // The pointer listing's fill with an original set: every row compared with its original for the
 // marks and the progress line. Against the sample's own original every row is untranslated (the
-// bytes agree); against the worst case most rows differ and are compared as text.
+// bytes agree); against the worst case the rows whose text it changed differ and are compared as text.
 void FillPointerWithOriginal(benchmark::State& state, std::string path, std::string original) {
   QuietEditorView view;
   EditorWindow window(view);
