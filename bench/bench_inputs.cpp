@@ -78,9 +78,10 @@ bool WriteBenchInputs(const std::string& dir, BenchInputs& inputs) {
   inputs.sample = dir + "/sample.smc";
   inputs.worst = dir + "/worst.smc";
   inputs.applyTarget = dir + "/apply.smc";
+  inputs.original = dir + "/original.smc";
   const std::vector<uint8_t> worst = MakeWorstCase();
   return WriteFile(inputs.sample, MakeSampleRom(true)) && WriteFile(inputs.worst, worst) &&
-         WriteFile(inputs.applyTarget, worst);
+         WriteFile(inputs.applyTarget, worst) && WriteFile(inputs.original, MakeSampleRom(false));
 }
 
 BenchInputs MakeBenchInputs() {

@@ -14,6 +14,8 @@ struct BenchInputs {
   std::string worst;
   // A copy of the worst case that the apply benchmark writes to.
   std::string applyTarget;
+  // The sample before its expansion: the sample's original, every text of it untranslated.
+  std::string original;
 };
 
 // How many of the first records of the worst case's pointer table lead to one shared text.

@@ -170,6 +170,9 @@ inline constexpr const char* kConsistencyTitle = "Consistency";
 inline constexpr const char* kConsistencyNeedsOriginal =
     "Choose the original ROM first (Options > Original ROM...): the check compares each text with it.";
 inline constexpr const char* kConsistencyClean = "Every original text is translated one way, and no line with letters is left as the original.";
+inline constexpr const char* kOriginalCaption = "Original ROM";
+inline constexpr const char* kOriginalForgotten = "The remembered original ROM was forgotten: %s";
+inline constexpr const char* kNoUntranslated = "Every line differs from the original: none is left untranslated.";
 inline constexpr const char* kTranslatedProgress = "Translated: %d of %d lines (%d%%)";
 inline constexpr const char* kOriginalUnreadable = "The original ROM %s could not be opened (%s).";
 inline constexpr const char* kOriginalNotARom = "%s is not a ROM of this game, so it cannot be the original.";

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <vector>
 
 #include "codec/decode_items.h"
@@ -27,11 +28,15 @@ int32_t SizeAt(const RomFile& rom, int64_t offset) {
   return ReadItems(rom, offset, kNoWords, none, lastDescribed);
 }
 
-std::string BracketedAt(const RomFile& rom, const TextDictionary& words, int64_t offset) {
-  TextBuffer text;
+void BracketedInto(const RomFile& rom, const TextDictionary& words, int64_t offset, TextBuffer& text) {
   BracketedText sink(text);
   bool lastDescribed = false;
   ReadItems(rom, offset, words, sink, lastDescribed);
+}
+
+std::string BracketedAt(const RomFile& rom, const TextDictionary& words, int64_t offset) {
+  TextBuffer text;
+  BracketedInto(rom, words, offset, text);
   return text.ToString();
 }
 
@@ -97,14 +102,24 @@ bool OriginalRom::SameText(const RomFile& present, const TextDictionary& present
                            SnesAddress originalAddress) const {
   const int64_t at = SnesToFileOffset(presentAddress);
   const int64_t from = SnesToFileOffset(originalAddress);
+  // The same bytes are the same text, and end where the present string ends: one walk, and the
+  // bytes compared where they lie (this runs for every row of every fill).
   const int32_t size = SizeAt(present, at);
-  if (size == SizeAt(*file_, from)) {
+  if (size > 0 && at + size <= present.MirrorSize() && from + size <= file_->MirrorSize()) {
+    if (std::memcmp(present.MirrorData() + at, file_->MirrorData() + from, static_cast<size_t>(size)) == 0) return true;
+  } else if (size == SizeAt(*file_, from)) {
     std::vector<uint8_t> a(static_cast<size_t>(size)), b(static_cast<size_t>(size));
     present.Read(at, a);
     file_->Read(from, b);
     if (a == b) return true;
   }
-  return BracketedAt(present, presentWords, at) == TextAt(originalAddress);
+  // The same words may be stored compressed one way and plain the other: compared as text, in
+  // buffers kept from row to row.
+  presentText_.Clear();
+  originalText_.Clear();
+  BracketedInto(present, presentWords, at, presentText_);
+  BracketedInto(*file_, dictionary_, from, originalText_);
+  return presentText_.View() == originalText_.View();
 }
 
 }  // namespace lettermoor

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "codec/text_buffer.h"
 #include "codec/text_dictionary.h"
 #include "entries/text_entry.h"
 #include "rom/rom_file.h"
@@ -73,6 +74,7 @@ class OriginalRom {
   std::string path_;
   std::unique_ptr<RomFile> file_;
   TextDictionary dictionary_;
+  mutable TextBuffer presentText_, originalText_;  // SameText's, reused from row to row
 };
 
 // True when expanding a ROM of `before` bytes gives one of `after` bytes (sizes as RomFile counts them).

@@ -14,12 +14,6 @@ namespace lettermoor {
 namespace patch_text {
 inline constexpr const char* kCreateCaption = "Create Patch";
 inline constexpr const char* kApplyCaption = "Apply Patch to a Copy";
-inline constexpr const char* kOriginalIsBackup =
-    "%s is the copy Keep a Backup made before this session's first write, not the original ROM: it "
-    "may hold earlier changes, and players do not have it. Choose the unmodified ROM.";
-inline constexpr const char* kOriginalIsRom =
-    "%s is the ROM itself. Choose the unmodified ROM the changes were made to.";
-inline constexpr const char* kOriginalCaption = "Original ROM";
 inline constexpr const char* kOutputIsBackup = "%s is the ROM's backup copy.\nNothing was written.";
 inline constexpr const char* kCreated = "Wrote the %s patch %s (%zu bytes), from %s to %s.";
 inline constexpr const char* kApplied = "Wrote the patched copy %s (%zu bytes).";

@@ -35,9 +35,11 @@ enum class CommandId : int {
   KeepBackup = 32807,
   CreatePatch = 32820,
   ApplyPatchToCopy = 32821,
-  OriginalRom = 32822,
   CheckConsistency = 32823,  // translations against the original ROM
   ReplaceInAllTexts = 32812,
+  OriginalRom = 32830,  // the translation's source beside the open ROM
+  ForgetOriginal = 32831,
+  FindNextUntranslated = 32832,
 };
 
 // The three labels under the list and the edit box.

@@ -1,8 +1,6 @@
 // The main window's File > Create Patch and Apply Patch to a Copy, and Options > Original ROM:
 // sharing the work as a patch against the unmodified ROM, and trying a patch on a copy.
 
-#include <sys/stat.h>
-
 #include "document/patch_text.h"
 #include "editor/editor_window.h"
 #include "rom/patch_file.h"
@@ -22,44 +20,17 @@ std::string Extension(const std::string& name) {
   return dot == std::string::npos || dot == 0 ? std::string() : name.substr(dot);
 }
 
-bool IsRegularFile(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-// Why `path` cannot be the open ROM's original, or empty when it can. The backup is a copy of the
-// ROM as it was before this session's first write, which may hold earlier changes.
-std::string WhyNotOriginal(const Document& doc, const std::string& path) {
-  if (doc.IsTheRom(path)) return FormatText(patch_text::kOriginalIsRom, BareFileName(path));
-  if (doc.IsTheBackup(path)) return FormatText(patch_text::kOriginalIsBackup, BareFileName(path));
-  return {};
-}
-
 }  // namespace
-
-std::string EditorWindow::ChooseOriginalRom() {
-  if (!IsRomOpen()) return {};
-  const std::string path = view_.ChoosePatchFile(PatchFileQuestion::OriginalRom, FolderOf(Rom().path) + "/");
-  if (path.empty()) return {};
-  if (const std::string why = WhyNotOriginal(doc_, path); !why.empty()) {
-    ShowWarning(why, patch_text::kOriginalCaption);
-    return {};
-  }
-  view_.RememberOriginal(Rom().path, path);
-  return path;
-}
 
 bool EditorWindow::MakePatch() {
   if (!IsRomOpen()) return false;
   // The patch is made from the file on disk: typed work goes in first, or stays out knowingly.
   if (!SettleUnappliedEdit()) return false;
-  std::string original = view_.RememberedOriginal(Rom().path);
-  if (!original.empty() && !WhyNotOriginal(doc_, original).empty()) {
-    ShowWarning(WhyNotOriginal(doc_, original), patch_text::kCreateCaption);
-    original.clear();
-  }
-  if (original.empty() || !IsRegularFile(original)) original = ChooseOriginalRom();
-  if (original.empty()) return false;
+  // The original the translation work uses too (loaded, checked, when the ROM was opened); asked
+  // for when there is none.
+  if (!doc_.HasOriginal()) ChooseOriginal();
+  if (!doc_.HasOriginal()) return false;
+  const std::string original = doc_.OriginalPath();
   std::string patch = view_.ChoosePatchFile(PatchFileQuestion::PatchToWrite,
                                             FolderOf(Rom().path) + "/" + Stem(Rom().fileName) + ".bps");
   if (patch.empty()) return false;

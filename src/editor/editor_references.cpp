@@ -83,6 +83,7 @@ void EditorWindow::ShowMovedText(int row, const TextMoveOutcome& moved) {
   if (referencesShown_ == moved.from) referencesShown_ = moved.move.to;
   ReplaceRow(row, RowPreview(row));
   RefreshSharedRows(row);
+  ShowTranslations();
   SelectRow(row);
   RefreshReferencesWindow();
   EnableRevertItem();
@@ -107,6 +108,7 @@ PointerEditResult EditorWindow::EditTextPointerEntry(int row) {
   if (written.Ok()) EnableRevertItem();
   if (result == PointerEditResult::Moved) {
     ReplaceRow(row, RowPreview(row));
+    ShowTranslations();  // the record leads to another text now
     view_.SetSelectionMark(row);
     ShowEntry(row);
     UpdateCurrentSize();

@@ -19,9 +19,8 @@ struct RomChoice {
   std::string fileName;  // bare name
 };
 
-// The file dialogs of Create Patch, Apply Patch to a Copy and Original ROM.
+// The file dialogs of Create Patch and Apply Patch to a Copy.
 enum class PatchFileQuestion {
-  OriginalRom,   // the unmodified ROM the open one was made from (read)
   PatchToWrite,  // the .bps or .ips patch to make
   PatchToRead,   // the patch to apply
   PatchedCopy,   // the patched copy to write
@@ -110,16 +109,6 @@ class EditorView {
     (void)suggested;
     return {};
   }
-  // The original ROM remembered for the ROM at `rom` (Options > Original ROM), or empty; and
-  // remembering one. A view without settings remembers nothing.
-  virtual std::string RememberedOriginal(const std::string& rom) const {
-    (void)rom;
-    return {};
-  }
-  virtual void RememberOriginal(const std::string& rom, const std::string& original) {
-    (void)rom;
-    (void)original;
-  }
   // Work that may take more than a moment: `done` of `total`, 0 first and `total` last. A view
   // shows it only once the work has gone on for a while. Gives false when the user cancelled.
   virtual bool ShowProgress(const std::string& label, int done, int total) {
@@ -137,6 +126,30 @@ class EditorView {
   // Edit > Replace in All Texts: the modal window, which calls back EditorWindow::FindReplacements
   // for each Find. Gives what the user chose when Replace was pressed; nothing when it was closed.
   virtual std::optional<ReplaceChoice> RunReplaceWindow() { return std::nullopt; }
+  // Options > Original ROM: the unmodified ROM to compare with, the dialog starting at `current`;
+  // empty when the user cancelled. Without a user to ask: none.
+  virtual std::string ChooseOriginalRom(const std::string& current) {
+    (void)current;
+    return {};
+  }
+  // The original remembered for the ROM at `rom`, and remembering one (empty forgets it).
+  // Views that keep no settings remember nothing.
+  virtual std::string RememberedOriginal(const std::string& rom) {
+    (void)rom;
+    return {};
+  }
+  virtual void RememberOriginal(const std::string& rom, const std::string& original) {
+    (void)rom;
+    (void)original;
+  }
+  // The marked row's original text, read-only above the edit box; nothing hides it (no original).
+  virtual void ShowOriginalText(const std::optional<std::string>& text) { (void)text; }
+  // Which rows of the listing differ from their originals, for the list's mark; empty: no marks.
+  virtual void SetTranslatedRows(std::vector<bool> translated) { (void)translated; }
+  // The status bar's lasting line of how much is translated; empty hides it.
+  virtual void ShowTranslationProgress(const std::string& text) { (void)text; }
+  // A passing note in the status bar, for what needs no dialog.
+  virtual void ShowStatusNote(const std::string& text) { (void)text; }
 
   // Modal dialogs. The search window calls back EditorWindow::FindNext for each Find.
   virtual void RunSearchWindow() = 0;

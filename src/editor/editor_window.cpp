@@ -105,8 +105,10 @@ void EditorWindow::OnCommand(CommandId id) {
     case CommandId::KeepBackup: SetKeepBackup(!doc_.KeepBackup()); break;
     case CommandId::CreatePatch: MakePatch(); break;
     case CommandId::ApplyPatchToCopy: ApplyPatchToCopy(); break;
-    case CommandId::OriginalRom: ChooseOriginalRom(); break;
     case CommandId::ReplaceInAllTexts: ReplaceInAllTexts(); break;
+    case CommandId::OriginalRom: ChooseOriginal(); break;
+    case CommandId::ForgetOriginal: ForgetOriginal(); break;
+    case CommandId::FindNextUntranslated: FindNextUntranslated(); break;
   }
 }
 
@@ -145,6 +147,8 @@ void EditorWindow::OpenRomPath(const std::string& path, RomOpenMode mode) {
   EnableSizeItems();
   EnableMoveItem();
   EnableRevertItem();
+  LoadRememberedOriginal();
+  EnableOriginalItems();
   FillEntryList();
 }
 
@@ -168,6 +172,9 @@ void EditorWindow::CloseRom() {
   CheckListingItems();
   for (CommandId id : kClipboardItems) view_.EnableMenuItem(id, false);
   EnableMoveItem();
+  EnableOriginalItems();
+  ShowTranslations();
+  ShowOriginal(-1);
   if (referencesShown_) {
     referencesShown_.reset();
     view_.CloseReferences();
@@ -240,6 +247,7 @@ void EditorWindow::FillEntryList() {
   fontsRead_ = false;  // the file may have changed under us
   ReportRecovery(doc_.TakeRecovery());
   view_.SetAllRows(std::move(listing.rows));
+  ShowTranslations();
   view_.SetSelectionMark(0);
   ShowEntry(0);
   UpdateCurrentSize();
@@ -257,6 +265,7 @@ void EditorWindow::ShowEntry(int row) {
       view_.SetLabel(LabelId::Line, "");
       view_.SetLabel(LabelId::Size, "");
       view_.EnableMenuItem(CommandId::EditTptEntry, false);
+      ShowOriginal(-1);
     } else {
       int32_t size = 0;
       std::string text = doc_.EntryText(row, &size);
@@ -267,6 +276,7 @@ void EditorWindow::ShowEntry(int row) {
       const TextEntry& e = Table().entries[static_cast<size_t>(row)];
       view_.EnableMenuItem(CommandId::EditTptEntry, doc_.Mode() == ListingMode::PointerTableListing &&
                                                         e.sprite != 0 && e.movement != 0 && !IsReadOnly());
+      ShowOriginal(row);
     }
   }
   view_.CheckMenuItem(CommandId::PreventOverwrites, preventOverwrites_);
@@ -379,6 +389,7 @@ ApplyResult EditorWindow::ApplyChanges(int row, std::string_view text) {
   ReplaceRow(row, RowPreview(row));
   RefreshSharedRows(row);
   ReplaceRows(outcome.changedRows);
+  ShowTranslations();
   view_.SetSelectionMark(row);
   ShowEntry(row);
   changedByApply_ = outcome.changedRows;

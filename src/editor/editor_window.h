@@ -22,7 +22,7 @@ inline constexpr int kListColumnWidth = 439;
 // Its methods live in one file per feature: editor_window.cpp (open, modes, entry, apply),
 // editor_backup.cpp (backup, revert, expand), editor_search.cpp (search, dump),
 // editor_references.cpp (references, move, pointer entry, details), editor_script.cpp,
-// editor_patch.cpp, editor_replace.cpp.
+// editor_patch.cpp, editor_replace.cpp, editor_original.cpp (the original ROM beside the open one).
 class EditorWindow {
  public:
   explicit EditorWindow(EditorView& view);
@@ -95,9 +95,6 @@ class EditorWindow {
   // File > Apply Patch to a Copy...: the ROM file patched into a new file the user picks, then
   // offered to be opened. Gives true when the copy was written.
   bool ApplyPatchToCopy();
-  // Options > Original ROM...: asks for the unmodified ROM the open one was made from and
-  // remembers it; gives it, or empty when cancelled or refused (the ROM itself, its backup).
-  std::string ChooseOriginalRom();
   // Tools > Check Consistency: texts translated two ways, and texts left as the original, in the
   // consistency window; false (and a message) without an original ROM.
   bool CheckConsistency();
@@ -110,6 +107,15 @@ class EditorWindow {
   // Writes the chosen texts as one change, all or none (compressed, moved to free space when they
   // do not fit, as an import), then fills the list again and shows the report.
   ImportResult ReplaceTexts(const ReplaceChoice& choice);
+  // Options > Original ROM...: the unmodified ROM the user picks, checked against the open one
+  // (a refusal says why and keeps the one in use) and remembered for this ROM.
+  void ChooseOriginal();
+  // Options > Forget Original ROM: no original, and none remembered for this ROM.
+  void ForgetOriginal();
+  // Edit > Find Next Untranslated: selects the first row after the marked one (wrapping round)
+  // whose text is still its original's, after asking about typed work; gives it, or says in the
+  // status bar that none is left and gives nothing.
+  std::optional<int> FindNextUntranslated();
   // The references window was closed by the user.
   void OnReferencesClosed();
   // A line chosen in the references window (double-click or Enter): `row` is selected, once
@@ -231,6 +237,14 @@ class EditorWindow {
   // `head` goes above the report (a PO file's counts); `caption` heads a refusal's message.
   void AfterImport(const ImportResult& result, int mark, const std::string& title, const char* caption,
                    const std::string& head = "");
+  // The original remembered for the ROM just opened; one now refused or gone is forgotten.
+  void LoadRememberedOriginal();
+  void AfterOriginalChange();
+  void EnableOriginalItems();
+  // The original text of `row` above the edit box, or none shown without an original.
+  void ShowOriginal(int row);
+  // The list's translated marks and the progress line, for the whole listing as it is now.
+  void ShowTranslations();
 
   EditorView& view_;
   Document doc_;

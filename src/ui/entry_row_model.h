@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QAbstractListModel>
+#include <QPixmap>
 
 #include <string>
+#include <vector>
 
 #include "document/row_list.h"
 
@@ -22,8 +24,16 @@ class EntryRowModel : public QAbstractListModel {
   // Changes a row's text where it stands; views keep their current index, selection and scroll.
   void SetRowText(int row, std::string_view text);
 
+  // A translated row's mark: a check drawn before its text (no colour needed to read it), with
+  // "Translated" as its hint and for screen readers. Empty: no marks and no room kept for them.
+  void SetTranslated(std::vector<bool> translated);
+  // True for a row marked translated (the data of that role, for tests and tools).
+  static constexpr int kTranslatedRole = Qt::UserRole + 1;
+
  private:
   RowList rows_;
+  std::vector<bool> translated_;
+  mutable QPixmap marked_, blank_;  // drawn when first shown
 };
 
 }  // namespace lettermoor::ui

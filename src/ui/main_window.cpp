@@ -100,6 +100,15 @@ void MainWindow::BuildControls() {
   addLabel(LabelId::Line, DluRect(7, 128, 68, 10));
   addLabel(LabelId::Size, DluRect(83, 128, 60, 10));
 
+  // The marked row's original, above the edit box when an original is set (LayOutControls).
+  originalLabel_ = new QLabel(QStringLiteral("Original:"), client);
+  original_ = new QPlainTextEdit(client);
+  original_->setReadOnly(true);
+  original_->setTabChangesFocus(true);
+  originalLabel_->setBuddy(original_);
+  originalLabel_->hide();
+  original_->hide();
+
   edit_ = new EntryEditBox(client);
   edit_->viewport()->installEventFilter(this);  // a dropped file opens; it is not typed in
   edit_->setGeometry(DluRect(7, 144, 306, 60));
@@ -123,7 +132,8 @@ void MainWindow::BuildControls() {
     if (logic_) logic_->ApplyChanges(SelectionMark(), EditText());
   });
 
-  setTabOrder(list_, edit_);
+  setTabOrder(list_, original_);
+  setTabOrder(original_, edit_);
   setTabOrder(edit_, applyButton_);
 
   textStatus_ = new QLabel(this);
@@ -135,6 +145,11 @@ void MainWindow::BuildControls() {
   connect(textStatusTimer_, &QTimer::timeout, this, [this] {
     if (logic_) logic_->UpdateTextStatus();
   });
+  // Lasting: passing notes in the status bar leave it standing.
+  progressLabel_ = new QLabel(this);
+  progressLabel_->setTextFormat(Qt::PlainText);
+  statusBar()->addPermanentWidget(progressLabel_);
+  progressLabel_->hide();
 }
 
 QAction* MainWindow::AddCommand(QMenu* menu, const char* text, CommandId id, bool checkable) {
@@ -187,6 +202,8 @@ void MainWindow::BuildMenus() {
   edit->addSeparator();
   AddCommand(edit, "&Search", CommandId::Search)->setShortcut(QKeySequence::Find);
   AddCommand(edit, "&Replace in All Texts...", CommandId::ReplaceInAllTexts)->setShortcut(QKeySequence::Replace);
+  AddCommand(edit, "Find &Next Untranslated", CommandId::FindNextUntranslated)
+      ->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N));
 
   QMenu* tools = bar->addMenu(QStringLiteral("&Tools"));
   AddCommand(tools, "&Expand ROM", CommandId::ExpandRom);
@@ -217,6 +234,7 @@ void MainWindow::BuildMenus() {
   AddCommand(options, "Keep a &Backup", CommandId::KeepBackup, true);
   options->addSeparator();
   AddCommand(options, "Ori&ginal ROM...", CommandId::OriginalRom);
+  AddCommand(options, "&Forget Original ROM", CommandId::ForgetOriginal);
 
   QMenu* help = bar->addMenu(QStringLiteral("&Help"));
   AddCommand(help, "&Help", CommandId::Help)->setShortcut(QKeySequence(Qt::Key_F1));
@@ -359,7 +377,17 @@ void MainWindow::LayOutControls() {
   place(list_, DluRect(7, 10, 306, 115), 0, 0, dw, listGrowth);
   place(Label(LabelId::Line), DluRect(7, 128, 68, 10), 0, listGrowth, 0, 0);
   place(Label(LabelId::Size), DluRect(83, 128, 60, 10), 0, listGrowth, 0, 0);
-  place(edit_, DluRect(7, 144, 306, 60), 0, listGrowth, dw, dh - listGrowth);
+  if (original_ && !original_->isHidden()) {
+    // The original's label and box take the upper part of the edit box's room.
+    const QRect room = DluRect(7, 144, 306, 60).adjusted(0, listGrowth, dw, dh);
+    const int labelHeight = DluY(10);
+    const int boxHeight = (room.height() - labelHeight - DluY(3)) / 2;
+    originalLabel_->setGeometry(room.x(), room.y(), room.width(), labelHeight);
+    original_->setGeometry(room.x(), room.y() + labelHeight, room.width(), boxHeight);
+    edit_->setGeometry(room.adjusted(0, labelHeight + boxHeight + DluY(3), 0, 0));
+  } else {
+    place(edit_, DluRect(7, 144, 306, 60), 0, listGrowth, dw, dh - listGrowth);
+  }
   place(Label(LabelId::CurrentSize), QRect(DluX(7), DluY(208), DluX(241) - DluX(4) - DluX(7), DluY(10)), 0, dh,
         dw, 0);
   place(applyButton_, DluRect(241, 208, 72, 16), dw, dh, 0, 0);
@@ -621,8 +649,6 @@ std::string MainWindow::ChoosePatchFile(PatchFileQuestion question, const std::s
   QString path;
   if (patchPathPrompt_) {
     path = patchPathPrompt_(question);
-  } else if (question == PatchFileQuestion::OriginalRom) {
-    path = QFileDialog::getOpenFileName(this, QStringLiteral("Original ROM (unmodified, not the backup)"), start, roms);
   } else if (question == PatchFileQuestion::PatchToWrite) {
     path = QFileDialog::getSaveFileName(this, QStringLiteral("Create Patch"), start,
                                         QStringLiteral("BPS patch (*.bps);;IPS patch (*.ips)"));
@@ -633,18 +659,6 @@ std::string MainWindow::ChoosePatchFile(PatchFileQuestion question, const std::s
     path = QFileDialog::getSaveFileName(this, QStringLiteral("Patched Copy"), start, roms);
   }
   return path.isEmpty() ? std::string() : QFile::encodeName(path).toStdString();
-}
-
-std::string MainWindow::RememberedOriginal(const std::string& rom) const {
-  if (!settings_) return {};
-  return QFile::encodeName(settings_->OriginalRom(QFile::decodeName(QByteArray::fromStdString(rom)))).toStdString();
-}
-
-void MainWindow::RememberOriginal(const std::string& rom, const std::string& original) {
-  if (settings_) {
-    settings_->SetOriginalRom(QFile::decodeName(QByteArray::fromStdString(rom)),
-                              QFile::decodeName(QByteArray::fromStdString(original)));
-  }
 }
 
 bool MainWindow::ShowProgress(const std::string& label, int done, int total) {
@@ -672,6 +686,49 @@ void MainWindow::ShowReport(const std::string& title, const std::string& text) {
   if (!scriptReport_) scriptReport_ = new ScriptReportWindow(this);
   scriptReport_->ShowReport(QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())),
                             QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+std::string MainWindow::ChooseOriginalRom(const std::string& current) {
+  QString start = QFile::decodeName(QByteArray::fromStdString(current));
+  if (start.isEmpty() && logic_) start = QFile::decodeName(logic_->DumpFolder().c_str());
+  const QString path = originalPathPrompt_
+                           ? originalPathPrompt_()
+                           : QFileDialog::getOpenFileName(this, QStringLiteral("Original ROM (unmodified, not the backup)"), start,
+                                                          QStringLiteral("SNES ROM (*.smc *.sfc *.fig);;All Files (*)"));
+  return path.isEmpty() ? std::string() : QFile::encodeName(QFileInfo(path).absoluteFilePath()).toStdString();
+}
+
+std::string MainWindow::RememberedOriginal(const std::string& rom) {
+  if (!settings_) return {};
+  return QFile::encodeName(settings_->OriginalRom(QFile::decodeName(QByteArray::fromStdString(rom)))).toStdString();
+}
+
+void MainWindow::RememberOriginal(const std::string& rom, const std::string& original) {
+  if (!settings_) return;
+  settings_->SetOriginalRom(QFile::decodeName(QByteArray::fromStdString(rom)),
+                            QFile::decodeName(QByteArray::fromStdString(original)));
+}
+
+void MainWindow::ShowOriginalText(const std::optional<std::string>& text) {
+  const bool shown = text.has_value();
+  if (shown) original_->setPlainText(FromBytes(*text));
+  if (shown == !original_->isHidden()) return;
+  if (!shown) original_->clear();
+  originalLabel_->setVisible(shown);
+  original_->setVisible(shown);
+  LayOutControls();
+}
+
+void MainWindow::SetTranslatedRows(std::vector<bool> translated) { rows_->SetTranslated(std::move(translated)); }
+
+void MainWindow::ShowTranslationProgress(const std::string& text) {
+  progressLabel_->setText(FromBytes(text));
+  progressLabel_->setVisible(!text.empty());
+}
+
+void MainWindow::ShowStatusNote(const std::string& text) {
+  // Our texts are ASCII; a file's name comes as the file system gives it.
+  statusBar()->showMessage(QFile::decodeName(QByteArray::fromStdString(text)), 15000);
 }
 
 RomChoice MainWindow::ChooseRomFile() {

@@ -78,6 +78,8 @@ class MainWindow : public QMainWindow, public EditorView {
   void SetScriptPathPrompt(std::function<QString(bool save)> prompt) { scriptPathPrompt_ = std::move(prompt); }
   // Answers the patch commands' file dialogs instead of the user (tests).
   void SetPatchPathPrompt(std::function<QString(PatchFileQuestion)> prompt) { patchPathPrompt_ = std::move(prompt); }
+  // Answers Options > Original ROM's file dialog instead of the user (tests); empty cancels.
+  void SetOriginalPathPrompt(std::function<QString()> prompt) { originalPathPrompt_ = std::move(prompt); }
 
   // The controls, for tests and tools.
   QListView* List() const;
@@ -85,6 +87,10 @@ class MainWindow : public QMainWindow, public EditorView {
   QPushButton* ApplyButton() const { return applyButton_; }
   QLabel* Label(LabelId id) const;
   QAction* Action(CommandId id) const;
+  // The marked row's original text (hidden without an original) and the status bar's
+  // translation progress.
+  QPlainTextEdit* OriginalBox() const { return original_; }
+  QLabel* ProgressLabel() const { return progressLabel_; }
   HelpWindow* Help() const { return helpWindow_; }
   // Tools > "Preview Text Window", and the window it opens (null until first opened).
   QAction* PreviewAction() const { return previewAction_; }
@@ -138,11 +144,16 @@ class MainWindow : public QMainWindow, public EditorView {
   void ShowConsistency(const ReferencesPage& page) override;
   std::string ChooseScriptFile(bool save, const std::string& suggested) override;
   std::string ChoosePatchFile(PatchFileQuestion question, const std::string& suggested) override;
-  std::string RememberedOriginal(const std::string& rom) const override;
-  void RememberOriginal(const std::string& rom, const std::string& original) override;
   bool ShowProgress(const std::string& label, int done, int total) override;
   void ShowReport(const std::string& title, const std::string& text) override;
   void ShowTextStatus(const std::string& text, bool fits) override;
+  std::string ChooseOriginalRom(const std::string& current) override;
+  std::string RememberedOriginal(const std::string& rom) override;
+  void RememberOriginal(const std::string& rom, const std::string& original) override;
+  void ShowOriginalText(const std::optional<std::string>& text) override;
+  void SetTranslatedRows(std::vector<bool> translated) override;
+  void ShowTranslationProgress(const std::string& text) override;
+  void ShowStatusNote(const std::string& text) override;
   // The window of Tools > Find References (null until first opened).
   ReferencesWindow* References() const { return references_; }
   ReferencesWindow* Consistency() const { return consistency_; }
@@ -174,6 +185,10 @@ class MainWindow : public QMainWindow, public EditorView {
   std::function<QString()> romPathPrompt_;
   std::function<QString(bool)> scriptPathPrompt_;
   std::function<QString(PatchFileQuestion)> patchPathPrompt_;
+  std::function<QString()> originalPathPrompt_;
+  QLabel* originalLabel_ = nullptr;
+  QPlainTextEdit* original_ = nullptr;
+  QLabel* progressLabel_ = nullptr;
   // Message boxes belong to the dialog that is running the command, if any (the search window).
   QPointer<QWidget> messageOwner_;
   HelpWindow* helpWindow_ = nullptr;

@@ -98,6 +98,7 @@ inline const std::vector<CommandId>& AllCommands() {
       CommandId::CreatePatch,   CommandId::ApplyPatchToCopy,
       CommandId::OriginalRom,
       CommandId::ReplaceInAllTexts,
+      CommandId::ForgetOriginal,     CommandId::FindNextUntranslated,
   };
   return all;
 }

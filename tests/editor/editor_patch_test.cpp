@@ -44,13 +44,14 @@ class EditorPatch : public EditorTest {
 
 TEST_F(EditorPatch, OriginalIsAskedForOnceThenRemembered) {
   ChangeRow0("Howdy[03 00 02]");
-  view.patchPaths = {original_->Path(), Out("first.bps")};
+  view.originalChoices = {original_->Path()};
+  view.patchPaths = {Out("first.bps")};
   ASSERT_TRUE(window.MakePatch());
-  ASSERT_EQ(view.patchDialogs.size(), 2u);
-  EXPECT_EQ(view.patchDialogs[0].first, PatchFileQuestion::OriginalRom);
-  EXPECT_EQ(view.patchDialogs[1].first, PatchFileQuestion::PatchToWrite);
-  EXPECT_TRUE(view.patchDialogs[1].second.ends_with(".bps")) << view.patchDialogs[1].second;
-  EXPECT_EQ(view.originals[rom_->Path()], original_->Path());
+  EXPECT_EQ(view.originalDialogs.size(), 1u);
+  ASSERT_EQ(view.patchDialogs.size(), 1u);
+  EXPECT_EQ(view.patchDialogs[0].first, PatchFileQuestion::PatchToWrite);
+  EXPECT_TRUE(view.patchDialogs[0].second.ends_with(".bps")) << view.patchDialogs[0].second;
+  EXPECT_EQ(view.rememberedOriginals[rom_->Path()], original_->Path());
   EXPECT_EQ(Patched(Out("first.bps")), rom_->ReadAll());
 
   // The next patch asks only for its name; an IPS name makes an IPS patch.
@@ -59,6 +60,7 @@ TEST_F(EditorPatch, OriginalIsAskedForOnceThenRemembered) {
   view.patchPaths = {Out("second.ips")};
   ASSERT_TRUE(window.MakePatch());
   ASSERT_EQ(view.patchDialogs.size(), 1u);
+  EXPECT_EQ(view.originalDialogs.size(), 1u);
   EXPECT_EQ(ReadPatchInfo(ReadBytesOf(Out("second.ips"))).format, PatchFormat::Ips);
   EXPECT_EQ(Patched(Out("second.ips")), rom_->ReadAll());
 }
@@ -71,27 +73,26 @@ TEST_F(EditorPatch, TheBackupAndTheRomAreRefusedAsOriginals) {
   for (const std::string& wrong : {window.BackupPath(), rom_->Path()}) {
     SCOPED_TRACE(wrong);
     view.TakeMessages();
-    view.patchPaths = {wrong, Out("refused.bps")};
+    view.originalChoices = {wrong};
+    view.patchPaths = {Out("refused.bps")};
     EXPECT_FALSE(window.MakePatch());
     const auto messages = view.TakeMessages();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].icon, MessageIcon::Warning);
     EXPECT_NE(messages[0].text.find(BareFileName(wrong)), std::string::npos);
-    EXPECT_TRUE(view.originals.empty());
+    EXPECT_TRUE(view.rememberedOriginals.empty());
     EXPECT_FALSE(Exists(Out("refused.bps")));
   }
-  // A remembered backup (set elsewhere) is refused too, and another original asked for.
-  view.originals[rom_->Path()] = window.BackupPath();
-  view.patchDialogs.clear();
-  view.patchPaths = {original_->Path(), Out("asked.bps")};
+  view.originalChoices = {original_->Path()};
+  view.patchPaths = {Out("asked.bps")};
   EXPECT_TRUE(window.MakePatch());
-  EXPECT_EQ(view.patchDialogs[0].first, PatchFileQuestion::OriginalRom);
-  EXPECT_EQ(view.originals[rom_->Path()], original_->Path());
+  EXPECT_EQ(view.rememberedOriginals[rom_->Path()], original_->Path());
 }
 
 // Create Patch reads the file on disk: typed work is asked about first.
 TEST_F(EditorPatch, TypedWorkIsAskedAboutFirst) {
-  view.originals[rom_->Path()] = original_->Path();
+  view.originalChoices = {original_->Path()};
+  window.OnCommand(CommandId::OriginalRom);
   view.ClickRow(window, 0);
   view.Type(window, "Typed[03 00 02]");
   view.changesAnswers = {ChangesAnswer::Cancel};
@@ -110,7 +111,8 @@ TEST_F(EditorPatch, TypedWorkIsAskedAboutFirst) {
 
 TEST_F(EditorPatch, ApplyToACopyOffersToOpenIt) {
   ChangeRow0("Howdy[03 00 02]");
-  view.patchPaths = {original_->Path(), Out("change.bps")};
+  view.originalChoices = {original_->Path()};
+  view.patchPaths = {Out("change.bps")};
   ASSERT_TRUE(window.MakePatch());
   const std::vector<uint8_t> changed = rom_->ReadAll();
 

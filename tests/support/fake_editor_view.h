@@ -103,11 +103,6 @@ class FakeEditorView : public EditorView {
     patchPaths.pop_front();
     return path;
   }
-  std::string RememberedOriginal(const std::string& rom) const override {
-    const auto it = originals.find(rom);
-    return it == originals.end() ? std::string() : it->second;
-  }
-  void RememberOriginal(const std::string& rom, const std::string& original) override { originals[rom] = original; }
   bool ShowProgress(const std::string&, int done, int total) override {
     progress.emplace_back(done, total);
     return !cancelProgress;
@@ -117,6 +112,28 @@ class FakeEditorView : public EditorView {
     ++replaceRuns;
     return onReplaceWindow ? onReplaceWindow() : std::nullopt;
   }
+  std::string ChooseOriginalRom(const std::string& current) override {
+    originalDialogs.push_back(current);
+    if (originalChoices.empty()) return {};
+    std::string path = originalChoices.front();
+    originalChoices.pop_front();
+    return path;
+  }
+  std::string RememberedOriginal(const std::string& rom) override {
+    const auto it = rememberedOriginals.find(rom);
+    return it == rememberedOriginals.end() ? std::string() : it->second;
+  }
+  void RememberOriginal(const std::string& rom, const std::string& original) override {
+    if (original.empty()) {
+      rememberedOriginals.erase(rom);
+    } else {
+      rememberedOriginals[rom] = original;
+    }
+  }
+  void ShowOriginalText(const std::optional<std::string>& text) override { originalText = text; }
+  void SetTranslatedRows(std::vector<bool> translated) override { translatedRows = std::move(translated); }
+  void ShowTranslationProgress(const std::string& text) override { progressLine = text; }
+  void ShowStatusNote(const std::string& text) override { statusNotes.push_back(text); }
 
   // --- What a user does ---
   // Types `text` into the edit box (typing stops at the edit limit) and lets the window hear
@@ -192,6 +209,15 @@ class FakeEditorView : public EditorView {
   int gizmoRuns = 0;
   int helpOpens = 0;
   int closeWindowCalls = 0;
+  // The original ROM: the dialog's answers in order (cancelled when none are left) and what each
+  // was handed, the originals remembered per ROM, and what the window shows of it.
+  std::deque<std::string> originalChoices;
+  std::vector<std::string> originalDialogs;
+  std::map<std::string, std::string> rememberedOriginals;
+  std::optional<std::string> originalText;
+  std::vector<bool> translatedRows;
+  std::string progressLine;
+  std::vector<std::string> statusNotes;
 
   // --- Scripted dialogs ---
   // Answers of the open-file dialog, taken in order; when empty the dialog is cancelled.

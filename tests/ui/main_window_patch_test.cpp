@@ -66,8 +66,8 @@ TEST_F(MainWindowPatch, CreateRemembersTheOriginalAndApplyOpensTheCopy) {
   modals.TakeMessages();
 
   std::vector<PatchFileQuestion> asked;
-  std::map<PatchFileQuestion, std::string> answers = {{PatchFileQuestion::OriginalRom, original->Path()},
-                                                       {PatchFileQuestion::PatchToWrite, dir_.File("work.bps")},
+  window.SetOriginalPathPrompt([&] { return QString::fromStdString(original->Path()); });
+  std::map<PatchFileQuestion, std::string> answers = {{PatchFileQuestion::PatchToWrite, dir_.File("work.bps")},
                                                        {PatchFileQuestion::PatchToRead, dir_.File("work.bps")},
                                                        {PatchFileQuestion::PatchedCopy, dir_.File("copy.smc")}};
   window.SetPatchPathPrompt([&](PatchFileQuestion q) {
@@ -75,7 +75,7 @@ TEST_F(MainWindowPatch, CreateRemembersTheOriginalAndApplyOpensTheCopy) {
     return QString::fromStdString(answers[q]);
   });
   Trigger(CommandId::CreatePatch);
-  EXPECT_EQ(asked, (std::vector<PatchFileQuestion>{PatchFileQuestion::OriginalRom, PatchFileQuestion::PatchToWrite}));
+  EXPECT_EQ(asked, (std::vector<PatchFileQuestion>{PatchFileQuestion::PatchToWrite}));
   EXPECT_EQ(store_.OriginalRom(QString::fromStdString(rom.Path())).toStdString(), original->Path());
   std::vector<SeenMessage> seen = modals.TakeMessages();
   ASSERT_EQ(seen.size(), 1u);

@@ -46,7 +46,8 @@ const std::vector<std::pair<QString, std::vector<MenuItem>>>& ExpectedMenus() {
         {"Insert C&ode...", kInsertCodeItem},
         {nullptr, kSeparator},
         {"&Search", CommandId::Search},
-        {"&Replace in All Texts...", CommandId::ReplaceInAllTexts}}},
+        {"&Replace in All Texts...", CommandId::ReplaceInAllTexts},
+        {"Find &Next Untranslated", CommandId::FindNextUntranslated}}},
       {"&Tools",
        {{"&Expand ROM", CommandId::ExpandRom},
         {"Edit &TPT entry", CommandId::EditTptEntry},
@@ -71,7 +72,8 @@ const std::vector<std::pair<QString, std::vector<MenuItem>>>& ExpectedMenus() {
         {"Compress with &Dictionary", CommandId::CompressWithDictionary},
         {"Keep a &Backup", CommandId::KeepBackup},
         {nullptr, kSeparator},
-        {"Ori&ginal ROM...", CommandId::OriginalRom}}},
+        {"Ori&ginal ROM...", CommandId::OriginalRom},
+        {"&Forget Original ROM", CommandId::ForgetOriginal}}},
       {"&Help", {{"&Help", CommandId::Help}, {"&About", CommandId::About}}},
   };
   return menus;
@@ -130,6 +132,7 @@ TEST_F(MainWindowTest, MenuBarHasEveryItemTextIdAndSeparatorInOrder) {
       seen.insert(key);
     }
   }
+  EXPECT_EQ(window.Action(CommandId::FindNextUntranslated)->shortcut(), QKeySequence(QStringLiteral("Ctrl+Shift+N")));
 }
 
 TEST_F(MainWindowTest, StartsWithoutRomAsTheLogicSetIt) {
@@ -163,7 +166,7 @@ TEST_F(MainWindowTest, StartsWithoutRomAsTheLogicSetIt) {
 }
 
 TEST_F(MainWindowTest, DesignedFrameLaidOutInDialogUnitsIsTheFirstAndLeastSize) {
-  // 320 by 230 dialog units of client area under the menu bar.
+  // 320 by 230 dialog units of client area between the menu bar and the status bar.
   EXPECT_EQ(window.centralWidget()->size(), QSize(480, 373));
   EXPECT_EQ(window.centralWidget()->y(), window.menuBar()->height());
   EXPECT_EQ(window.size(), QSize(480, 373 + window.menuBar()->height() + window.statusBar()->height()));
