@@ -16,7 +16,8 @@ struct Options {
   bool hasAfter = false;  // --after was given
   bool codesOnly = false, allowLarger = false, relocate = false, expanded = false, battle = false,
        estimates = false, headerless = false, compress = false, showBytes = false, noBackup = false,
-       dryRun = false, noCompress = false, noRelocate = false, overwriteChanged = false, strict = false;
+       dryRun = false, noCompress = false, noRelocate = false, overwriteChanged = false, strict = false,
+       keepChecksum = false, fix = false;
 };
 
 int RunInfo(const Options& o);
@@ -34,5 +35,6 @@ int RunPreview(const Options& o);
 int RunCheck(const Options& o);
 int RunExport(const Options& o);
 int RunImport(const Options& o);
+int RunChecksum(const Options& o);
 
 }  // namespace lettermoor::cli
