@@ -33,6 +33,8 @@ enum class CommandId : int {
   ImportScript = 32805,
   RevertToBackup = 32806,
   KeepBackup = 32807,
+  KeepChecksumRight = 32840,
+  RunInEmulator = 32841,
 };
 
 // The three labels under the list and the edit box.

@@ -113,6 +113,10 @@ class EditorView {
   // Closes the references window when it is open (the ROM was closed).
   virtual void CloseReferences() {}
 
+  // Tools > Run in Emulator: starts the user's emulator on the ROM at `romPath` as a process of
+  // its own, never waited for; says how to set one up when there is none.
+  virtual void StartEmulator(const std::string& romPath) { (void)romPath; }
+
   // Ends the window (and with it the program).
   virtual void CloseWindow() = 0;
 };

@@ -15,7 +15,7 @@ constexpr CommandId kOpenOnlyItems[] = {
     CommandId::Search,              CommandId::PointerTableListing, CommandId::RawTextListing,
     CommandId::DisplayTextAndCodes, CommandId::DisplayCodesOnly, CommandId::PreventOverwrites,
     CommandId::UseCompression,      CommandId::CompressWithDictionary, CommandId::FindReferences,
-    CommandId::ExportScript,        CommandId::ImportScript,
+    CommandId::ExportScript,        CommandId::ImportScript,     CommandId::RunInEmulator,
 };
 
 constexpr CommandId kClipboardItems[] = {CommandId::Undo, CommandId::Cut, CommandId::Copy,
@@ -62,6 +62,8 @@ void EditorWindow::Initialise() {
   view_.CheckMenuItem(CommandId::CompressWithDictionary, compressWithDictionary_);
   view_.CheckMenuItem(CommandId::KeepBackup, doc_.KeepBackup());
   view_.EnableMenuItem(CommandId::KeepBackup, true);
+  view_.CheckMenuItem(CommandId::KeepChecksumRight, doc_.KeepChecksumRight());
+  view_.EnableMenuItem(CommandId::KeepChecksumRight, true);
   CloseRom();
 }
 
@@ -101,6 +103,8 @@ void EditorWindow::OnCommand(CommandId id) {
     case CommandId::ImportScript: ImportScriptFile(); break;
     case CommandId::RevertToBackup: RevertToBackup(); break;
     case CommandId::KeepBackup: SetKeepBackup(!doc_.KeepBackup()); break;
+    case CommandId::KeepChecksumRight: SetKeepChecksumRight(!doc_.KeepChecksumRight()); break;
+    case CommandId::RunInEmulator: RunInEmulator(); break;
   }
 }
 
@@ -212,6 +216,18 @@ void EditorWindow::SetCompressWithDictionary(bool on) {
 void EditorWindow::SetKeepBackup(bool on) {
   doc_.SetKeepBackup(on);
   view_.CheckMenuItem(CommandId::KeepBackup, on);
+}
+
+void EditorWindow::SetKeepChecksumRight(bool on) {
+  doc_.SetKeepChecksumRight(on);
+  view_.CheckMenuItem(CommandId::KeepChecksumRight, on);
+}
+
+bool EditorWindow::RunInEmulator() {
+  // The emulator reads the file: typed work counts only once it is in there.
+  if (!IsRomOpen() || !SettleUnappliedEdit()) return false;
+  view_.StartEmulator(doc_.Rom().handle->OpenedPath());
+  return true;
 }
 
 void EditorWindow::EnableSizeItems() {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "editor/editor_view.h"
+#include "ui/emulator_command.h"
 
 class QAction;
 class QMenu;
@@ -65,6 +66,7 @@ class MainWindow : public QMainWindow, public EditorView {
   void RestoreOptions();
   static constexpr const char* kCompressOption = "compressWithDictionary";
   static constexpr const char* kKeepBackupOption = "keepBackup";
+  static constexpr const char* kKeepChecksumOption = "keepChecksumRight";
   // Lists the recent ROMs in the Open Recent menu (done whenever it opens).
   void FillRecentMenu();
 
@@ -73,6 +75,15 @@ class MainWindow : public QMainWindow, public EditorView {
 
   // Replaces the open-file dialog (tests). The prompt gives a path, or an empty one to cancel.
   void SetRomPathPrompt(std::function<QString()> prompt) { romPathPrompt_ = std::move(prompt); }
+  // The emulators Options > Emulator... offers and Run in Emulator falls back on (tests replace
+  // the look at this system's PATH).
+  void SetEmulatorFinder(std::function<QList<EmulatorPreset>()> finder) { emulatorFinder_ = std::move(finder); }
+  // The command line Run in Emulator starts (stored in the settings when there are any).
+  QString EmulatorCommand() const;
+  void SetEmulatorCommand(const QString& command);
+  // Options > "Emulator...", and its dialog (opened modally).
+  QAction* EmulatorAction() const { return emulatorAction_; }
+  void RunEmulatorDialog();
   // Answers the script file dialogs instead of the user (tests): given whether a file is saved.
   void SetScriptPathPrompt(std::function<QString(bool save)> prompt) { scriptPathPrompt_ = std::move(prompt); }
 
@@ -128,6 +139,7 @@ class MainWindow : public QMainWindow, public EditorView {
   std::string ChooseScriptFile(bool save, const std::string& suggested) override;
   bool ShowProgress(const std::string& label, int done, int total) override;
   void ShowReport(const std::string& title, const std::string& text) override;
+  void StartEmulator(const std::string& romPath) override;
   // The window of Tools > Find References (null until first opened).
   ReferencesWindow* References() const { return references_; }
   ScriptReportWindow* ScriptReport() const { return scriptReport_; }
@@ -176,6 +188,9 @@ class MainWindow : public QMainWindow, public EditorView {
   ReferencesWindow* references_ = nullptr;
   ScriptReportWindow* scriptReport_ = nullptr;
   QProgressDialog* progress_ = nullptr;
+  QAction* emulatorAction_ = nullptr;
+  QString emulatorCommand_;  // without a settings store
+  std::function<QList<EmulatorPreset>()> emulatorFinder_;
 };
 
 }  // namespace lettermoor::ui

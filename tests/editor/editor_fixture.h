@@ -95,6 +95,7 @@ inline const std::vector<CommandId>& AllCommands() {
       CommandId::MoveToFreeSpace, CommandId::CompressWithDictionary,
       CommandId::ExportScript,  CommandId::ImportScript,
       CommandId::RevertToBackup,  CommandId::KeepBackup,
+      CommandId::KeepChecksumRight, CommandId::RunInEmulator,
   };
   return all;
 }
@@ -110,7 +111,8 @@ inline void ExpectMenus(const FakeEditorView& view, const std::set<CommandId>& e
 
 inline const std::set<CommandId>& NoRomEnabled() {
   static const std::set<CommandId> s = {CommandId::Open, CommandId::Exit, CommandId::Help,
-                                        CommandId::About, CommandId::KeepBackup};
+                                        CommandId::About, CommandId::KeepBackup,
+                                        CommandId::KeepChecksumRight};
   return s;
 }
 
@@ -123,7 +125,7 @@ inline std::set<CommandId> RomOpenEnabled() {
             CommandId::DisplayTextAndCodes, CommandId::DisplayCodesOnly,
             CommandId::UseCompression, CommandId::PreventOverwrites, CommandId::FindReferences,
             CommandId::MoveToFreeSpace, CommandId::CompressWithDictionary, CommandId::ExportScript,
-            CommandId::ImportScript});
+            CommandId::ImportScript, CommandId::RunInEmulator});
   return s;
 }
 

@@ -19,6 +19,7 @@ constexpr CommandId kSeparator{};
 // Items of the window's own, which the logic never sees.
 constexpr CommandId kPreviewItem{-1};
 constexpr CommandId kRecentItem{-2};
+constexpr CommandId kEmulatorItem{-3};
 
 const std::vector<std::pair<QString, std::vector<MenuItem>>>& ExpectedMenus() {
   static const std::vector<std::pair<QString, std::vector<MenuItem>>> menus = {
@@ -49,7 +50,9 @@ const std::vector<std::pair<QString, std::vector<MenuItem>>>& ExpectedMenus() {
         {nullptr, kSeparator},
         {"&Dump to text file", CommandId::DumpToTextFile},
         {nullptr, kSeparator},
-        {"&Preview Text Window", kPreviewItem}}},
+        {"&Preview Text Window", kPreviewItem},
+        {nullptr, kSeparator},
+        {"R&un in Emulator", CommandId::RunInEmulator}}},
       {"&Options",
        {{"&Pointer table listing", CommandId::PointerTableListing},
         {"&Raw text listing", CommandId::RawTextListing},
@@ -61,7 +64,9 @@ const std::vector<std::pair<QString, std::vector<MenuItem>>>& ExpectedMenus() {
         {"Use &Compression", CommandId::UseCompression},
         {"Prevent &Overwrites", CommandId::PreventOverwrites},
         {"Compress with &Dictionary", CommandId::CompressWithDictionary},
-        {"Keep a &Backup", CommandId::KeepBackup}}},
+        {"Keep a &Backup", CommandId::KeepBackup},
+        {"Keep the Chec&ksum Right", CommandId::KeepChecksumRight},
+        {"E&mulator...", kEmulatorItem}}},
       {"&Help", {{"&Help", CommandId::Help}, {"&About", CommandId::About}}},
   };
   return menus;
@@ -90,6 +95,10 @@ TEST_F(MainWindowTest, MenuBarHasEveryItemTextIdAndSeparatorInOrder) {
         EXPECT_EQ(action->menu(), window.RecentMenu());
         continue;
       }
+      if (items[i].id == kEmulatorItem) {
+        EXPECT_EQ(action, window.EmulatorAction());
+        continue;
+      }
       EXPECT_EQ(action->data().toInt(), static_cast<int>(items[i].id)) << items[i].text;
       EXPECT_EQ(window.Action(items[i].id), action) << items[i].text;
     }
@@ -101,6 +110,7 @@ TEST_F(MainWindowTest, MenuBarHasEveryItemTextIdAndSeparatorInOrder) {
   EXPECT_EQ(window.Action(CommandId::Search)->shortcut(), QKeySequence(QKeySequence::Find));
   EXPECT_EQ(window.Action(CommandId::Exit)->shortcut(), QKeySequence(QKeySequence::Quit));
   EXPECT_EQ(window.Action(CommandId::Help)->shortcut(), QKeySequence(Qt::Key_F1));
+  EXPECT_EQ(window.Action(CommandId::RunInEmulator)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_R));
 }
 
 TEST_F(MainWindowTest, StartsWithoutRomAsTheLogicSetIt) {
@@ -116,10 +126,10 @@ TEST_F(MainWindowTest, StartsWithoutRomAsTheLogicSetIt) {
   EXPECT_TRUE(window.PreviewAction()->isEnabled());  // it says itself when no ROM is open
   for (const auto& [title, items] : ExpectedMenus()) {
     for (const MenuItem& item : items) {
-      if (!item.text || item.id == kPreviewItem || item.id == kRecentItem) continue;
+      if (!item.text || item.id == kPreviewItem || item.id == kRecentItem || item.id == kEmulatorItem) continue;
       const bool always = item.id == CommandId::Open || item.id == CommandId::Exit ||
                           item.id == CommandId::Help || item.id == CommandId::About ||
-                          item.id == CommandId::KeepBackup;
+                          item.id == CommandId::KeepBackup || item.id == CommandId::KeepChecksumRight;
       EXPECT_EQ(window.Action(item.id)->isEnabled(), always) << item.text;
       const bool checked = item.id == CommandId::PointerTableListing ||
                            item.id == CommandId::DisplayTextAndCodes ||
