@@ -189,7 +189,7 @@ void MainWindow::BuildMenus() {
   options->addSeparator();
   AddCommand(options, "Use &Compression", CommandId::UseCompression);
   AddCommand(options, "Prevent &Overwrites", CommandId::PreventOverwrites, true);
-  // These two are remembered between runs (see RestoreOptions).
+  // These three and the emulator are remembered between runs (see RestoreOptions).
   AddCommand(options, "Compress with &Dictionary", CommandId::CompressWithDictionary, true);
   AddCommand(options, "Keep a &Backup", CommandId::KeepBackup, true);
   AddCommand(options, "Keep the Chec&ksum Right", CommandId::KeepChecksumRight, true);
