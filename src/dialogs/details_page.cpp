@@ -92,7 +92,13 @@ void ShowRomInfo(const DetailsRequest& request, DetailsPage& page) {
   AppendFormat(info, kFileSize, static_cast<long>(RomFileSize(*request.rom)));
   // The size above is the headed layout's, as every offset is; say how the file really is.
   if (request.rom->IsHeaderless()) info += kHeaderless;
-  AppendFormat(info, kChecksum, DescribeHeaderChecksum(ReadHeaderChecksum(*request.rom)).c_str());
+  // Briefly, to fit the page; `info` and `checksum` of the command-line tool say each half.
+  const HeaderChecksum sum = ReadHeaderChecksum(*request.rom);
+  if (sum.state == ChecksumState::NotComputed) {
+    info += kChecksumNotComputed;
+  } else {
+    AppendFormat(info, sum.state == ChecksumState::Right ? kChecksumRight : kChecksumWrong, sum.computed);
+  }
   page.texts[kRomInfoText] = std::move(info);
   page.visible[kFigurePicture] = true;
   page.visible[kRomInfoText] = true;

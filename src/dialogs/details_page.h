@@ -42,7 +42,9 @@ inline constexpr const char* kFileName = "File Name:    %s\n";
 inline constexpr const char* kRomType = "ROM Type:  %s\n";
 inline constexpr const char* kFileSize = "File size:       %ld bytes";
 inline constexpr const char* kHeaderless = "\nHeaderless (no copier header)";
-inline constexpr const char* kChecksum = "\nChecksum:   %s";
+inline constexpr const char* kChecksumRight = "\nChecksum:   $%04X, right";
+inline constexpr const char* kChecksumWrong = "\nChecksum:   wrong, should be $%04X";
+inline constexpr const char* kChecksumNotComputed = "\nChecksum:   not computed";
 }  // namespace details_text
 
 // The eight children of the details window's tab control, by id.
@@ -70,7 +72,7 @@ struct DetailsPage {
 // are now. Any other index shows nothing. Texts have no length limit.
 DetailsPage ShowDetailsPage(const DetailsRequest& request, int tabIndex);
 
-// The SNES header's checksum pair in words, for the ROM Info page and the command-line tool:
+// The SNES header's checksum pair in words, for the command-line tool:
 // "$1234 (right), complement $EDCB (right)", each wrong one with what it should be, or that it
 // is not computed for the ROM's size.
 std::string DescribeHeaderChecksum(const HeaderChecksum& sum);

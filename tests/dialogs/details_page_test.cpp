@@ -160,7 +160,7 @@ TEST_F(DetailsOfRom, RomInfoForEachAcceptedTitle) {
     EXPECT_EQ(Text(page, kRomInfoText), "ROM Info:\n\nFile Name:    " + file_->Name() +
                                             "\nROM Type:  " + c.name +
                                             "\nFile size:       131072 bytes"
-                                            "\nChecksum:   not computed for a ROM of this size");
+                                            "\nChecksum:   not computed");
     EXPECT_EQ(VisibleChildren(page), (std::vector<int>{0, 2}));
   }
   // No length limit: a long file name is shown whole.
@@ -196,8 +196,13 @@ TEST_F(DetailsOfRom, RomInfoShowsTheHeaderChecksum) {
   Open(image);
   const std::string text = Text(ShowDetailsPage(request_, 3), kRomInfoText);
   char expected[64];
-  std::snprintf(expected, sizeof expected, "\nChecksum:   $%04X (right), complement $%04X (right)", sum, sum ^ 0xFFFF);
+  std::snprintf(expected, sizeof expected, "\nChecksum:   $%04X, right", sum);
   EXPECT_TRUE(text.ends_with(expected)) << text;
+  // Wrong: what it should be.
+  image.Put(kChecksumPairOffset, {0, 0, 0, 0});
+  Open(image);
+  std::snprintf(expected, sizeof expected, "\nChecksum:   wrong, should be $%04X", sum);
+  EXPECT_TRUE(Text(ShowDetailsPage(request_, 3), kRomInfoText).ends_with(expected));
 }
 
 using OpenDetails = OpenedRom;
