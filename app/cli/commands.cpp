@@ -60,7 +60,10 @@ class Session {
  public:
   // A writing command keeps a copy of the ROM beside it before its first write (x.smc.bak),
   // as the window does, unless --no-backup.
-  explicit Session(bool keepBackup = true) { doc_.SetKeepBackup(keepBackup); }
+  explicit Session(bool keepBackup = true, bool keepChecksum = false) {
+    doc_.SetKeepBackup(keepBackup);
+    doc_.SetKeepChecksumRight(keepChecksum);
+  }
 
   // Opens `path` and fills `listing`; a ROM that cannot be opened or is refused ends the command.
   void Open(const std::string& path, const std::string& listing, RomOpenMode openMode = RomOpenMode::View) {
@@ -136,6 +139,7 @@ int RunInfo(const Options& o) {
   Print("Expanded: %s\n", s.Doc().IsExpanded() ? "yes" : "no");
   // Sizes and offsets are the headed layout's either way; this says how the file lies on disk.
   Print("Copier header: %s\n", image.handle->IsHeaderless() ? "no (headerless file)" : "yes");
+  Print("Header checksum: %s\n", DescribeHeaderChecksum(s.Doc().Checksum()).c_str());
   Print("%s\n", DescribeFreeSpace(FreeSpaceLeft(*image.handle, s.Doc().References())).c_str());
   return kExitOk;
 }
@@ -263,7 +267,7 @@ int RunApply(const Options& o) {
   if (o.relocate && o.listing != "pointer") {
     Fail(kExitUsage, "--relocate moves a text that pointers lead to: it works in the pointer listing only.");
   }
-  Session s(!o.noBackup);
+  Session s(!o.noBackup, o.keepChecksum);
   s.Open(o.rom, o.listing, RomOpenMode::Update);
   s.CheckLine(o.line);
   const int row = o.line - 1;
@@ -330,7 +334,7 @@ int RunMeasure(const Options& o) {
 }
 
 int RunExpand(const Options& o) {
-  Session s(!o.noBackup);
+  Session s(!o.noBackup, o.keepChecksum);
   s.Open(o.rom, "pointer", RomOpenMode::Update);
   if (s.Doc().IsExpanded()) {
     // The desktop program grays "Expand ROM" for such a file.
@@ -543,8 +547,12 @@ ImportOptions ImportOptionsOf(Session& s, const Options& o) {
 // With -o, the planned changes into a new file beside the untouched ROM.
 void WriteCopy(Session& s, const Options& o, const ImportResult& result) {
   if (result.status != ImportStatus::Done || o.out.empty() || o.dryRun) return;
+  ChangeSet changes{result.changes, -1};
+  if (o.keepChecksum) {
+    if (std::optional<ByteChange> fix = ChecksumFixAfter(s.File(), changes)) changes.ranges.push_back(*fix);
+  }
   const SafeWriteResult written =
-      WriteFileSafely(o.out, [&](std::FILE* out) { return WriteChangedCopy(s.File(), result.changes, out); });
+      WriteFileSafely(o.out, [&](std::FILE* out) { return WriteChangedCopy(s.File(), changes.ranges, out); });
   if (!written.ok) {
     Fail(kExitUsage, "Cannot write " + o.out + ": " + std::strerror(written.error ? written.error : EIO) +
                          ". Nothing was written.");
@@ -581,7 +589,7 @@ int RunImport(const Options& o) {
     parsed = ReadScript(o.scriptFile);
   }
   const bool copy = !o.out.empty();
-  Session s(!o.noBackup);
+  Session s(!o.noBackup, o.keepChecksum);
   // Into a copy, or only looking: the input ROM is opened read-only and never written.
   s.Open(o.rom, "pointer", copy || o.dryRun ? RomOpenMode::View : RomOpenMode::Update);
   std::vector<Guarded> guarded = s.RomAndBackup();
@@ -690,6 +698,35 @@ int RunPatchInfo(const Options& o) {
     Print("%s\n", DescribeRomForPatch(rom.bytes, info).c_str());
   }
   if (info.fault != PatchFault::None) Fail(kExitFailed, DescribePatchFault(fault));
+  return kExitOk;
+}
+
+// Reports the header's checksum pair, or with --fix writes the one the bytes call for.
+int RunChecksum(const Options& o) {
+  Session s(!o.noBackup);
+  s.Open(o.rom, "pointer", o.fix ? RomOpenMode::Update : RomOpenMode::View);
+  if (!o.fix) {
+    const HeaderChecksum sum = s.Doc().Checksum();
+    Print("Header checksum: %s\n", DescribeHeaderChecksum(sum).c_str());
+    return sum.state == ChecksumState::Right ? kExitOk : kExitFailed;
+  }
+  WriteResult written;
+  const HeaderChecksum before = s.Doc().FixChecksum(written);
+  s.TellRecovery();
+  if (!written) {
+    if (written.status == WriteStatus::FileReplaced) Fail(kExitFailed, editor_text::kFileReplaced);
+    Tell(DescribeWriteFailure(written.status, written.error, s.Doc().BackupPath(), s.JournalPath()));
+    if (written.status == WriteStatus::BackupFailed) Tell(kNoBackupHint);
+    return kExitFailed;
+  }
+  if (before.state == ChecksumState::NotComputed) {
+    Fail(kExitFailed, "The header checksum is not computed for a ROM of this size; nothing was changed.");
+  }
+  if (before.state == ChecksumState::Right) {
+    Print("The header checksum is right already; nothing was changed.\n");
+    return kExitOk;
+  }
+  Print("Header checksum: %s\n", DescribeHeaderChecksum(s.Doc().Checksum()).c_str());
   return kExitOk;
 }
 

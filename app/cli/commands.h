@@ -20,7 +20,8 @@ struct Options {
   bool codesOnly = false, allowLarger = false, relocate = false, expanded = false, battle = false,
        estimates = false, headerless = false, compress = false, showBytes = false, noBackup = false,
        dryRun = false, noCompress = false, noRelocate = false, overwriteChanged = false, strict = false,
-       untranslated = false, includeFuzzy = false, consistency = false;
+       untranslated = false, includeFuzzy = false, consistency = false,
+       keepChecksum = false, fix = false;
 };
 
 int RunInfo(const Options& o);
@@ -42,5 +43,6 @@ int RunPatchCreate(const Options& o);
 int RunPatchApply(const Options& o);
 int RunPatchInfo(const Options& o);
 int RunReplace(const Options& o);
+int RunChecksum(const Options& o);
 
 }  // namespace lettermoor::cli

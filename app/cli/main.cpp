@@ -26,6 +26,13 @@ void AddNoBackup(CLI::App* cmd, Options& o) {
                 "game.smc.bak for game.smc, is made before the first write, replacing an older one)");
 }
 
+// Writing commands that change the ROM in place (or into a copy) take this.
+void AddKeepChecksum(CLI::App* cmd, Options& o) {
+  cmd->add_flag("--keep-checksum", o.keepChecksum,
+                "Also set the SNES header's checksum and complement to what the written ROM calls for, in the "
+                "same step (as Options > Keep the Checksum Right does)");
+}
+
 void AddRom(CLI::App* cmd, Options& o) {
   cmd->add_option("ROM", o.rom, "The ROM image (.smc, .sfc, .fig), opened for reading and writing")
       ->required()
@@ -105,6 +112,7 @@ void AddEditingCommands(CLI::App& app, Options& o, std::vector<Command>& command
                   "When the text does not fit in place, move it to free space of the expanded ROM and repoint "
                   "every reference to it, as Move to Free Space does (pointer listing only)");
   AddNoBackup(apply, o);
+  AddKeepChecksum(apply, o);
   commands.push_back({apply, RunApply});
 
   CLI::App* refs = app.add_subcommand(
@@ -128,7 +136,16 @@ void AddEditingCommands(CLI::App& app, Options& o, std::vector<Command>& command
   CLI::App* expand = app.add_subcommand("expand", "Grow the ROM to 0x4001FF bytes of blank text space");
   AddRom(expand, o);
   AddNoBackup(expand, o);
+  AddKeepChecksum(expand, o);
   commands.push_back({expand, RunExpand});
+
+  CLI::App* checksum = app.add_subcommand(
+      "checksum", "Say whether the SNES header's checksum and complement are right (exit 1 when not, or when "
+                  "the ROM's size is not summed); with --fix, set them to what the ROM's bytes call for");
+  AddRom(checksum, o);
+  checksum->add_flag("--fix", o.fix, "Write the right checksum and complement into the header");
+  AddNoBackup(checksum, o);
+  commands.push_back({checksum, RunChecksum});
 
   CLI::App* makeSample = app.add_subcommand("make-sample", "Write a sample ROM built from our own story text");
   makeSample->add_option("OUT", o.out, "The file to write")->required()->type_name("FILE");
@@ -209,6 +226,7 @@ void AddScriptCommands(CLI::App& app, Options& o, std::vector<Command>& commands
                       "PO files: also import entries flagged fuzzy, and those whose msgid is no longer the "
                       "original's text");
   AddNoBackup(importCmd, o);
+  AddKeepChecksum(importCmd, o);
   commands.push_back({importCmd, RunImport});
 
   CLI::App* replace = app.add_subcommand(

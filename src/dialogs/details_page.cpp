@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "entries/text_entry.h"
+#include "rom/header_checksum.h"
 #include "rom/rom_image.h"
 #include "rom/snes_address.h"
 
@@ -91,12 +92,36 @@ void ShowRomInfo(const DetailsRequest& request, DetailsPage& page) {
   AppendFormat(info, kFileSize, static_cast<long>(RomFileSize(*request.rom)));
   // The size above is the headed layout's, as every offset is; say how the file really is.
   if (request.rom->IsHeaderless()) info += kHeaderless;
+  // Briefly, to fit the page; `info` and `checksum` of the command-line tool say each half.
+  const HeaderChecksum sum = ReadHeaderChecksum(*request.rom);
+  if (sum.state == ChecksumState::NotComputed) {
+    info += kChecksumNotComputed;
+  } else {
+    AppendFormat(info, sum.state == ChecksumState::Right ? kChecksumRight : kChecksumWrong, sum.computed);
+  }
   page.texts[kRomInfoText] = std::move(info);
   page.visible[kFigurePicture] = true;
   page.visible[kRomInfoText] = true;
 }
 
 }  // namespace
+
+std::string DescribeHeaderChecksum(const HeaderChecksum& sum) {
+  if (sum.state == ChecksumState::NotComputed) return "not computed for a ROM of this size";
+  const auto part = [](std::string& out, uint16_t held, bool right, uint16_t should) {
+    AppendFormat(out, "$%04X (", held);
+    if (right) {
+      out += "right)";
+    } else {
+      AppendFormat(out, "wrong, should be $%04X)", should);
+    }
+  };
+  std::string out;
+  part(out, sum.checksum, sum.ChecksumRight(), sum.computed);
+  out += ", complement ";
+  part(out, sum.complement, sum.ComplementRight(), static_cast<uint16_t>(sum.computed ^ 0xFFFF));
+  return out;
+}
 
 DetailsPage ShowDetailsPage(const DetailsRequest& request, int tabIndex) {
   DetailsPage page;

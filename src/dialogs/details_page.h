@@ -8,6 +8,7 @@
 namespace lettermoor {
 
 class RomFile;
+struct HeaderChecksum;
 struct TextEntryTable;
 
 // What the details window is handed when it opens. It points into the editor's state, which
@@ -41,6 +42,9 @@ inline constexpr const char* kFileName = "File Name:    %s\n";
 inline constexpr const char* kRomType = "ROM Type:  %s\n";
 inline constexpr const char* kFileSize = "File size:       %ld bytes";
 inline constexpr const char* kHeaderless = "\nHeaderless (no copier header)";
+inline constexpr const char* kChecksumRight = "\nChecksum:   $%04X, right";
+inline constexpr const char* kChecksumWrong = "\nChecksum:   wrong, should be $%04X";
+inline constexpr const char* kChecksumNotComputed = "\nChecksum:   not computed";
 }  // namespace details_text
 
 // The eight children of the details window's tab control, by id.
@@ -67,6 +71,11 @@ struct DetailsPage {
 // Composes the page for a tab from the table, the ROM file and the interpreter listing as they
 // are now. Any other index shows nothing. Texts have no length limit.
 DetailsPage ShowDetailsPage(const DetailsRequest& request, int tabIndex);
+
+// The SNES header's checksum pair in words, for the command-line tool:
+// "$1234 (right), complement $EDCB (right)", each wrong one with what it should be, or that it
+// is not computed for the ROM's size.
+std::string DescribeHeaderChecksum(const HeaderChecksum& sum);
 
 // The request for a listed row whose string decoded to `size` bytes and left `interpreterText`
 // (the control-code listing) behind; nothing when there is no such row.

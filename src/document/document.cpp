@@ -44,6 +44,7 @@ void Document::Adopt(OpenedRom opened) {
   rom_.path = opened.path;
   rom_.handle = std::move(opened.file);
   if (keepBackup_) rom_.handle->KeepBackupAt(BackupPath());
+  rom_.handle->KeepChecksumRight(keepChecksumRight_);
 }
 
 void Document::Close() {
@@ -66,6 +67,33 @@ Recovery Document::TakeRecovery() { return rom_.handle ? rom_.handle->TakeRecove
 void Document::SetKeepBackup(bool on) {
   keepBackup_ = on;
   if (rom_.handle) rom_.handle->KeepBackupAt(on ? BackupPath() : std::string());
+}
+
+void Document::SetKeepChecksumRight(bool on) {
+  keepChecksumRight_ = on;
+  if (rom_.handle) rom_.handle->KeepChecksumRight(on);
+}
+
+HeaderChecksum Document::Checksum() {
+  const RomFile* rom = Synced();
+  return rom ? ReadHeaderChecksum(*rom) : HeaderChecksum();
+}
+
+HeaderChecksum Document::FixChecksum(WriteResult& written) {
+  written = {};
+  RomFile* rom = Synced();
+  if (!rom) return {};
+  const HeaderChecksum before = ReadHeaderChecksum(*rom);
+  if (before.state != ChecksumState::Wrong) return before;
+  const std::array<uint8_t, 4> pair = ChecksumPairBytes(before.computed);
+  // Through the journal, as any write. The file is read again under the lock: with keeping it
+  // right on for this write, the pair is worked out once more from what the file holds then.
+  ChangeSet change;
+  change.ranges.push_back({kChecksumPairOffset, std::vector<uint8_t>(pair.begin(), pair.end())});
+  rom->KeepChecksumRight(true);
+  written = rom->Apply(change);
+  rom->KeepChecksumRight(keepChecksumRight_);
+  return before;
 }
 
 std::string Document::BackupPath() const {

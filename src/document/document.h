@@ -30,6 +30,7 @@
 #include "entries/text_entry.h"
 #include "entries/text_entry_table.h"
 #include "entries/text_move.h"
+#include "rom/header_checksum.h"
 #include "rom/rom_image.h"
 #include "script/script_file.h"
 #include "script/script_import.h"
@@ -187,6 +188,17 @@ class Document {
   // The copy, made before the first write; what the file said.
   WriteResult EnsureBackup();
 
+  // Keep the Checksum Right: every write from now on also fixes the header's checksum pair in
+  // the same journaled change. Off at first.
+  void SetKeepChecksumRight(bool on);
+  bool KeepChecksumRight() const { return keepChecksumRight_; }
+  // The header's checksum pair and what the bytes call for, as the file is now.
+  HeaderChecksum Checksum();
+  // Writes the pair the bytes call for (after the backup, through the journal). Gives what the
+  // header held before; a pair that was right or is not computed is left alone (`written` then
+  // stays Written, nothing changed).
+  HeaderChecksum FixChecksum(WriteResult& written);
+
   // Which strings the listing holds; Fill makes it so.
   void SetMode(ListingMode mode) { mode_ = mode; }
   ListingMode Mode() const { return mode_; }
@@ -311,6 +323,7 @@ class Document {
   std::unique_ptr<OriginalRom> original_;
   ListingMode mode_ = ListingMode::PointerTableListing;
   bool keepBackup_ = true;
+  bool keepChecksumRight_ = false;
   TextEntryTable table_;
   TextDictionary dictionary_;
   DecoderState state_;

@@ -40,6 +40,8 @@ enum class CommandId : int {
   OriginalRom = 32830,  // the translation's source beside the open ROM
   ForgetOriginal = 32831,
   FindNextUntranslated = 32832,
+  KeepChecksumRight = 32840,
+  RunInEmulator = 32841,
 };
 
 // The three labels under the list and the edit box.

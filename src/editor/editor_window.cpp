@@ -17,6 +17,7 @@ constexpr CommandId kOpenOnlyItems[] = {
     CommandId::UseCompression,      CommandId::CompressWithDictionary, CommandId::FindReferences,
     CommandId::ExportScript,        CommandId::ImportScript,     CommandId::CreatePatch,
     CommandId::ApplyPatchToCopy,    CommandId::OriginalRom,       CommandId::CheckConsistency,
+    CommandId::ExportScript,        CommandId::ImportScript,     CommandId::RunInEmulator,
 };
 
 constexpr CommandId kClipboardItems[] = {CommandId::Undo, CommandId::Cut, CommandId::Copy,
@@ -63,6 +64,8 @@ void EditorWindow::Initialise() {
   view_.CheckMenuItem(CommandId::CompressWithDictionary, compressWithDictionary_);
   view_.CheckMenuItem(CommandId::KeepBackup, doc_.KeepBackup());
   view_.EnableMenuItem(CommandId::KeepBackup, true);
+  view_.CheckMenuItem(CommandId::KeepChecksumRight, doc_.KeepChecksumRight());
+  view_.EnableMenuItem(CommandId::KeepChecksumRight, true);
   CloseRom();
 }
 
@@ -109,6 +112,8 @@ void EditorWindow::OnCommand(CommandId id) {
     case CommandId::OriginalRom: ChooseOriginal(); break;
     case CommandId::ForgetOriginal: ForgetOriginal(); break;
     case CommandId::FindNextUntranslated: FindNextUntranslated(); break;
+    case CommandId::KeepChecksumRight: SetKeepChecksumRight(!doc_.KeepChecksumRight()); break;
+    case CommandId::RunInEmulator: RunInEmulator(); break;
   }
 }
 
@@ -233,6 +238,18 @@ void EditorWindow::SetCompressWithDictionary(bool on) {
 void EditorWindow::SetKeepBackup(bool on) {
   doc_.SetKeepBackup(on);
   view_.CheckMenuItem(CommandId::KeepBackup, on);
+}
+
+void EditorWindow::SetKeepChecksumRight(bool on) {
+  doc_.SetKeepChecksumRight(on);
+  view_.CheckMenuItem(CommandId::KeepChecksumRight, on);
+}
+
+bool EditorWindow::RunInEmulator() {
+  // The emulator reads the file: typed work counts only once it is in there.
+  if (!IsRomOpen() || !SettleUnappliedEdit()) return false;
+  view_.StartEmulator(doc_.Rom().handle->OpenedPath());
+  return true;
 }
 
 void EditorWindow::EnableSizeItems() {

@@ -54,6 +54,13 @@ class EditorWindow {
   // beside it (x.smc.bak). On at first; SetKeepBackup restores a remembered choice.
   void SetKeepBackup(bool on);
   bool KeepBackup() const { return doc_.KeepBackup(); }
+  // Options > Keep the Checksum Right: every write also fixes the SNES header's checksum pair, in
+  // the same change. Off at first; SetKeepChecksumRight restores a remembered choice.
+  void SetKeepChecksumRight(bool on);
+  bool KeepChecksumRight() const { return doc_.KeepChecksumRight(); }
+  // Tools > Run in Emulator: after asking about typed work not applied, the view starts the
+  // emulator on the open ROM's file. Gives whether it was asked to.
+  bool RunInEmulator();
   // Where the open ROM's copy is kept; empty when no ROM is open.
   std::string BackupPath() const { return doc_.BackupPath(); }
   // True when writing to `path` would replace the ROM's copy. Outputs of the window refuse it.

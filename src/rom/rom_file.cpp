@@ -10,7 +10,9 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <optional>
 
+#include "rom/header_checksum.h"
 #include "rom/rollback_journal.h"
 #include "rom/safe_file.h"
 
@@ -401,18 +403,28 @@ bool RollBack(int fd, const JournalContents& journal) {
 
 }  // namespace
 
-WriteResult RomFile::Commit(const ChangeSet& change) {
-  const int64_t endAfter = change.newSize >= 0 ? change.newSize : size_;
+WriteResult RomFile::Commit(const ChangeSet& asked) {
+  const int64_t endAfter = asked.newSize >= 0 ? asked.newSize : size_;
   if (endAfter < shift_) return {WriteStatus::OutsideFile, 0};
-  for (const ByteChange& c : change.ranges) {
+  for (const ByteChange& c : asked.ranges) {
     const int64_t n = static_cast<int64_t>(c.bytes.size());
     // A headerless file has no header to write into.
     if (c.offset < shift_ || c.offset > endAfter || n > endAfter - c.offset) return {WriteStatus::OutsideFile, 0};
   }
   const bool resize = endAfter != size_;
-  const bool anyBytes = std::any_of(change.ranges.begin(), change.ranges.end(),
+  const bool anyBytes = std::any_of(asked.ranges.begin(), asked.ranges.end(),
                                     [](const ByteChange& c) { return !c.bytes.empty(); });
   if (!resize && !anyBytes) return {};
+  // The checksum's fix joins the change itself: journaled, written and undone with it. It lies
+  // in the first 64 KiB of a file that is summed, so inside the file.
+  std::optional<ChangeSet> withChecksum;
+  if (keepChecksumRight_) {
+    if (std::optional<ByteChange> fix = ChecksumFixAfter(*this, asked)) {
+      withChecksum = asked;
+      withChecksum->ranges.push_back(std::move(*fix));
+    }
+  }
+  const ChangeSet& change = withChecksum ? *withChecksum : asked;
 
   // The old bytes of every range that lies in the file now, and of a tail that a cut removes.
   JournalContents journal;

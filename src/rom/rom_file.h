@@ -200,6 +200,12 @@ class RomFile {
   void TreatAsHeaderless();
   bool IsHeaderless() const { return shift_ != 0; }
 
+  // Keep the Checksum Right: every change written from now on also sets the SNES header's
+  // checksum pair to what the bytes call for, in the same journaled step, so a crash leaves both
+  // or neither. A file of a size that is not summed (header_checksum.h) is left as it is.
+  void KeepChecksumRight(bool on) { keepChecksumRight_ = on; }
+  bool KeepsChecksumRight() const { return keepChecksumRight_; }
+
   // The size of the copier header a headed file starts with.
   static constexpr int64_t kCopierHeaderSize = 0x200;
 
@@ -250,6 +256,7 @@ class RomFile {
   int holds_ = 0;  // how many Holds keep the lock taken
   std::string backupPath_;
   bool backupMade_ = false;
+  bool keepChecksumRight_ = false;
   std::string journalPath_;
   Recovery recovery_;
 };

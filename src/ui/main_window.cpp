@@ -16,6 +16,7 @@
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
 #include <QProgressDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -31,6 +32,7 @@
 #include "ui/column_delegate.h"
 #include "ui/dialog_frame.h"
 #include "ui/dialog_launchers.h"
+#include "ui/emulator_dialog.h"
 #include "ui/entry_edit_box.h"
 #include "ui/entry_list_view.h"
 #include "ui/entry_row_model.h"
@@ -218,6 +220,8 @@ void MainWindow::BuildMenus() {
   // Our own window, beside the logic's commands: it only looks at what the window shows.
   previewAction_ = tools->addAction(QStringLiteral("&Preview Text Window"));
   connect(previewAction_, &QAction::triggered, this, [this] { OpenPreview(); });
+  tools->addSeparator();
+  AddCommand(tools, "R&un in Emulator", CommandId::RunInEmulator)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
 
   QMenu* options = bar->addMenu(QStringLiteral("&Options"));
   AddCommand(options, "&Pointer table listing", CommandId::PointerTableListing, true);
@@ -229,9 +233,12 @@ void MainWindow::BuildMenus() {
   options->addSeparator();
   AddCommand(options, "Use &Compression", CommandId::UseCompression);
   AddCommand(options, "Prevent &Overwrites", CommandId::PreventOverwrites, true);
-  // These two are remembered between runs (see RestoreOptions).
+  // These three and the emulator are remembered between runs (see RestoreOptions).
   AddCommand(options, "Compress with &Dictionary", CommandId::CompressWithDictionary, true);
   AddCommand(options, "Keep a &Backup", CommandId::KeepBackup, true);
+  AddCommand(options, "Keep the Chec&ksum Right", CommandId::KeepChecksumRight, true);
+  emulatorAction_ = options->addAction(QStringLiteral("E&mulator..."));
+  connect(emulatorAction_, &QAction::triggered, this, [this] { RunEmulatorDialog(); });
   options->addSeparator();
   AddCommand(options, "Ori&ginal ROM...", CommandId::OriginalRom);
   AddCommand(options, "&Forget Original ROM", CommandId::ForgetOriginal);
@@ -258,6 +265,8 @@ void MainWindow::OnMenuCommand(QAction* action, CommandId id) {
       settings_->SetOption(QString::fromLatin1(kCompressOption), logic_->CompressWithDictionary());
     } else if (id == CommandId::KeepBackup) {
       settings_->SetOption(QString::fromLatin1(kKeepBackupOption), logic_->KeepBackup());
+    } else if (id == CommandId::KeepChecksumRight) {
+      settings_->SetOption(QString::fromLatin1(kKeepChecksumOption), logic_->KeepChecksumRight());
     }
   }
 }
@@ -266,6 +275,52 @@ void MainWindow::RestoreOptions() {
   if (!settings_ || !logic_) return;
   logic_->SetCompressWithDictionary(settings_->Option(QString::fromLatin1(kCompressOption), false));
   logic_->SetKeepBackup(settings_->Option(QString::fromLatin1(kKeepBackupOption), true));
+  logic_->SetKeepChecksumRight(settings_->Option(QString::fromLatin1(kKeepChecksumOption), false));
+}
+
+QString MainWindow::EmulatorCommand() const {
+  return settings_ ? settings_->Text(QString::fromLatin1(kEmulatorCommandSetting)) : emulatorCommand_;
+}
+
+void MainWindow::SetEmulatorCommand(const QString& command) {
+  if (settings_) settings_->SetText(QString::fromLatin1(kEmulatorCommandSetting), command);
+  emulatorCommand_ = command;
+}
+
+void MainWindow::RunEmulatorDialog() {
+  const QList<EmulatorPreset> found = emulatorFinder_ ? emulatorFinder_() : FindEmulatorPresets();
+  QString command = EmulatorCommand();
+  if (command.isEmpty() && !found.isEmpty()) command = found.first().command;
+  EmulatorDialog dialog(this, command, found);
+  if (dialog.exec() == QDialog::Accepted) SetEmulatorCommand(dialog.Command());
+}
+
+void MainWindow::StartEmulator(const std::string& romPath) {
+  QString command = EmulatorCommand();
+  if (command.trimmed().isEmpty()) {
+    // Nothing chosen yet: the first emulator found here will do.
+    const QList<EmulatorPreset> found = emulatorFinder_ ? emulatorFinder_() : FindEmulatorPresets();
+    if (!found.isEmpty()) command = found.first().command;
+  }
+  const QStringList words = EmulatorArguments(command, QFile::decodeName(QByteArray::fromStdString(romPath)));
+  if (words.isEmpty()) {
+    ShowMessage("No emulator is set, and none was found on the PATH.\n\nInstall mednafen, or retroarch with a "
+                "libretro-bsnes-mercury core, or name your emulator's command line under Options > Emulator...",
+                "Run in Emulator", MessageIcon::None);
+    return;
+  }
+  // Its own process, never waited for. The ROM's descriptor is opened close-on-exec, so the
+  // emulator holds neither it nor its lock.
+  QProcess process;
+  process.setProgram(words.first());
+  process.setArguments(words.mid(1));
+  process.setStandardInputFile(QProcess::nullDevice());
+  if (!process.startDetached()) {
+    ShowMessage(("Cannot start " + words.first() + ": " + process.errorString() +
+                 "\n\nCheck the command line under Options > Emulator...")
+                    .toStdString(),
+                "Run in Emulator", MessageIcon::Warning);
+  }
 }
 
 void MainWindow::OpenRomAsFileOpen(const QString& path) {

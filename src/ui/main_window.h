@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "editor/editor_view.h"
+#include "ui/emulator_command.h"
 
 class QAction;
 class QMenu;
@@ -66,6 +67,7 @@ class MainWindow : public QMainWindow, public EditorView {
   void RestoreOptions();
   static constexpr const char* kCompressOption = "compressWithDictionary";
   static constexpr const char* kKeepBackupOption = "keepBackup";
+  static constexpr const char* kKeepChecksumOption = "keepChecksumRight";
   // Lists the recent ROMs in the Open Recent menu (done whenever it opens).
   void FillRecentMenu();
 
@@ -74,6 +76,15 @@ class MainWindow : public QMainWindow, public EditorView {
 
   // Replaces the open-file dialog (tests). The prompt gives a path, or an empty one to cancel.
   void SetRomPathPrompt(std::function<QString()> prompt) { romPathPrompt_ = std::move(prompt); }
+  // The emulators Options > Emulator... offers and Run in Emulator falls back on (tests replace
+  // the look at this system's PATH).
+  void SetEmulatorFinder(std::function<QList<EmulatorPreset>()> finder) { emulatorFinder_ = std::move(finder); }
+  // The command line Run in Emulator starts (stored in the settings when there are any).
+  QString EmulatorCommand() const;
+  void SetEmulatorCommand(const QString& command);
+  // Options > "Emulator...", and its dialog (opened modally).
+  QAction* EmulatorAction() const { return emulatorAction_; }
+  void RunEmulatorDialog();
   // Answers the script file dialogs instead of the user (tests): given whether a file is saved.
   void SetScriptPathPrompt(std::function<QString(bool save)> prompt) { scriptPathPrompt_ = std::move(prompt); }
   // Answers the patch commands' file dialogs instead of the user (tests).
@@ -154,6 +165,7 @@ class MainWindow : public QMainWindow, public EditorView {
   void SetTranslatedRows(std::vector<bool> translated) override;
   void ShowTranslationProgress(const std::string& text) override;
   void ShowStatusNote(const std::string& text) override;
+  void StartEmulator(const std::string& romPath) override;
   // The window of Tools > Find References (null until first opened).
   ReferencesWindow* References() const { return references_; }
   ReferencesWindow* Consistency() const { return consistency_; }
@@ -214,6 +226,9 @@ class MainWindow : public QMainWindow, public EditorView {
   // Typing updates the status bar after the keystroke is drawn (once for keys that came
   // together): a keystroke does only its own work.
   QTimer* textStatusTimer_ = nullptr;
+  QAction* emulatorAction_ = nullptr;
+  QString emulatorCommand_;  // without a settings store
+  std::function<QList<EmulatorPreset>()> emulatorFinder_;
 };
 
 }  // namespace lettermoor::ui

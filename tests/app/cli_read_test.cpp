@@ -9,6 +9,8 @@
 
 #include "editor/editor_window.h"
 #include "entries/text_entry_table.h"
+#include "dialogs/details_page.h"
+#include "rom/header_checksum.h"
 #include "rom/snes_address.h"
 #include "sample/sample_rom.h"
 #include "sample_fixture.h"
@@ -27,6 +29,15 @@ std::string Hex(int64_t value) {
 
 std::string Upper(std::string text) { return UpperCaseAscii(text); }
 
+// The sample's header pair: its generator leaves the pair blank, so it is wrong.
+HeaderChecksum SampleSum() {
+  const std::vector<uint8_t> rom = MakeSampleRom(false);
+  const HeaderChecksum sum = ReadHeaderChecksum(std::span(rom).subspan(RomFile::kCopierHeaderSize));
+  EXPECT_EQ(sum.state, ChecksumState::Wrong);
+  return sum;
+}
+std::string SampleChecksum() { return DescribeHeaderChecksum(SampleSum()); }
+
 TEST_P(CliRead, InfoNamesTheFileItsTypeAndSize) {
   const CliRun run = Run({"info", Sample()});
   EXPECT_EQ(run.exitCode, 0) << run.err;
@@ -37,6 +48,7 @@ TEST_P(CliRead, InfoNamesTheFileItsTypeAndSize) {
             "Size: 3146240 bytes\n"
             "Expanded: no\n"
             "Copier header: " + (Headerless() ? "no (headerless file)" : "yes") + "\n"
+            "Header checksum: " + SampleChecksum() + "\n"
             "Free space: none (the ROM is not expanded)\n");
   EXPECT_EQ(run.err, "");
 }
@@ -218,7 +230,8 @@ TEST_P(CliRead, DetailsPrintsEachPageForALine) {
   ASSERT_EQ(rom.exitCode, 0) << rom.err;
   EXPECT_EQ(rom.out, "ROM Info:\n\nFile Name:    " + Sample() + "\nROM Type:  EarthBound ROM\n" +
                          "File size:       3146240 bytes" +
-                         (Headerless() ? "\nHeaderless (no copier header)" : "") + "\n");
+                         (Headerless() ? "\nHeaderless (no copier header)" : "") +
+                         "\nChecksum:   wrong, should be $" + Hex(0x10000 | SampleSum().computed).substr(1) + "\n");
 
   // Raw listing entries have no pointer record.
   const CliRun rawMisc = Run({"details", Sample(), "1", "--page", "misc", "--listing", "raw"});

@@ -4,6 +4,7 @@
 
 #include "dialogs/opened_rom.h"
 #include "entries/text_entry.h"
+#include "rom/header_checksum.h"
 #include "rom/rom_image.h"
 
 namespace lettermoor {
@@ -158,7 +159,8 @@ TEST_F(DetailsOfRom, RomInfoForEachAcceptedTitle) {
     const DetailsPage page = ShowDetailsPage(request_, 3);
     EXPECT_EQ(Text(page, kRomInfoText), "ROM Info:\n\nFile Name:    " + file_->Name() +
                                             "\nROM Type:  " + c.name +
-                                            "\nFile size:       131072 bytes");
+                                            "\nFile size:       131072 bytes"
+                                            "\nChecksum:   not computed");
     EXPECT_EQ(VisibleChildren(page), (std::vector<int>{0, 2}));
   }
   // No length limit: a long file name is shown whole.
@@ -166,6 +168,41 @@ TEST_F(DetailsOfRom, RomInfoForEachAcceptedTitle) {
   EXPECT_NE(Text(ShowDetailsPage(request_, 3), kRomInfoText)
                 .find("File Name:    " + request_.fileName + "\nROM Type:"),
             std::string::npos);
+}
+
+// The header's pair in words: each half right, or wrong with what it should be.
+TEST(DescribeHeaderChecksum, SaysWhichHalfIsWrong) {
+  struct Case {
+    HeaderChecksum sum;
+    std::string words;
+  };
+  const Case cases[] = {
+      {{ChecksumState::NotComputed, 0, 0, 0}, "not computed for a ROM of this size"},
+      {{ChecksumState::Right, 0x1234, 0x1234, 0xEDCB}, "$1234 (right), complement $EDCB (right)"},
+      {{ChecksumState::Wrong, 0x1234, 0x0000, 0xEDCB}, "$0000 (wrong, should be $1234), complement $EDCB (right)"},
+      {{ChecksumState::Wrong, 0x1234, 0x1234, 0xFFFF}, "$1234 (right), complement $FFFF (wrong, should be $EDCB)"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(DescribeHeaderChecksum(c.sum), c.words);
+}
+
+// A ROM of a size that is summed shows its pair on the ROM Info page.
+TEST_F(DetailsOfRom, RomInfoShowsTheHeaderChecksum) {
+  SyntheticRom image(0x10000 + RomFile::kCopierHeaderSize);  // 64 KiB: the title and the pair's 0x1FE
+  uint32_t title = 0;
+  for (int64_t i = kTitleOffset; i < kTitleOffset + kTitleLength; ++i) title += image.Bytes()[static_cast<size_t>(i)];
+  const auto sum = static_cast<uint16_t>(title + 0x1FE);
+  image.Put(kChecksumPairOffset, {static_cast<uint8_t>(~sum), static_cast<uint8_t>(~sum >> 8),
+                                  static_cast<uint8_t>(sum), static_cast<uint8_t>(sum >> 8)});
+  Open(image);
+  const std::string text = Text(ShowDetailsPage(request_, 3), kRomInfoText);
+  char expected[64];
+  std::snprintf(expected, sizeof expected, "\nChecksum:   $%04X, right", sum);
+  EXPECT_TRUE(text.ends_with(expected)) << text;
+  // Wrong: what it should be.
+  image.Put(kChecksumPairOffset, {0, 0, 0, 0});
+  Open(image);
+  std::snprintf(expected, sizeof expected, "\nChecksum:   wrong, should be $%04X", sum);
+  EXPECT_TRUE(Text(ShowDetailsPage(request_, 3), kRomInfoText).ends_with(expected));
 }
 
 using OpenDetails = OpenedRom;

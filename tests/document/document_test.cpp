@@ -6,10 +6,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <functional>
 
 #include "document/document_text.h"
 
 #include "editor/editor_fixture.h"
+#include "sample/sample_rom.h"
+#include "script/script_file.h"
 
 namespace lettermoor::test {
 namespace {
@@ -157,6 +160,100 @@ TEST(Document, RowsAreComparedWithTheirOriginalsAsText) {
   const std::vector<RowTranslation> expanded = doc.Translations();
   EXPECT_TRUE(std::find(expanded.begin(), expanded.end(), NoOriginal) != expanded.end());
   EXPECT_EQ(std::count(expanded.begin(), expanded.end(), Untranslated), 0);
+}
+
+}  // namespace
+}  // namespace lettermoor::test
+
+namespace lettermoor::test {
+namespace {
+
+// Keep the Checksum Right, table-driven over every kind of write the document makes on the
+// sample: on, the header's pair is right after it; off, the pair is left as it was.
+TEST(Document, KeepTheChecksumRightAfterEveryKindOfWrite) {
+  struct Case {
+    const char* name;
+    bool expanded;  // on the expanded sample
+    std::function<bool(Document&)> write;  // true when it wrote
+  };
+  const std::vector<Case> cases = {
+      {"apply", false, [](Document& d) { return d.Apply(3, "Hi there.[02]", {}).result == ApplyResult::Written; }},
+      {"move", true,
+       [](Document& d) { return d.Move(3, "A much longer line than the old one ever was.[02]", false).Moved(); }},
+      {"import", true,
+       [](Document& d) {
+         ParsedScript parsed = ParseScript(*d.Export());
+         int changed = 0;
+         for (ScriptBlock& b : parsed.blocks) {
+           if (changed == 3 || !b.text.ends_with("[02]")) continue;
+           b.text.insert(b.text.size() - 4, " Rewritten, and a good deal longer than it was before.");
+           ++changed;
+         }
+         const ImportResult r = d.Import(parsed.blocks, ImportOptions{});
+         return r.status == ImportStatus::Done && r.Count(BlockOutcome::Moved) > 0;
+       }},
+      {"expansion", false, [](Document& d) { return d.Expand().result == GrowResult::Grown; }},
+      {"pointer edit", false,
+       [](Document& d) {
+         PointerEntryForm form = *d.PointerFormFor(5);
+         form.spriteNumber += 1;
+         WriteResult written;
+         return d.EditPointer(5, form, &written) == PointerEditResult::Written && written;
+       }},
+      {"revert", false,
+       [](Document& d) {
+         return d.Apply(3, "Hi there.[02]", {}).result == ApplyResult::Written &&
+                d.Revert().result == RevertResult::Reverted;
+       }},
+  };
+  for (bool on : {true, false}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.name) + (on ? ", on" : ", off"));
+      TempDir dir;
+      const std::string path = dir.File("sample.smc");
+      ASSERT_TRUE(SaveSampleRom(path, c.expanded));
+      Document doc;
+      doc.SetKeepChecksumRight(on);
+      doc.Adopt(Document::OpenFile(path, RomOpenMode::Update));
+      doc.Fill();
+      const HeaderChecksum before = doc.Checksum();
+      ASSERT_EQ(before.state, ChecksumState::Wrong);
+      ASSERT_TRUE(c.write(doc));
+      // As another program opening the file finds it.
+      Document again;
+      again.Adopt(Document::OpenFile(path, RomOpenMode::View));
+      const HeaderChecksum after = again.Checksum();
+      EXPECT_EQ(after.state, on ? ChecksumState::Right : ChecksumState::Wrong);
+      if (!on) {
+        EXPECT_EQ(after.checksum, before.checksum);
+        EXPECT_EQ(after.complement, before.complement);
+      }
+    }
+  }
+}
+
+// Fix Checksum writes the pair once, through the journal, and leaves a right one alone.
+TEST(Document, FixChecksumMakesThePairRight) {
+  TempDir dir;
+  const std::string path = dir.File("sample.smc");
+  ASSERT_TRUE(SaveSampleRom(path, false));
+  Document doc;
+  doc.SetKeepBackup(false);
+  doc.Adopt(Document::OpenFile(path, RomOpenMode::Update));
+  const std::vector<uint8_t> before = ReadBytesOf(path);
+  WriteResult written;
+  EXPECT_EQ(doc.FixChecksum(written).state, ChecksumState::Wrong);
+  ASSERT_TRUE(written);
+  EXPECT_EQ(doc.Checksum().state, ChecksumState::Right);
+  std::vector<uint8_t> after = ReadBytesOf(path);
+  ASSERT_EQ(after.size(), before.size());
+  for (size_t i = 0; i < after.size(); ++i) {
+    if (after[i] != before[i]) {
+      EXPECT_TRUE(i >= kChecksumPairOffset && i < kChecksumPairOffset + 4) << i;
+    }
+  }
+  EXPECT_EQ(doc.FixChecksum(written).state, ChecksumState::Right);
+  EXPECT_EQ(ReadBytesOf(path), after);
 }
 
 }  // namespace

@@ -99,6 +99,7 @@ inline const std::vector<CommandId>& AllCommands() {
       CommandId::OriginalRom,
       CommandId::ReplaceInAllTexts,
       CommandId::ForgetOriginal,     CommandId::FindNextUntranslated,
+      CommandId::KeepChecksumRight, CommandId::RunInEmulator,
   };
   return all;
 }
@@ -114,7 +115,8 @@ inline void ExpectMenus(const FakeEditorView& view, const std::set<CommandId>& e
 
 inline const std::set<CommandId>& NoRomEnabled() {
   static const std::set<CommandId> s = {CommandId::Open, CommandId::Exit, CommandId::Help,
-                                        CommandId::About, CommandId::KeepBackup};
+                                        CommandId::About, CommandId::KeepBackup,
+                                        CommandId::KeepChecksumRight};
   return s;
 }
 
@@ -128,7 +130,8 @@ inline std::set<CommandId> RomOpenEnabled() {
             CommandId::UseCompression, CommandId::PreventOverwrites, CommandId::FindReferences,
             CommandId::MoveToFreeSpace, CommandId::CompressWithDictionary, CommandId::ExportScript,
             CommandId::ImportScript, CommandId::CreatePatch, CommandId::ApplyPatchToCopy,
-            CommandId::OriginalRom, CommandId::ReplaceInAllTexts});
+            CommandId::OriginalRom, CommandId::ReplaceInAllTexts,
+            CommandId::RunInEmulator});
   return s;
 }
 

@@ -9,7 +9,7 @@ namespace {
 using namespace layout;
 
 // How the user tries to leave the entry they typed into.
-enum class Leave { ExitCommand, CloseBox, CloseCommand, OpenAnother };
+enum class Leave { ExitCommand, CloseBox, CloseCommand, OpenAnother, RunInEmulator };
 
 const char* Name(Leave leave) {
   switch (leave) {
@@ -17,6 +17,7 @@ const char* Name(Leave leave) {
     case Leave::CloseBox: return "close box";
     case Leave::CloseCommand: return "File > Close";
     case Leave::OpenAnother: return "File > Open";
+    case Leave::RunInEmulator: return "Tools > Run in Emulator";
   }
   return "?";
 }
@@ -59,6 +60,9 @@ TEST_P(UnappliedEdits, AreAskedAboutBeforeTheyAreDropped) {
       view.PickRom(other->Path());
       window.OnCommand(CommandId::Open);
       break;
+    case Leave::RunInEmulator:
+      window.OnCommand(CommandId::RunInEmulator);
+      break;
   }
 
   const std::vector<std::string> asked =
@@ -84,6 +88,10 @@ TEST_P(UnappliedEdits, AreAskedAboutBeforeTheyAreDropped) {
     case Leave::OpenAnother:
       EXPECT_EQ(window.Rom().path, c.left ? other->Path() : file.Path());
       break;
+    case Leave::RunInEmulator:
+      // The emulator reads what the file holds once the question is settled.
+      EXPECT_EQ(view.emulatorStarts, c.left ? std::vector<std::string>{file.Path()} : std::vector<std::string>{});
+      break;
   }
   if (!c.left) {
     // Staying keeps the typed work in the box, on its row, still unapplied.
@@ -98,7 +106,8 @@ constexpr const char* kLong = "Good morning to you all[10 1E 02]";  // refused b
 
 std::vector<UnappliedCase> Cases() {
   std::vector<UnappliedCase> cases;
-  for (Leave leave : {Leave::ExitCommand, Leave::CloseBox, Leave::CloseCommand, Leave::OpenAnother}) {
+  for (Leave leave :
+       {Leave::ExitCommand, Leave::CloseBox, Leave::CloseCommand, Leave::OpenAnother, Leave::RunInEmulator}) {
     cases.push_back({leave, std::nullopt, "", false, true});
     cases.push_back({leave, ChangesAnswer::Apply, kShort, true, true});
     cases.push_back({leave, ChangesAnswer::Discard, kShort, false, true});
@@ -110,6 +119,12 @@ std::vector<UnappliedCase> Cases() {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryWayOut, UnappliedEdits, ::testing::ValuesIn(Cases()));
+
+TEST_F(EditorTest, RunInEmulatorWithoutARomStartsNothing) {
+  window.OnCommand(CommandId::RunInEmulator);
+  EXPECT_TRUE(view.emulatorStarts.empty());
+  EXPECT_FALSE(window.RunInEmulator());
+}
 
 TEST_F(EditorTest, OpensThatDoNotHappenAskNothing) {
   TempFile& file = OpenStandard();

@@ -18,6 +18,7 @@
 #include "entries/reference_index.h"
 #include "entries/text_entry_table.h"
 #include "entries/text_move.h"
+#include "rom/header_checksum.h"
 #include "rom/rollback_journal.h"
 #include "rom/rom_image.h"
 #include "sample/sample_rom.h"
@@ -47,6 +48,7 @@ struct Kind {
   bool expanded;     // on the expanded sample (else the plain one)
   bool reference;    // on the reference scenario (jump codes) instead of the sample
   std::function<bool(RomFile& rom)> change;  // true when the change reports success
+  bool keepsChecksum = false;  // Keep the Checksum Right is on: the pair is part of the change
 };
 
 std::vector<ScriptBlock> RewrittenScript(RomFile& rom, int count) {
@@ -121,6 +123,12 @@ std::vector<Kind> Kinds() {
          (void)image.handle.release();
          return grown == GrowResult::Grown;
        }},
+      {"apply keeping the checksum right", false, false,
+       [=](RomFile& rom) {
+         rom.KeepChecksumRight(true);
+         return WriteText(rom, firstText(rom), "Hi there.[02]").status == WriteStatus::Written;
+       },
+       true},
   };
 }
 
@@ -179,6 +187,9 @@ TEST_F(CrashTest, EveryKindOfChangeIsWholeOrAbsentWhereverItStops) {
     }
     const Bytes after = test::ReadBytesOf(path_);
     ASSERT_NE(before, after);
+    if (kind.keepsChecksum) {
+      ASSERT_EQ(ReadHeaderChecksum(std::span(after).subspan(RomFile::kCopierHeaderSize)).state, ChecksumState::Right);
+    }
     ASSERT_GE(steps, 5);  // the journal's write and two syncs, the change, its sync, the removal
     for (int k = 1; k <= steps; ++k) {
       SCOPED_TRACE("stopped at step " + std::to_string(k) + " of " + std::to_string(steps));

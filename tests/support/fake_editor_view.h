@@ -78,6 +78,7 @@ class FakeEditorView : public EditorView {
     messages.push_back({text, caption, icon});
   }
   RomChoice ChooseRomFile() override;
+  void StartEmulator(const std::string& romPath) override { emulatorStarts.push_back(romPath); }
   ChangesAnswer AskApplyChanges(const std::string& question, const std::string& caption) override;
   void RunSearchWindow() override;
   bool RunPointerEntryEditor(PointerEntryForm& form) override;
@@ -218,6 +219,7 @@ class FakeEditorView : public EditorView {
   std::vector<bool> translatedRows;
   std::string progressLine;
   std::vector<std::string> statusNotes;
+  std::vector<std::string> emulatorStarts;  // the ROM path of each Run in Emulator
 
   // --- Scripted dialogs ---
   // Answers of the open-file dialog, taken in order; when empty the dialog is cancelled.

@@ -191,7 +191,7 @@ TEST_F(DetailsDialogView, OpensOnMiscInfoAndSwitchesPages) {
   EXPECT_EQ(edit->toPlainText(), "@\nEND OF STRING");
   dialog.Tabs()->setCurrentIndex(3);
   EXPECT_EQ(VisibleChildren(dialog), (std::vector<int>{0, 2}));
-  EXPECT_TRUE(labelText(2).endsWith("\nROM Type:  EarthBound ROM\nFile size:       131072 bytes"));
+  EXPECT_TRUE(labelText(2).endsWith("\nROM Type:  EarthBound ROM\nFile size:       131072 bytes\nChecksum:   not computed"));
 
   QTest::keyClick(&dialog, Qt::Key_Return);
   EXPECT_FALSE(dialog.isVisible());

@@ -21,6 +21,7 @@ constexpr CommandId kSeparator{};
 constexpr CommandId kPreviewItem{-1};
 constexpr CommandId kRecentItem{-2};
 constexpr CommandId kInsertCodeItem{-3};
+constexpr CommandId kEmulatorItem{-4};
 
 const std::vector<std::pair<QString, std::vector<MenuItem>>>& ExpectedMenus() {
   static const std::vector<std::pair<QString, std::vector<MenuItem>>> menus = {
@@ -58,7 +59,9 @@ const std::vector<std::pair<QString, std::vector<MenuItem>>>& ExpectedMenus() {
         {nullptr, kSeparator},
         {"&Dump to text file", CommandId::DumpToTextFile},
         {nullptr, kSeparator},
-        {"&Preview Text Window", kPreviewItem}}},
+        {"&Preview Text Window", kPreviewItem},
+        {nullptr, kSeparator},
+        {"R&un in Emulator", CommandId::RunInEmulator}}},
       {"&Options",
        {{"&Pointer table listing", CommandId::PointerTableListing},
         {"&Raw text listing", CommandId::RawTextListing},
@@ -71,6 +74,8 @@ const std::vector<std::pair<QString, std::vector<MenuItem>>>& ExpectedMenus() {
         {"Prevent &Overwrites", CommandId::PreventOverwrites},
         {"Compress with &Dictionary", CommandId::CompressWithDictionary},
         {"Keep a &Backup", CommandId::KeepBackup},
+        {"Keep the Chec&ksum Right", CommandId::KeepChecksumRight},
+        {"E&mulator...", kEmulatorItem},
         {nullptr, kSeparator},
         {"Ori&ginal ROM...", CommandId::OriginalRom},
         {"&Forget Original ROM", CommandId::ForgetOriginal}}},
@@ -106,6 +111,10 @@ TEST_F(MainWindowTest, MenuBarHasEveryItemTextIdAndSeparatorInOrder) {
         EXPECT_EQ(action->menu(), window.RecentMenu());
         continue;
       }
+      if (items[i].id == kEmulatorItem) {
+        EXPECT_EQ(action, window.EmulatorAction());
+        continue;
+      }
       EXPECT_EQ(action->data().toInt(), static_cast<int>(items[i].id)) << items[i].text;
       EXPECT_EQ(window.Action(items[i].id), action) << items[i].text;
     }
@@ -133,6 +142,7 @@ TEST_F(MainWindowTest, MenuBarHasEveryItemTextIdAndSeparatorInOrder) {
     }
   }
   EXPECT_EQ(window.Action(CommandId::FindNextUntranslated)->shortcut(), QKeySequence(QStringLiteral("Ctrl+Shift+N")));
+  EXPECT_EQ(window.Action(CommandId::RunInEmulator)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_R));
 }
 
 TEST_F(MainWindowTest, StartsWithoutRomAsTheLogicSetIt) {
@@ -148,14 +158,14 @@ TEST_F(MainWindowTest, StartsWithoutRomAsTheLogicSetIt) {
   EXPECT_TRUE(window.PreviewAction()->isEnabled());  // it says itself when no ROM is open
   for (const auto& [title, items] : ExpectedMenus()) {
     for (const MenuItem& item : items) {
-      if (!item.text || item.id == kPreviewItem || item.id == kRecentItem) continue;
+      if (!item.text || item.id == kPreviewItem || item.id == kRecentItem || item.id == kEmulatorItem) continue;
       if (item.id == kInsertCodeItem) {
         EXPECT_FALSE(window.InsertCodeAction()->isEnabled());  // no edit box to insert into
         continue;
       }
       const bool always = item.id == CommandId::Open || item.id == CommandId::Exit ||
                           item.id == CommandId::Help || item.id == CommandId::About ||
-                          item.id == CommandId::KeepBackup;
+                          item.id == CommandId::KeepBackup || item.id == CommandId::KeepChecksumRight;
       EXPECT_EQ(window.Action(item.id)->isEnabled(), always) << item.text;
       const bool checked = item.id == CommandId::PointerTableListing ||
                            item.id == CommandId::DisplayTextAndCodes ||
