@@ -21,19 +21,19 @@ struct ReplaceQuery {
 };
 
 // A piece of a text, in bytes.
-struct TextSpan {
+struct TextPiece {
   size_t at = 0;
   size_t length = 0;
-  bool operator==(const TextSpan&) const = default;
+  bool operator==(const TextPiece&) const = default;
 };
 
 // Where `text` holds query.find, left to right, no two overlapping; nothing for an empty find.
-std::vector<TextSpan> FindMatches(std::string_view text, const ReplaceQuery& query);
+std::vector<TextPiece> FindMatches(std::string_view text, const ReplaceQuery& query);
 
 // `text` with each of `spans` (in order, not overlapping) replaced by `replacement`; where the
 // replacements lie in the result goes to `placed`.
-std::string ReplaceSpans(std::string_view text, std::span<const TextSpan> spans, std::string_view replacement,
-                         std::vector<TextSpan>* placed = nullptr);
+std::string ReplaceSpans(std::string_view text, std::span<const TextPiece> spans, std::string_view replacement,
+                         std::vector<TextPiece>* placed = nullptr);
 
 // One text that holds the find, once however many rows lead to it.
 struct ReplaceCandidate {
@@ -42,8 +42,8 @@ struct ReplaceCandidate {
   // As a script file gives it (it encodes to the string's own bytes), and with the replacements.
   std::string oldText;
   std::string newText;
-  std::vector<TextSpan> oldSpans;  // the matches in oldText
-  std::vector<TextSpan> newSpans;  // the replacements in newText
+  std::vector<TextPiece> oldSpans;  // the matches in oldText
+  std::vector<TextPiece> newSpans;  // the replacements in newText
 };
 
 struct ReplaceSearch {

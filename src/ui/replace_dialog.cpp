@@ -29,7 +29,7 @@ struct Piece {
 
 // The part of `text` around its changes, the HTML with each change inside `open` and its closing
 // tags.
-Piece Around(const std::string& text, const std::vector<TextSpan>& spans, const QString& open) {
+Piece Around(const std::string& text, const std::vector<TextPiece>& spans, const QString& open) {
   const size_t first = spans.front().at;
   const size_t from = first > kContext ? first - kContext : 0;
   const size_t end = std::min({text.size(), spans.back().at + spans.back().length + kContext, from + kLongestPiece});
@@ -46,7 +46,7 @@ Piece Around(const std::string& text, const std::vector<TextSpan>& spans, const 
     piece.html += dots;
   }
   size_t at = from;
-  for (const TextSpan& s : spans) {
+  for (const TextPiece& s : spans) {
     if (s.at >= end) break;
     add(at, s.at, false);
     at = std::min(end, s.at + s.length);

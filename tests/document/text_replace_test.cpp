@@ -17,7 +17,7 @@ TEST(TextReplace, MatchesFollowCaseAndBracketGroups) {
   struct Case {
     const char* text;
     ReplaceQuery query;
-    std::vector<TextSpan> spans;
+    std::vector<TextPiece> spans;
     const char* replaced;
   };
   const std::vector<Case> cases = {
@@ -36,14 +36,14 @@ TEST(TextReplace, MatchesFollowCaseAndBracketGroups) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.text) + " / " + c.query.find);
-    const std::vector<TextSpan> spans = FindMatches(c.text, c.query);
+    const std::vector<TextPiece> spans = FindMatches(c.text, c.query);
     EXPECT_EQ(spans, c.spans);
-    std::vector<TextSpan> placed;
+    std::vector<TextPiece> placed;
     const std::string replaced = ReplaceSpans(c.text, spans, c.query.replace, &placed);
     EXPECT_EQ(replaced, c.replaced);
     // Each replacement lies where the result says.
     ASSERT_EQ(placed.size(), spans.size());
-    for (const TextSpan& p : placed) EXPECT_EQ(replaced.substr(p.at, p.length), c.query.replace);
+    for (const TextPiece& p : placed) EXPECT_EQ(replaced.substr(p.at, p.length), c.query.replace);
   }
 }
 
