@@ -174,6 +174,8 @@ void ApplyTranslationPatch(benchmark::State& state, std::string path, std::strin
   const TranslationPatch t = MakeTranslationPatch(path, out);
   for (auto _ : state) benchmark::DoNotOptimize(ApplyPatch(t.original, t.patch).result.data());
   state.counters["patch_bytes"] = static_cast<double>(t.patch.size());
+}
+
 // The PO file of the pointer listing, against an unmodified copy of the sample as its original.
 struct OpenedWithOriginal : Opened {
   OpenedWithOriginal(const std::string& path, const std::string& original) : Opened(path) {
