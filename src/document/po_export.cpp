@@ -150,7 +150,10 @@ std::vector<ConsistencyFinding> Document::Consistency() {
         left.rows.push_back(row);
         continue;
       }
-      auto same = std::find_if(translations.begin(), translations.end(), [&](const TextRows& t) { return t.text == text; });
+      // Compared through a plain reference: a lambda may not capture a structured binding (C++20).
+      const std::string& translated = text;
+      auto same = std::find_if(translations.begin(), translations.end(),
+                               [&](const TextRows& t) { return t.text == translated; });
       if (same == translations.end()) same = translations.insert(translations.end(), TextRows{text, {}});
       same->rows.push_back(row);
     }
