@@ -40,11 +40,6 @@ std::string BracketedAt(const RomFile& rom, const TextDictionary& words, int64_t
   return text.ToString();
 }
 
-bool Readable(const RomFile& rom, SnesAddress address) {
-  const int64_t offset = SnesToFileOffset(address);
-  return offset >= RomFile::kCopierHeaderSize && offset < rom.Size();
-}
-
 }  // namespace
 
 bool ExpansionGrows(int64_t before, int64_t after) {
@@ -90,8 +85,13 @@ std::optional<SnesAddress> OriginalRom::AddressFor(const TextEntry& entry, Listi
   std::optional<SnesAddress> address = entry.textAddress;
   // A record or plain pointer keeps its place when its text moves: follow it in the original.
   if (mode == ListingMode::PointerTableListing && entry.location != 0) address = CurrentTextAddress(*file_, entry);
-  if (!address || !Readable(*file_, *address)) return std::nullopt;
+  if (!address || !Holds(*address)) return std::nullopt;
   return address;
+}
+
+bool OriginalRom::Holds(SnesAddress address) const {
+  const int64_t offset = SnesToFileOffset(address);
+  return offset >= RomFile::kCopierHeaderSize && offset < file_->Size();
 }
 
 std::string OriginalRom::TextAt(SnesAddress address) const {

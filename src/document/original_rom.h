@@ -62,6 +62,8 @@ class OriginalRom {
   // The address of the original text `entry` stands for, in a listing of `mode`; nothing when
   // the original holds no text there.
   std::optional<SnesAddress> AddressFor(const TextEntry& entry, ListingMode mode) const;
+  // True when `address` lies in the original's file (after any copier header).
+  bool Holds(SnesAddress address) const;
   // The bracketed text at `address` in the original.
   std::string TextAt(SnesAddress address) const;
   // Compares the text at `presentAddress` of `present` (decoded with `presentWords`) with the

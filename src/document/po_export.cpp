@@ -50,9 +50,8 @@ bool HoldsLetters(std::string_view text) {
 
 std::optional<std::string> Document::OriginalScriptText(SnesAddress address) {
   if (!original_) return std::nullopt;
-  const int64_t offset = SnesToFileOffset(address);
-  if (offset < RomFile::kCopierHeaderSize || offset >= original_->File().Size()) return std::nullopt;
-  return ScriptText(original_->File(), offset, original_->Words(), state_);
+  if (!original_->Holds(address)) return std::nullopt;
+  return ScriptText(original_->File(), SnesToFileOffset(address), original_->Words(), state_);
 }
 
 std::optional<PoExport> Document::ExportPo(const std::function<bool(int, int)>& progress) {

@@ -10,15 +10,8 @@ namespace lettermoor {
 
 namespace {
 
-// "game.smc" -> "game"; ".smc" is Extension's.
-std::string Stem(const std::string& name) {
-  const size_t dot = name.rfind('.');
-  return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
-}
-std::string Extension(const std::string& name) {
-  const size_t dot = name.rfind('.');
-  return dot == std::string::npos || dot == 0 ? std::string() : name.substr(dot);
-}
+// "game.smc" -> ".smc": what FileStem leaves out.
+std::string Extension(const std::string& name) { return name.substr(FileStem(name).size()); }
 
 }  // namespace
 
@@ -32,7 +25,7 @@ bool EditorWindow::MakePatch() {
   if (!doc_.HasOriginal()) return false;
   const std::string original = doc_.OriginalPath();
   std::string patch = view_.ChoosePatchFile(PatchFileQuestion::PatchToWrite,
-                                            FolderOf(Rom().path) + "/" + Stem(Rom().fileName) + ".bps");
+                                            FolderOf(Rom().path) + "/" + FileStem(Rom().fileName) + ".bps");
   if (patch.empty()) return false;
   if (!PatchFormatOfName(patch)) patch += ".bps";
   if (IsTheBackup(patch)) {
@@ -59,7 +52,7 @@ bool EditorWindow::ApplyPatchToCopy() {
   const std::string patch = view_.ChoosePatchFile(PatchFileQuestion::PatchToRead, folder + "/");
   if (patch.empty()) return false;
   const std::string out = view_.ChoosePatchFile(
-      PatchFileQuestion::PatchedCopy, folder + "/" + Stem(Rom().fileName) + "-patched" + Extension(Rom().fileName));
+      PatchFileQuestion::PatchedCopy, folder + "/" + FileStem(Rom().fileName) + "-patched" + Extension(Rom().fileName));
   if (out.empty()) return false;
   if (IsTheBackup(out)) {
     ShowWarning(FormatText(patch_text::kOutputIsBackup, BareFileName(out)), patch_text::kApplyCaption);

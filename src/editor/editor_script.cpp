@@ -18,9 +18,7 @@ namespace {
 
 // "sample.smc" -> "sample-pointer.txt".
 std::string SuggestedScriptName(const std::string& romName, ListingMode mode) {
-  std::string stem = romName;
-  if (const size_t dot = stem.rfind('.'); dot != std::string::npos && dot > 0) stem.resize(dot);
-  return stem + "-" + ScriptListingName(mode) + ".txt";
+  return FileStem(romName) + "-" + ScriptListingName(mode) + ".txt";
 }
 
 std::string ErrorText(int error) { return std::strerror(error ? error : EIO); }

@@ -70,4 +70,7 @@ void CloseRomFile(RomImage& rom);
 // The bare file name of a path (what follows the last '/').
 std::string BareFileName(const std::string& path);
 
+// A file name without its extension ("game.smc" -> "game"); a leading dot is no extension.
+std::string FileStem(const std::string& name);
+
 }  // namespace lettermoor
