@@ -29,4 +29,10 @@ inline void AppendHexByte(std::string& out, uint8_t b) {
   out.push_back(kHexDigits[b & 0x0F]);
 }
 
+// Appends a 24-bit address as "$" and six upper-case hexadecimal digits.
+inline void AppendDollarAddress(std::string& out, uint32_t address) {
+  out.push_back('$');
+  for (int shift = 20; shift >= 0; shift -= 4) out.push_back(kHexDigits[(address >> shift) & 0x0F]);
+}
+
 }  // namespace lettermoor

@@ -106,7 +106,7 @@ bool OriginalRom::SameText(const RomFile& present, const TextDictionary& present
   // bytes compared where they lie (this runs for every row of every fill).
   const int32_t size = SizeAt(present, at);
   if (size > 0 && at + size <= present.MirrorSize() && from + size <= file_->MirrorSize()) {
-    if (std::memcmp(present.MirrorData() + at, file_->MirrorData() + from, static_cast<size_t>(size)) == 0) return true;
+    if (SameBytes(present, at, size, originalAddress)) return true;
   } else if (size == SizeAt(*file_, from)) {
     std::vector<uint8_t> a(static_cast<size_t>(size)), b(static_cast<size_t>(size));
     present.Read(at, a);
@@ -120,6 +120,20 @@ bool OriginalRom::SameText(const RomFile& present, const TextDictionary& present
   BracketedInto(present, presentWords, at, presentText_);
   BracketedInto(*file_, dictionary_, from, originalText_);
   return presentText_.View() == originalText_.View();
+}
+
+bool OriginalRom::SameBytes(const RomFile& present, int64_t at, int32_t size, SnesAddress originalAddress) const {
+  const int64_t from = SnesToFileOffset(originalAddress);
+  if (size <= 0 || at < 0 || from < 0) return false;
+  if (at + size <= present.MirrorSize() && from + size <= file_->MirrorSize()) {
+    return std::memcmp(present.MirrorData() + at, file_->MirrorData() + from, static_cast<size_t>(size)) == 0;
+  }
+  // Past the kept copy: read the bytes, which may run off either file.
+  if (at + size > present.Size() || from + size > file_->Size()) return false;
+  std::vector<uint8_t> a(static_cast<size_t>(size)), b(static_cast<size_t>(size));
+  present.Read(at, a);
+  file_->Read(from, b);
+  return a == b;
 }
 
 }  // namespace lettermoor

@@ -71,6 +71,9 @@ class OriginalRom {
   // (the same words may be stored compressed one way and plain the other).
   bool SameText(const RomFile& present, const TextDictionary& presentWords, SnesAddress presentAddress,
                 SnesAddress originalAddress) const;
+  // True when the `size` bytes at file offset `at` of `present` are the original's at
+  // `originalAddress`.
+  bool SameBytes(const RomFile& present, int64_t at, int32_t size, SnesAddress originalAddress) const;
 
  private:
   std::string path_;

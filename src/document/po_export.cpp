@@ -1,14 +1,18 @@
 // Document's translation work beside an original ROM: the PO export and the consistency check.
 
 #include <algorithm>
+#include <charconv>
+#include <future>
 #include <unordered_map>
 #include <unordered_set>
 
+#include "codec/decode_items.h"
 #include "codec/hex_text.h"
+#include "codec/text_sinks.h"
 #include "codec/text_preview.h"
+#include "codec/text_window_picture.h"
 #include "document/document.h"
 #include "entries/entry_points.h"
-#include "entries/layout_check.h"
 #include "script/po_file.h"
 #include "script/script_text.h"
 
@@ -16,23 +20,42 @@ namespace lettermoor {
 
 namespace {
 
-std::string Hex(SnesAddress address) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%06X", static_cast<unsigned>(address));
-  return buf;
+void AppendAddress(std::string& out, SnesAddress address) { AppendDollarAddress(out, static_cast<uint32_t>(address)); }
+
+void AppendNumbered(std::string& out, std::string_view label, long number) {
+  char digits[24];
+  out += label;
+  out.append(digits, std::to_chars(digits, digits + sizeof digits, number).ptr);
 }
 
-// Rows whose dialogue-window layout runs over or cuts a word; nothing when the fonts are unreadable.
-std::optional<std::vector<bool>> Overruns(const RomFile& rom, const TextEntryTable& table,
-                                          const TextDictionary& dictionary) {
-  const TextPreviewer previewer(rom);
-  if (previewer.RefusalFor(TextWindowKind::Dialogue) != PreviewRefusal::None) return std::nullopt;
-  const TextLayout layout(dictionary, previewer.Widths());
-  std::vector<bool> over(static_cast<size_t>(table.count()), false);
-  for (const LayoutCheckHit& hit : CheckLayouts(rom, table, layout, TextWindowKind::Dialogue, false)) {
-    if (std::holds_alternative<LayoutFaultAt>(hit.fault)) over[static_cast<size_t>(hit.row)] = true;
+// What the size comment of each text says beyond its size: the entry point it shares bytes with,
+// and whether its dialogue-window layout runs over or cuts a word (nothing when the fonts are
+// unreadable). It needs only the file, so it is worked out beside the texts.
+struct SizeNotes {
+  std::vector<std::optional<SnesAddress>> shares;
+  std::optional<std::vector<bool>> overruns;
+};
+
+SizeNotes NotesFor(const RomFile& rom, const std::vector<SnesAddress>& texts, const TextDictionary& dictionary,
+                   const ReferenceIndex& index) {
+  SizeNotes notes;
+  EntryPoints entryPoints(rom, texts, &index);
+  for (const SnesAddress address : texts) {
+    NoText none;
+    bool lastDescribed = false;
+    const int64_t offset = SnesToFileOffset(address);
+    notes.shares.push_back(entryPoints.SharedWith(offset, ReadItems(rom, offset, kNoWords, none, lastDescribed)));
   }
-  return over;
+  const TextPreviewer previewer(rom);
+  if (previewer.RefusalFor(TextWindowKind::Dialogue) != PreviewRefusal::None) return notes;
+  const TextLayout layout(dictionary, previewer.Widths());
+  notes.overruns.emplace(texts.size(), false);
+  TextLayoutResult result;
+  for (size_t n = 0; n < texts.size(); ++n) {
+    layout.LayForCheck(rom, SnesToFileOffset(texts[n]), TextWindowKind::Dialogue, false, result);
+    (*notes.overruns)[n] = FindLayoutFault(result, false).has_value();
+  }
+  return notes;
 }
 
 // Letters outside the bracketed codes: a text a translator would have had to touch.
@@ -71,56 +94,84 @@ std::optional<PoExport> Document::ExportPo(const std::function<bool(int, int)>& 
     }
     rowsOf[it->second].push_back(row);
   }
-  const std::optional<std::vector<bool>> overruns = Overruns(*rom, table_, dictionary_);
-  EntryPoints entryPoints(*rom, order, &index);
+  // Only reads of the file and the dictionary, on another core while this one decodes the texts.
+  std::future<SizeNotes> pending =
+      std::async(std::launch::async, [&] { return NotesFor(*rom, order, dictionary_, index); });
+  // The texts first, into one buffer, while the notes are worked out; then the file.
+  struct Texts {
+    SnesAddress identity;  // where the original holds the text, which stays when the text moves
+    int32_t size;
+    size_t id, idLength, str, strLength;  // in `texts`; the translation is empty when there is none
+  };
+  std::vector<Texts> blocks;
+  blocks.reserve(order.size());
+  std::string texts;
+  texts.reserve(order.size() * 128);
+  // With the same words, the same bytes are the same text: most of a translation in progress is
+  // still the original's bytes, which need not be decoded twice.
+  const bool sameWords = original_ && original_->Words().words == dictionary_.words;
+  ScriptTextReader reader(*rom, dictionary_, state_);
   PoExport result;
-  std::vector<PoEntry> entries;
-  entries.reserve(order.size());
-  std::unordered_set<std::string> contexts;
   const int total = static_cast<int>(order.size());
   for (int n = 0; n < total; ++n) {
     if (progress && n % 64 == 0 && !progress(n, total)) return std::nullopt;
     const SnesAddress address = order[static_cast<size_t>(n)];
-    const std::vector<int>& rows = rowsOf[static_cast<size_t>(n)];
-    PoEntry entry;
-    int32_t size = 0;
-    std::string present = ScriptText(*rom, SnesToFileOffset(address), dictionary_, state_, &size);
-    // The identity is where the original holds the text, which stays when the text moves.
-    SnesAddress identity = address;
-    std::optional<std::string> original;
-    if (original_) {
-      if (const std::optional<SnesAddress> at = original_->AddressFor(table_.entries[static_cast<size_t>(rows[0])], mode_)) {
-        identity = *at;
-        original = OriginalScriptText(*at);
-      }
-    }
-    entry.context = "$" + Hex(identity);
+    Texts& t = blocks.emplace_back(Texts{address, 0, texts.size(), 0, 0, 0});
+    t.size = reader.Append(SnesToFileOffset(address), texts);
+    t.idLength = texts.size() - t.id;
+    if (!original_) continue;
+    const std::optional<SnesAddress> at = original_->AddressFor(table_.entries[static_cast<size_t>(rowsOf[static_cast<size_t>(n)][0])], mode_);
+    if (!at) continue;
+    t.identity = *at;
+    if (sameWords && original_->SameBytes(*rom, SnesToFileOffset(address), t.size, *at)) continue;
+    // The present text is the translation when the original's differs: the entry's id is the original's.
+    const std::optional<std::string> original = OriginalScriptText(*at);
+    if (!original || std::string_view(texts).substr(t.id, t.idLength) == *original) continue;
+    t.str = t.id;
+    t.strLength = t.idLength;
+    t.id = texts.size();
+    t.idLength = original->size();
+    texts += *original;
+    ++result.translated;
+  }
+  result.untranslated = total - result.translated;
+  const SizeNotes notes = pending.get();
+  result.text.reserve(texts.size() * 2 + order.size() * 160);
+  AppendPoEntry(result.text, PoHeader(rom_.fileName, ScriptListingName(mode_)));
+  std::unordered_set<SnesAddress> identities;
+  // One entry, refilled for each text: its strings keep their room.
+  PoEntry entry;
+  entry.context.emplace();
+  entry.extracted.emplace_back();
+  for (size_t n = 0; n < blocks.size(); ++n) {
+    const Texts& t = blocks[n];
+    const SnesAddress address = order[n];
+    entry.id.assign(texts, t.id, t.idLength);
+    entry.str.assign(texts, t.str, t.strLength);
+    entry.context->clear();
+    AppendAddress(*entry.context, t.identity);
     // Two texts that lead back to one original text (a pointer edited by hand) stay two entries.
-    if (!contexts.insert(*entry.context).second) entry.context = "$" + Hex(identity) + " at $" + Hex(address);
-    contexts.insert(*entry.context);
-    if (original && *original != present) {
-      entry.id = std::move(*original);
-      entry.str = std::move(present);
-      ++result.translated;
-    } else {
-      entry.id = std::move(present);
-      ++result.untranslated;
+    if (!identities.insert(t.identity).second) {
+      *entry.context += " at ";
+      AppendAddress(*entry.context, address);
     }
-    for (const int row : rows) entry.references.push_back("line:" + std::to_string(row + 1));
+    entry.references.clear();
+    for (const int row : rowsOf[n]) AppendNumbered(entry.references.emplace_back(), "line:", row + 1);
     for (const Reference& r : index.To(address)) {
-      if (r.kind == ReferenceKind::PointerRecord) entry.references.push_back("record:" + std::to_string(r.number));
-      if (r.kind == ReferenceKind::PlainPointer) entry.references.push_back("pointer:" + std::to_string(r.number));
+      if (r.kind == ReferenceKind::PointerRecord) AppendNumbered(entry.references.emplace_back(), "record:", r.number);
+      if (r.kind == ReferenceKind::PlainPointer) AppendNumbered(entry.references.emplace_back(), "pointer:", r.number);
       if (r.kind == ReferenceKind::JumpCode) {
-        entry.references.push_back("jump:$" + Hex(FileOffsetToSnes(static_cast<int32_t>(r.stringOffset))));
+        std::string& jump = entry.references.emplace_back("jump:");
+        AppendAddress(jump, FileOffsetToSnes(static_cast<int32_t>(r.stringOffset)));
       }
     }
     std::optional<bool> fits;
-    if (overruns) fits = !(*overruns)[static_cast<size_t>(rows[0])];
-    entry.extracted.push_back(PoSizeComment(size, entryPoints.SharedWith(SnesToFileOffset(address), size), fits));
-    entries.push_back(std::move(entry));
+    if (notes.overruns) fits = !(*notes.overruns)[n];
+    entry.extracted[0] = PoSizeComment(t.size, notes.shares[n], fits);
+    result.text += '\n';
+    AppendPoEntry(result.text, entry);
   }
   if (progress) progress(total, total);
-  result.text = WritePo(PoHeader(rom_.fileName, ScriptListingName(mode_)), entries);
   return result;
 }
 

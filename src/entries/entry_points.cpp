@@ -1,6 +1,7 @@
 #include "entries/entry_points.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "codec/decode_items.h"
 #include "codec/jump_codes.h"
@@ -11,18 +12,31 @@ namespace lettermoor {
 
 EntryPoints::EntryPoints(const RomFile& rom, const std::vector<SnesAddress>& texts, const ReferenceIndex* index)
     : rom_(rom), index_(index) {
-  auto add = [&](SnesAddress address, bool block) {
+  auto inFile = [&](SnesAddress address) {
     const int64_t offset = SnesToFileOffset(address);
-    if (offset >= 0 && offset < rom.Size()) points_.push_back({offset, block});
+    return offset >= 0 && offset < rom.Size();
   };
-  for (SnesAddress a : texts) add(a, true);
-  if (index) {
-    for (const Reference& r : index->All()) add(r.target, false);
-  }
   // One point per offset, a listed text's first.
-  std::sort(points_.begin(), points_.end(), [](const Point& a, const Point& b) {
+  auto before = [](const Point& a, const Point& b) {
     return a.offset != b.offset ? a.offset < b.offset : a.block > b.block;
-  });
+  };
+  std::vector<Point> listed;
+  listed.reserve(texts.size());
+  for (SnesAddress a : texts) {
+    if (inFile(a)) listed.push_back({SnesToFileOffset(a), true});
+  }
+  std::sort(listed.begin(), listed.end(), before);
+  std::vector<Point> reached;
+  if (index) {
+    reached.reserve(index->All().size());
+    for (const Reference& r : index->All()) {
+      if (inFile(r.target)) reached.push_back({SnesToFileOffset(r.target), false});
+    }
+    // The index keeps its references by target, which the file's offsets follow: merged, not sorted.
+    if (!std::is_sorted(reached.begin(), reached.end(), before)) std::sort(reached.begin(), reached.end(), before);
+  }
+  points_.reserve(listed.size() + reached.size());
+  std::merge(listed.begin(), listed.end(), reached.begin(), reached.end(), std::back_inserter(points_), before);
   points_.erase(std::unique(points_.begin(), points_.end(),
                             [](const Point& a, const Point& b) { return a.offset == b.offset; }),
                 points_.end());

@@ -1,8 +1,13 @@
 #include "script/po_file.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <unordered_set>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "codec/hex_text.h"
 
@@ -75,9 +80,34 @@ std::optional<std::string> Unquote(std::string_view s, std::string& out) {
   return std::nullopt;
 }
 
+constexpr bool NeedsEscape(char c) { return static_cast<unsigned char>(c) < 0x20 || c == '"' || c == '\\'; }
+
+// Where the first character at or after `at` that needs an escape lies, or the text's end.
+size_t NextEscape(std::string_view text, size_t at) {
+#ifdef __SSE2__
+  const __m128i quote = _mm_set1_epi8('"');
+  const __m128i backslash = _mm_set1_epi8('\\');
+  const __m128i belowBlank = _mm_set1_epi8(0x1F);
+  for (; at + 16 <= text.size(); at += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + at));
+    const __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(v, belowBlank), v);
+    const __m128i special = _mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash));
+    if (const int bits = _mm_movemask_epi8(_mm_or_si128(control, special))) return at + static_cast<size_t>(__builtin_ctz(bits));
+  }
+#endif
+  while (at < text.size() && !NeedsEscape(text[at])) ++at;
+  return at;
+}
+
 void AppendQuotedLine(std::string& out, std::string_view text) {
   out += '"';
-  for (const char c : text) {
+  size_t at = 0;
+  while (at < text.size()) {
+    // A run that needs no escape goes in at once.
+    const size_t run = NextEscape(text, at);
+    out.append(text.data() + at, run - at);
+    if (run == text.size()) break;
+    const char c = text[run];
     switch (c) {
       case '"': out += "\\\""; break;
       case '\\': out += "\\\\"; break;
@@ -90,12 +120,11 @@ void AppendQuotedLine(std::string& out, std::string_view text) {
       case '\v': out += "\\v"; break;
       default: out += c;
     }
+    at = run + 1;
   }
   out += '"';
 }
 
-// `keyword "text"`, or, for a text with new lines inside, `keyword ""` and one line per piece,
-// as gettext writes it.
 void AppendField(std::string& out, std::string_view keyword, std::string_view text) {
   out += keyword;
   out += ' ';
@@ -116,23 +145,41 @@ void AppendField(std::string& out, std::string_view keyword, std::string_view te
   }
 }
 
-void AppendEntry(std::string& out, const PoEntry& e) {
-  for (const std::string& c : e.comments) out += (c.empty() ? "#\n" : "# " + c + "\n");
-  for (const std::string& c : e.extracted) out += "#. " + c + "\n";
+}  // namespace
+
+void AppendPoEntry(std::string& out, const PoEntry& e) {
+  for (const std::string& c : e.comments) {
+    out += c.empty() ? "#" : "# ";
+    out += c;
+    out += '\n';
+  }
+  for (const std::string& c : e.extracted) {
+    out += "#. ";
+    out += c;
+    out += '\n';
+  }
   if (!e.references.empty()) {
     out += "#:";
-    for (const std::string& r : e.references) out += " " + r;
+    for (const std::string& r : e.references) {
+      out += ' ';
+      out += r;
+    }
     out += '\n';
   }
   if (!e.flags.empty()) {
     out += "#,";
-    for (size_t i = 0; i < e.flags.size(); ++i) out += (i ? ", " : " ") + e.flags[i];
+    for (size_t i = 0; i < e.flags.size(); ++i) {
+      out += i ? ", " : " ";
+      out += e.flags[i];
+    }
     out += '\n';
   }
   if (e.context) AppendField(out, "msgctxt", *e.context);
   AppendField(out, "msgid", e.id);
   AppendField(out, "msgstr", e.str);
 }
+
+namespace {
 
 // The charset a header's Content-Type names; empty when it names none.
 std::string HeaderCharset(const std::string& header) {
@@ -188,10 +235,10 @@ std::string PoQuoted(std::string_view text) {
 std::string WritePo(const PoEntry& header, const std::vector<PoEntry>& entries) {
   std::string out;
   out.reserve(entries.size() * 256);
-  AppendEntry(out, header);
+  AppendPoEntry(out, header);
   for (const PoEntry& e : entries) {
     out += '\n';
-    AppendEntry(out, e);
+    AppendPoEntry(out, e);
   }
   return out;
 }
@@ -374,14 +421,20 @@ PoImportPlan PlanPoImport(const ParsedPo& po, bool includeFuzzy,
 }
 
 std::string PoSizeComment(int32_t size, std::optional<SnesAddress> shares, std::optional<bool> fits) {
-  char buf[160];
+  char digits[16];
+  const std::string_view count(digits, static_cast<size_t>(std::to_chars(digits, digits + sizeof digits, size).ptr - digits));
+  std::string out;
+  out.reserve(96);
+  out += count;
   if (shares) {
-    std::snprintf(buf, sizeof buf, "%d bytes, no room in place (shares bytes with $%06X: a change moves it)",
-                  static_cast<int>(size), static_cast<unsigned>(*shares));
+    out += " bytes, no room in place (shares bytes with ";
+    AppendDollarAddress(out, static_cast<uint32_t>(*shares));
+    out += ": a change moves it)";
   } else {
-    std::snprintf(buf, sizeof buf, "%d bytes, room for %d in place", static_cast<int>(size), static_cast<int>(size));
+    out += " bytes, room for ";
+    out += count;
+    out += " in place";
   }
-  std::string out = buf;
   if (fits) out += *fits ? "; fits the dialogue window" : "; does not fit the dialogue window";
   return out;
 }

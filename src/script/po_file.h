@@ -45,6 +45,8 @@ std::string PoQuoted(std::string_view text);
 
 // The header entry and the entries, as a PO file.
 std::string WritePo(const PoEntry& header, const std::vector<PoEntry>& entries);
+// Appends one entry as WritePo writes it: a file is its header, then a blank line before each entry.
+void AppendPoEntry(std::string& out, const PoEntry& entry);
 
 // The header entry of our files: UTF-8, and the fields msgfmt --check asks for.
 PoEntry PoHeader(std::string_view romName, std::string_view listing);

@@ -257,6 +257,7 @@ std::optional<std::string> ExportScript(const RomFile& rom, const TextEntryTable
   const int total = static_cast<int>(rows.order.size());
   EntryPoints entryPoints(rom, rows.order, index);
   std::string head;
+  ScriptTextReader reader(rom, dictionary, state);
   for (int n = 0; n < total; ++n) {
     if (progress && n % 64 == 0 && !progress(n, total)) return std::nullopt;
     const SnesAddress address = rows.order[static_cast<size_t>(n)];
@@ -264,7 +265,7 @@ std::optional<std::string> ExportScript(const RomFile& rom, const TextEntryTable
     // the header (which needs its size) is in place.
     const size_t blockStart = out.size();
     out += "#< ";
-    const int32_t size = AppendScriptText(rom, SnesToFileOffset(address), dictionary, state, out);
+    const int32_t size = reader.Append(SnesToFileOffset(address), out);
     const size_t textLength = out.size() - blockStart - 3;
     BuildBlockHead(head, rows, n, size, index, entryPoints);
     out.insert(blockStart, head);

@@ -19,8 +19,10 @@ class ScriptTextSink {
   static constexpr uint8_t kCloseBracket = kGameCharacters.ByteOf(']');
 
  public:
-  ScriptTextSink(std::string& out, const RomFile& rom, int64_t offset)
-      : out_(out), rom_(rom), offset_(offset), start_(out.size()) {}
+  // `spellable`, when given, tells for each slot of `words` whether Spellable() holds for it.
+  ScriptTextSink(std::string& out, const RomFile& rom, int64_t offset, const TextDictionary& words,
+                 const bool* spellable)
+      : out_(out), rom_(rom), offset_(offset), start_(out.size()), words_(words), spellable_(spellable) {}
 
   void Characters(const uint8_t* bytes, size_t n) {
     peekingCode_ = -1;
@@ -43,7 +45,7 @@ class ScriptTextSink {
   }
 
   void Word(const std::string& word) {
-    if (Spellable(word) && !(AtStart() && StartsLikeMarkup(word.front())) && KeepsPeekingCode(word)) {
+    if (SpellableWord(word) && !(AtStart() && StartsLikeMarkup(word.front())) && KeepsPeekingCode(word)) {
       Close();
       out_ += word;
     } else {
@@ -84,6 +86,14 @@ class ScriptTextSink {
            LookupControlCode(code, rom_.ReadByte(offset_ + at_));
   }
 
+  bool SpellableWord(const std::string& word) const {
+    // The decoder hands over the dictionary's own strings: the slot is where the word lies.
+    const auto slot = static_cast<size_t>(reinterpret_cast<uintptr_t>(&word) - reinterpret_cast<uintptr_t>(words_.words.data())) / sizeof word;
+    if (spellable_ && slot < words_.words.size() && &words_.words[slot] == &word) return spellable_[slot];
+    return Spellable(word);
+  }
+
+ public:
   static bool Spellable(const std::string& word) {
     if (word.empty()) return false;
     for (char c : word) {
@@ -92,6 +102,7 @@ class ScriptTextSink {
     return true;
   }
 
+ private:
   void Byte(uint8_t b) {
     out_.push_back(open_ ? ' ' : '[');
     open_ = true;
@@ -107,6 +118,8 @@ class ScriptTextSink {
   const RomFile& rom_;
   int64_t offset_;
   size_t start_;  // where this text begins in `out_`
+  const TextDictionary& words_;
+  const bool* spellable_;
   int64_t at_ = 0;
   bool open_ = false;
   int peekingCode_ = -1;  // the last item, when it is a code that read the next byte as its sub-code and left it
@@ -116,8 +129,18 @@ class ScriptTextSink {
 
 int32_t AppendScriptText(const RomFile& rom, int64_t offset, const TextDictionary& dictionary, DecoderState& state,
                          std::string& out) {
-  ScriptTextSink sink(out, rom, offset);
+  ScriptTextSink sink(out, rom, offset, dictionary, nullptr);
   return DecodeItems(rom, offset, dictionary, state, sink);
+}
+
+ScriptTextReader::ScriptTextReader(const RomFile& rom, const TextDictionary& dictionary, DecoderState& state)
+    : rom_(rom), dictionary_(dictionary), state_(state) {
+  for (size_t slot = 0; slot < dictionary.words.size(); ++slot) spellable_[slot] = ScriptTextSink::Spellable(dictionary.words[slot]);
+}
+
+int32_t ScriptTextReader::Append(int64_t offset, std::string& out) {
+  ScriptTextSink sink(out, rom_, offset, dictionary_, spellable_.data());
+  return DecodeItems(rom_, offset, dictionary_, state_, sink);
 }
 
 std::string ScriptText(const RomFile& rom, int64_t offset, const TextDictionary& dictionary, DecoderState& state,

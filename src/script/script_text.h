@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -29,5 +30,19 @@ std::string ScriptText(const RomFile& rom, int64_t offset, const TextDictionary&
 // The same text appended to `out`; gives the size count.
 int32_t AppendScriptText(const RomFile& rom, int64_t offset, const TextDictionary& dictionary, DecoderState& state,
                          std::string& out);
+
+// AppendScriptText for many texts of one file and dictionary: which words can be spelled out is
+// worked out once. The dictionary must stay unchanged while the reader is used.
+class ScriptTextReader {
+ public:
+  ScriptTextReader(const RomFile& rom, const TextDictionary& dictionary, DecoderState& state);
+  int32_t Append(int64_t offset, std::string& out);
+
+ private:
+  const RomFile& rom_;
+  const TextDictionary& dictionary_;
+  DecoderState& state_;
+  std::array<bool, kDictionarySlots> spellable_{};
+};
 
 }  // namespace lettermoor

@@ -66,11 +66,38 @@ TEST(PoEscaping, ForeignEscapesAndContinuationsRead) {
   EXPECT_EQ(parsed.entries[1].strLine, 10);
 }
 
+// Each character escaped on its own, as the writer's fast scan must agree with.
+std::string QuotedOneByOne(const std::string& text) {
+  std::string out = "\"";
+  for (const char c : text) {
+    const char* escape = nullptr;
+    switch (c) {
+      case '"': escape = "\\\""; break;
+      case '\\': escape = "\\\\"; break;
+      case '\n': escape = "\\n"; break;
+      case '\t': escape = "\\t"; break;
+      case '\r': escape = "\\r"; break;
+      case '\a': escape = "\\a"; break;
+      case '\b': escape = "\\b"; break;
+      case '\f': escape = "\\f"; break;
+      case '\v': escape = "\\v"; break;
+    }
+    if (escape) {
+      out += escape;
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
 TEST(PoEscaping, RandomStringsComeBackExactly) {
   std::mt19937 random(27);
   for (int round = 0; round < 500; ++round) {
-    std::string text(random() % 40, '\0');
-    for (char& c : text) c = static_cast<char>(1 + random() % 255);  // every byte but NUL
+    // Long enough for the writer's blocks of sixteen, with escapes at any place in them.
+    std::string text(random() % 80, '\0');
+    for (char& c : text) c = static_cast<char>(round % 2 ? 1 + random() % 255 : "ab\"\\\n\x1f\x20\x7f\x80\xc3\xa9"[random() % 11]);
+    ASSERT_EQ(PoQuoted(text), QuotedOneByOne(text)) << "round " << round;
     ASSERT_EQ(ThroughFile(text), text) << "round " << round;
   }
   // A string with new lines is written over several lines, as gettext does.
