@@ -44,6 +44,7 @@
 #include "ui/script_report_window.h"
 #include "ui/search_dialog.h"
 #include "ui/settings_store.h"
+#include "ui/font_window.h"
 #include "ui/text_preview_window.h"
 
 namespace lettermoor::ui {
@@ -220,6 +221,8 @@ void MainWindow::BuildMenus() {
   // Our own window, beside the logic's commands: it only looks at what the window shows.
   previewAction_ = tools->addAction(QStringLiteral("&Preview Text Window"));
   connect(previewAction_, &QAction::triggered, this, [this] { OpenPreview(); });
+  fontAction_ = tools->addAction(QStringLiteral("&Font..."));
+  connect(fontAction_, &QAction::triggered, this, [this] { OpenFonts(); });
   tools->addSeparator();
   AddCommand(tools, "R&un in Emulator", CommandId::RunInEmulator)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
 
@@ -526,6 +529,16 @@ void MainWindow::OpenPreview() {
   preview_->show();
   preview_->raise();
   preview_->activateWindow();
+}
+
+void MainWindow::OpenFonts() {
+  if (!fonts_) {
+    // A written glyph shows in the preview at once: it reads the fonts again.
+    fonts_ = new FontWindow([this] { return logic_ ? &logic_->Doc() : nullptr; }, [this] { TellPreview(true); }, this);
+  }
+  fonts_->show();
+  fonts_->raise();
+  fonts_->activateWindow();
 }
 
 void MainWindow::TellPreview(bool entry) {
