@@ -125,5 +125,20 @@ TEST_F(MainWindowTest, FontWindowAsksAboutUnappliedEditsBeforeClosing) {
   }
 }
 
+// The picture in the docs, when LETTERMOOR_SHOTS_DIR names a folder.
+TEST_F(MainWindowTest, FontWindowScreenshot) {
+  const QString dir = qEnvironmentVariable("LETTERMOOR_SHOTS_DIR");
+  if (dir.isEmpty()) GTEST_SKIP() << "no LETTERMOOR_SHOTS_DIR";
+  TempFile file;
+  file.WriteAll(MakeSampleRom(false));
+  Open(file.Path());
+  window.FontAction()->trigger();
+  ui::FontWindow* fonts = window.Fonts();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(fonts));
+  QTest::mouseClick(fonts->Grid(), Qt::LeftButton, {}, fonts->Grid()->SlotCentre(kSlotA));
+  QApplication::processEvents();
+  EXPECT_TRUE(fonts->grab().save(QDir(dir).filePath(QStringLiteral("font-window.png"))));
+}
+
 }  // namespace
 }  // namespace lettermoor::test
