@@ -78,7 +78,7 @@ void GlyphGrid::paintEvent(QPaintEvent*) {
     const QString letter = letters_ ? QString::fromStdString((*letters_)[byte]) : QString();
     painter.setPen(slot == selected_ ? palette().highlightedText().color() : palette().text().color());
     painter.drawText(box.adjusted(3, 1, -3, 0), Qt::AlignLeft | Qt::AlignTop,
-                     QStringLiteral("%1 %2").arg(byte, 2, 16, QLatin1Char('0')).arg(letter).toUpper());
+                     QStringLiteral("%1 %2").arg(QString::number(byte, 16).toUpper(), letter));
     PaintGlyph(painter, *font_, byte, box.topLeft() + QPoint(3, kLabelHeight), kGridScale);
   }
 }
@@ -236,9 +236,9 @@ void FontWindow::Refresh() {
   const uint8_t byte = SlotByte(selected_);
   const std::string& letter = letters_[byte];
   heading_->setText(QStringLiteral("Byte %1%2%3")
-                        .arg(byte, 2, 16, QLatin1Char('0'))
-                        .arg(letter.empty() ? QString() : QStringLiteral(" (%1)").arg(QString::fromStdString(letter)))
-                        .arg(HasUnappliedEdits() ? QStringLiteral(", not applied yet") : QString()));
+                        .arg(QString::number(byte, 16).toUpper(),
+                             letter.empty() ? QString() : QStringLiteral(" (%1)").arg(QString::fromStdString(letter)),
+                             HasUnappliedEdits() ? QStringLiteral(", not applied yet") : QString()));
 }
 
 bool FontWindow::Apply() {

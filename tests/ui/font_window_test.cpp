@@ -110,7 +110,8 @@ TEST_F(MainWindowTest, FontWindowAsksAboutUnappliedEditsBeforeClosing) {
                         Case{QMessageBox::Apply, false, true}}) {
     SCOPED_TRACE(c.answer);
     fonts->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(fonts));
+    fonts->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(fonts));
     QTest::mouseClick(fonts->Editor(), Qt::LeftButton, {}, fonts->Editor()->PixelCentre(0, 0));
     ASSERT_TRUE(fonts->HasUnappliedEdits());
     modals.onQuestion = [&](QMessageBox& box) { box.button(c.answer)->click(); };
