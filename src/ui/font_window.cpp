@@ -205,6 +205,8 @@ void FontWindow::SetLetters(const FontLetters& letters) {
 void FontWindow::Reload() {
   Document* doc = document_();
   stored_ = doc && doc->IsOpen() ? doc->Fonts().Of(shown_) : RomFont();
+  readFrom_ = doc && doc->IsOpen() ? doc->Rom().handle.get() : nullptr;
+  readPath_ = readFrom_ ? readFrom_->OpenedPath() : std::string();
   edited_ = stored_;
   if (!doc || !doc->IsOpen()) {
     heading_->setText(QStringLiteral("No ROM is open."));
@@ -244,6 +246,15 @@ void FontWindow::Refresh() {
 bool FontWindow::Apply() {
   Document* doc = document_();
   if (!HasUnappliedEdits() || !doc) return true;
+  const RomFile* open = doc->IsOpen() ? doc->Rom().handle.get() : nullptr;
+  if (open != readFrom_ || !open || open->OpenedPath() != readPath_) {
+    // The glyphs were drawn over another ROM's font: they are not written into this one.
+    QMessageBox::warning(this, QStringLiteral("Font"),
+                         QStringLiteral("The ROM these glyphs were read from is no longer open; the edits were "
+                                        "dropped and nothing was written."));
+    Reload();
+    return false;
+  }
   // Only the bytes the user changed go over the file as it is now: what another program wrote
   // meanwhile elsewhere in the font stays.
   RomFont target = doc->Fonts().Of(shown_);
@@ -279,7 +290,8 @@ bool FontWindow::Settle() {
   box.setDefaultButton(QMessageBox::Apply);
   box.setEscapeButton(QMessageBox::Cancel);
   box.exec();
-  if (box.clickedButton() == box.button(QMessageBox::Apply)) return Apply();
+  // A write that failed keeps the window open over the edits, unless they were dropped.
+  if (box.clickedButton() == box.button(QMessageBox::Apply)) return Apply() || !HasUnappliedEdits();
   if (box.clickedButton() == box.button(QMessageBox::Discard)) {
     edited_ = stored_;
     Select(selected_);

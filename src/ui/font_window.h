@@ -106,6 +106,8 @@ class FontWindow : public QWidget {
   std::function<void()> applied_;
   FontLetters letters_ = FixedFontLetters();
   text_window::FontId shown_ = text_window::FontId::Main;
+  const RomFile* readFrom_ = nullptr;  // the open file the font was read from, and its path
+  std::string readPath_;
   RomFont stored_;  // as the file holds it
   RomFont edited_;  // with the user's edits
   int selected_ = 0x21;  // 'A'

@@ -837,7 +837,7 @@ ChangesAnswer MainWindow::AskApplyChanges(const std::string& question,
 
 void MainWindow::closeEvent(QCloseEvent* event) {
   // The close box and Escape end the program, but not over typed work the user wants to keep.
-  if (logic_ && !logic_->OnCloseRequest()) {
+  if ((fonts_ && fonts_->isVisible() && !fonts_->close()) || (logic_ && !logic_->OnCloseRequest())) {
     event->ignore();
     return;
   }

@@ -126,6 +126,27 @@ TEST_F(MainWindowTest, FontWindowAsksAboutUnappliedEditsBeforeClosing) {
   }
 }
 
+// Glyphs drawn over one ROM's font are not written into another opened since, nor into it.
+TEST_F(MainWindowTest, FontWindowDoesNotWriteIntoAnotherRom) {
+  TempFile first, second;
+  first.WriteAll(MakeSampleRom(false));
+  second.WriteAll(MakeSampleRom(false));
+  const std::vector<uint8_t> before = first.ReadAll();
+  Open(first.Path());
+  window.FontAction()->trigger();
+  ui::FontWindow* fonts = window.Fonts();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(fonts));
+  QTest::mouseClick(fonts->Editor(), Qt::LeftButton, {}, fonts->Editor()->PixelCentre(0, 0));
+  ASSERT_TRUE(fonts->HasUnappliedEdits());
+  Open(second.Path());
+  modals.TakeMessages();
+  QTest::mouseClick(fonts->ApplyButton(), Qt::LeftButton);
+  EXPECT_EQ(modals.TakeMessages().size(), 1u);
+  EXPECT_FALSE(fonts->HasUnappliedEdits());
+  EXPECT_EQ(first.ReadAll(), before);
+  EXPECT_EQ(second.ReadAll(), before);
+}
+
 // The picture in the docs, when LETTERMOOR_SHOTS_DIR names a folder.
 TEST_F(MainWindowTest, FontWindowScreenshot) {
   const QString dir = qEnvironmentVariable("LETTERMOOR_SHOTS_DIR");
