@@ -306,6 +306,13 @@ void FontWindow::showEvent(QShowEvent* event) {
   if (!HasUnappliedEdits()) Reload();
 }
 
+bool FontWindow::event(QEvent* event) {
+  // Coming back to the window after opening or closing a ROM (or after another program wrote
+  // it) shows the font as it is now, unless there are edits to keep.
+  if (event->type() == QEvent::WindowActivate && isVisible() && !HasUnappliedEdits()) Reload();
+  return QWidget::event(event);
+}
+
 void FontWindow::closeEvent(QCloseEvent* event) {
   if (!Settle()) {
     event->ignore();

@@ -95,6 +95,7 @@ class FontWindow : public QWidget {
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  bool event(QEvent* event) override;
 
  private:
   // Asks about unapplied edits; false when the user cancels.

@@ -542,6 +542,8 @@ void MainWindow::OpenFonts() {
 }
 
 void MainWindow::TellPreview(bool entry) {
+  // The font window, too, shows the ROM that is open now, unless it holds edits.
+  if (entry && fonts_ && fonts_->isVisible() && !fonts_->HasUnappliedEdits()) fonts_->Reload();
   if (!preview_ || !preview_->isVisible()) return;
   entry ? preview_->Follow() : preview_->TextChanged();
 }

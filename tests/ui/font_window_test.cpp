@@ -97,10 +97,13 @@ TEST_F(MainWindowTest, FontWindowAsksAboutUnappliedEditsBeforeClosing) {
   TempFile file;
   file.WriteAll(MakeSampleRom(false));
   const std::vector<uint8_t> before = file.ReadAll();
-  Open(file.Path());
+  // Opened before the ROM, it shows the ROM's font once one is open.
   window.FontAction()->trigger();
   ui::FontWindow* fonts = window.Fonts();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(fonts));
+  EXPECT_FALSE(fonts->WidthBox()->isEnabled());
+  Open(file.Path());
+  EXPECT_TRUE(fonts->WidthBox()->isEnabled());
   struct Case {
     QMessageBox::StandardButton answer;
     bool stillOpen;
