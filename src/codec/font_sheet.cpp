@@ -1,6 +1,7 @@
 #include "codec/font_sheet.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 
 #include "codec/character_map.h"
@@ -113,6 +114,18 @@ FontSheetReading ReadFontSheet(std::span<const uint8_t> png, const RomFont& font
   const FontSheetGeometry g = SheetGeometryOf(font);
   r.expectedWidth = g.width;
   r.expectedHeight = g.height;
+  // A PNG's first chunk is its header, with the size: a picture of another size is refused
+  // before anything is decoded (or allocated) for it.
+  auto big = [&](size_t at) {
+    return uint32_t{png[at]} << 24 | uint32_t{png[at + 1]} << 16 | uint32_t{png[at + 2]} << 8 | png[at + 3];
+  };
+  if (png.size() >= 24 && std::equal(png.begin() + 12, png.begin() + 16, "IHDR") &&
+      (big(16) != static_cast<uint32_t>(g.width) || big(20) != static_cast<uint32_t>(g.height))) {
+    r.refusal = SheetRefusal::WrongSize;
+    r.width = static_cast<int>(std::min<uint32_t>(big(16), INT32_MAX));
+    r.height = static_cast<int>(std::min<uint32_t>(big(20), INT32_MAX));
+    return r;
+  }
   const std::optional<RgbaPicture> picture = DecodePng(png, &r.pngError);
   if (!picture) {
     r.refusal = SheetRefusal::NotPng;
