@@ -111,7 +111,7 @@ std::string EncodePng(const PalettePicture& picture) {
 
 std::optional<RgbaPicture> DecodePng(std::span<const uint8_t> bytes, std::string* error) {
   if (bytes.size() < 8 || png_sig_cmp(bytes.data(), 0, 8) != 0) {
-    if (error) *error = "not a PNG file";
+    if (error) *error = "it does not begin with the PNG signature";
     return std::nullopt;
   }
   std::string reason;

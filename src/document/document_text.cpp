@@ -243,32 +243,24 @@ ReferencesPage ConsistencyPage(const std::vector<ConsistencyFinding>& findings) 
 }
 
 std::string DescribeSheetRefusal(const FontSheetReading& reading) {
-  char buf[256];
   switch (reading.refusal) {
     case SheetRefusal::None:
       return {};
     case SheetRefusal::NotPng:
-      return "The picture cannot be read as a PNG file: " + reading.pngError + ".";
+      return FormatText("The picture cannot be read as a PNG file: %s.", reading.pngError);
     case SheetRefusal::WrongSize:
-      std::snprintf(buf, sizeof buf,
-                    "The picture is %dx%d pixels; this font's picture is %dx%d (export it again with the same --font).",
-                    reading.width, reading.height, reading.expectedWidth, reading.expectedHeight);
-      return buf;
+      return FormatText("The picture is %dx%d pixels; this font's picture is %dx%d (export it again with the same --font).",
+                        reading.width, reading.height, reading.expectedWidth, reading.expectedHeight);
     case SheetRefusal::ForeignColour: {
       std::string colours;
-      for (uint32_t c : kSheetColours) {
-        std::snprintf(buf, sizeof buf, "%s#%.6X", colours.empty() ? "" : ", ", c);
-        colours += buf;
-      }
-      std::snprintf(buf, sizeof buf, "The pixel at %d,%d is #%.6X (or not opaque), which is none of the font picture's colours: ",
-                    reading.x, reading.y, reading.colour);
-      return buf + colours + ".";
+      for (uint32_t c : kSheetColours) colours += FormatText("%s#%.6X", colours.empty() ? "" : ", ", c);
+      return FormatText("The pixel at %d,%d is #%.6X (or not opaque), which is none of the font picture's colours: %s.",
+                        reading.x, reading.y, reading.colour, colours);
     }
     case SheetRefusal::BrokenWidthBar:
-      std::snprintf(buf, sizeof buf,
-                    "The width bar under the glyph of byte %.2X has a gap: it must run from the glyph's left edge without one.",
-                    reading.characterByte);
-      return buf;
+      return FormatText("The width bar under the glyph of byte %.2X has a gap: it must run from the glyph's left edge "
+                        "without one.",
+                        reading.characterByte);
   }
   return {};
 }
@@ -278,7 +270,7 @@ std::string DescribeFontWrite(const FontWriteOutcome& outcome, const std::string
   if (outcome.unreadable) return "The ROM's font table does not lead to a readable font; nothing was written.";
   if (!outcome.written) return DescribeWriteFailure(outcome.written.status, outcome.written.error, backupPath, journalPath);
   if (outcome.changedBytes == 0) return "Nothing differs from the ROM's font; nothing was written.";
-  return FormatText("%d byte%s of the font written.", outcome.changedBytes, outcome.changedBytes == 1 ? "" : "s");
+  return CountOf(outcome.changedBytes, "byte", "bytes") + " of the font written.";
 }
 
 }  // namespace lettermoor
