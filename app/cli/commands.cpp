@@ -10,6 +10,7 @@
 #include <map>
 
 #include "cli_output.h"
+#include "codec/font_sheet.h"
 #include "codec/hex_text.h"
 #include "codec/text_window_picture.h"
 #include "codec/window_png.h"
@@ -727,6 +728,64 @@ int RunChecksum(const Options& o) {
     return kExitOk;
   }
   Print("Header checksum: %s\n", DescribeHeaderChecksum(s.Doc().Checksum()).c_str());
+  return kExitOk;
+}
+
+namespace {
+
+text_window::FontId FontIdOf(const Options& o) {
+  const auto at = std::find_if(kFontKeys.begin(), kFontKeys.end(), [&](const char* key) { return o.font == key; });
+  return static_cast<text_window::FontId>(at - kFontKeys.begin());
+}
+
+// The font --font names, as the open ROM holds it; one the font table does not lead to ends the command.
+RomFont ReadableFont(Session& s, const Options& o) {
+  RomFont font = s.Doc().Fonts().Of(FontIdOf(o));
+  if (!font.readable) Fail(kExitUsage, "The ROM's font table does not lead to a readable " + o.font + " font.");
+  return font;
+}
+
+}  // namespace
+
+int RunFontExport(const Options& o) {
+  Session s;
+  s.Open(o.rom, "pointer");
+  RefuseOutputOver(o.output, s.RomAndBackup(), "Nothing was exported.");
+  const RomFont font = ReadableFont(s, o);
+  const PalettePicture sheet = DrawFontSheet(font, o.font.c_str(), FixedFontLetters());
+  WriteOutputFile(o.output, EncodePng(sheet));
+  Print("%s font: %d glyphs of %dx%d pixels, in a picture of %dx%d.\n", o.font.c_str(), text_window::kFontCharacterSlots,
+        font.GlyphWidth(), font.height, sheet.width, sheet.height);
+  return kExitOk;
+}
+
+int RunFontImport(const Options& o) {
+  const WholeFile picture = ReadWholeFile(o.picture);
+  switch (picture.fault) {
+    case WholeFile::Fault::None:
+      break;
+    case WholeFile::Fault::CannotRead:
+      Fail(kExitUsage, "Cannot read " + o.picture + ": " + std::strerror(picture.error) + ".");
+    case WholeFile::Fault::NotARegularFile:
+      Fail(kExitUsage, "Cannot read " + o.picture + ": it is not a regular file.");
+    case WholeFile::Fault::TooLarge:
+      Fail(kExitUsage, "Cannot read " + o.picture + ": it is far larger than any font picture.");
+  }
+  Session s(!o.noBackup, o.keepChecksum);
+  s.Open(o.rom, "pointer", RomOpenMode::Update);
+  const RomFont font = ReadableFont(s, o);
+  const FontSheetReading reading = ReadFontSheet(picture.bytes, font);
+  if (reading.refusal != SheetRefusal::None) Fail(kExitFailed, DescribeSheetRefusal(reading) + " Nothing was written.");
+  const FontWriteOutcome written = s.Doc().WriteFont(FontIdOf(o), reading.font);
+  s.TellRecovery();
+  const std::string said = DescribeFontWrite(written, s.Doc().BackupPath(), s.JournalPath());
+  if (written.unreadable || !written.written) {
+    if (written.written.status == WriteStatus::FileReplaced) Fail(kExitFailed, editor_text::kFileReplaced);
+    Tell(said);
+    if (written.written.status == WriteStatus::BackupFailed) Tell(kNoBackupHint);
+    return kExitFailed;
+  }
+  Print("%s\n", said.c_str());
   return kExitOk;
 }
 

@@ -16,6 +16,7 @@ struct Options {
   bool hasAfter = false;  // --after was given
   std::string modified, patchFile;  // patch create's MODIFIED, patch apply's and info's PATCH
   std::string replacement;                      // replace: what FIND becomes
+  std::string font = "main", picture;           // font export and import
   bool matchCase = false, matchCodes = false;  // replace
   bool codesOnly = false, allowLarger = false, relocate = false, expanded = false, battle = false,
        estimates = false, headerless = false, compress = false, showBytes = false, noBackup = false,
@@ -44,5 +45,7 @@ int RunPatchApply(const Options& o);
 int RunPatchInfo(const Options& o);
 int RunReplace(const Options& o);
 int RunChecksum(const Options& o);
+int RunFontExport(const Options& o);
+int RunFontImport(const Options& o);
 
 }  // namespace lettermoor::cli

@@ -279,6 +279,33 @@ void AddPatchCommands(CLI::App& app, Options& o, std::vector<Command>& commands)
   commands.push_back({info, RunPatchInfo});
 }
 
+void AddFontCommands(CLI::App& app, Options& o, std::vector<Command>& commands) {
+  CLI::App* font = app.add_subcommand(
+      "font", "Export a font of the ROM as a picture to redraw in an image editor, and bring it back");
+  font->require_subcommand(1);
+  auto addFont = [&](CLI::App* cmd) {
+    cmd->add_option("--font", o.font, "Which font: main (the default), saturn, battle, tiny or large")
+        ->check(CLI::IsMember({"main", "saturn", "battle", "tiny", "large"}));
+  };
+  CLI::App* exportCmd = font->add_subcommand(
+      "export", "Write the font as one PNG picture: every glyph under its byte, in ink on paper, with a bar as "
+                "long as its width under it");
+  AddRom(exportCmd, o);
+  addFont(exportCmd);
+  exportCmd->add_option("-o,--output", o.output, "The PNG file to write")->required()->type_name("FILE.png");
+  commands.push_back({exportCmd, RunFontExport});
+
+  CLI::App* importCmd = font->add_subcommand(
+      "import", "Write back the glyphs and widths a redrawn picture changed (only those bytes; an unchanged "
+                "picture writes nothing)");
+  AddRom(importCmd, o);
+  importCmd->add_option("PICTURE", o.picture, "The picture font export wrote, redrawn")->required()->type_name("FILE.png");
+  addFont(importCmd);
+  AddNoBackup(importCmd, o);
+  AddKeepChecksum(importCmd, o);
+  commands.push_back({importCmd, RunFontImport});
+}
+
 // Prints the parse error and the usage of the command that was being parsed.
 int UsageError(const CLI::App& app, const CLI::ParseError& error) {
   const CLI::App* usage = &app;
@@ -306,6 +333,7 @@ int Main(int argc, char** argv) {
   AddLayoutCommands(app, o, commands);
   AddScriptCommands(app, o, commands);
   AddPatchCommands(app, o, commands);
+  AddFontCommands(app, o, commands);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {

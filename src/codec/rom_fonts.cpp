@@ -54,15 +54,34 @@ RomFonts ReadFonts(int64_t fileSize, ReadBytes&& read) {
 
 }  // namespace
 
-bool RomFont::Pixel(uint8_t characterByte, int x, int y) const {
-  if (!readable || x < 0 || y < 0 || y >= height) return false;
+namespace {
+
+// Where pixel (x, y) of a glyph lies: the byte and the bit; false outside the glyph.
+bool PixelAt(const RomFont& font, uint8_t characterByte, int x, int y, size_t& at, int& shift) {
+  if (!font.readable || x < 0 || y < 0 || y >= font.height) return false;
   const int strip = x / kGlyphStripWidth;
-  if (strip >= bytesPerGlyph / height) return false;
-  const size_t at = static_cast<size_t>(FontIndex(characterByte)) * static_cast<size_t>(bytesPerGlyph) +
-                    static_cast<size_t>(strip * height + y);
+  if (strip >= font.bytesPerGlyph / font.height) return false;
+  at = static_cast<size_t>(FontIndex(characterByte)) * static_cast<size_t>(font.bytesPerGlyph) +
+       static_cast<size_t>(strip * font.height + y);
   const int bit = x % kGlyphStripWidth;
-  const int shift = kGlyphBitOrder == GlyphBitOrder::LeftmostIsHighBit ? 7 - bit : bit;
-  return (glyphs[at] >> shift) & 1;
+  shift = kGlyphBitOrder == GlyphBitOrder::LeftmostIsHighBit ? 7 - bit : bit;
+  return true;
+}
+
+}  // namespace
+
+bool RomFont::Pixel(uint8_t characterByte, int x, int y) const {
+  size_t at = 0;
+  int shift = 0;
+  return PixelAt(*this, characterByte, x, y, at, shift) && ((glyphs[at] >> shift) & 1);
+}
+
+void RomFont::SetPixel(uint8_t characterByte, int x, int y, bool on) {
+  size_t at = 0;
+  int shift = 0;
+  if (!PixelAt(*this, characterByte, x, y, at, shift)) return;
+  const uint8_t mask = static_cast<uint8_t>(1u << shift);
+  glyphs[at] = static_cast<uint8_t>(on ? glyphs[at] | mask : glyphs[at] & ~mask);
 }
 
 LayoutWidths LayoutWidthsOf(const RomFonts& fonts) {

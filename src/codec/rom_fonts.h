@@ -29,6 +29,10 @@ struct RomFont {
   int Advance(uint8_t characterByte) const { return Width(characterByte) + text_window::kCharacterSpacing; }
   // Whether pixel (x, y) of the character's glyph is set; false outside the glyph.
   bool Pixel(uint8_t characterByte, int x, int y) const;
+  // Sets or clears that pixel; nothing outside the glyph.
+  void SetPixel(uint8_t characterByte, int x, int y, bool on);
+  // The glyph's width in pixels: its strips side by side.
+  int GlyphWidth() const { return height > 0 ? bytesPerGlyph / height * text_window::kGlyphStripWidth : 0; }
 };
 
 struct RomFonts {

@@ -20,9 +20,7 @@ inline constexpr std::array<uint32_t, kWindowPixelKinds> kWindowColours = {
     0xFF50FF,  // CutMark
 };
 
-// The picture as the bytes of a PNG file (8-bit palette, every pixel a square of scale x scale),
-// written without any imaging library so that the command-line tool stays small: the pictures
-// are a few hundred pixels wide, so the image data is stored, not deflated.
+// The picture as the bytes of a PNG file (8-bit palette, every pixel a square of scale x scale).
 std::string WindowPng(const TextWindowPicture& picture, int scale);
 
 }  // namespace lettermoor

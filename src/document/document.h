@@ -152,6 +152,13 @@ struct TextMoveOutcome {
   WriteStatus RefusedWrite() const;
 };
 
+// What writing a font's glyphs and widths did.
+struct FontWriteOutcome {
+  bool unreadable = false;  // the font table does not lead to that font: nothing was written
+  WriteResult written;      // what the file said (Written also when nothing differed)
+  int changedBytes = 0;     // glyph and width bytes that differed from the file's
+};
+
 // A listing filled from the file.
 struct FilledListing {
   RowList rows;            // each row's preview
@@ -308,6 +315,12 @@ class Document {
   // Every row whose layout runs over, cuts a word or has no end code.
   PreviewRefusal Check(const TextPreviewer& previewer, TextWindowKind kind, bool estimates,
                        std::vector<LayoutCheckHit>& hits) const;
+
+  // The fonts as the file holds them now.
+  RomFonts Fonts();
+  // Writes the glyphs and widths of `edited` over font `id` as one change: only the bytes that
+  // differ from the file, as it is under the lock, are written; none when none differ.
+  FontWriteOutcome WriteFont(text_window::FontId id, const RomFont& edited);
 
  private:
   void PrefetchRow(const RomFile& rom, int row) const;

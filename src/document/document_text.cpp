@@ -242,4 +242,35 @@ ReferencesPage ConsistencyPage(const std::vector<ConsistencyFinding>& findings) 
   return page;
 }
 
+std::string DescribeSheetRefusal(const FontSheetReading& reading) {
+  switch (reading.refusal) {
+    case SheetRefusal::None:
+      return {};
+    case SheetRefusal::NotPng:
+      return FormatText("The picture cannot be read as a PNG file: %s.", reading.pngError);
+    case SheetRefusal::WrongSize:
+      return FormatText("The picture is %dx%d pixels; this font's picture is %dx%d (export it again with the same --font).",
+                        reading.width, reading.height, reading.expectedWidth, reading.expectedHeight);
+    case SheetRefusal::ForeignColour: {
+      std::string colours;
+      for (uint32_t c : kSheetColours) colours += FormatText("%s#%.6X", colours.empty() ? "" : ", ", c);
+      return FormatText("The pixel at %d,%d is #%.6X (or not opaque), which is none of the font picture's colours: %s.",
+                        reading.x, reading.y, reading.colour, colours);
+    }
+    case SheetRefusal::BrokenWidthBar:
+      return FormatText("The width bar under the glyph of byte %.2X has a gap: it must run from the glyph's left edge "
+                        "without one.",
+                        reading.characterByte);
+  }
+  return {};
+}
+
+std::string DescribeFontWrite(const FontWriteOutcome& outcome, const std::string& backupPath,
+                              const std::string& journalPath) {
+  if (outcome.unreadable) return "The ROM's font table does not lead to a readable font; nothing was written.";
+  if (!outcome.written) return DescribeWriteFailure(outcome.written.status, outcome.written.error, backupPath, journalPath);
+  if (outcome.changedBytes == 0) return "Nothing differs from the ROM's font; nothing was written.";
+  return CountOf(outcome.changedBytes, "byte", "bytes") + " of the font written.";
+}
+
 }  // namespace lettermoor

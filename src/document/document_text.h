@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "codec/font_sheet.h"
 #include "codec/text_spans.h"
 #include "document/document.h"
 #include "document/references_page.h"
@@ -269,5 +270,12 @@ ReferencesPage ConsistencyPage(const std::vector<ConsistencyFinding>& findings);
 
 // "3 original texts translated more than one way, 12 texts left as the original."
 std::string DescribeConsistencyCount(const std::vector<ConsistencyFinding>& findings);
+
+// Why a font picture was not taken, with what was expected; empty when it was.
+std::string DescribeSheetRefusal(const FontSheetReading& reading);
+
+// What writing a font did: "3 bytes of the font changed." or "Nothing changed ...", or why it failed.
+std::string DescribeFontWrite(const FontWriteOutcome& outcome, const std::string& backupPath,
+                              const std::string& journalPath);
 
 }  // namespace lettermoor

@@ -44,6 +44,7 @@
 #include "ui/script_report_window.h"
 #include "ui/search_dialog.h"
 #include "ui/settings_store.h"
+#include "ui/font_window.h"
 #include "ui/text_preview_window.h"
 
 namespace lettermoor::ui {
@@ -220,6 +221,8 @@ void MainWindow::BuildMenus() {
   // Our own window, beside the logic's commands: it only looks at what the window shows.
   previewAction_ = tools->addAction(QStringLiteral("&Preview Text Window"));
   connect(previewAction_, &QAction::triggered, this, [this] { OpenPreview(); });
+  fontAction_ = tools->addAction(QStringLiteral("&Font..."));
+  connect(fontAction_, &QAction::triggered, this, [this] { OpenFonts(); });
   tools->addSeparator();
   AddCommand(tools, "R&un in Emulator", CommandId::RunInEmulator)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
 
@@ -528,7 +531,19 @@ void MainWindow::OpenPreview() {
   preview_->activateWindow();
 }
 
+void MainWindow::OpenFonts() {
+  if (!fonts_) {
+    // A written glyph shows in the preview at once: it reads the fonts again.
+    fonts_ = new FontWindow([this] { return logic_ ? &logic_->Doc() : nullptr; }, [this] { TellPreview(true); }, this);
+  }
+  fonts_->show();
+  fonts_->raise();
+  fonts_->activateWindow();
+}
+
 void MainWindow::TellPreview(bool entry) {
+  // The font window, too, shows the ROM that is open now, unless it holds edits.
+  if (entry && fonts_ && fonts_->isVisible() && !fonts_->HasUnappliedEdits()) fonts_->Reload();
   if (!preview_ || !preview_->isVisible()) return;
   entry ? preview_->Follow() : preview_->TextChanged();
 }
@@ -824,7 +839,7 @@ ChangesAnswer MainWindow::AskApplyChanges(const std::string& question,
 
 void MainWindow::closeEvent(QCloseEvent* event) {
   // The close box and Escape end the program, but not over typed work the user wants to keep.
-  if (logic_ && !logic_->OnCloseRequest()) {
+  if ((fonts_ && fonts_->isVisible() && !fonts_->close()) || (logic_ && !logic_->OnCloseRequest())) {
     event->ignore();
     return;
   }

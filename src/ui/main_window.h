@@ -33,6 +33,7 @@ class EntryRowModel;
 class HelpWindow;
 class SettingsStore;
 class TextPreviewWindow;
+class FontWindow;
 class ReferencesWindow;
 class ScriptReportWindow;
 
@@ -112,6 +113,9 @@ class MainWindow : public QMainWindow, public EditorView {
   // The status bar's permanent line about the edit box's text.
   QLabel* TextStatus() const { return textStatus_; }
   TextPreviewWindow* Preview() const { return preview_; }
+  // Tools > "Font...", and the window it opens (null until first opened).
+  QAction* FontAction() const { return fontAction_; }
+  FontWindow* Fonts() const { return fonts_; }
 
   // --- EditorView ---
   void SetTitle(const std::string& title) override;
@@ -209,6 +213,9 @@ class MainWindow : public QMainWindow, public EditorView {
   void TellPreview(bool entry);
   QAction* previewAction_ = nullptr;
   TextPreviewWindow* preview_ = nullptr;
+  void OpenFonts();
+  QAction* fontAction_ = nullptr;
+  FontWindow* fonts_ = nullptr;
   QWidget* client_ = nullptr;
   QWidget* rule_ = nullptr;
   SettingsStore* settings_ = nullptr;

@@ -21,6 +21,8 @@ class TextWindowCanvas : public QWidget {
   int FramesPainted() const { return framesPainted_; }
   // The area of frame `index` in the canvas.
   QRect FrameRect(int index) const;
+  // The last frame painted (for tests: what the game's pixels came out as).
+  const TextWindowPicture& LastPicture() const { return picture_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;

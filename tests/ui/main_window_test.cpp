@@ -22,6 +22,7 @@ constexpr CommandId kPreviewItem{-1};
 constexpr CommandId kRecentItem{-2};
 constexpr CommandId kInsertCodeItem{-3};
 constexpr CommandId kEmulatorItem{-4};
+constexpr CommandId kFontItem{-5};
 
 const std::vector<std::pair<QString, std::vector<MenuItem>>>& ExpectedMenus() {
   static const std::vector<std::pair<QString, std::vector<MenuItem>>> menus = {
@@ -60,6 +61,7 @@ const std::vector<std::pair<QString, std::vector<MenuItem>>>& ExpectedMenus() {
         {"&Dump to text file", CommandId::DumpToTextFile},
         {nullptr, kSeparator},
         {"&Preview Text Window", kPreviewItem},
+        {"&Font...", kFontItem},
         {nullptr, kSeparator},
         {"R&un in Emulator", CommandId::RunInEmulator}}},
       {"&Options",
@@ -101,6 +103,10 @@ TEST_F(MainWindowTest, MenuBarHasEveryItemTextIdAndSeparatorInOrder) {
       EXPECT_EQ(action->text(), QString::fromLatin1(items[i].text));
       if (items[i].id == kPreviewItem) {
         EXPECT_EQ(action, window.PreviewAction());
+        continue;
+      }
+      if (items[i].id == kFontItem) {
+        EXPECT_EQ(action, window.FontAction());
         continue;
       }
       if (items[i].id == kInsertCodeItem) {
@@ -158,7 +164,10 @@ TEST_F(MainWindowTest, StartsWithoutRomAsTheLogicSetIt) {
   EXPECT_TRUE(window.PreviewAction()->isEnabled());  // it says itself when no ROM is open
   for (const auto& [title, items] : ExpectedMenus()) {
     for (const MenuItem& item : items) {
-      if (!item.text || item.id == kPreviewItem || item.id == kRecentItem || item.id == kEmulatorItem) continue;
+      if (!item.text || item.id == kPreviewItem || item.id == kFontItem || item.id == kRecentItem ||
+          item.id == kEmulatorItem) {
+        continue;
+      }
       if (item.id == kInsertCodeItem) {
         EXPECT_FALSE(window.InsertCodeAction()->isEnabled());  // no edit box to insert into
         continue;
