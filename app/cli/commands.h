@@ -12,6 +12,7 @@ namespace lettermoor::cli {
 struct Options {
   std::string rom, listing = "pointer", original, format, output, query, text, page, out, scriptFile;
   int line = 0;
+  int undo = 0;  // history --undo N
   int after = 0;
   bool hasAfter = false;  // --after was given
   std::string modified, patchFile;  // patch create's MODIFIED, patch apply's and info's PATCH
@@ -44,5 +45,6 @@ int RunPatchApply(const Options& o);
 int RunPatchInfo(const Options& o);
 int RunReplace(const Options& o);
 int RunChecksum(const Options& o);
+int RunHistory(const Options& o);
 
 }  // namespace lettermoor::cli
