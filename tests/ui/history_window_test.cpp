@@ -73,6 +73,8 @@ TEST_F(HistoryWindowTest, UndoFromTheEditMenuAndFromTheHistoryWindow) {
   EXPECT_TRUE(modals.TakeMessages().empty());
 
   // Nothing left to take back: said, and nothing written.
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
   QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier | Qt::AltModifier);
   const std::vector<SeenMessage> said = modals.TakeMessages();
   ASSERT_EQ(said.size(), 1u);
