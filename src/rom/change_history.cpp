@@ -3,12 +3,12 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 
+#include "rom/patch.h"
 #include "rom/safe_file.h"
 
 namespace lettermoor {
@@ -66,17 +66,6 @@ class In {
   size_t size_;
   size_t at_ = 0;
 };
-
-uint32_t Crc(const uint8_t* data, size_t n) {
-  uLong crc = ::crc32(0L, Z_NULL, 0);
-  while (n > 0) {
-    const uInt chunk = static_cast<uInt>(std::min<size_t>(n, 1u << 30));
-    crc = ::crc32(crc, data, chunk);
-    data += chunk;
-    n -= chunk;
-  }
-  return static_cast<uint32_t>(crc);
-}
 
 bool DecodeBody(const uint8_t* data, size_t n, HistoryRecord& r) {
   In in(data, n);
@@ -185,7 +174,7 @@ std::vector<uint8_t> EncodeHistoryRecord(const HistoryRecord& r, bool first) {
   Out framed;
   if (first) framed.bytes.assign(kMagic, kMagic + sizeof kMagic);
   framed.U64(body.bytes.size());
-  framed.U32(Crc(body.bytes.data(), body.bytes.size()));
+  framed.U32(Crc32(body.bytes));
   framed.bytes.insert(framed.bytes.end(), body.bytes.begin(), body.bytes.end());
   return std::move(framed.bytes);
 }
@@ -202,7 +191,7 @@ HistoryContents ParseHistory(const std::vector<uint8_t>& bytes) {
     if (n > bytes.size() - at - kFrame) break;  // cut short
     const uint8_t* body = bytes.data() + at + kFrame;
     HistoryRecord record;
-    if (Crc(body, static_cast<size_t>(n)) != crc || !DecodeBody(body, static_cast<size_t>(n), record)) break;
+    if (Crc32({body, static_cast<size_t>(n)}) != crc || !DecodeBody(body, static_cast<size_t>(n), record)) break;
     contents.records.push_back(std::move(record));
     at += kFrame + static_cast<size_t>(n);
     contents.validLength = static_cast<int64_t>(at);
