@@ -34,6 +34,7 @@ int RunApply(const Options& o);
 int RunRefs(const Options& o);
 int RunMeasure(const Options& o);
 int RunExpand(const Options& o);
+int RunHistory(const Options& o);
 int RunMakeSample(const Options& o);
 int RunDetails(const Options& o);
 int RunPreview(const Options& o);
@@ -45,6 +46,5 @@ int RunPatchApply(const Options& o);
 int RunPatchInfo(const Options& o);
 int RunReplace(const Options& o);
 int RunChecksum(const Options& o);
-int RunHistory(const Options& o);
 
 }  // namespace lettermoor::cli

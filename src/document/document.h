@@ -93,6 +93,37 @@ struct ApplyOutcome {
   std::vector<int> followedRows;
 };
 
+// One change of the history, as the History window and `history` list it.
+struct HistoryEntry {
+  uint64_t id = 0;  // what Undo takes
+  int64_t time = 0;  // seconds since 1970
+  ChangeKind kind = ChangeKind::Change;
+  std::vector<int32_t> lines;  // the listing's rows, from 0
+  std::string before, after;   // its texts, when the writer had them
+  std::vector<uint8_t> oldBytes, newBytes;  // the first bytes of its first range, for a preview without texts
+  int64_t bytes = 0;           // how many bytes it changed
+  uint64_t undoes = 0;         // an Undo: the entry it took back
+  bool undone = false;         // a later undo took it back
+};
+
+enum class UndoResult {
+  Undone,          // the entry's old bytes are back, written as a new change
+  NoEntry,         // no ROM open or no such entry: nothing happened
+  NothingToUndo,   // Undo Last Change with no change left to take back
+  ChangedLater,    // refused: a later entry (`by`) changed its bytes since; nothing written
+  ChangedOutside,  // refused: the bytes differ, though no later entry touched them; nothing written
+  WriteFailed,     // the write was refused or failed (`status`)
+};
+
+struct UndoOutcome {
+  UndoResult result = UndoResult::NoEntry;
+  uint64_t entry = 0;  // the entry taken back (or refused)
+  uint64_t by = 0;     // ChangedLater: the later entry
+  WriteStatus status = WriteStatus::Written;
+  int error = 0;
+  bool listingReset = false;  // the expanded listing went with the expansion: the pointer one shows
+};
+
 // What Revert to Backup did.
 enum class RevertResult {
   Reverted,    // the file holds the backup's bytes and the list was filled again
@@ -150,37 +181,6 @@ struct TextMoveOutcome {
   // A write refused before anything was written (the copy, a replaced file, no journal), as a
   // write's status; Written when the move was not refused so.
   WriteStatus RefusedWrite() const;
-};
-
-// One change of the history, as the History window and `history` list it.
-struct HistoryEntry {
-  uint64_t id = 0;  // what Undo takes
-  int64_t time = 0;  // seconds since 1970
-  ChangeKind kind = ChangeKind::Change;
-  std::vector<int32_t> lines;  // the listing's rows, from 0
-  std::string before, after;   // its texts, when the writer had them
-  std::vector<uint8_t> oldBytes, newBytes;  // the first bytes of its first range, for a preview without texts
-  int64_t bytes = 0;           // how many bytes it changed
-  uint64_t undoes = 0;         // an Undo: the entry it took back
-  bool undone = false;         // a later undo took it back
-};
-
-enum class UndoResult {
-  Undone,          // the entry's old bytes are back, written as a new change
-  NoEntry,         // no ROM open or no such entry: nothing happened
-  NothingToUndo,   // Undo Last Change with no change left to take back
-  ChangedLater,    // refused: a later entry (`by`) changed its bytes since; nothing written
-  ChangedOutside,  // refused: the bytes differ, though no later entry touched them; nothing written
-  WriteFailed,     // the write was refused or failed (`status`)
-};
-
-struct UndoOutcome {
-  UndoResult result = UndoResult::NoEntry;
-  uint64_t entry = 0;  // the entry taken back (or refused)
-  uint64_t by = 0;     // ChangedLater: the later entry
-  WriteStatus status = WriteStatus::Written;
-  int error = 0;
-  bool listingReset = false;  // the expanded listing went with the expansion: the pointer one shows
 };
 
 // A listing filled from the file.
