@@ -227,11 +227,12 @@ void CheckListing(benchmark::State& state, std::string path) {
   }
 }
 
-void ApplyShared(benchmark::State& state, std::string path, int row, std::string text) {
+void ApplyShared(benchmark::State& state, std::string path, int row, std::string text, bool keepHistory) {
   QuietEditorView view;
   EditorWindow window(view);
   window.Initialise();
   window.OpenRomPath(path);
+  if (window.Rom().handle) window.Rom().handle->KeepHistory(keepHistory);
   // The copy of the ROM kept before the first write is made once per opening, not per apply.
   window.EnsureBackup();
   const int messagesBefore = view.messages;
@@ -352,7 +353,10 @@ void RegisterEditorBenchmarks(const BenchInputs& inputs, bool checkInputs) {
   int sharing = 0;
   for (const TextEntry& e : window.Table().entries) sharing += e.textAddress == window.Table().entries[0].textAddress;
   if (sharing < kSharedRecordCount) Fail("the apply benchmark's text is not shared by several rows");
-  timed(RegisterRow("apply_shared_text", ApplyShared, inputs.applyTarget, 0, text),
+  timed(RegisterRow("apply_shared_text", ApplyShared, inputs.applyTarget, 0, text, true),
+        benchmark::kMillisecond);
+  // The same without the history of changes: what keeping it costs (one more sync per apply).
+  timed(RegisterRow("apply_shared_text_no_history", ApplyShared, inputs.applyTarget, 0, text, false),
         benchmark::kMillisecond);
 }
 

@@ -65,6 +65,9 @@ class Session {
     doc_.SetKeepBackup(keepBackup);
     doc_.SetKeepChecksumRight(keepChecksum);
   }
+  ~Session() {
+    if (doc_.TakeHistoryTrimmed()) Tell(editor_text::kHistoryTrimmed);
+  }
 
   // Opens `path` and fills `listing`; a ROM that cannot be opened or is refused ends the command.
   void Open(const std::string& path, const std::string& listing, RomOpenMode openMode = RomOpenMode::View) {
@@ -354,6 +357,28 @@ int RunExpand(const Options& o) {
   Tell(replaced ? editor_text::kFileReplaced : DescribeExpand(outcome, s.Doc().BackupPath(), s.JournalPath()));
   if (outcome.result == GrowResult::BackupFailed) Tell(kNoBackupHint);
   return kExitFailed;
+}
+
+int RunHistory(const Options& o) {
+  Session s(!o.noBackup);
+  if (o.undo == 0) {
+    s.Open(o.rom, "pointer");
+    const std::vector<HistoryEntry> entries = s.Doc().History();
+    if (entries.empty()) Print("%s\n", editor_text::kHistoryEmpty);
+    for (const HistoryEntry& e : entries) WriteOut(DescribeHistoryEntry(e) + "\n");
+    return kExitOk;
+  }
+  s.Open(o.rom, "pointer", RomOpenMode::Update);
+  const UndoOutcome outcome = s.Doc().Undo(static_cast<uint64_t>(o.undo));
+  s.TellRecovery();
+  const bool replaced = outcome.status == WriteStatus::FileReplaced;
+  const std::string said = DescribeUndo(outcome, s.Doc().BackupPath(), s.JournalPath());
+  if (outcome.result == UndoResult::Undone) {
+    Print("%s\n", said.c_str());
+    return kExitOk;
+  }
+  Tell(replaced ? editor_text::kFileReplaced : said);
+  return outcome.result == UndoResult::NoEntry ? kExitUsage : kExitFailed;
 }
 
 int RunMakeSample(const Options& o) {

@@ -12,6 +12,7 @@ namespace lettermoor::cli {
 struct Options {
   std::string rom, listing = "pointer", original, format, output, query, text, page, out, scriptFile;
   int line = 0;
+  int undo = 0;  // history --undo N
   int after = 0;
   bool hasAfter = false;  // --after was given
   std::string modified, patchFile;  // patch create's MODIFIED, patch apply's and info's PATCH
@@ -34,6 +35,7 @@ int RunApply(const Options& o);
 int RunRefs(const Options& o);
 int RunMeasure(const Options& o);
 int RunExpand(const Options& o);
+int RunHistory(const Options& o);
 int RunMakeSample(const Options& o);
 int RunDetails(const Options& o);
 int RunPreview(const Options& o);

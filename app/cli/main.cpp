@@ -147,6 +147,15 @@ void AddEditingCommands(CLI::App& app, Options& o, std::vector<Command>& command
   AddNoBackup(checksum, o);
   commands.push_back({checksum, RunChecksum});
 
+  CLI::App* history = app.add_subcommand(
+      "history", "List the changes written to the ROM, newest first: number, time, kind, lines, old and new text; "
+                 "with --undo N, write change N's old bytes back as a new change (refused, writing nothing, when a "
+                 "later change wrote over them)");
+  AddRom(history, o);
+  history->add_option("--undo", o.undo, "The number of the change to undo")->check(CLI::PositiveNumber);
+  AddNoBackup(history, o);
+  commands.push_back({history, RunHistory});
+
   CLI::App* makeSample = app.add_subcommand("make-sample", "Write a sample ROM built from our own story text");
   makeSample->add_option("OUT", o.out, "The file to write")->required()->type_name("FILE");
   makeSample->add_flag("--expanded", o.expanded, "Write it already expanded");

@@ -91,6 +91,7 @@ HeaderChecksum Document::FixChecksum(WriteResult& written) {
   ChangeSet change;
   change.ranges.push_back({kChecksumPairOffset, std::vector<uint8_t>(pair.begin(), pair.end())});
   rom->KeepChecksumRight(true);
+  RomFile::Labeled label(*rom, ChangeLabel{ChangeKind::Checksum});
   written = rom->Apply(change);
   rom->KeepChecksumRight(keepChecksumRight_);
   return before;
@@ -262,6 +263,7 @@ ApplyOutcome Document::Apply(int row, std::string_view text, const WriteOptions&
   }
   // Worked out before the write: after it, the bytes are the same.
   outcome.changedRows = RowsChangedBy(row, encoded.bytes);
+  RomFile::Labeled label(*rom, ChangeLabel{ChangeKind::Apply, {row}, EntryText(row), std::string(text)});
   WriteTextResult written;
   outcome.result = WriteEntry(*rom, row, encoded.bytes, options.preventOverwrites, written);
   outcome.status = written.status;
@@ -418,6 +420,7 @@ ExpandOutcome Document::Expand() {
     outcome.result = backup.status == WriteStatus::FileReplaced ? GrowResult::FileReplaced : GrowResult::BackupFailed;
     return outcome;
   }
+  RomFile::Labeled label(*rom_.handle, ChangeLabel{ChangeKind::Expansion});
   outcome.result = GrowRom(rom_, kExpandedRomSize);
   const bool grown = outcome.result == GrowResult::Grown || outcome.result == GrowResult::AlreadyLarge;
   if (grown && !IsExpandedRom(*rom_.handle)) outcome.result = GrowResult::Failed;
@@ -489,6 +492,7 @@ RevertOutcome Document::Revert() {
     outcome.result = RevertResult::BadBackup;
     return outcome;
   }
+  RomFile::Labeled label(*rom, ChangeLabel{ChangeKind::Revert});
   const WriteResult written = rom->ReplaceContents(bytes);
   outcome.status = written.status;
   outcome.error = written.error;
@@ -501,6 +505,139 @@ RevertOutcome Document::Revert() {
   outcome.listingReset = mode_ == ListingMode::ExpandedRomListing && !IsExpandedRom(*rom);
   if (outcome.listingReset) mode_ = ListingMode::PointerTableListing;
   outcome.result = written ? RevertResult::Reverted : RevertResult::Failed;
+  return outcome;
+}
+
+namespace {
+
+// Entries from the records, oldest first: the records of one change are together.
+std::vector<std::vector<const HistoryRecord*>> GroupsOf(const std::vector<HistoryRecord>& records) {
+  std::vector<std::vector<const HistoryRecord*>> groups;
+  for (const HistoryRecord& r : records) {
+    if (groups.empty() || groups.back().front()->group != r.group) groups.emplace_back();
+    groups.back().push_back(&r);
+  }
+  return groups;
+}
+
+// The entries a later undo took back (and that no undo after it put back again).
+std::vector<uint64_t> UndoneEntries(const std::vector<std::vector<const HistoryRecord*>>& groups) {
+  std::vector<uint64_t> undone;
+  for (auto g = groups.rbegin(); g != groups.rend(); ++g) {
+    const HistoryRecord& first = *g->front();
+    const bool itselfUndone = std::find(undone.begin(), undone.end(), first.group) != undone.end();
+    if (first.label.kind == ChangeKind::Undo && !itselfUndone) undone.push_back(first.label.undoes);
+  }
+  return undone;
+}
+
+}  // namespace
+
+std::vector<HistoryEntry> Document::History() {
+  std::vector<HistoryEntry> entries;
+  RomFile* rom = Synced();
+  if (!rom) return entries;
+  const HistoryContents contents = ReadHistory(rom->HistoryPath());
+  const auto groups = GroupsOf(contents.records);
+  const std::vector<uint64_t> undone = UndoneEntries(groups);
+  constexpr size_t kPreviewBytes = 16;
+  for (auto g = groups.rbegin(); g != groups.rend(); ++g) {
+    const HistoryRecord& first = *g->front();
+    HistoryEntry& e = entries.emplace_back();
+    e.id = first.group;
+    e.time = first.time;
+    e.kind = first.label.kind;
+    e.lines = first.label.lines;
+    e.before = first.label.before;
+    e.after = first.label.after;
+    e.undoes = first.label.undoes;
+    e.undone = std::find(undone.begin(), undone.end(), e.id) != undone.end();
+    for (const HistoryRecord* r : *g) {
+      for (const HistoryRange& range : r->ranges) e.bytes += static_cast<int64_t>(std::max(range.old.size(), range.now.size()));
+    }
+    if (!first.ranges.empty()) {
+      const HistoryRange& range = first.ranges.front();
+      e.oldBytes.assign(range.old.begin(), range.old.begin() + static_cast<std::ptrdiff_t>(std::min(range.old.size(), kPreviewBytes)));
+      e.newBytes.assign(range.now.begin(), range.now.begin() + static_cast<std::ptrdiff_t>(std::min(range.now.size(), kPreviewBytes)));
+    }
+  }
+  return entries;
+}
+
+UndoOutcome Document::UndoLast() {
+  for (const HistoryEntry& e : History()) {
+    if (e.kind != ChangeKind::Undo && !e.undone) return Undo(e.id);
+  }
+  UndoOutcome outcome;
+  if (IsOpen()) outcome.result = UndoResult::NothingToUndo;
+  return outcome;
+}
+
+UndoOutcome Document::Undo(uint64_t id) {
+  UndoOutcome outcome;
+  outcome.entry = id;
+  RomFile* rom = Synced();
+  if (!rom) return outcome;
+  if (rom->IsReadOnly()) {
+    outcome.result = UndoResult::WriteFailed;
+    outcome.status = WriteStatus::ReadOnly;
+    return outcome;
+  }
+  // Checked and written under one lock: no other Lettermoor process writes in between.
+  RomFile::Hold hold(*rom);
+  Synced();
+  const HistoryContents contents = ReadHistory(rom->HistoryPath());
+  const auto groups = GroupsOf(contents.records);
+  const auto entry = std::find_if(groups.begin(), groups.end(), [&](const auto& g) { return g.front()->group == id; });
+  if (entry == groups.end()) return outcome;
+  const NetChange net = NetChangeOf(*entry);
+  const int64_t shift = rom->IsHeaderless() ? RomFile::kCopierHeaderSize : 0;
+  const int64_t size = rom->Size() - shift;
+
+  // Where the file no longer holds the entry's new bytes; a later entry that wrote there is named.
+  std::vector<std::pair<int64_t, int64_t>> differing;
+  for (const HistoryRange& r : net.ranges) {
+    for (int64_t i = 0; i < static_cast<int64_t>(r.now.size()) && r.offset + i < net.newSize; ++i) {
+      if (rom->ReadByte(r.offset + i + shift) == r.now[static_cast<size_t>(i)]) continue;
+      if (!differing.empty() && differing.back().second == r.offset + i) {
+        ++differing.back().second;
+      } else {
+        differing.emplace_back(r.offset + i, r.offset + i + 1);
+      }
+    }
+  }
+  const bool resized = net.oldSize != net.newSize;
+  if (resized && size != net.newSize) differing.emplace_back(std::min(size, net.newSize), std::max(size, net.newSize));
+  if (!differing.empty()) {
+    outcome.result = UndoResult::ChangedOutside;
+    for (auto later = groups.rbegin(); later != groups.rend() && later->front()->group != id; ++later) {
+      for (const HistoryRecord* r : *later) {
+        const bool touched = std::any_of(differing.begin(), differing.end(),
+                                         [&](const auto& d) { return Touches(*r, d.first, d.second); }) ||
+                             (resized && size != net.newSize && r->newSize != r->oldSize);
+        if (touched && outcome.result == UndoResult::ChangedOutside) {
+          outcome.result = UndoResult::ChangedLater;
+          outcome.by = r->group;
+        }
+      }
+    }
+    return outcome;
+  }
+
+  ChangeSet change;
+  for (const HistoryRange& r : net.ranges) {
+    const int64_t n = std::min<int64_t>(static_cast<int64_t>(r.old.size()), net.oldSize - r.offset);
+    if (n > 0) change.ranges.push_back({r.offset + shift, std::vector<uint8_t>(r.old.begin(), r.old.begin() + n)});
+  }
+  if (resized) change.newSize = net.oldSize + shift;
+  const HistoryRecord& first = *entry->front();
+  RomFile::Labeled label(*rom, ChangeLabel{ChangeKind::Undo, first.label.lines, first.label.after, first.label.before, id});
+  const WriteResult written = rom->Apply(change);
+  outcome.status = written.status;
+  outcome.error = written.error;
+  outcome.result = written ? UndoResult::Undone : UndoResult::WriteFailed;
+  outcome.listingReset = mode_ == ListingMode::ExpandedRomListing && !IsExpandedRom(*rom);
+  if (outcome.listingReset) mode_ = ListingMode::PointerTableListing;
   return outcome;
 }
 
@@ -517,6 +654,7 @@ PointerEditResult Document::EditPointer(int row, const PointerEntryForm& form, W
     if (written) *written = backup;
     return PointerEditResult::Refused;
   }
+  RomFile::Labeled label(*rom_.handle, ChangeLabel{ChangeKind::PointerEdit, {row}});
   return ApplyPointerEdit(*rom_.handle, table_, row, form, written);
 }
 
@@ -573,6 +711,7 @@ TextMoveOutcome Document::Move(int row, std::string_view text, bool compress) {
       outcome.followedRows = FollowMovedTexts(*rom_.handle);
     }
     outcome.from = table_.entries[static_cast<size_t>(row)].textAddress;
+    RomFile::Labeled label(*rom_.handle, ChangeLabel{ChangeKind::Move, {row}, EntryText(row), std::string(text)});
     outcome.move = MoveTextToFreeSpace(*rom_.handle, outcome.from, bytes);
   }
   // The rows of the moved text now lead to the new copy.
@@ -595,6 +734,7 @@ ImportResult Document::Import(const std::vector<ScriptBlock>& blocks, ImportOpti
                               const std::function<bool(int, int)>& progress) {
   RomFile* rom = Synced();
   if (!rom) return ImportResult();
+  RomFile::Labeled label(*rom, ChangeLabel{ChangeKind::Import});
   return ImportScript(*rom, blocks, dictionary_, state_, options, progress);
 }
 
@@ -653,6 +793,13 @@ ImportResult Document::Replace(std::span<const ReplaceCandidate> chosen, ImportO
     b.text = c.newText;
   }
   options.whole = true;
+  ChangeLabel label(ChangeKind::Replace);
+  for (const ReplaceCandidate& c : chosen) label.lines.insert(label.lines.end(), c.rows.begin(), c.rows.end());
+  if (chosen.size() == 1) {
+    label.before = chosen.front().oldText;
+    label.after = chosen.front().newText;
+  }
+  RomFile::Labeled labeled(*Synced(), std::move(label));
   return Import(blocks, options, progress);
 }
 

@@ -93,6 +93,37 @@ struct ApplyOutcome {
   std::vector<int> followedRows;
 };
 
+// One change of the history, as the History window and `history` list it.
+struct HistoryEntry {
+  uint64_t id = 0;  // what Undo takes
+  int64_t time = 0;  // seconds since 1970
+  ChangeKind kind = ChangeKind::Change;
+  std::vector<int32_t> lines;  // the listing's rows, from 0
+  std::string before, after;   // its texts, when the writer had them
+  std::vector<uint8_t> oldBytes, newBytes;  // the first bytes of its first range, for a preview without texts
+  int64_t bytes = 0;           // how many bytes it changed
+  uint64_t undoes = 0;         // an Undo: the entry it took back
+  bool undone = false;         // a later undo took it back
+};
+
+enum class UndoResult {
+  Undone,          // the entry's old bytes are back, written as a new change
+  NoEntry,         // no ROM open or no such entry: nothing happened
+  NothingToUndo,   // Undo Last Change with no change left to take back
+  ChangedLater,    // refused: a later entry (`by`) changed its bytes since; nothing written
+  ChangedOutside,  // refused: the bytes differ, though no later entry touched them; nothing written
+  WriteFailed,     // the write was refused or failed (`status`)
+};
+
+struct UndoOutcome {
+  UndoResult result = UndoResult::NoEntry;
+  uint64_t entry = 0;  // the entry taken back (or refused)
+  uint64_t by = 0;     // ChangedLater: the later entry
+  WriteStatus status = WriteStatus::Written;
+  int error = 0;
+  bool listingReset = false;  // the expanded listing went with the expansion: the pointer one shows
+};
+
 // What Revert to Backup did.
 enum class RevertResult {
   Reverted,    // the file holds the backup's bytes and the list was filled again
@@ -256,6 +287,15 @@ class Document {
   ExpandOutcome Expand();
   // Reads the backup and writes its bytes through the open file; fills the table again.
   RevertOutcome Revert();
+
+  // The history of changes beside the ROM, newest first.
+  std::vector<HistoryEntry> History();
+  // Writes entry `id`'s old bytes back as a new change, when the file still holds its new ones.
+  UndoOutcome Undo(uint64_t id);
+  // The same for the newest entry that is no undo and has not been undone.
+  UndoOutcome UndoLast();
+  // True once after a change for which the history's oldest entries were dropped.
+  bool TakeHistoryTrimmed() { return rom_.handle && rom_.handle->TakeHistoryTrimmed(); }
 
   std::optional<PointerEntryForm> PointerFormFor(int row) const;
   PointerEditResult EditPointer(int row, const PointerEntryForm& form, WriteResult* written);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 
 #include "codec/bracket_check.h"
 #include "codec/hex_text.h"
@@ -123,6 +124,72 @@ const char* WriteFailureCaption(WriteStatus status) {
     case WriteStatus::FileReplaced: return editor_text::kFileReplacedCaption;
     default: return editor_text::kWriteFailedCaption;
   }
+}
+
+const char* ChangeKindName(ChangeKind kind) {
+  switch (kind) {
+    case ChangeKind::Change: break;
+    case ChangeKind::Apply: return "apply";
+    case ChangeKind::PointerEdit: return "pointer edit";
+    case ChangeKind::Move: return "move";
+    case ChangeKind::Import: return "import";
+    case ChangeKind::Replace: return "replace";
+    case ChangeKind::Expansion: return "expansion";
+    case ChangeKind::Revert: return "revert";
+    case ChangeKind::Undo: return "undo";
+    case ChangeKind::Checksum: return "checksum";
+  }
+  return "change";
+}
+
+std::string HistoryTime(int64_t time) {
+  const auto t = static_cast<std::time_t>(time);
+  std::tm local {};
+  char text[32] = "";
+  if (::localtime_r(&t, &local)) std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+  return text;
+}
+
+std::string HistoryLines(const HistoryEntry& entry) {
+  std::string out;
+  for (int32_t row : entry.lines) out += (out.empty() ? "" : ", ") + std::to_string(row + 1);
+  return out;
+}
+
+std::string HistoryPreview(const HistoryEntry& entry) {
+  constexpr size_t kShown = 40;
+  const auto cut = [&](const std::string& text) {
+    return "\"" + (text.size() > kShown ? text.substr(0, kShown) + "..." : text) + "\"";
+  };
+  const auto hex = [](const std::vector<uint8_t>& bytes) {
+    std::string out;
+    for (uint8_t b : bytes) out += FormatText(out.empty() ? "%02X" : " %02X", b);
+    return out.empty() ? std::string("-") : out;
+  };
+  std::string out = entry.before.empty() && entry.after.empty() ? hex(entry.oldBytes) + " -> " + hex(entry.newBytes)
+                                                                 : cut(entry.before) + " -> " + cut(entry.after);
+  if (entry.kind == ChangeKind::Undo) out = FormatText("change %llu: ", static_cast<unsigned long long>(entry.undoes)) + out;
+  return entry.undone ? out + " (undone)" : out;
+}
+
+std::string DescribeHistoryEntry(const HistoryEntry& entry) {
+  const std::string lines = HistoryLines(entry);
+  return FormatText("%llu\t%s\t%s\t%s\t%s", static_cast<unsigned long long>(entry.id), HistoryTime(entry.time),
+                    ChangeKindName(entry.kind), lines.empty() ? std::string("-") : lines, HistoryPreview(entry));
+}
+
+std::string DescribeUndo(const UndoOutcome& outcome, const std::string& backupPath, const std::string& journalPath) {
+  const auto entry = static_cast<unsigned long long>(outcome.entry);
+  switch (outcome.result) {
+    case UndoResult::Undone: return FormatText(editor_text::kUndone, entry);
+    case UndoResult::NoEntry: return FormatText(editor_text::kUndoNoEntry, entry);
+    case UndoResult::NothingToUndo: return editor_text::kNothingToUndo;
+    case UndoResult::ChangedLater:
+      return FormatText(editor_text::kUndoChangedLater, entry, static_cast<unsigned long long>(outcome.by));
+    case UndoResult::ChangedOutside: return FormatText(editor_text::kUndoChangedOutside, entry);
+    case UndoResult::WriteFailed: break;
+  }
+  return DescribeWriteFailure(outcome.status, outcome.error, backupPath, journalPath);
 }
 
 std::string DescribeApplyRefusal(const ApplyOutcome& outcome, const std::string& backupPath,

@@ -185,6 +185,21 @@ inline constexpr const char* kOriginalTitleDiffers = "The title in %s is not the
 inline constexpr const char* kOriginalSizeDiffers =
     "%s holds %lld bytes; the open ROM holds %lld, so it cannot be its original (an original may also be the "
     "size the ROM had before it was expanded).";
+// The history of changes and undoing one.
+inline constexpr const char* kHistoryTitle = "History";
+inline constexpr const char* kUndoCaption = "Undo";
+inline constexpr const char* kUndone = "Change %llu was undone.";
+inline constexpr const char* kUndoChangedLater =
+    "Change %llu was not undone: change %llu, made after it, changed the same bytes since.\n"
+    "Undo that one first. Nothing was written.";
+inline constexpr const char* kUndoChangedOutside =
+    "Change %llu was not undone: the ROM no longer holds the bytes it wrote (another program changed them).\n"
+    "Nothing was written.";
+inline constexpr const char* kUndoNoEntry = "There is no change %llu in the history.";
+inline constexpr const char* kNothingToUndo = "There is no change left to undo.";
+inline constexpr const char* kHistoryTrimmed =
+    "The history of changes reached its limit of 64 MB: its oldest entries were dropped.";
+inline constexpr const char* kHistoryEmpty = "No change has been written to this ROM yet.";
 }  // namespace editor_text
 
 namespace detail {
@@ -267,6 +282,17 @@ std::string DescribeConsistencyHeading(const ConsistencyFinding& finding);
 // The consistency window's page: for each finding a row per text and line (an original translated
 // two ways gets a row of its own first, without a line).
 ReferencesPage ConsistencyPage(const std::vector<ConsistencyFinding>& findings);
+
+// A history entry's kind, time ("2026-12-08 14:05:00", local), lines ("6, 9" counted from 1) and
+// preview ("old" -> "new", or the first bytes in hexadecimal), "(undone)" added when it was.
+const char* ChangeKindName(ChangeKind kind);
+std::string HistoryTime(int64_t time);
+std::string HistoryLines(const HistoryEntry& entry);
+std::string HistoryPreview(const HistoryEntry& entry);
+// One line of `history`: number, time, kind, lines, preview.
+std::string DescribeHistoryEntry(const HistoryEntry& entry);
+// What an undo did: "Change 3 was undone." or why not.
+std::string DescribeUndo(const UndoOutcome& outcome, const std::string& backupPath, const std::string& journalPath);
 
 // "3 original texts translated more than one way, 12 texts left as the original."
 std::string DescribeConsistencyCount(const std::vector<ConsistencyFinding>& findings);

@@ -42,6 +42,8 @@ enum class CommandId : int {
   FindNextUntranslated = 32832,
   KeepChecksumRight = 32840,
   RunInEmulator = 32841,
+  History = 32850,         // the changes written to the ROM, each of which can be undone
+  UndoLastChange = 32851,
 };
 
 // The three labels under the list and the edit box.

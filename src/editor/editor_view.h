@@ -170,6 +170,10 @@ class EditorView {
   // there; a double-click on a row with a line calls EditorWindow::SelectRow(line - 1).
   virtual void ShowConsistency(const ReferencesPage& page) { (void)page; }
 
+  // File > History...: the modal history window, which calls back EditorWindow::HistoryEntries
+  // for its list and EditorWindow::UndoChange for its Undo button. Without a user: nothing.
+  virtual void RunHistoryWindow() {}
+
   // Tools > Run in Emulator: starts the user's emulator on the ROM at `romPath` as a process of
   // its own, never waited for; says how to set one up when there is none.
   virtual void StartEmulator(const std::string& romPath) { (void)romPath; }

@@ -18,6 +18,7 @@ constexpr CommandId kOpenOnlyItems[] = {
     CommandId::ExportScript,        CommandId::ImportScript,     CommandId::CreatePatch,
     CommandId::ApplyPatchToCopy,    CommandId::OriginalRom,       CommandId::CheckConsistency,
     CommandId::ExportScript,        CommandId::ImportScript,     CommandId::RunInEmulator,
+    CommandId::History,
 };
 
 constexpr CommandId kClipboardItems[] = {CommandId::Undo, CommandId::Cut, CommandId::Copy,
@@ -114,7 +115,10 @@ void EditorWindow::OnCommand(CommandId id) {
     case CommandId::FindNextUntranslated: FindNextUntranslated(); break;
     case CommandId::KeepChecksumRight: SetKeepChecksumRight(!doc_.KeepChecksumRight()); break;
     case CommandId::RunInEmulator: RunInEmulator(); break;
+    case CommandId::History: ShowHistory(); break;
+    case CommandId::UndoLastChange: UndoChange(0); break;
   }
+  NoteHistoryTrimmed();
 }
 
 void EditorWindow::OpenRom() {
@@ -149,6 +153,7 @@ void EditorWindow::OpenRomPath(const std::string& path, RomOpenMode mode) {
   for (CommandId id : kOpenOnlyItems) view_.EnableMenuItem(id, true);
   view_.EnableMenuItem(CommandId::ImportScript, !readOnly);
   view_.EnableMenuItem(CommandId::ReplaceInAllTexts, !readOnly);
+  view_.EnableMenuItem(CommandId::UndoLastChange, !readOnly);
   EnableSizeItems();
   EnableMoveItem();
   EnableRevertItem();
@@ -170,6 +175,7 @@ void EditorWindow::CloseRom() {
   view_.EnableApplyButton(true);
   for (CommandId id : kOpenOnlyItems) view_.EnableMenuItem(id, false);
   view_.EnableMenuItem(CommandId::ReplaceInAllTexts, false);
+  view_.EnableMenuItem(CommandId::UndoLastChange, false);
   view_.EnableMenuItem(CommandId::ExpandRom, false);
   view_.EnableMenuItem(CommandId::EditTptEntry, false);
   view_.EnableMenuItem(CommandId::ExpandedRomListing, false);
@@ -413,6 +419,7 @@ ApplyResult EditorWindow::ApplyChanges(int row, std::string_view text) {
   UpdateCurrentSize();
   RefreshReferencesWindow();
   EnableRevertItem();
+  NoteHistoryTrimmed();
   return outcome.result;
 }
 

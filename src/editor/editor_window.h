@@ -123,6 +123,14 @@ class EditorWindow {
   // whose text is still its original's, after asking about typed work; gives it, or says in the
   // status bar that none is left and gives nothing.
   std::optional<int> FindNextUntranslated();
+  // File > History...: the history window (EditorView::RunHistoryWindow).
+  void ShowHistory();
+  // The history's entries, newest first, as the file holds them now.
+  std::vector<HistoryEntry> HistoryEntries();
+  // Takes back history entry `id` (0: Edit > Undo Last Change, the newest not undone) after typed
+  // work is settled; the list and the shown entry are filled again, the mark kept. A refusal is
+  // told and writes nothing.
+  UndoOutcome UndoChange(uint64_t id);
   // The references window was closed by the user.
   void OnReferencesClosed();
   // A line chosen in the references window (double-click or Enter): `row` is selected, once
@@ -225,6 +233,8 @@ class EditorWindow {
   // refused.
   bool SettleUnappliedEdit();
   void ShowWarning(const std::string& text, const char* caption);
+  // Says in the status bar when the last write dropped the history's oldest entries.
+  void NoteHistoryTrimmed();
   // Tells why a write went wrong; for a file that was moved or replaced, offers to open the file
   // now at the path.
   void ReportWriteFailure(WriteStatus status, int error);

@@ -15,7 +15,9 @@ namespace lettermoor {
 
 namespace {
 
-constexpr char kMagic[8] = {'L', 'M', 'J', 'O', 'U', 'R', 'N', '1'};
+constexpr char kMagic[8] = {'L', 'M', 'J', 'O', 'U', 'R', 'N', '2'};
+// A journal of an older version, without the history's length: still undone after an update.
+constexpr char kMagicWithoutHistory[8] = {'L', 'M', 'J', 'O', 'U', 'R', 'N', '1'};
 // Far above any change to a ROM of at most 64 MB: a larger file is not a journal of ours.
 constexpr int64_t kLargestJournal = int64_t{256} << 20;
 
@@ -120,6 +122,7 @@ int WriteJournal(const std::string& path, const JournalContents& contents) {
   PutU64(out, contents.device);
   PutU64(out, contents.inode);
   PutU64(out, static_cast<uint64_t>(contents.oldSize));
+  PutU64(out, static_cast<uint64_t>(contents.historyLength));
   PutU32(out, static_cast<uint32_t>(contents.ranges.size()));
   for (const JournalRange& r : contents.ranges) {
     PutU64(out, static_cast<uint64_t>(r.offset));
@@ -156,10 +159,9 @@ JournalState ReadJournal(const std::string& path, JournalContents& contents) {
     done += static_cast<size_t>(got);
   }
   ::close(fd);
-  if (done != data.size() || data.size() < sizeof kMagic + 4 ||
-      std::memcmp(data.data(), kMagic, sizeof kMagic) != 0) {
-    return JournalState::Torn;
-  }
+  if (done != data.size() || data.size() < sizeof kMagic + 4) return JournalState::Torn;
+  const bool withHistory = std::memcmp(data.data(), kMagic, sizeof kMagic) == 0;
+  if (!withHistory && std::memcmp(data.data(), kMagicWithoutHistory, sizeof kMagic) != 0) return JournalState::Torn;
   const size_t body = data.size() - 4;
   Reader check(data.data() + body, 4);
   if (check.U32() != Crc32(data.data(), body)) return JournalState::Torn;
@@ -171,6 +173,7 @@ JournalState ReadJournal(const std::string& path, JournalContents& contents) {
   c.device = in.U64();
   c.inode = in.U64();
   c.oldSize = static_cast<int64_t>(in.U64());
+  if (withHistory) c.historyLength = static_cast<int64_t>(in.U64());
   const uint32_t count = in.U32();
   for (uint32_t i = 0; i < count && in.Ok(); ++i) {
     JournalRange r;

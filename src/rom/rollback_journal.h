@@ -22,6 +22,7 @@ struct JournalContents {
   uint64_t device = 0;
   uint64_t inode = 0;
   int64_t oldSize = 0;  // the file's own size before the change
+  int64_t historyLength = -1;  // the change history's length before its record was added; -1: none kept
   std::vector<JournalRange> ranges;
 };
 

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <ctime>
 #include <optional>
 
 #include "rom/header_checksum.h"
@@ -34,6 +35,21 @@ int64_t ReadFully(int fd, uint8_t* out, int64_t n, int64_t offset) {
     done += got;
   }
   return done;
+}
+
+// pwrite of all `n` bytes at `offset`, each write a step the crash tests can stop at.
+bool WriteAllTo(int fd, const uint8_t* data, size_t n, int64_t offset, int& error) {
+  for (size_t done = 0; done < n;) {
+    if ((error = NoteIoStep()) != 0) return false;
+    const ssize_t put = ::pwrite(fd, data + done, n - done, static_cast<off_t>(offset + static_cast<int64_t>(done)));
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) {
+      error = put < 0 ? errno : EIO;
+      return false;
+    }
+    done += static_cast<size_t>(put);
+  }
+  return true;
 }
 
 // Reserves the blocks under a range so that writing it cannot run out of space part way. A file
@@ -126,7 +142,12 @@ std::unique_ptr<RomFile> RomFile::Open(const std::string& path, RomAccess access
 }
 
 RomFile::RomFile(int fd, RomAccess access, std::string path, FileIdentity identity)
-    : fd_(fd), access_(access), path_(std::move(path)), identity_(identity), journalPath_(JournalPathFor(path_)) {}
+    : fd_(fd),
+      access_(access),
+      path_(std::move(path)),
+      identity_(identity),
+      journalPath_(JournalPathFor(path_)),
+      historyPath_(HistoryPathFor(path_)) {}
 
 RomFile::~RomFile() {
   if (fd_ >= 0) ::close(fd_);
@@ -218,6 +239,51 @@ RomFile::Hold::~Hold() {
   if (held_ && --rom_.holds_ == 0) ::flock(rom_.fd_, LOCK_UN);
 }
 
+RomFile::Labeled::Labeled(RomFile& rom, ChangeLabel label) : rom_(rom), outer_(!rom.labeled_) {
+  if (!outer_) return;
+  rom_.label_ = std::move(label);
+  rom_.labeled_ = true;
+  rom_.group_ = 0;
+}
+
+RomFile::Labeled::~Labeled() {
+  if (!outer_) return;
+  rom_.labeled_ = false;
+  rom_.label_ = {};
+  rom_.group_ = 0;
+}
+
+int RomFile::OpenHistory(int64_t room, int64_t& at, int& error) {
+  // Made before the journal, whose folder sync then keeps its name too.
+  int fd = ::open(historyPath_.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0644);
+  struct stat st {};
+  if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    error = fd < 0 ? errno : EINVAL;
+    if (fd >= 0) ::close(fd);
+    return -1;
+  }
+  const bool seen = st.st_size == historyLength_ && st.st_ino == historyInode_;
+  if (seen && historyLength_ + room <= historyLimit_) {
+    at = historyLength_;
+    return fd;
+  }
+  // Another process wrote it since, or a crash left a torn tail: what is whole counts.
+  const HistoryContents contents = ReadHistory(historyPath_, fd);
+  historyLength_ = contents.validLength;
+  historyLastId_ = contents.records.empty() ? 0 : contents.records.back().id;
+  historyInode_ = st.st_ino;
+  if (historyLength_ + room > historyLimit_ && !contents.records.empty()) {
+    ::close(fd);
+    int64_t length = 0;
+    if ((error = TrimHistory(historyPath_, contents, room, historyLimit_, length)) != 0) return -1;
+    historyTrimmed_ = true;
+    historyLength_ = -1;  // read again: a new file at the name
+    return OpenHistory(room, at, error);
+  }
+  at = historyLength_;
+  return fd;
+}
+
 WriteResult RomFile::BeginChange(FileLock& lock, bool backUp) {
   if (access_ == RomAccess::ReadOnly) return {WriteStatus::ReadOnly, EBADF};
   if (holds_ == 0) {
@@ -296,21 +362,7 @@ WriteResult RomFile::ReplaceContents(std::span<const uint8_t> bytes) {
 
 bool RomFile::WriteAll(int64_t offset, const uint8_t* data, int64_t n, int& error) {
   // `offset` is the headed layout's; the file's own bytes start `shift_` earlier.
-  int64_t done = 0;
-  while (done < n) {
-    if (int injected = NoteIoStep()) {
-      error = injected;
-      return false;
-    }
-    ssize_t put = ::pwrite(fd_, data + done, static_cast<size_t>(n - done), offset - shift_ + done);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) {
-      error = put < 0 ? errno : EIO;
-      return false;
-    }
-    done += put;
-  }
-  return true;
+  return WriteAllTo(fd_, data, static_cast<size_t>(n), offset - shift_, error);
 }
 
 void RomFile::Mirror(int64_t offset, const uint8_t* data, int64_t n) {
@@ -373,7 +425,7 @@ namespace {
 // Puts a journal's old bytes back through `fd` and cuts the file to its old size, then syncs.
 // Gives true when the file then holds exactly the old bytes and size, read back to be sure: a
 // failed write may still have left the file as it was.
-bool RollBack(int fd, const JournalContents& journal) {
+bool RollBack(int fd, const JournalContents& journal, const std::string& historyPath) {
   for (const JournalRange& r : journal.ranges) {
     for (size_t done = 0; done < r.old.size();) {
       if (NoteIoStep() != 0) break;
@@ -390,6 +442,20 @@ bool RollBack(int fd, const JournalContents& journal) {
   if (NoteIoStep() == 0) ::fsync(fd);
   struct stat st {};
   if (::fstat(fd, &st) != 0 || st.st_size != journal.oldSize) return false;
+  // The change's history record goes with it.
+  if (journal.historyLength >= 0) {
+    const int history = ::open(historyPath.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    bool cut = history < 0 && errno == ENOENT;
+    if (history >= 0) {
+      cut = ::fstat(history, &st) == 0 && st.st_size <= journal.historyLength;
+      if (!cut && NoteIoStep() == 0 && ::ftruncate(history, static_cast<off_t>(journal.historyLength)) == 0 &&
+          NoteIoStep() == 0 && ::fsync(history) == 0) {
+        cut = true;
+      }
+      ::close(history);
+    }
+    if (!cut) return false;
+  }
   std::vector<uint8_t> now;
   for (const JournalRange& r : journal.ranges) {
     const int64_t n = std::min<int64_t>(static_cast<int64_t>(r.old.size()), journal.oldSize - r.offset);
@@ -432,15 +498,51 @@ WriteResult RomFile::Commit(const ChangeSet& asked) {
   journal.device = static_cast<uint64_t>(identity_.device);
   journal.inode = static_cast<uint64_t>(identity_.inode);
   journal.oldSize = seenSize_;
+  // The history's record holds the same old bytes beside the new ones.
+  HistoryRecord record;
+  record.time = static_cast<int64_t>(std::time(nullptr));
+  if (labeled_) record.label = label_;
+  record.oldSize = seenSize_;
+  record.newSize = endAfter - shift_;
   auto keep = [&](int64_t from, int64_t to) {  // file offsets, the headed layout's
+    HistoryRange& h = record.ranges.emplace_back();
+    h.offset = std::max(from, shift_) - shift_;
     from = std::max(from, shift_);
     to = std::min(to, size_);
     if (to <= from) return;
     JournalRange r{from - shift_, std::vector<uint8_t>(static_cast<size_t>(to - from))};
-    if (ReadFully(fd_, r.old.data(), to - from, r.offset) == to - from) journal.ranges.push_back(std::move(r));
+    if (ReadFully(fd_, r.old.data(), to - from, r.offset) == to - from) {
+      h.old = r.old;
+      journal.ranges.push_back(std::move(r));
+    }
   };
-  for (const ByteChange& c : change.ranges) keep(c.offset, c.offset + static_cast<int64_t>(c.bytes.size()));
+  for (const ByteChange& c : change.ranges) {
+    keep(c.offset, c.offset + static_cast<int64_t>(c.bytes.size()));
+    record.ranges.back().now = c.bytes;
+  }
+  if (withChecksum) record.ranges.back().derived = true;
   if (endAfter < size_) keep(endAfter, size_);
+
+  int historyFd = -1;
+  std::vector<uint8_t> entry;
+  if (keepHistory_) {
+    int error = 0;
+    int64_t at = 0;
+    const int64_t room = static_cast<int64_t>(EncodeHistoryRecord(record, true).size());
+    historyFd = OpenHistory(room, at, error);
+    if (historyFd < 0) return {WriteStatus::JournalFailed, error};
+    record.id = historyLastId_ + 1;
+    if (labeled_ && group_ == 0) group_ = record.id;
+    record.group = labeled_ ? group_ : record.id;
+    entry = EncodeHistoryRecord(record, at == 0);
+    journal.historyLength = at;
+  }
+  struct HistoryCloser {
+    int& fd;
+    ~HistoryCloser() {
+      if (fd >= 0) ::close(fd);
+    }
+  } closeHistory{historyFd};
   if (int e = WriteJournal(journalPath_, journal); e != 0) return {WriteStatus::JournalFailed, e};
 
   int error = 0;
@@ -462,7 +564,22 @@ WriteResult RomFile::Commit(const ChangeSet& asked) {
     }
     ok = error == 0;
   }
+  const int64_t historyAt = journal.historyLength;
+  if (ok && historyFd >= 0) {
+    // Appended where the last whole record ends: a torn tail after it is cut.
+    ok = WriteAllTo(historyFd, entry.data(), entry.size(), historyAt, error);
+    struct stat st {};
+    const int64_t end = historyAt + static_cast<int64_t>(entry.size());
+    if (ok && ::fstat(historyFd, &st) == 0 && st.st_size > end) {
+      if ((error = NoteIoStep()) == 0 && ::ftruncate(historyFd, static_cast<off_t>(end)) != 0) error = errno;
+      ok = error == 0;
+    }
+  }
   if (ok && ((error = NoteIoStep()) != 0 || ::fsync(fd_) != 0)) {
+    if (error == 0) error = errno;
+    ok = false;
+  }
+  if (ok && historyFd >= 0 && ((error = NoteIoStep()) != 0 || ::fsync(historyFd) != 0)) {
     if (error == 0) error = errno;
     ok = false;
   }
@@ -470,6 +587,10 @@ WriteResult RomFile::Commit(const ChangeSet& asked) {
   // would undo it at the next lock, so the change is taken back now instead.
   if (ok && (error = RemoveJournal(journalPath_)) != 0) ok = false;
   if (ok) {
+    if (historyFd >= 0) {
+      historyLength_ = historyAt + static_cast<int64_t>(entry.size());
+      historyLastId_ = record.id;
+    }
     if (resize) {
       Reload();
     } else {
@@ -482,7 +603,8 @@ WriteResult RomFile::Commit(const ChangeSet& asked) {
   // Put back what was there, so a failed write leaves no half change behind. Whether it is
   // back is read from the file, not guessed from the calls: a refused write may have changed
   // nothing. When it is not, the journal stays for the next lock to finish the work.
-  const bool restored = RollBack(fd_, journal);
+  historyLength_ = -1;  // read again before the next record
+  const bool restored = RollBack(fd_, journal, historyPath_);
   if (restored) RemoveJournal(journalPath_);
   Reload();
   return {restored ? WriteStatus::FailedRestored : WriteStatus::FailedDamaged, error};
@@ -520,7 +642,7 @@ void RomFile::RecoverInterruptedChange(bool exclusive) {
     }
     if (fd < 0) {
       recovery_ = {RecoveryStatus::Unwritable, static_cast<int>(journal.ranges.size()), errno, journalPath_};
-    } else if (RollBack(fd, journal)) {
+    } else if (RollBack(fd, journal, historyPath_)) {
       const int removed = RemoveJournal(journalPath_);
       recovery_ = {removed == 0 ? RecoveryStatus::RolledBack : RecoveryStatus::Unwritable,
                    static_cast<int>(journal.ranges.size()), removed, journalPath_};

@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "rom/change_history.h"
+
 namespace lettermoor {
 
 // How a ROM file is opened.
@@ -158,6 +160,31 @@ class RomFile {
     bool held_ = false;
   };
 
+  // Names the changes written while it lives: their kind and lines go into the history with them,
+  // and its several writes (a move and its repoints) are one entry there, undone together. A
+  // label inside another adds nothing: the outer change is what the user asked for.
+  class Labeled {
+   public:
+    Labeled(RomFile& rom, ChangeLabel label);
+    ~Labeled();
+    Labeled(const Labeled&) = delete;
+    Labeled& operator=(const Labeled&) = delete;
+
+   private:
+    RomFile& rom_;
+    bool outer_ = false;
+  };
+
+  // The history beside the file (HistoryPathFor): every change written through Commit adds a
+  // record there in the same journaled step, so that a rollback takes both back. On at first;
+  // off keeps none (a measure of what it costs).
+  void KeepHistory(bool on) { keepHistory_ = on; }
+  const std::string& HistoryPath() const { return historyPath_; }
+  // Where the oldest entries start to go (kHistoryLimit; tests make it small).
+  void SetHistoryLimit(int64_t bytes) { historyLimit_ = bytes; }
+  // True once, after a change for which the oldest entries were dropped to keep under the limit.
+  bool TakeHistoryTrimmed() { return std::exchange(historyTrimmed_, false); }
+
   // Before the first change through this file (a write, an extension or a replacement), a copy
   // of the whole file as it is at that moment is kept at `path`, written with WriteFileSafely so
   // that an older copy there is replaced only by a complete, synced one. A change whose copy
@@ -232,6 +259,9 @@ class RomFile {
   void RecoverInterruptedChange(bool exclusive);
   // Writes the copy of the file to backupPath_; gives the error number, or 0.
   int WriteBackup();
+  // Opens the history for the next record (its old entries dropped when `room` more bytes would
+  // pass the limit); gives the descriptor and where the record goes, or -1 with the error number.
+  int OpenHistory(int64_t room, int64_t& at, int& error);
   bool WriteAll(int64_t offset, const uint8_t* data, int64_t n, int& error);
   void Mirror(int64_t offset, const uint8_t* data, int64_t n);
 
@@ -259,6 +289,18 @@ class RomFile {
   bool keepChecksumRight_ = false;
   std::string journalPath_;
   Recovery recovery_;
+  std::string historyPath_;
+  bool keepHistory_ = true;
+  int64_t historyLimit_ = kHistoryLimit;
+  bool historyTrimmed_ = false;
+  // The history as this file last wrote it: its length, inode and newest id. Another process's
+  // append changes the length or inode, and the file is read again.
+  int64_t historyLength_ = -1;
+  ino_t historyInode_ = 0;
+  uint64_t historyLastId_ = 0;
+  ChangeLabel label_;
+  bool labeled_ = false;
+  uint64_t group_ = 0;  // the first record's id of the labelled change being written, 0 before it
 };
 
 }  // namespace lettermoor

@@ -40,6 +40,7 @@
 #include "ui/insert_code_dialog.h"
 #include "ui/pixel_art.h"
 #include "ui/references_window.h"
+#include "ui/history_dialog.h"
 #include "ui/replace_dialog.h"
 #include "ui/script_report_window.h"
 #include "ui/search_dialog.h"
@@ -176,6 +177,7 @@ void MainWindow::BuildMenus() {
   FillRecentMenu();
   AddCommand(file, "&Close", CommandId::Close)->setShortcut(QKeySequence::Close);
   AddCommand(file, "Re&vert to Backup", CommandId::RevertToBackup);
+  AddCommand(file, "&History...", CommandId::History);
   // Whether the backup is there is looked at again each time the menu opens: another program
   // may have made or removed it.
   connect(file, &QMenu::aboutToShow, this, [this] {
@@ -194,6 +196,8 @@ void MainWindow::BuildMenus() {
   // menu shortcuts.
   QMenu* edit = bar->addMenu(QStringLiteral("&Edit"));
   AddCommand(edit, "&Undo", CommandId::Undo);
+  // The ROM's own undo, beside the edit box's: Ctrl+Z stays the edit box's.
+  AddCommand(edit, "Undo &Last Change", CommandId::UndoLastChange)->setShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_Z));
   edit->addSeparator();
   AddCommand(edit, "Cu&t", CommandId::Cut);
   AddCommand(edit, "&Copy", CommandId::Copy);
@@ -850,6 +854,16 @@ void MainWindow::RunSearchWindow() {
   SearchDialog dialog(this, [this](const std::string& query) {
     if (logic_) logic_->FindNext(query, SelectionMark());
   });
+  QScopedValueRollback<QPointer<QWidget>> owner(messageOwner_, &dialog);
+  dialog.exec();
+}
+
+void MainWindow::RunHistoryWindow() {
+  HistoryDialog dialog(
+      this, [this] { return logic_ ? logic_->HistoryEntries() : std::vector<HistoryEntry>(); },
+      [this](uint64_t id) {
+        if (logic_) logic_->UndoChange(id);
+      });
   QScopedValueRollback<QPointer<QWidget>> owner(messageOwner_, &dialog);
   dialog.exec();
 }

@@ -148,6 +148,7 @@ class MainWindow : public QMainWindow, public EditorView {
   bool AskYesNo(const std::string& text, const std::string& caption) override;
   void RunSearchWindow() override;
   std::optional<ReplaceChoice> RunReplaceWindow() override;
+  void RunHistoryWindow() override;
   bool RunPointerEntryEditor(PointerEntryForm& form) override;
   void RunDetailsWindow(const DetailsRequest& request) override;
   void RunAboutBox() override;

@@ -1,6 +1,7 @@
 // Every kind of change, cut short at each of its writes and syncs in turn (and once by a real
 // SIGKILL, and once more in the middle of the rollback): the ROM, opened again as the programs
-// open it, is always wholly as it was before the change or wholly as after it.
+// open it, is always wholly as it was before the change or wholly as after it, and its history
+// holds the change's records exactly when the ROM holds the change.
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -134,8 +135,12 @@ std::vector<Kind> Kinds() {
 
 class CrashTest : public ::testing::Test {
  protected:
-  // Writes the kind's starting ROM into the test's file and gives its bytes.
+  // How many whole records the history holds (a torn tail is no record).
+  size_t Recorded() { return ReadHistory(HistoryPathFor(path_)).records.size(); }
+
+  // Writes the kind's starting ROM into the test's file, with no history yet, and gives its bytes.
   Bytes Start(const Kind& kind) {
+    std::filesystem::remove(HistoryPathFor(path_));
     if (kind.reference) {
       const Bytes bytes = test::ReferenceScenario::Image(true).Bytes();
       EXPECT_TRUE(test::WriteBytesTo(path_, bytes));
@@ -187,6 +192,8 @@ TEST_F(CrashTest, EveryKindOfChangeIsWholeOrAbsentWhereverItStops) {
     }
     const Bytes after = test::ReadBytesOf(path_);
     ASSERT_NE(before, after);
+    const size_t records = Recorded();
+    ASSERT_GE(records, 1u);
     if (kind.keepsChecksum) {
       ASSERT_EQ(ReadHeaderChecksum(std::span(after).subspan(RomFile::kCopierHeaderSize)).state, ChecksumState::Right);
     }
@@ -194,10 +201,12 @@ TEST_F(CrashTest, EveryKindOfChangeIsWholeOrAbsentWhereverItStops) {
     for (int k = 1; k <= steps; ++k) {
       SCOPED_TRACE("stopped at step " + std::to_string(k) + " of " + std::to_string(steps));
       ASSERT_TRUE(test::WriteBytesTo(path_, before));
+      std::filesystem::remove(HistoryPathFor(path_));
       ASSERT_EQ(RunInChild(kind, k), 77);
       Recovery recovery;
       const Bytes seen = Reopened(&recovery);
       EXPECT_TRUE(seen == before || seen == after) << "a mix of before and after";
+      EXPECT_EQ(Recorded(), seen == after ? records : 0) << "the history disagrees with the ROM";
       EXPECT_FALSE(std::filesystem::exists(JournalPathFor(path_)));
       if (seen == before && recovery.status != RecoveryStatus::None) {
         EXPECT_EQ(recovery.status, RecoveryStatus::RolledBack);
@@ -239,8 +248,10 @@ TEST_F(CrashTest, AKillAtAnyMomentLeavesTheRomWholeOrAbsent) {
   const Bytes after = test::ReadBytesOf(path_);
   std::mt19937 random(12345);
   int cut = 0;
+  const size_t records = Recorded();
   for (int run = 0; run < 12; ++run) {
     ASSERT_TRUE(test::WriteBytesTo(path_, before));
+    std::filesystem::remove(HistoryPathFor(path_));
     std::fflush(nullptr);
     const pid_t pid = ::fork();
     if (pid == 0) {
@@ -254,6 +265,7 @@ TEST_F(CrashTest, AKillAtAnyMomentLeavesTheRomWholeOrAbsent) {
     cut += WIFSIGNALED(status);
     const Bytes seen = Reopened();
     EXPECT_TRUE(seen == before || seen == after) << "run " << run;
+    EXPECT_EQ(Recorded(), seen == after ? records : 0) << "run " << run;
   }
   RecordProperty("killed", cut);
 }

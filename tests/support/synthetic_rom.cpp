@@ -33,6 +33,7 @@ TempFile::~TempFile() {
   std::error_code ec;
   std::filesystem::remove(path_, ec);
   std::filesystem::remove(path_ + ".bak", ec);  // the copy the editor keeps before writing
+  std::filesystem::remove(HistoryPathFor(path_), ec);
 }
 
 std::string TempFile::Name() const { return std::filesystem::path(path_).filename().string(); }
