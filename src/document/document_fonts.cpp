@@ -31,6 +31,7 @@ FontWriteOutcome Document::WriteFont(text_window::FontId id, const RomFont& edit
   const ChangeSet change = FontChanges(now, edited);
   for (const ByteChange& range : change.ranges) outcome.changedBytes += static_cast<int>(range.bytes.size());
   if (change.ranges.empty()) return outcome;
+  RomFile::Labeled label(*rom, ChangeLabel{ChangeKind::Font});
   outcome.written = rom->Apply(change);
   return outcome;
 }

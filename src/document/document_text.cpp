@@ -138,6 +138,7 @@ const char* ChangeKindName(ChangeKind kind) {
     case ChangeKind::Revert: return "revert";
     case ChangeKind::Undo: return "undo";
     case ChangeKind::Checksum: return "checksum";
+    case ChangeKind::Font: return "font";
   }
   return "change";
 }

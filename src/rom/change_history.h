@@ -19,6 +19,7 @@ enum class ChangeKind : uint8_t {
   Revert = 7,
   Undo = 8,
   Checksum = 9,
+  Font = 10,
 };
 
 // What a writer tells of the change it is about to make. Writers that tell nothing are still

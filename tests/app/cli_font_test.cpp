@@ -84,8 +84,14 @@ TEST_P(CliFont, AnEditWritesExactlyItsByte) {
     if (c.x < 0) {
       EXPECT_EQ(after[static_cast<size_t>(offset)], c.width);
     }
-    // Through the same safe writes as every change: the copy kept first holds the old bytes.
+    // Through the same safe writes as every change: the copy kept first holds the old bytes,
+    // and the history names it and takes it back.
     EXPECT_EQ(ReadRom(rom + ".bak"), before);
+    const CliRun history = Run({"history", rom});
+    const std::string newest = history.out.substr(0, history.out.find('\n'));
+    EXPECT_NE(newest.find("\tfont\t"), std::string::npos) << history.out;
+    ASSERT_EQ(Run({"history", rom, "--undo", newest.substr(0, newest.find('\t'))}).exitCode, 0);
+    EXPECT_EQ(ReadRom(rom), before);
   }
 }
 

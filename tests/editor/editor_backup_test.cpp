@@ -308,6 +308,15 @@ TEST_F(EditorBackup, RevertPutsTheCopyBackByteForByteAndRefillsTheList) {
     EXPECT_EQ(view.rows, rows);
     EXPECT_EQ(view.SelectionMark(), 3);  // the marked row stays marked
     EXPECT_EQ(view.editText, layout::kText3);
+    // The first row too.
+    view.ClickRow(window, 0);
+    view.Type(window, "Howdy[02]");
+    ASSERT_EQ(view.PressApply(window), ApplyResult::Written);
+    view.answers = {true};
+    window.OnCommand(CommandId::RevertToBackup);
+    EXPECT_EQ(file.ReadAll(), opened);
+    EXPECT_EQ(view.SelectionMark(), 0);
+    EXPECT_EQ(view.editText, layout::kText0);
     EXPECT_FALSE(view.IsEnabled(CommandId::ExpandedRomListing));
     EXPECT_TRUE(view.IsEnabled(CommandId::ExpandRom));
     EXPECT_TRUE(view.TakeMessages().empty());

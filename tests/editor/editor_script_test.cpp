@@ -70,6 +70,14 @@ TEST_F(EditorScript, ExportEditImportKeepsTheMarkedRow) {
   EXPECT_EQ(view.rows[5], "Good day");
   EXPECT_EQ(view.SelectionMark(), 3);
   EXPECT_EQ(view.editText, "Shared![02]");
+
+  // The first row, marked, stays marked too.
+  std::ofstream(view.scriptPath, std::ios::binary) << Replaced(ReadText(view.scriptPath), layout::kText0, "Hi there[03 00 02]");
+  view.ClickRow(window, 0);
+  window.OnCommand(CommandId::ImportScript);
+  ASSERT_EQ(view.reports.size(), 3u);
+  EXPECT_EQ(view.SelectionMark(), 0);
+  EXPECT_EQ(view.editText, "Hi there[03 00 02]");
 }
 
 TEST_F(EditorScript, RefusedFilesAndCancelledDialogsWriteNothing) {
