@@ -20,6 +20,7 @@
 #include "document/references_page.h"
 #include "rom/patch_file.h"
 #include "rom/safe_file.h"
+#include "sample/sample_font.h"
 #include "sample/sample_rom.h"
 #include "script/po_file.h"
 
@@ -55,6 +56,25 @@ std::string OpenFailure(const std::string& path, int error, RomOpenMode mode) {
   }
 }
 
+struct TableChoice {
+  std::string path;
+  bool none = false;
+};
+TableChoice tableChoice;
+
+// The command's character table for the ROM at `romPath`: --table, else the file beside the ROM
+// when there is one. A table that does not load ends the command before the ROM is touched.
+std::optional<CharacterTable> TableFor(const std::string& romPath) {
+  if (tableChoice.none) return std::nullopt;
+  const std::string path = tableChoice.path.empty() ? Document::DefaultTablePath(romPath) : tableChoice.path;
+  struct stat st {};
+  if (tableChoice.path.empty() && ::stat(path.c_str(), &st) != 0) return std::nullopt;
+  TableLoad load;
+  std::optional<CharacterTable> table = CharacterTable::Load(path, load);
+  if (!table) Fail(kExitUsage, DescribeTableLoad(path, load));
+  return table;
+}
+
 // One open ROM and its listing, as a user would open it in the desktop program.
 class Session {
  public:
@@ -72,7 +92,9 @@ class Session {
     TellRecovery(opened.recovery);
     if (opened.type == RomType::Unrecognized) Fail(kExitUsage, editor_text::kBadRom);
     if (opened.type == RomType::Mother2) Fail(kExitUsage, editor_text::kMother2);
+    std::optional<CharacterTable> table = TableFor(path);
     doc_.Adopt(std::move(opened));
+    doc_.SetCharacterTable(std::move(table));
     const ListingMode mode = kListings.at(listing);
     if (mode == ListingMode::ExpandedRomListing && !doc_.IsExpanded()) {
       // The desktop program grays "Expanded ROM listing" for such a file.
@@ -128,6 +150,8 @@ void CheckTextLength(const std::string& text) {
 }
 
 }  // namespace
+
+void SetTableChoice(const std::string& table, bool noTable) { tableChoice = {table, noTable}; }
 
 int RunInfo(const Options& o) {
   Session s;
@@ -365,6 +389,7 @@ int RunMakeSample(const Options& o) {
     RefuseOutputOver(o.out, {{"the backup copy kept of a ROM beside it", resolved}}, "Nothing was written.");
   }
   if (!SaveSampleRom(o.out, o.expanded, o.headerless)) Fail(kExitFailed, "Cannot write " + o.out + ".");
+  if (o.exampleTable) WriteOutputFile(Document::DefaultTablePath(o.out), std::string(kSampleCharacterTable));
   return kExitOk;
 }
 
@@ -507,7 +532,9 @@ int RunExport(const Options& o) {
 namespace {
 
 // The whole script file, read and checked before the ROM is looked at: a bad file changes nothing.
-ParsedScript ReadScript(const std::string& path) {
+// A script exported with another character table is refused first, naming both, unless
+// `otherTable`: its letters would otherwise read as faults, or as other bytes.
+ParsedScript ReadScript(const std::string& path, const CharacterTable* table, bool otherTable) {
   const ScriptFileRead read = ReadScriptFile(path);
   if (read.fault != ScriptFileRead::Fault::None) {
     std::string message = DescribeScriptReadFault(path, read);
@@ -516,7 +543,12 @@ ParsedScript ReadScript(const std::string& path) {
     }
     Fail(kExitUsage, message);
   }
-  ParsedScript parsed = ParseScript(read.content);
+  ParsedScript parsed = ParseScript(read.content, table);
+  const std::string inUse = table ? table->Name() : std::string();
+  if (OtherTable(parsed, inUse) && !otherTable) {
+    Fail(kExitUsage, DescribeOtherTable(path, parsed.table, inUse) +
+                         " Nothing was written.\nOn the command line: --other-table imports it all the same.");
+  }
   if (parsed.error) {
     Fail(kExitUsage, DescribeScriptError(path, *parsed.error) + "\nThe script was not imported; nothing was written.");
   }
@@ -524,10 +556,10 @@ ParsedScript ReadScript(const std::string& path) {
 }
 
 // The whole PO file, read and checked before the ROM is looked at.
-ParsedPo ReadPo(const std::string& path) {
+ParsedPo ReadPo(const std::string& path, const CharacterTable* table) {
   const ScriptFileRead read = ReadScriptFile(path);
   if (read.fault != ScriptFileRead::Fault::None) Fail(kExitUsage, DescribeScriptReadFault(path, read));
-  ParsedPo parsed = ParsePo(read.content);
+  ParsedPo parsed = ParsePo(read.content, table);
   if (parsed.error) {
     Fail(kExitUsage, DescribeScriptError(path, *parsed.error) + "\nThe PO file was not imported; nothing was written.");
   }
@@ -583,10 +615,12 @@ int RunImport(const Options& o) {
   const bool po = IsPo(o, o.scriptFile);
   ParsedScript parsed;
   ParsedPo parsedPo;
+  const std::optional<CharacterTable> table = TableFor(o.rom);
+  const CharacterTable* characters = table ? &*table : nullptr;
   if (po) {
-    parsedPo = ReadPo(o.scriptFile);
+    parsedPo = ReadPo(o.scriptFile, characters);
   } else {
-    parsed = ReadScript(o.scriptFile);
+    parsed = ReadScript(o.scriptFile, characters, o.otherTable);
   }
   const bool copy = !o.out.empty();
   Session s(!o.noBackup, o.keepChecksum);

@@ -172,6 +172,8 @@ inline constexpr const char* kConsistencyNeedsOriginal =
 inline constexpr const char* kConsistencyClean = "Every original text is translated one way, and no line with letters is left as the original.";
 inline constexpr const char* kOriginalCaption = "Original ROM";
 inline constexpr const char* kOriginalForgotten = "The remembered original ROM was forgotten: %s";
+inline constexpr const char* kTableCaption = "Character Table";
+inline constexpr const char* kTableInUse = "Table: %s";
 inline constexpr const char* kNoUntranslated = "Every line differs from the original: none is left untranslated.";
 inline constexpr const char* kTranslatedProgress = "Translated: %d of %d lines (%d%%)";
 inline constexpr const char* kOriginalUnreadable = "The original ROM %s could not be opened (%s).";
@@ -224,7 +226,7 @@ std::string DescribeTextSpan(const TextSpan& span);
 std::string TextHintAt(const std::vector<TextSpan>& spans, int32_t position);
 // The size label's hint for a text the encoder refuses: what is wrong and where; empty when
 // nothing is.
-std::string EditFaultHint(std::string_view text);
+std::string EditFaultHint(std::string_view text, const CharacterTable* characters = nullptr);
 
 // Why the copy at `backupPath` could not be kept (the message of a failed backup).
 std::string DescribeBackupFailure(const std::string& backupPath, int error);
@@ -269,5 +271,8 @@ ReferencesPage ConsistencyPage(const std::vector<ConsistencyFinding>& findings);
 
 // "3 original texts translated more than one way, 12 texts left as the original."
 std::string DescribeConsistencyCount(const std::vector<ConsistencyFinding>& findings);
+
+// Why the character table at `path` was not loaded: its file name, line and the reason.
+std::string DescribeTableLoad(const std::string& path, const TableLoad& load);
 
 }  // namespace lettermoor

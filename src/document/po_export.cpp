@@ -99,11 +99,11 @@ std::optional<PoExport> Document::ExportPo(const std::function<bool(int, int)>& 
     if (!contexts.insert(*entry.context).second) entry.context = "$" + Hex(identity) + " at $" + Hex(address);
     contexts.insert(*entry.context);
     if (original && *original != present) {
-      entry.id = std::move(*original);
-      entry.str = std::move(present);
+      entry.id = Shown(std::move(*original));
+      entry.str = Shown(std::move(present));
       ++result.translated;
     } else {
-      entry.id = std::move(present);
+      entry.id = Shown(std::move(present));
       ++result.untranslated;
     }
     for (const int row : rows) entry.references.push_back("line:" + std::to_string(row + 1));
@@ -136,7 +136,8 @@ std::vector<ConsistencyFinding> Document::Consistency() {
     if (!at) continue;
     std::optional<std::string> original = OriginalScriptText(*at);
     if (!original) continue;
-    std::string present = ScriptText(*rom_.handle, SnesToFileOffset(entry.textAddress), dictionary_, state_);
+    original = Shown(std::move(*original));
+    std::string present = Shown(ScriptText(*rom_.handle, SnesToFileOffset(entry.textAddress), dictionary_, state_));
     auto [it, added] = groupOf.try_emplace(*original, groups.size());
     if (added) groups.emplace_back(std::move(*original), std::vector<std::pair<std::string, int>>());
     groups[it->second].second.emplace_back(std::move(present), row);

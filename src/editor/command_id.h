@@ -42,6 +42,7 @@ enum class CommandId : int {
   FindNextUntranslated = 32832,
   KeepChecksumRight = 32840,
   RunInEmulator = 32841,
+  CharacterTable = 32842,  // the translator's table of which byte is which letter
 };
 
 // The three labels under the list and the edit box.

@@ -18,6 +18,7 @@ constexpr CommandId kOpenOnlyItems[] = {
     CommandId::ExportScript,        CommandId::ImportScript,     CommandId::CreatePatch,
     CommandId::ApplyPatchToCopy,    CommandId::OriginalRom,       CommandId::CheckConsistency,
     CommandId::ExportScript,        CommandId::ImportScript,     CommandId::RunInEmulator,
+    CommandId::CharacterTable,
 };
 
 constexpr CommandId kClipboardItems[] = {CommandId::Undo, CommandId::Cut, CommandId::Copy,
@@ -110,6 +111,7 @@ void EditorWindow::OnCommand(CommandId id) {
     case CommandId::ApplyPatchToCopy: ApplyPatchToCopy(); break;
     case CommandId::ReplaceInAllTexts: ReplaceInAllTexts(); break;
     case CommandId::OriginalRom: ChooseOriginal(); break;
+    case CommandId::CharacterTable: ChooseTable(); break;
     case CommandId::ForgetOriginal: ForgetOriginal(); break;
     case CommandId::FindNextUntranslated: FindNextUntranslated(); break;
     case CommandId::KeepChecksumRight: SetKeepChecksumRight(!doc_.KeepChecksumRight()); break;
@@ -154,6 +156,7 @@ void EditorWindow::OpenRomPath(const std::string& path, RomOpenMode mode) {
   EnableRevertItem();
   LoadRememberedOriginal();
   EnableOriginalItems();
+  LoadTable();
   FillEntryList();
 }
 
@@ -178,6 +181,7 @@ void EditorWindow::CloseRom() {
   for (CommandId id : kClipboardItems) view_.EnableMenuItem(id, false);
   EnableMoveItem();
   EnableOriginalItems();
+  view_.ShowCharacterTable(nullptr);
   ShowTranslations();
   ShowOriginal(-1);
   if (referencesShown_) {
@@ -328,13 +332,19 @@ void EditorWindow::UpdateCurrentSize() {
   const std::string& text = editText_;
   // Checked and encoded once on each keystroke: the size, the other rows it changes and the end
   // code's hint all come from these bytes (the compressed size from the compressor's own walk).
-  const EncodedText encoded = EncodeForWrite(text, nullptr);
+  // Through a character table, the encoder reads the text as the table spells it.
+  const CharacterTable* characters = doc_.Characters();
+  std::string game;
+  NonGameCharacter refused;
+  const bool spelled = !characters || characters->ToGameText(text, game, refused);
+  const EncodedText encoded = spelled ? EncodeForWrite(characters ? game : text, nullptr)
+                                      : EncodedText{.refusal = TextRefusal::NonGameCharacter};
   const int32_t size = !encoded.Ok()             ? kMeasureBracketError
                        : compressWithDictionary_ ? MeasureEdit(text)
                                                  : static_cast<int32_t>(encoded.bytes.size());
   if (size < 0) {
     view_.SetLabel(LabelId::CurrentSize, editor_text::kCurrentSizeUnknown);
-    view_.SetLabelToolTip(LabelId::CurrentSize, EditFaultHint(text));
+    view_.SetLabelToolTip(LabelId::CurrentSize, EditFaultHint(text, characters));
     return;
   }
   view_.SetLabel(LabelId::CurrentSize,
