@@ -61,6 +61,13 @@ std::string Document::DefaultTablePath(const std::string& romPath) {
   return std::filesystem::path(romPath).replace_extension(".tbl").string();
 }
 
+std::string Document::GameTextOf(std::string_view text) const {
+  std::string buffer;
+  NonGameCharacter refused;
+  ToGameText(text, buffer, refused);  // `text` is left as it is when the table cannot spell it
+  return std::string(text);
+}
+
 std::string Document::Shown(std::string text) const {
   return characters_ ? characters_->ToDisplay(text) : text;
 }
@@ -683,9 +690,7 @@ ReplaceSearch Document::FindReplacements(const ReplaceQuery& query) {
     NonGameCharacter refused;
     std::optional<ScriptError> fault;
     if (!ToGameText(newText, buffer, refused)) {
-      fault = ScriptError{0, refused.column,
-                          "expected a character of the character table " + refused.table + ", found " +
-                              CharacterName(refused.character, refused.malformed, refused.utf8)};
+      fault = TableCharacterError(refused);
     } else {
       fault = CheckScriptText(newText);
     }

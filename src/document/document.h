@@ -207,6 +207,9 @@ class Document {
     state_.characters = Characters();
   }
   const CharacterTable* Characters() const { return characters_ ? &*characters_ : nullptr; }
+  // The user's text as the encoder reads it, for a preview: through the table, or as it is when
+  // there is none or it cannot spell the text (Apply refuses such a text).
+  std::string GameTextOf(std::string_view text) const;
   // The table a ROM takes by default: beside it, its name with ".tbl" (game.smc: game.tbl).
   static std::string DefaultTablePath(const std::string& romPath);
 

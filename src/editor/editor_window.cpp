@@ -323,8 +323,9 @@ void EditorWindow::UpdateTextStatus() {
   const int characters = static_cast<int>(std::count_if(editText_.begin(), editText_.end(), [](char c) {
     return (static_cast<uint8_t>(c) & 0xC0) != 0x80;
   }));
-  const bool laid =
-      previewer_.LayText(doc_.Dictionary(), editText_, TextWindowKind::Dialogue, fit_) == PreviewRefusal::None;
+  const std::string game = doc_.Characters() ? doc_.GameTextOf(editText_) : std::string();
+  const bool laid = previewer_.LayText(doc_.Dictionary(), doc_.Characters() ? game : editText_,
+                                       TextWindowKind::Dialogue, fit_) == PreviewRefusal::None;
   view_.ShowTextStatus(DescribeTextStatus(characters, laid ? &fit_ : nullptr), laid && fit_.notFitting == 0);
 }
 

@@ -151,9 +151,7 @@ std::optional<ScriptError> CheckPoText(std::string& text, int line, const char* 
   std::string game;
   NonGameCharacter refused;
   if (table && !table->ToGameText(text, game, refused)) {
-    bad = ScriptError{0, refused.column,
-                      "expected a character of the character table " + table->Name() + ", found " +
-                          CharacterName(refused.character, refused.malformed, refused.utf8)};
+    bad = TableCharacterError(refused);
   } else {
     if (table) text = std::move(game);
     bad = CheckScriptText(text, 0);

@@ -114,8 +114,9 @@ std::optional<ScriptError> FromTable(const CharacterTable* table, std::string& t
   std::string game;
   NonGameCharacter bad;
   if (!table->ToGameText(text, game, bad)) {
-    return ScriptError{0, column0 + bad.column,
-                       "expected a character of the character table " + table->Name() + ", found " + NameOf(bad)};
+    ScriptError error = TableCharacterError(bad);
+    error.column += column0;
+    return error;
   }
   text = std::move(game);
   return std::nullopt;
@@ -344,6 +345,10 @@ std::optional<std::string> ReadHeader(std::string_view line, int lineNumber,
 }  // namespace
 
 std::optional<ScriptError> CheckScriptText(std::string_view text) { return CheckText(text, 0); }
+
+ScriptError TableCharacterError(const NonGameCharacter& bad) {
+  return ScriptError{0, bad.column, "expected a character of the character table " + bad.table + ", found " + NameOf(bad)};
+}
 
 bool OtherTable(const ParsedScript& script, std::string_view inUse) { return script.table != inUse; }
 

@@ -84,6 +84,10 @@ struct ParsedScript {
 // `column0` + 1; nothing when it encodes as written. The error's line is left 0.
 std::optional<ScriptError> CheckScriptText(std::string_view text, int column0);
 
+// A character of a text that the character table in use cannot spell, as a file's fault (its
+// line left 0, its column the character's).
+ScriptError TableCharacterError(const NonGameCharacter& bad);
+
 // Reads a whole script file, checking its form and every text's brackets and characters (a
 // text the encoder would refuse is a fault of the file). A line may end in "\r\n". Through
 // `characters`, each text is read as the table spells it and given as the game's characters.

@@ -510,7 +510,7 @@ void MainWindow::ShowTextStatus(const std::string& text, bool fits) {
 }
 
 void MainWindow::SetEditText(const std::string& text) {
-  edit_->SetText(FromBytes(text));
+  edit_->SetText(FromText(text, utf8Texts_));
   TellPreview(true);
 }
 
@@ -524,7 +524,8 @@ void MainWindow::OpenPreview() {
             s.dictionary = &logic_->Decoder().Dictionary();
             s.row = SelectionMark();
           }
-          s.text = EditText();
+          // Drawn by byte: through the character table, its letters are their bytes' glyphs.
+          s.text = logic_ ? logic_->Doc().GameTextOf(EditText()) : EditText();
           return s;
         },
         this);
@@ -772,7 +773,7 @@ void MainWindow::RememberOriginal(const std::string& rom, const std::string& ori
 
 void MainWindow::ShowOriginalText(const std::optional<std::string>& text) {
   const bool shown = text.has_value();
-  if (shown) original_->setPlainText(FromBytes(*text));
+  if (shown) original_->setPlainText(FromText(*text, utf8Texts_));
   if (shown == !original_->isHidden()) return;
   if (!shown) original_->clear();
   originalLabel_->setVisible(shown);
@@ -827,6 +828,8 @@ void MainWindow::RememberTable(const std::string& rom, const std::string& table)
 void MainWindow::ShowCharacterTable(const CharacterTable* table) {
   tableLabel_->setText(table ? QString::fromUtf8(FormatText(editor_text::kTableInUse, table->Name()).c_str()) : QString());
   tableLabel_->setVisible(table != nullptr);
+  utf8Texts_ = table != nullptr;
+  rows_->SetUtf8(utf8Texts_);
   edit_->Highlighter()->UseCharacterTable(table);
 }
 

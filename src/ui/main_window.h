@@ -209,6 +209,7 @@ class MainWindow : public QMainWindow, public EditorView {
   QPlainTextEdit* original_ = nullptr;
   QLabel* progressLabel_ = nullptr;
   QLabel* tableLabel_ = nullptr;
+  bool utf8Texts_ = false;  // the texts come through a character table
   std::function<std::optional<QString>()> tablePrompt_;
   // Message boxes belong to the dialog that is running the command, if any (the search window).
   QPointer<QWidget> messageOwner_;
