@@ -451,7 +451,7 @@ int RunPreview(const Options& o) {
   const TextPreviewer previewer(s.File());
   TextPreview preview;
   RefuseUnreadableFont(s.Doc().Preview(previewer, o.line - 1, KindOf(o), preview));
-  WriteOut(DescribeLayout(preview.layout));
+  WriteOut(DescribeLayout(preview.layout, s.Doc().Characters()));
   if (o.output.empty()) return kExitOk;
   const TextWindowPicture all = AllFrames(preview.layout, previewer.Fonts());
   if (all.pixels.empty()) Fail(kExitFailed, "Cannot write " + o.output + ": the text shows no window.");

@@ -1,6 +1,10 @@
 #include "codec/character_table.h"
 
 #include <algorithm>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 #include <cerrno>
 #include <fstream>
 #include <sstream>
@@ -92,6 +96,7 @@ std::optional<CharacterTable> CharacterTable::Parse(std::string_view content, st
   for (unsigned b = kFirstByte; b <= kLastByte; ++b) {
     const char game = kGameCharacters.CharacterOf(static_cast<uint8_t>(b));
     table.remapped_[static_cast<uint8_t>(game)] = table.text_[b].size() != 1 || table.text_[b][0] != game;
+    if (table.remapped_[static_cast<uint8_t>(game)]) table.few_.push_back(game);
     const char32_t c = *SingleCodePoint(table.text_[b]);
     if (c < 0x80) {
       table.ascii_[c] = game;
@@ -130,30 +135,79 @@ std::optional<char> CharacterTable::CharacterFor(char32_t codePoint) const {
   return it->second;
 }
 
-void CharacterTable::AppendDisplay(std::string& out, std::string_view text) const {
-  out.reserve(out.size() + text.size());
-  for (size_t i = 0; i < text.size();) {
-    if (text[i] == '[') {
-      const size_t end = WalkBracketGroup(text, i, [](const BracketToken&) {});
-      out.append(text.substr(i, end - i));
-      i = end;
-      continue;
-    }
-    const char c = text[i++];
-    if (remapped_[static_cast<uint8_t>(c)]) {
-      out += text_[kGameCharacters.ByteOf(c)];
-    } else {
-      out.push_back(c);
+namespace {
+
+// Whether `text` holds one of `few` (or, with `highBytes`, a byte above 0x7F); `remapped` decides
+// the rest, one character at a time.
+bool HoldsAny(std::string_view text, const std::vector<char>& few, const std::array<bool, 256>& remapped,
+              bool highBytes) {
+  size_t i = 0;
+#ifdef __SSE2__
+  // A table names a few bytes: sixteen characters at a time against each of them.
+  if (few.size() <= 8 && text.size() >= 16) {
+    __m128i wanted[8];
+    const size_t count = few.size();
+    for (size_t k = 0; k < count; ++k) wanted[k] = _mm_set1_epi8(few[k]);
+    for (; i + 16 <= text.size(); i += 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
+      __m128i hits = highBytes ? _mm_cmplt_epi8(v, _mm_setzero_si128()) : _mm_setzero_si128();
+      for (size_t k = 0; k < count; ++k) hits = _mm_or_si128(hits, _mm_cmpeq_epi8(v, wanted[k]));
+      if (_mm_movemask_epi8(hits) != 0) return true;
     }
   }
+#endif
+  bool any = false;
+  for (; i < text.size(); ++i) {
+    const auto c = static_cast<uint8_t>(text[i]);
+    any |= remapped[c] || (highBytes && c >= 0x80);
+  }
+  return any;
+}
+
+}  // namespace
+
+bool CharacterTable::RemapsAny(std::string_view text) const { return HoldsAny(text, few_, remapped_, false); }
+
+bool CharacterTable::ReadsAsItself(std::string_view text) const { return !HoldsAny(text, few_, remapped_, true); }
+
+void CharacterTable::AppendDisplay(std::string& out, std::string_view text) const {
+  // Most texts hold none of the table's characters: copied whole.
+  if (!RemapsAny(text)) {
+    out.append(text);
+    return;
+  }
+  out.reserve(out.size() + text.size() + 16);
+  size_t run = 0;  // the start of the characters not yet copied
+  for (size_t i = 0; i < text.size();) {
+    if (text[i] == '[') {
+      i = WalkBracketGroup(text, i, [](const BracketToken&) {});
+      continue;
+    }
+    const char c = text[i];
+    if (remapped_[static_cast<uint8_t>(c)]) {
+      out.append(text.substr(run, i - run));
+      out += text_[kGameCharacters.ByteOf(c)];
+      run = i + 1;
+    }
+    ++i;
+  }
+  out.append(text.substr(run));
 }
 
 bool CharacterTable::ToGameText(std::string_view text, std::string& out, NonGameCharacter& refused) const {
-  out.clear();
-  out.reserve(text.size());
+  // Never longer than the text: each character becomes one, a group stays as it is.
+  out.resize(text.size());
+  size_t o = 0;
   int column = 0;
   for (size_t i = 0; i < text.size();) {
-    if (text[i] == '[') {
+    const auto b = static_cast<uint8_t>(text[i]);
+    if (b < 0x80 && ascii_[b] != 0 && b != '[') {  // nearly every character
+      out[o++] = ascii_[b];
+      ++i;
+      ++column;
+      continue;
+    }
+    if (b == '[') {
       const size_t end = WalkBracketGroup(text, i, [](const BracketToken&) {});
       for (size_t k = i; k < end;) {
         char32_t c = 0;
@@ -161,7 +215,8 @@ bool CharacterTable::ToGameText(std::string_view text, std::string& out, NonGame
         k += n == 0 ? 1 : n;
         ++column;
       }
-      out.append(text.substr(i, end - i));
+      text.copy(out.data() + o, end - i, i);
+      o += end - i;
       i = end;
       continue;
     }
@@ -176,11 +231,13 @@ bool CharacterTable::ToGameText(std::string_view text, std::string& out, NonGame
       refused.column = column;
       refused.utf8 = std::string(text.substr(i, n == 0 ? 1 : n));
       refused.table = name_;
+      out.resize(o);
       return false;
     }
-    out.push_back(*game);
+    out[o++] = *game;
     i += n;
   }
+  out.resize(o);
   return true;
 }
 

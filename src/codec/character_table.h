@@ -58,6 +58,11 @@ class CharacterTable {
   // The game's character for a code point, or nothing when the table has no byte for it.
   std::optional<char> CharacterFor(char32_t codePoint) const;
 
+  // Whether a text holds a character the table shows otherwise (inside brackets too).
+  bool RemapsAny(std::string_view text) const;
+  // Whether the user's text is the encoder's as it is: plain ASCII without a character whose
+  // byte the table took. (A character of neither is then refused as no game character.)
+  bool ReadsAsItself(std::string_view text) const;
   // The decoder's text as the user sees it: each remapped character outside brackets as its
   // table text. Appends to `out`.
   void AppendDisplay(std::string& out, std::string_view text) const;
@@ -76,6 +81,7 @@ class CharacterTable {
   std::string name_, path_;
   std::array<std::string, 256> text_;  // by byte; the game's character for bytes left alone
   std::array<bool, 256> remapped_{};   // by the game's character
+  std::vector<char> few_;              // the game's characters remapped
   std::array<char, 128> ascii_{};      // by code point: the game's character, 0 for none
   std::vector<std::pair<char32_t, char>> others_;  // the rest, sorted by code point
 };

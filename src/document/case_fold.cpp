@@ -88,6 +88,28 @@ CaseFold::CaseFold(const CharacterTable& table) {
     }
     keyOfFolded_[folded] = key_[static_cast<uint8_t>(m)];
   }
+  for (unsigned c = 0; c < 256; ++c) {
+    if (key_[c] != c) changed_.emplace_back(static_cast<char>(c), static_cast<char>(key_[c]));
+  }
+}
+
+void CaseFold::Fold(char* text, size_t n) const {
+  // Most tables fold nothing beyond a to z (no letter in two cases): then there is nothing to do.
+  if (changed_.empty()) return;
+  size_t k = 0;
+#ifdef __SSE2__
+  if (changed_.size() <= 8) {
+    for (; k + 16 <= n; k += 16) {
+      __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + k));
+      for (const auto& [from, to] : changed_) {
+        const __m128i at = _mm_cmpeq_epi8(v, _mm_set1_epi8(from));
+        v = _mm_or_si128(_mm_andnot_si128(at, v), _mm_and_si128(at, _mm_set1_epi8(to)));
+      }
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(text + k), v);
+    }
+  }
+#endif
+  for (; k < n; ++k) text[k] = static_cast<char>(key_[static_cast<uint8_t>(text[k])]);
 }
 
 std::optional<std::string> CaseFold::Needle(std::string_view query) const {

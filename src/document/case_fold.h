@@ -3,6 +3,8 @@
 #include <array>
 #include <map>
 #include <optional>
+#include <utility>
+#include <vector>
 #include <string>
 #include <string_view>
 
@@ -31,15 +33,14 @@ class CaseFold {
  public:
   explicit CaseFold(const CharacterTable& table);
   // Folds the game's characters of a decoded text in place.
-  void Fold(char* text, size_t n) const {
-    for (size_t k = 0; k < n; ++k) text[k] = static_cast<char>(key_[static_cast<uint8_t>(text[k])]);
-  }
+  void Fold(char* text, size_t n) const;
   // A query as the user typed it, folded as Fold folds the texts; nothing when a character outside
   // brackets is in no case of the table's, so that no text holds it.
   std::optional<std::string> Needle(std::string_view query) const;
 
  private:
   std::array<uint8_t, 256> key_{};
+  std::vector<std::pair<char, char>> changed_;  // the characters whose key is another
   std::map<char32_t, uint8_t> keyOfFolded_;  // by folded code point
 };
 

@@ -73,7 +73,7 @@ std::string Document::Shown(std::string text) const {
 }
 
 bool Document::ToGameText(std::string_view& text, std::string& buffer, NonGameCharacter& refused) const {
-  if (!characters_) return true;
+  if (!characters_ || characters_->ReadsAsItself(text)) return true;
   if (!characters_->ToGameText(text, buffer, refused)) return false;
   text = buffer;
   return true;
@@ -185,7 +185,7 @@ FilledListing Document::Fill() {
   std::string shown;
   auto preview = [&](int64_t offset) {
     const int32_t size = decoder_.DecodePreview(*rom, offset, text, kRowPreviewLength);
-    if (characters_) {
+    if (characters_ && characters_->RemapsAny(text.View())) {
       shown.clear();
       characters_->AppendDisplay(shown, text.View());
       listing.rows.Append(shown);

@@ -335,6 +335,7 @@ void EditorWindow::UpdateCurrentSize() {
   // code's hint all come from these bytes (the compressed size from the compressor's own walk).
   // Through a character table, the encoder reads the text as the table spells it.
   const CharacterTable* characters = doc_.Characters();
+  if (characters && characters->ReadsAsItself(text)) characters = nullptr;  // nothing to spell
   std::string game;
   NonGameCharacter refused;
   const bool spelled = !characters || characters->ToGameText(text, game, refused);
@@ -345,7 +346,7 @@ void EditorWindow::UpdateCurrentSize() {
                                                  : static_cast<int32_t>(encoded.bytes.size());
   if (size < 0) {
     view_.SetLabel(LabelId::CurrentSize, editor_text::kCurrentSizeUnknown);
-    view_.SetLabelToolTip(LabelId::CurrentSize, EditFaultHint(text, characters));
+    view_.SetLabelToolTip(LabelId::CurrentSize, EditFaultHint(text, doc_.Characters()));
     return;
   }
   view_.SetLabel(LabelId::CurrentSize,

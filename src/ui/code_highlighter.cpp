@@ -54,7 +54,8 @@ void CodeHighlighter::UsePalette(const QPalette& palette) {
 void CodeHighlighter::UseCharacterTable(const CharacterTable* table) {
   characters_ = table;
   made_ = false;
-  rehighlight();
+  // Marking an empty box again would tell the logic its text changed, for nothing.
+  if (!document()->isEmpty()) rehighlight();
 }
 
 void CodeHighlighter::Update() {

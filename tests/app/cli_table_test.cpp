@@ -41,6 +41,9 @@ TEST_F(CliTable, TheSampleTableTakesLettersFromApplyToImport) {
   ASSERT_EQ(found.exitCode, 0) << found.err;
   EXPECT_EQ(Fields(Lines(found.out).at(0)).at(0), "4");
   EXPECT_EQ(Run({"search", Name("cafe"), "CAF\xC3\x89"}).exitCode, 1);
+  // The preview lays out the table's bytes and prints them as its letters.
+  const CliRun preview = Run({"preview", "--table", "T", Name("cafe"), "4"});
+  EXPECT_NE(preview.out.find("Caf\xC3\xA9 d\xC3\xA9j\xC3\xA0 vu."), std::string::npos) << preview.out;
 
   const CliRun exported = Run({"export", "--table", "T", Name("cafe"), "-o", "cafe.txt"});
   ASSERT_EQ(exported.exitCode, 0) << exported.err;
