@@ -17,6 +17,7 @@
 #include "entries/layout_check.h"
 #include "entries/reference_index.h"
 #include "paired_baseline.h"
+#include "sample/sample_font.h"
 #include "quiet_editor_view.h"
 #include "stdio_reference.h"
 
@@ -36,6 +37,14 @@ const char* ModeName(ListingMode mode) {
     case ListingMode::PointerTableListing: break;
   }
   return "pointer";
+}
+
+// The sample's example character table loaded, as a translator works: the rows "_table".
+void UseTable(EditorWindow& window, bool table) {
+  if (!table) return;
+  TableLoad fault;
+  window.Doc().SetCharacterTable(CharacterTable::Parse(kSampleCharacterTable, "sample.tbl", fault));
+  if (!window.Doc().Characters()) Fail("the sample's table is refused");
 }
 
 // The window opened on `path` in `mode`, as a user gets it: open, then pick the listing.
@@ -89,11 +98,12 @@ void OpenFillPointer(benchmark::State& state, std::string path) {
 
 // The listing command on an open ROM: reload the dictionary, build the table, make every row's
 // preview, show row 0. The way back to the pointer table listing is not timed.
-void FillListing(benchmark::State& state, std::string path, ListingMode mode) {
+void FillListing(benchmark::State& state, std::string path, ListingMode mode, bool table) {
   QuietEditorView view;
   EditorWindow window(view);
   window.Initialise();
   window.OpenRomPath(path);
+  UseTable(window, table);
   for (auto _ : state) {
     state.PauseTiming();
     window.SetListingMode(ListingMode::PointerTableListing);
@@ -121,11 +131,12 @@ void FillPointerWithOriginal(benchmark::State& state, std::string path, std::str
   }
 }
 
-void FindMissing(benchmark::State& state, std::string path, ListingMode mode) {
+void FindMissing(benchmark::State& state, std::string path, ListingMode mode, bool table) {
   QuietEditorView view;
   EditorWindow window(view);
   window.Initialise();
   OpenIn(window, path, mode);
+  UseTable(window, table);
   for (auto _ : state) {
     view.mark = -1;
     benchmark::DoNotOptimize(window.FindNext(kMissingQuery, view.mark));
@@ -158,11 +169,12 @@ std::string LongEditText() {
   return text;
 }
 
-void Keystroke(benchmark::State& state, std::string path) {
+void Keystroke(benchmark::State& state, std::string path, bool table) {
   QuietEditorView view;
   EditorWindow window(view);
   window.Initialise();
   window.OpenRomPath(path);
+  UseTable(window, table);
   view.editText = LongEditText();
   for (auto _ : state) window.OnEditChanged(view.editText);
 }
@@ -309,8 +321,12 @@ void RegisterEditorBenchmarks(const BenchInputs& inputs, bool checkInputs) {
           benchmark::kMillisecond);
     for (ListingMode mode : {ListingMode::RawTextListing, ListingMode::ExpandedRomListing}) {
       const std::string name = std::string("fill_") + ModeName(mode) + "_" + romName;
-      timed(RegisterRow(name.c_str(), FillListing, path, mode), benchmark::kMillisecond);
+      timed(RegisterRow(name.c_str(), FillListing, path, mode, false), benchmark::kMillisecond);
     }
+  }
+  for (ListingMode mode : {ListingMode::RawTextListing, ListingMode::ExpandedRomListing}) {
+    const std::string name = std::string("fill_") + ModeName(mode) + "_sample_table";
+    timed(RegisterRow(name.c_str(), FillListing, inputs.sample, mode, true), benchmark::kMillisecond);
   }
   timed(RegisterRow("fill_pointer_original_untranslated", FillPointerWithOriginal, inputs.sample, inputs.original),
         benchmark::kMillisecond);
@@ -319,9 +335,13 @@ void RegisterEditorBenchmarks(const BenchInputs& inputs, bool checkInputs) {
   for (const auto& [romName, path] : roms) {
     for (ListingMode mode : modes) {
       const std::string suffix = std::string(ModeName(mode)) + "_" + romName;
-      timed(RegisterRow(("find_" + suffix).c_str(), FindMissing, path, mode),
+      timed(RegisterRow(("find_" + suffix).c_str(), FindMissing, path, mode, false),
             benchmark::kMillisecond);
     }
+  }
+  for (ListingMode mode : modes) {
+    const std::string name = std::string("find_") + ModeName(mode) + "_sample_table";
+    timed(RegisterRow(name.c_str(), FindMissing, inputs.sample, mode, true), benchmark::kMillisecond);
   }
   for (const auto& [romName, path] : roms) {
     for (ListingMode mode : modes) {
@@ -335,8 +355,9 @@ void RegisterEditorBenchmarks(const BenchInputs& inputs, bool checkInputs) {
         benchmark::kMillisecond);
   timed(RegisterRow("reference_index_sample", BuildReferences, inputs.sample),
         benchmark::kMillisecond);
-  timed(RegisterRow("measure_text_4000", Keystroke, inputs.sample),
+  timed(RegisterRow("measure_text_4000", Keystroke, inputs.sample, false),
         benchmark::kMicrosecond);
+  timed(RegisterRow("measure_text_4000_table", Keystroke, inputs.sample, true), benchmark::kMicrosecond);
   timed(RegisterRow("layout_text_4000", LayoutText, inputs.sample), benchmark::kMicrosecond);
   timed(RegisterRow("highlight_text_4000", HighlightText), benchmark::kMicrosecond);
   timed(RegisterRow("fit_status_4000", FitStatus, inputs.sample), benchmark::kMicrosecond);

@@ -21,6 +21,7 @@
 #include "document/references_page.h"
 #include "rom/patch_file.h"
 #include "rom/safe_file.h"
+#include "sample/sample_font.h"
 #include "sample/sample_rom.h"
 #include "script/po_file.h"
 
@@ -56,6 +57,25 @@ std::string OpenFailure(const std::string& path, int error, RomOpenMode mode) {
   }
 }
 
+struct TableChoice {
+  std::string path;
+  bool none = false;
+};
+TableChoice tableChoice;
+
+// The command's character table for the ROM at `romPath`: --table, else the file beside the ROM
+// when there is one. A table that does not load ends the command before the ROM is touched.
+std::optional<CharacterTable> TableFor(const std::string& romPath) {
+  if (tableChoice.none) return std::nullopt;
+  const std::string path = tableChoice.path.empty() ? Document::DefaultTablePath(romPath) : tableChoice.path;
+  struct stat st {};
+  if (tableChoice.path.empty() && ::stat(path.c_str(), &st) != 0) return std::nullopt;
+  TableLoad load;
+  std::optional<CharacterTable> table = CharacterTable::Load(path, load);
+  if (!table) Fail(kExitUsage, DescribeTableLoad(path, load));
+  return table;
+}
+
 // One open ROM and its listing, as a user would open it in the desktop program.
 class Session {
  public:
@@ -76,7 +96,9 @@ class Session {
     TellRecovery(opened.recovery);
     if (opened.type == RomType::Unrecognized) Fail(kExitUsage, editor_text::kBadRom);
     if (opened.type == RomType::Mother2) Fail(kExitUsage, editor_text::kMother2);
+    std::optional<CharacterTable> table = TableFor(path);
     doc_.Adopt(std::move(opened));
+    doc_.SetCharacterTable(std::move(table));
     const ListingMode mode = kListings.at(listing);
     if (mode == ListingMode::ExpandedRomListing && !doc_.IsExpanded()) {
       // The desktop program grays "Expanded ROM listing" for such a file.
@@ -132,6 +154,8 @@ void CheckTextLength(const std::string& text) {
 }
 
 }  // namespace
+
+void SetTableChoice(const std::string& table, bool noTable) { tableChoice = {table, noTable}; }
 
 int RunInfo(const Options& o) {
   Session s;
@@ -391,6 +415,7 @@ int RunMakeSample(const Options& o) {
     RefuseOutputOver(o.out, {{"the backup copy kept of a ROM beside it", resolved}}, "Nothing was written.");
   }
   if (!SaveSampleRom(o.out, o.expanded, o.headerless)) Fail(kExitFailed, "Cannot write " + o.out + ".");
+  if (o.exampleTable) WriteOutputFile(Document::DefaultTablePath(o.out), std::string(kSampleCharacterTable));
   return kExitOk;
 }
 
@@ -452,7 +477,7 @@ int RunPreview(const Options& o) {
   const TextPreviewer previewer(s.File());
   TextPreview preview;
   RefuseUnreadableFont(s.Doc().Preview(previewer, o.line - 1, KindOf(o), preview));
-  WriteOut(DescribeLayout(preview.layout));
+  WriteOut(DescribeLayout(preview.layout, s.Doc().Characters()));
   if (o.output.empty()) return kExitOk;
   const TextWindowPicture all = AllFrames(preview.layout, previewer.Fonts());
   if (all.pixels.empty()) Fail(kExitFailed, "Cannot write " + o.output + ": the text shows no window.");
@@ -533,7 +558,9 @@ int RunExport(const Options& o) {
 namespace {
 
 // The whole script file, read and checked before the ROM is looked at: a bad file changes nothing.
-ParsedScript ReadScript(const std::string& path) {
+// A script exported with another character table is refused first, naming both, unless
+// `otherTable`: its letters would otherwise read as faults, or as other bytes.
+ParsedScript ReadScript(const std::string& path, const CharacterTable* table, bool otherTable) {
   const ScriptFileRead read = ReadScriptFile(path);
   if (read.fault != ScriptFileRead::Fault::None) {
     std::string message = DescribeScriptReadFault(path, read);
@@ -542,7 +569,12 @@ ParsedScript ReadScript(const std::string& path) {
     }
     Fail(kExitUsage, message);
   }
-  ParsedScript parsed = ParseScript(read.content);
+  ParsedScript parsed = ParseScript(read.content, table);
+  const std::string inUse = table ? table->Name() : std::string();
+  if (OtherTable(parsed, inUse) && !otherTable) {
+    Fail(kExitUsage, DescribeOtherTable(path, parsed.table, inUse) +
+                         " Nothing was written.\nOn the command line: --other-table imports it all the same.");
+  }
   if (parsed.error) {
     Fail(kExitUsage, DescribeScriptError(path, *parsed.error) + "\nThe script was not imported; nothing was written.");
   }
@@ -550,10 +582,10 @@ ParsedScript ReadScript(const std::string& path) {
 }
 
 // The whole PO file, read and checked before the ROM is looked at.
-ParsedPo ReadPo(const std::string& path) {
+ParsedPo ReadPo(const std::string& path, const CharacterTable* table) {
   const ScriptFileRead read = ReadScriptFile(path);
   if (read.fault != ScriptFileRead::Fault::None) Fail(kExitUsage, DescribeScriptReadFault(path, read));
-  ParsedPo parsed = ParsePo(read.content);
+  ParsedPo parsed = ParsePo(read.content, table);
   if (parsed.error) {
     Fail(kExitUsage, DescribeScriptError(path, *parsed.error) + "\nThe PO file was not imported; nothing was written.");
   }
@@ -609,10 +641,12 @@ int RunImport(const Options& o) {
   const bool po = IsPo(o, o.scriptFile);
   ParsedScript parsed;
   ParsedPo parsedPo;
+  const std::optional<CharacterTable> table = TableFor(o.rom);
+  const CharacterTable* characters = table ? &*table : nullptr;
   if (po) {
-    parsedPo = ReadPo(o.scriptFile);
+    parsedPo = ReadPo(o.scriptFile, characters);
   } else {
-    parsed = ReadScript(o.scriptFile);
+    parsed = ReadScript(o.scriptFile, characters, o.otherTable);
   }
   const bool copy = !o.out.empty();
   Session s(!o.noBackup, o.keepChecksum);
@@ -777,7 +811,7 @@ int RunFontExport(const Options& o) {
   s.Open(o.rom, "pointer");
   RefuseOutputOver(o.output, s.RomAndBackup(), "Nothing was exported.");
   const RomFont font = ReadableFont(s, o);
-  const PalettePicture sheet = DrawFontSheet(font, o.font.c_str(), FixedFontLetters());
+  const PalettePicture sheet = DrawFontSheet(font, o.font.c_str(), FontLettersOf(s.Doc().Characters()));
   WriteOutputFile(o.output, EncodePng(sheet));
   Print("%s font: %d glyphs of %dx%d pixels, in a picture of %dx%d.\n", o.font.c_str(), text_window::kFontCharacterSlots,
         font.GlyphWidth(), font.height, sheet.width, sheet.height);

@@ -18,6 +18,9 @@ struct Options {
   std::string modified, patchFile;  // patch create's MODIFIED, patch apply's and info's PATCH
   std::string replacement;                      // replace: what FIND becomes
   std::string font = "main", picture;           // font export and import
+  std::string table;                            // --table: the character table
+  bool noTable = false, otherTable = false;     // --no-table; import: --other-table
+  bool exampleTable = false;                    // make-sample: write the example table too
   bool matchCase = false, matchCodes = false;  // replace
   bool codesOnly = false, allowLarger = false, relocate = false, expanded = false, battle = false,
        estimates = false, headerless = false, compress = false, showBytes = false, noBackup = false,
@@ -25,6 +28,10 @@ struct Options {
        untranslated = false, includeFuzzy = false, consistency = false,
        keepChecksum = false, fix = false;
 };
+
+// Which character table the commands open their ROM with: `table`, else the one beside the ROM
+// unless `noTable`.
+void SetTableChoice(const std::string& table, bool noTable);
 
 int RunInfo(const Options& o);
 int RunList(const Options& o);

@@ -37,6 +37,12 @@ void AddRom(CLI::App* cmd, Options& o) {
   cmd->add_option("ROM", o.rom, "The ROM image (.smc, .sfc, .fig), opened for reading and writing")
       ->required()
       ->type_name("FILE");
+  cmd->add_option("--table", o.table,
+                  "The character table (HH=text lines) to show and take text through; by default the ROM's name "
+                  "with .tbl beside it (game.tbl for game.smc), when there is one")
+      ->type_name("FILE");
+  cmd->add_flag("--no-table", o.noTable, "Use the game's own characters only, even when a table lies beside the ROM")
+      ->excludes("--table");
 }
 
 void AddListing(CLI::App* cmd, Options& o) {
@@ -160,6 +166,9 @@ void AddEditingCommands(CLI::App& app, Options& o, std::vector<Command>& command
   makeSample->add_option("OUT", o.out, "The file to write")->required()->type_name("FILE");
   makeSample->add_flag("--expanded", o.expanded, "Write it already expanded");
   makeSample->add_flag("--headerless", o.headerless, "Write it without the 512-byte copier header, as a .sfc dump");
+  makeSample->add_flag("--example-table", o.exampleTable,
+                       "Also write the sample's example character table beside it (OUT's name with .tbl), which "
+                       "the other commands then load: French letters the sample's font draws");
   commands.push_back({makeSample, RunMakeSample});
 }
 
@@ -231,6 +240,8 @@ void AddScriptCommands(CLI::App& app, Options& o, std::vector<Command>& commands
                       "code missing or not at its end, or control codes that differ from its original's");
   AddScriptFormat(importCmd, o);
   AddOriginal(importCmd, o);
+  importCmd->add_flag("--other-table", o.otherTable,
+                      "Import a script exported with another character table (or none) than the one in use");
   importCmd->add_flag("--include-fuzzy", o.includeFuzzy,
                       "PO files: also import entries flagged fuzzy, and those whose msgid is no longer the "
                       "original's text");
@@ -355,6 +366,7 @@ int Main(int argc, char** argv) {
     return UsageError(app, e);
   }
   o.hasAfter = app.get_subcommand("search")->get_option("--after")->count() > 0;
+  SetTableChoice(o.table, o.noTable);
   int code = kExitUsage;
   try {
     for (const Command& c : commands) {

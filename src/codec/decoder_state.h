@@ -4,6 +4,8 @@
 
 namespace lettermoor {
 
+class CharacterTable;
+
 // What one decode leaves behind for the next: one instance per running editor. Every decode
 // reads and updates it (see DecodeItems).
 struct DecoderState {
@@ -13,6 +15,8 @@ struct DecoderState {
   // Whether the last control code (of this decode or an earlier one) was described. Decodes do
   // not reset it: it carries over from one string to the next.
   bool lastCodeDescribed = false;
+  // The character table the listing shows characters through; null: the game's own.
+  const CharacterTable* characters = nullptr;
 };
 
 }  // namespace lettermoor

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "codec/character_map.h"
+#include "codec/character_table.h"
 
 namespace lettermoor {
 
@@ -50,6 +51,15 @@ FontLetters FixedFontLetters() {
   FontLetters letters;
   for (int b = kGameCharacters.FirstByte(); b <= kGameCharacters.LastByte(); ++b) {
     letters[static_cast<size_t>(b)] = std::string(1, kGameCharacters.CharacterOf(static_cast<uint8_t>(b)));
+  }
+  return letters;
+}
+
+FontLetters FontLettersOf(const CharacterTable* table) {
+  FontLetters letters = FixedFontLetters();
+  if (!table) return letters;
+  for (int b = kGameCharacters.FirstByte(); b <= kGameCharacters.LastByte(); ++b) {
+    letters[static_cast<size_t>(b)] = std::string(table->TextOf(static_cast<uint8_t>(b)));
   }
   return letters;
 }

@@ -25,6 +25,9 @@ inline constexpr std::array<const char*, text_window::kFontCount> kFontKeys = {"
 using FontLetters = std::array<std::string, 256>;
 // The game's own characters: bytes 0x50-0xAA are " " to "z".
 FontLetters FixedFontLetters();
+// The letters a character table gives the bytes (the game's own for the bytes it leaves alone);
+// the game's own characters without one.
+FontLetters FontLettersOf(const class CharacterTable* table);
 
 // What each pixel of the picture is, in palette order.
 enum class SheetColour : uint8_t { Frame, Label, Paper, PaperPastWidth, Ink, WidthBar };

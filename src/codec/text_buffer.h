@@ -24,6 +24,7 @@ class TextBuffer {
   std::string_view View() const { return {data_.get(), size_}; }
   std::string ToString() const { return std::string(View()); }
   const char* Data() const { return data_.get(); }
+  char* Data() { return data_.get(); }
   size_t Size() const { return size_; }
   bool Empty() const { return size_ == 0; }
 

@@ -11,7 +11,7 @@ int32_t TextDecoder::Decode(const RomFile& rom, int64_t offset, std::string* tex
   // The listing is written into the state itself, which the decode empties before the first item.
   auto decode = [&](auto& textSink) {
     if (flags.interpreterListing) {
-      Listing listing(state_.interpreterText, state_.lastCodeDescribed, textSink);
+      Listing listing(state_.interpreterText, state_.lastCodeDescribed, textSink, state_.characters);
       size = Decode(rom, offset, listing);
     } else {
       size = Decode(rom, offset, textSink);

@@ -155,9 +155,11 @@ std::string CharacterName(char32_t character, bool malformed, std::string_view u
 }
 
 std::string DescribeNonGameCharacter(const NonGameCharacter& found) {
+  const std::string what = found.table.empty() ? std::string(" is not a game character")
+                                               : " is not in the character table " + found.table;
   return "The character " + CharacterName(found.character, found.malformed, found.utf8) + " in column " +
-         std::to_string(found.column) +
-         " is not a game character, so it cannot be written.\nWrite such a byte as a bracketed code "
+         std::to_string(found.column) + what +
+         ", so it cannot be written.\nWrite such a byte as a bracketed code "
          "instead, for example [02].\nNothing was written.";
 }
 

@@ -40,6 +40,7 @@ struct NonGameCharacter {
   bool malformed = false;  // the text is not UTF-8 here: `character` is the raw byte
   int column = 0;          // counted in characters from 1
   std::string utf8;        // the character as written in the text
+  std::string table;       // the character table it is not in; empty without one
 };
 
 // The first character outside brackets of UTF-8 text that is not a game character (tabs and

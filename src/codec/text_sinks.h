@@ -10,6 +10,7 @@
 #include <string>
 
 #include "codec/character_map.h"
+#include "codec/character_table.h"
 #include "codec/decode_items.h"
 #include "codec/script_scan.h"
 #include "codec/text_buffer.h"
@@ -160,17 +161,17 @@ class BracketedText {
 template <typename Text>
 class Listing {
  public:
-  Listing(std::string& listing, bool lastCodeDescribed, Text& text)
-      : listing_(listing), lastDescribed_(lastCodeDescribed), text_(text) {}
+  Listing(std::string& listing, bool lastCodeDescribed, Text& text, const CharacterTable* characters = nullptr)
+      : listing_(listing), lastDescribed_(lastCodeDescribed), text_(text), characters_(characters) {}
 
   void Characters(const uint8_t* bytes, size_t n) {
     StartText();
-    for (size_t k = 0; k < n; ++k) listing_.push_back(kGameCharacters.CharacterOf(bytes[k]));
+    for (size_t k = 0; k < n; ++k) Put(kGameCharacters.CharacterOf(bytes[k]));
     if constexpr (decode_detail::TakesText<Text>()) text_.Characters(bytes, n);
   }
   void Word(const std::string& word) {
     StartText();
-    listing_ += word;
+    for (char c : word) Put(c);
     if constexpr (decode_detail::TakesText<Text>()) text_.Word(word);
   }
   void Code(const CodeItem& code) {
@@ -193,10 +194,19 @@ class Listing {
     atStart_ = false;
   }
   void ListCode(const CodeItem& code);
+  // A character as the table shows it.
+  void Put(char c) {
+    if (characters_ && characters_->Remaps(c)) {
+      listing_ += characters_->TextOf(kGameCharacters.ByteOf(c));
+    } else {
+      listing_.push_back(c);
+    }
+  }
 
   std::string& listing_;
   bool lastDescribed_;
   Text& text_;
+  const CharacterTable* characters_;
   bool atStart_ = true;
   bool afterCode_ = false;
 };

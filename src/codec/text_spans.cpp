@@ -85,7 +85,7 @@ void AddGroupItems(const std::vector<BracketToken>& tokens, CharacterCount& coun
 
 }  // namespace
 
-void FindTextSpans(std::string_view text, std::vector<TextSpan>& out) {
+void FindTextSpans(std::string_view text, std::vector<TextSpan>& out, const CharacterTable* characters) {
   out.clear();
   CharacterCount count(text);
   std::vector<BracketToken> tokens;
@@ -105,10 +105,16 @@ void FindTextSpans(std::string_view text, std::vector<TextSpan>& out) {
       continue;
     }
     // Every game character is plain ASCII; the run stops at a "[" or at one that is not.
-    i += script_scan::RunInRange(reinterpret_cast<const uint8_t*>(text.data()) + i, text.size() - i, first, range, '[');
-    if (i >= text.size() || text[i] == '[') continue;
+    if (!characters) {
+      i += script_scan::RunInRange(reinterpret_cast<const uint8_t*>(text.data()) + i, text.size() - i, first, range, '[');
+      if (i >= text.size() || text[i] == '[') continue;
+    }
     char32_t c = 0;
     const size_t n = Utf8Sequence(text, i, c);
+    if (characters && n != 0 && characters->CharacterFor(c)) {
+      i += n;
+      continue;
+    }
     TextSpan span{.start = count.At(i), .length = 1, .kind = TextSpanKind::NonGameCharacter};
     span.malformed = n == 0;
     span.character = n == 0 ? static_cast<uint8_t>(text[i]) : c;

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "codec/character_table.h"
 #include "codec/control_code_table.h"
 
 namespace lettermoor {
@@ -44,7 +45,8 @@ struct TextSpan {
 // the next "]". A bracket fault is found only where the encoder refuses the text (its counts of
 // "[" and "]" differ): a "]" with no group open, or a group not closed before the next "[" or the
 // end. Only the first fault is given.
-void FindTextSpans(std::string_view text, std::vector<TextSpan>& out);
+// Through `characters`, the characters outside groups are those of the table.
+void FindTextSpans(std::string_view text, std::vector<TextSpan>& out, const CharacterTable* characters = nullptr);
 
 // The fault the encoder refuses the text for, as Apply would: the bracket fault, else the first
 // character that is not a game character; nullptr when there is none.

@@ -12,11 +12,17 @@ using namespace text_window;
 
 namespace {
 
-std::string Printed(const TextLayoutResult& layout, const LayoutLine& line) {
+std::string Printed(const TextLayoutResult& layout, const LayoutLine& line, const CharacterTable* characters) {
   std::string s;
   for (int32_t k = line.firstItem; k < line.firstItem + line.itemCount; ++k) {
     const LayoutItem& item = layout.items[static_cast<size_t>(k)];
-    if (item.kind == LayoutItem::Character && !item.dropped) s.push_back(kGameCharacters.CharacterOf(item.value));
+    if (item.kind == LayoutItem::Character && !item.dropped) {
+      if (characters) {
+        s += characters->TextOf(item.value);
+      } else {
+        s.push_back(kGameCharacters.CharacterOf(item.value));
+      }
+    }
     if (item.kind == LayoutItem::Substitution) {
       char buf[16];
       std::snprintf(buf, sizeof buf, "[%.2X %.2X]", item.value, item.subCode);
@@ -80,7 +86,7 @@ void DrawTextWindowFrame(const TextLayoutResult& layout, int frameIndex, const R
   }
 }
 
-std::string DescribeLayout(const TextLayoutResult& layout) {
+std::string DescribeLayout(const TextLayoutResult& layout, const CharacterTable* characters) {
   const int lineWidth = ShapeOf(layout.kind).lineWidth;
   // Each wait is told on its own line of text, before the line it stands on when nothing is
   // printed ahead of it there, after that line otherwise.
@@ -124,7 +130,7 @@ std::string DescribeLayout(const TextLayoutResult& layout) {
     std::snprintf(head, sizeof head, "%3zu  %3d px  %4d left%s\t", n + 1, line.width, lineWidth - line.width,
                   marks.c_str());
     s += head;
-    s += Printed(layout, line);
+    s += Printed(layout, line, characters);
     s += "\n";
     tellWaits(n, false, s);
   }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "codec/character_table.h"
 #include "codec/text_layout.h"
 
 namespace lettermoor {
@@ -44,8 +45,8 @@ void DrawTextWindowFrame(const TextLayoutResult& layout, int frameIndex, const R
 
 // The layout as text, one line each: its number, its width, the pixels left, the marks
 // ("wrapped", "cut", "runs over", "estimate") and the printed text; a line after a button press
-// is preceded by the wait ("-- 03 --").
-std::string DescribeLayout(const TextLayoutResult& layout);
+// is preceded by the wait ("-- 03 --"). The text's characters as `characters` shows them, when given.
+std::string DescribeLayout(const TextLayoutResult& layout, const CharacterTable* characters = nullptr);
 
 // A line that a translator must fix: it cuts a word, or runs over.
 struct LayoutFaultAt {

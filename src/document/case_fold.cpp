@@ -1,6 +1,9 @@
 #include "document/case_fold.h"
 
+#include <unicode/uchar.h>
+
 #include <cstddef>
+#include "codec/bracket_check.h"
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -53,6 +56,78 @@ size_t FindUpperCased(std::string_view text, std::string_view needle, size_t fro
     if ((text[p] == first || text[p] == other) && matchesAt(p)) return p;
   }
   return kNone;
+}
+
+namespace {
+char32_t FoldedCodePoint(char32_t c) { return static_cast<char32_t>(u_foldCase(static_cast<UChar32>(c), U_FOLD_CASE_DEFAULT)); }
+}  // namespace
+
+CaseFold::CaseFold(const CharacterTable& table) {
+  for (unsigned c = 0; c < 256; ++c) key_[c] = static_cast<uint8_t>(c);
+  // The game's characters of each folded code point.
+  std::map<char32_t, std::string> classes;
+  for (unsigned byte = 0x50; byte <= 0xAA; ++byte) {
+    const std::string_view text = table.TextOf(static_cast<uint8_t>(byte));
+    char32_t c = 0;
+    Utf8Sequence(text, 0, c);
+    classes[FoldedCodePoint(c)].push_back(kGameCharacters.CharacterOf(static_cast<uint8_t>(byte)));
+  }
+  unsigned next = 0x80;
+  for (const auto& [folded, members] : classes) {
+    const char m = members[0];
+    const bool letter = (m >= 'a' && m <= 'z') || (m >= 'A' && m <= 'Z');
+    // Two letters the table leaves alone that are one letter in two cases fold so already; so
+    // does any other lone character. A lone letter a to z whose other case the table took must
+    // not meet that byte's text under UpperCaseAscii: it gets a key of its own.
+    const bool plainPair = members.size() == 2 && !table.Remaps(members[0]) && !table.Remaps(members[1]) &&
+                           (members[0] ^ members[1]) == 0x20;
+    const bool plainSingle = members.size() == 1 && !(letter && (table.Remaps(m) || table.Remaps(static_cast<char>(m ^ 0x20))));
+    if (!plainPair && !plainSingle) {
+      for (char member : members) key_[static_cast<uint8_t>(member)] = static_cast<uint8_t>(next);
+      ++next;
+    }
+    keyOfFolded_[folded] = key_[static_cast<uint8_t>(m)];
+  }
+  for (unsigned c = 0; c < 256; ++c) {
+    if (key_[c] != c) changed_.emplace_back(static_cast<char>(c), static_cast<char>(key_[c]));
+  }
+}
+
+void CaseFold::Fold(char* text, size_t n) const {
+  // Most tables fold nothing beyond a to z (no letter in two cases): then there is nothing to do.
+  if (changed_.empty()) return;
+  size_t k = 0;
+#ifdef __SSE2__
+  if (changed_.size() <= 8) {
+    for (; k + 16 <= n; k += 16) {
+      __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + k));
+      for (const auto& [from, to] : changed_) {
+        const __m128i at = _mm_cmpeq_epi8(v, _mm_set1_epi8(from));
+        v = _mm_or_si128(_mm_andnot_si128(at, v), _mm_and_si128(at, _mm_set1_epi8(to)));
+      }
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(text + k), v);
+    }
+  }
+#endif
+  for (; k < n; ++k) text[k] = static_cast<char>(key_[static_cast<uint8_t>(text[k])]);
+}
+
+std::optional<std::string> CaseFold::Needle(std::string_view query) const {
+  std::string out;
+  for (size_t i = 0; i < query.size();) {
+    if (query[i] == '[') {
+      const size_t end = WalkBracketGroup(query, i, [](const BracketToken&) {});
+      for (; i < end; ++i) out.push_back(static_cast<char>(key_[static_cast<uint8_t>(query[i])]));
+      continue;
+    }
+    char32_t c = 0;
+    const size_t n = Utf8Sequence(query, i, c);
+    const auto key = n == 0 ? keyOfFolded_.end() : keyOfFolded_.find(FoldedCodePoint(c));
+    if (key == keyOfFolded_.end()) return std::nullopt;
+    out.push_back(static_cast<char>(key->second));
+    i += n;
+  }
+  return out;
 }
 
 void UpperCaseAsciiInPlace(std::string& text) {

@@ -50,10 +50,33 @@ void Document::Adopt(OpenedRom opened) {
 void Document::Close() {
   CloseRomFile(rom_);
   original_.reset();
+  SetCharacterTable(std::nullopt);
   mode_ = ListingMode::PointerTableListing;
   table_ = TextEntryTable();
   references_ = ReferenceIndex();
   referencesVersion_ = 0;
+}
+
+std::string Document::DefaultTablePath(const std::string& romPath) {
+  return std::filesystem::path(romPath).replace_extension(".tbl").string();
+}
+
+std::string Document::GameTextOf(std::string_view text) const {
+  std::string buffer;
+  NonGameCharacter refused;
+  ToGameText(text, buffer, refused);  // `text` is left as it is when the table cannot spell it
+  return std::string(text);
+}
+
+std::string Document::Shown(std::string text) const {
+  return characters_ ? characters_->ToDisplay(text) : text;
+}
+
+bool Document::ToGameText(std::string_view& text, std::string& buffer, NonGameCharacter& refused) const {
+  if (!characters_ || characters_->ReadsAsItself(text)) return true;
+  if (!characters_->ToGameText(text, buffer, refused)) return false;
+  text = buffer;
+  return true;
 }
 
 RomFile* Document::Synced() {
@@ -160,9 +183,16 @@ FilledListing Document::Fill() {
   // state left at the end, since decoding the same strings twice over in the same order ends
   // where decoding them once does.
   TextBuffer text(4 * kRowPreviewLength);
+  std::string shown;
   auto preview = [&](int64_t offset) {
     const int32_t size = decoder_.DecodePreview(*rom, offset, text, kRowPreviewLength);
-    listing.rows.Append(text.View());
+    if (characters_ && characters_->RemapsAny(text.View())) {
+      shown.clear();
+      characters_->AppendDisplay(shown, text.View());
+      listing.rows.Append(shown);
+    } else {
+      listing.rows.Append(text.View());
+    }
     return size;
   };
   if (mode_ == ListingMode::PointerTableListing) {
@@ -186,7 +216,7 @@ std::string Document::EntryText(int row, int32_t* size) {
   int32_t n = 0;
   if (rom && table_.Contains(row)) n = decoder_.Decode(*rom, EntryOffset(row), &text, DecodeFlags{true, false});
   if (size) *size = n;
-  return text;
+  return Shown(std::move(text));
 }
 
 std::string Document::EntryCodes(int row, int32_t size) const {
@@ -198,7 +228,7 @@ std::string Document::RowPreview(int row) {
   if (!rom || !table_.Contains(row)) return {};
   TextBuffer text;
   decoder_.DecodePreview(*rom, EntryOffset(row), text, kRowPreviewLength);
-  return text.ToString();
+  return Shown(text.ToString());
 }
 
 std::vector<int> Document::RowsSharingText(int row) const {
@@ -217,10 +247,16 @@ const TextCompressor& Document::Compressor() {
 }
 
 int32_t Document::Measure(std::string_view text, bool compress) {
+  std::string buffer;
+  NonGameCharacter refused;
+  if (!ToGameText(text, buffer, refused)) return kMeasureNonGameCharacter;
   return compress ? Compressor().Measure(text, compressorScratch_) : MeasureText(text);
 }
 
 std::vector<uint8_t> Document::Encode(std::string_view text, bool compress) {
+  std::string buffer;
+  NonGameCharacter refused;
+  if (!ToGameText(text, buffer, refused)) return {};
   return compress ? Compressor().Encode(text) : TextEncoder(text);
 }
 
@@ -246,6 +282,12 @@ ApplyOutcome Document::Apply(int row, std::string_view text, const WriteOptions&
   ApplyOutcome outcome;
   RomFile* rom = Synced();
   if (!rom || !table_.Contains(row)) return outcome;
+  std::string buffer;
+  if (!ToGameText(text, buffer, outcome.character)) {
+    outcome.result = ApplyResult::NonGameCharacter;
+    outcome.column = outcome.character.column;
+    return outcome;
+  }
   // Checked and encoded once, for the other rows it changes and for the write.
   EncodedText encoded = EncodeForWrite(text, options.compress ? &Compressor() : nullptr);
   if (!encoded.Ok()) {
@@ -315,6 +357,9 @@ std::vector<int> Document::RowsOverwrittenBy(int row, int32_t newSize) {
 }
 
 std::vector<int> Document::RowsChangedBy(int row, std::string_view text, bool compress) {
+  std::string buffer;
+  NonGameCharacter refused;
+  if (!ToGameText(text, buffer, refused)) return {};
   const EncodedText encoded = EncodeForWrite(text, compress ? &Compressor() : nullptr);
   return encoded.Ok() ? RowsChangedBy(row, encoded.bytes) : std::vector<int>();
 }
@@ -348,6 +393,14 @@ std::optional<int> Document::Find(std::string_view query, int after) {
   // One look at the file for the whole walk. Rows are decoded one after another into one piece
   // of text, which is searched as a whole: a match counts only where it lies within one row.
   constexpr size_t kPiece = 32 * 1024;
+  // Through a table, both sides are folded by its letters first (a query it cannot spell is in no text).
+  std::optional<CaseFold> fold;
+  std::optional<std::string> folded;
+  if (characters_) {
+    folded = fold.emplace(*characters_).Needle(query);
+    if (!folded) return std::nullopt;
+    query = *folded;
+  }
   const std::string needle = UpperCaseAscii(query);
   TextBuffer text(kPiece + 16 * 1024);
   std::vector<size_t> ends;  // where each row of the piece ends
@@ -360,6 +413,7 @@ std::optional<int> Document::Find(std::string_view query, int after) {
       decoder_.DecodeBracketed(*rom, EntryOffset(row), text);
       ends.push_back(text.Size());
     }
+    if (fold) fold->Fold(text.Data(), text.Size());
     size_t k = 0;  // the row of the piece where the match at `at` starts
     for (size_t at = FindUpperCased(text.View(), needle); at != std::string_view::npos;
          at = FindUpperCased(text.View(), needle, at + 1)) {
@@ -376,13 +430,21 @@ bool Document::WriteDump(std::FILE* out) {
   constexpr size_t kPiece = 64 * 1024;
   const RomFile* rom = Synced();
   TextBuffer piece(kPiece + 16 * 1024);
+  TextBuffer row;  // through a table: each row on its own first
+  std::string shown;
   auto flush = [&] {
     const bool written = std::fwrite(piece.Data(), 1, piece.Size(), out) == piece.Size();
     piece.Clear();
     return written;
   };
   for (int i = 0; i < table_.count(); ++i) {
-    if (rom) {
+    if (rom && characters_) {
+      row.Clear();
+      decoder_.DecodeBracketed(*rom, EntryOffset(i), row);
+      shown.clear();
+      characters_->AppendDisplay(shown, row.View());
+      piece.Append(shown);
+    } else if (rom) {
       PrefetchRow(*rom, i + kPrefetchDistance);
       decoder_.DecodeBracketed(*rom, EntryOffset(i), piece);
     }
@@ -684,6 +746,11 @@ TextMoveOutcome Document::Move(int row, std::string_view text, bool compress) {
     outcome.refusal = MoveRefusal::NoEntry;
     return outcome;
   }
+  std::string buffer;
+  if (!ToGameText(text, buffer, outcome.character)) {
+    outcome.refusal = MoveRefusal::NonGameCharacter;
+    return outcome;
+  }
   const EncodedText encoded = EncodeForWrite(text, compress ? &Compressor() : nullptr);
   if (!encoded.Ok()) {
     outcome.refusal = encoded.refusal == TextRefusal::Brackets ? MoveRefusal::BracketError : MoveRefusal::NonGameCharacter;
@@ -727,7 +794,7 @@ std::optional<std::string> Document::Export(const std::function<bool(int, int)>&
   RomFile* rom = Synced();
   if (!rom) return std::nullopt;
   const ReferenceIndex& index = References();
-  return ExportScript(*rom, table_, mode_, dictionary_, state_, &index, rom_.fileName, progress);
+  return ExportScript(*rom, table_, mode_, dictionary_, state_, &index, rom_.fileName, progress, Characters());
 }
 
 ImportResult Document::Import(const std::vector<ScriptBlock>& blocks, ImportOptions options,
@@ -753,12 +820,21 @@ ReplaceSearch Document::FindReplacements(const ReplaceQuery& query) {
       continue;
     }
     ReplaceCandidate c;
-    c.oldText = ScriptText(*rom, EntryOffset(row), dictionary_, state_);
+    c.oldText = Shown(ScriptText(*rom, EntryOffset(row), dictionary_, state_));
     c.oldSpans = FindMatches(c.oldText, query);
     if (c.oldSpans.empty()) continue;
     c.newText = ReplaceSpans(c.oldText, c.oldSpans, query.replace, &c.newSpans);
     if (c.newText == c.oldText) continue;
-    if (std::optional<ScriptError> fault = CheckScriptText(c.newText)) {
+    std::string_view newText = c.newText;
+    std::string buffer;
+    NonGameCharacter refused;
+    std::optional<ScriptError> fault;
+    if (!ToGameText(newText, buffer, refused)) {
+      fault = TableCharacterError(refused);
+    } else {
+      fault = CheckScriptText(newText);
+    }
+    if (fault) {
       fault->line = row + 1;
       search.found.clear();
       search.fault = std::move(fault);
@@ -789,8 +865,13 @@ ImportResult Document::Replace(std::span<const ReplaceCandidate> chosen, ImportO
       if (r.kind == ReferenceKind::PointerRecord) b.records.push_back(r.number);
       if (r.kind == ReferenceKind::PlainPointer) b.plainPointers.push_back(r.number);
     }
-    b.original = c.oldText;
-    b.text = c.newText;
+    // Through a table, the texts are the game's characters again (FindReplacements checked them).
+    NonGameCharacter refused;
+    std::string_view original = c.oldText, text = c.newText;
+    ToGameText(original, b.original, refused);
+    ToGameText(text, b.text, refused);
+    b.original = std::string(original);
+    b.text = std::string(text);
   }
   options.whole = true;
   ChangeLabel label(ChangeKind::Replace);
@@ -846,7 +927,7 @@ std::optional<OriginalTextOf> Document::Original(int row) const {
   if (!original_ || !table_.Contains(row)) return std::nullopt;
   const std::optional<SnesAddress> address = original_->AddressFor(table_.entries[static_cast<size_t>(row)], mode_);
   if (!address) return std::nullopt;
-  return OriginalTextOf{*address, original_->TextAt(*address)};
+  return OriginalTextOf{*address, Shown(original_->TextAt(*address))};
 }
 
 RowTranslation Document::Translation(int row) {

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "codec/character_table.h"
 #include "codec/decoder_state.h"
 #include "entries/layout_check.h"
 #include "codec/text_compressor.h"
@@ -237,6 +238,19 @@ class Document {
   // stays Written, nothing changed).
   HeaderChecksum FixChecksum(WriteResult& written);
 
+  // The character table texts are shown and taken through (none: the game's own characters).
+  // Closing the ROM drops it: each ROM has its own.
+  void SetCharacterTable(std::optional<CharacterTable> table) {
+    characters_ = std::move(table);
+    state_.characters = Characters();
+  }
+  const CharacterTable* Characters() const { return characters_ ? &*characters_ : nullptr; }
+  // The user's text as the encoder reads it, for a preview: through the table, or as it is when
+  // there is none or it cannot spell the text (Apply refuses such a text).
+  std::string GameTextOf(std::string_view text) const;
+  // The table a ROM takes by default: beside it, its name with ".tbl" (game.smc: game.tbl).
+  static std::string DefaultTablePath(const std::string& romPath);
+
   // Which strings the listing holds; Fill makes it so.
   void SetMode(ListingMode mode) { mode_ = mode; }
   ListingMode Mode() const { return mode_; }
@@ -372,7 +386,13 @@ class Document {
   ApplyResult WriteEntry(RomFile& rom, int row, std::span<const uint8_t> bytes, bool preventOverwrites,
                          WriteTextResult& written);
 
+  // A text of the decoder's as the user sees it, and the user's text as the encoder reads it
+  // (false with the character refused; `text` then points into `buffer`).
+  std::string Shown(std::string text) const;
+  bool ToGameText(std::string_view& text, std::string& buffer, NonGameCharacter& refused) const;
+
   RomImage rom_;
+  std::optional<CharacterTable> characters_;
   std::unique_ptr<OriginalRom> original_;
   ListingMode mode_ = ListingMode::PointerTableListing;
   bool keepBackup_ = true;

@@ -86,9 +86,9 @@ std::string TextHintAt(const std::vector<TextSpan>& spans, int32_t position) {
   return hint;
 }
 
-std::string EditFaultHint(std::string_view text) {
+std::string EditFaultHint(std::string_view text, const CharacterTable* characters) {
   std::vector<TextSpan> spans;
-  FindTextSpans(text, spans);
+  FindTextSpans(text, spans, characters);
   const TextSpan* fault = RefusedFault(spans);
   return fault ? DescribeTextSpan(*fault) : std::string();
 }
@@ -339,6 +339,43 @@ std::string DescribeFontWrite(const FontWriteOutcome& outcome, const std::string
   if (!outcome.written) return DescribeWriteFailure(outcome.written.status, outcome.written.error, backupPath, journalPath);
   if (outcome.changedBytes == 0) return "Nothing differs from the ROM's font; nothing was written.";
   return CountOf(outcome.changedBytes, "byte", "bytes") + " of the font written.";
+}
+
+std::string DescribeTableLoad(const std::string& path, const TableLoad& load) {
+  const size_t slash = path.find_last_of('/');
+  std::string out = "The character table " + (slash == std::string::npos ? path : path.substr(slash + 1));
+  if (load.fault == TableFault::CannotRead) {
+    return out + " cannot be read: " + std::strerror(load.error) + ". No table was loaded.";
+  }
+  char byte[8], other[8];
+  std::snprintf(byte, sizeof byte, "%02X", load.byte);
+  std::snprintf(other, sizeof other, "%02X", load.otherByte);
+  out += " is refused: line " + std::to_string(load.line) + " ";
+  switch (load.fault) {
+    case TableFault::Malformed:
+      out += "is not of the form HH=text (two hexadecimal digits, \"=\", the text in UTF-8)";
+      break;
+    case TableFault::ByteOutOfRange:
+      out += "names the byte " + std::string(byte) + ", outside the characters 50 to AA";
+      break;
+    case TableFault::BracketByte:
+      out += "names the byte " + std::string(byte) + ", which stays a bracket";
+      break;
+    case TableFault::BracketText:
+      out += "gives the byte " + std::string(byte) + " the text \"" + load.text + "\", which marks codes";
+      break;
+    case TableFault::NotOneCodePoint:
+      out += "gives the byte " + std::string(byte) + " the text \"" + load.text + "\", not one character";
+      break;
+    case TableFault::DuplicateText:
+      out += "gives the byte " + std::string(byte) + " the text \"" + load.text + "\", which the byte " + other +
+             " stands for already";
+      break;
+    case TableFault::None:
+    case TableFault::CannotRead:
+      break;
+  }
+  return out + ". No table was loaded.";
 }
 
 }  // namespace lettermoor

@@ -173,6 +173,8 @@ inline constexpr const char* kConsistencyNeedsOriginal =
 inline constexpr const char* kConsistencyClean = "Every original text is translated one way, and no line with letters is left as the original.";
 inline constexpr const char* kOriginalCaption = "Original ROM";
 inline constexpr const char* kOriginalForgotten = "The remembered original ROM was forgotten: %s";
+inline constexpr const char* kTableCaption = "Character Table";
+inline constexpr const char* kTableInUse = "Table: %s";
 inline constexpr const char* kNoUntranslated = "Every line differs from the original: none is left untranslated.";
 inline constexpr const char* kTranslatedProgress = "Translated: %d of %d lines (%d%%)";
 inline constexpr const char* kOriginalUnreadable = "The original ROM %s could not be opened (%s).";
@@ -240,7 +242,7 @@ std::string DescribeTextSpan(const TextSpan& span);
 std::string TextHintAt(const std::vector<TextSpan>& spans, int32_t position);
 // The size label's hint for a text the encoder refuses: what is wrong and where; empty when
 // nothing is.
-std::string EditFaultHint(std::string_view text);
+std::string EditFaultHint(std::string_view text, const CharacterTable* characters = nullptr);
 
 // Why the copy at `backupPath` could not be kept (the message of a failed backup).
 std::string DescribeBackupFailure(const std::string& backupPath, int error);
@@ -303,5 +305,7 @@ std::string DescribeSheetRefusal(const FontSheetReading& reading);
 // What writing a font did: "3 bytes of the font changed." or "Nothing changed ...", or why it failed.
 std::string DescribeFontWrite(const FontWriteOutcome& outcome, const std::string& backupPath,
                               const std::string& journalPath);
+// Why the character table at `path` was not loaded: its file name, line and the reason.
+std::string DescribeTableLoad(const std::string& path, const TableLoad& load);
 
 }  // namespace lettermoor

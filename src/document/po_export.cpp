@@ -148,6 +148,10 @@ std::optional<PoExport> Document::ExportPo(const std::function<bool(int, int)>& 
     const SnesAddress address = order[n];
     entry.id.assign(texts, t.id, t.idLength);
     entry.str.assign(texts, t.str, t.strLength);
+    if (characters_) {
+      entry.id = Shown(std::move(entry.id));
+      entry.str = Shown(std::move(entry.str));
+    }
     entry.context->clear();
     AppendAddress(*entry.context, t.identity);
     // Two texts that lead back to one original text (a pointer edited by hand) stay two entries.
@@ -187,7 +191,8 @@ std::vector<ConsistencyFinding> Document::Consistency() {
     if (!at) continue;
     std::optional<std::string> original = OriginalScriptText(*at);
     if (!original) continue;
-    std::string present = ScriptText(*rom_.handle, SnesToFileOffset(entry.textAddress), dictionary_, state_);
+    original = Shown(std::move(*original));
+    std::string present = Shown(ScriptText(*rom_.handle, SnesToFileOffset(entry.textAddress), dictionary_, state_));
     auto [it, added] = groupOf.try_emplace(*original, groups.size());
     if (added) groups.emplace_back(std::move(*original), std::vector<std::pair<std::string, int>>());
     groups[it->second].second.emplace_back(std::move(present), row);

@@ -44,6 +44,7 @@ enum class CommandId : int {
   RunInEmulator = 32841,
   History = 32850,         // the changes written to the ROM, each of which can be undone
   UndoLastChange = 32851,
+  CharacterTable = 32842,  // the translator's table of which byte is which letter
 };
 
 // The three labels under the list and the edit box.

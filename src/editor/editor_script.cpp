@@ -98,7 +98,7 @@ std::optional<ImportResult> EditorWindow::ImportScriptFile() {
   ParsedScript parsed;
   std::string head;
   if (IsPoFile(path)) {
-    const ParsedPo po = ParsePo(read.content);
+    const ParsedPo po = ParsePo(read.content, doc_.Characters());
     parsed.error = po.error;
     if (!po.error) {
       PoImportPlan plan = PlanPoImport(po, false, [&](SnesAddress a) { return doc_.OriginalScriptText(a); });
@@ -106,7 +106,14 @@ std::optional<ImportResult> EditorWindow::ImportScriptFile() {
       parsed.blocks = std::move(plan.blocks);
     }
   } else {
-    parsed = ParseScript(read.content);
+    parsed = ParseScript(read.content, doc_.Characters());
+    // Exported with another table: its letters would read as faults, or as other bytes. Asked.
+    const std::string inUse = doc_.Characters() ? doc_.Characters()->Name() : std::string();
+    if (OtherTable(parsed, inUse) &&
+        !view_.AskYesNo(DescribeOtherTable(BareFileName(path), parsed.table, inUse) + "\n\nImport it all the same?",
+                        editor_text::kImportCaption)) {
+      return std::nullopt;
+    }
   }
   if (parsed.error) {
     view_.ShowMessage(DescribeScriptError(BareFileName(path), *parsed.error) + "\n" + editor_text::kImportRefused,

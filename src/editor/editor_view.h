@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "codec/character_table.h"
 #include "dialogs/details_page.h"
 #include "dialogs/pointer_entry_editor.h"
 #include "editor/command_id.h"
@@ -37,6 +38,9 @@ enum class ChangesAnswer { Apply, Discard, Cancel };
 
 // The user-interface operations the editor's logic drives. The Qt window implements it; tests
 // use a recording fake. Texts are byte strings: each byte is one character (Latin-1).
+// What RememberedTable gives for a ROM whose user chose no table.
+inline constexpr const char* kNoTableRemembered = "-";
+
 class EditorView {
  public:
   virtual ~EditorView() = default;
@@ -142,6 +146,26 @@ class EditorView {
     (void)rom;
     (void)original;
   }
+  // Options > Character Table...: a table file, the dialog starting at `current`; an empty path
+  // to use none; nothing when the user cancelled. Without a user to ask: nothing.
+  virtual std::optional<std::string> ChooseCharacterTable(const std::string& current) {
+    (void)current;
+    return std::nullopt;
+  }
+  // The table remembered for the ROM at `rom` (kNoTableRemembered: none, even beside it; empty:
+  // nothing remembered), and remembering one (empty forgets it).
+  virtual std::string RememberedTable(const std::string& rom) {
+    (void)rom;
+    return {};
+  }
+  virtual void RememberTable(const std::string& rom, const std::string& table) {
+    (void)rom;
+    (void)table;
+  }
+  // The character table in use (null: none), for the status bar and the edit box's marks. It
+  // stays valid until the next call.
+  virtual void ShowCharacterTable(const CharacterTable* table) { (void)table; }
+
   // The marked row's original text, read-only above the edit box; nothing hides it (no original).
   virtual void ShowOriginalText(const std::optional<std::string>& text) { (void)text; }
   // Which rows of the listing differ from their originals, for the list's mark; empty: no marks.

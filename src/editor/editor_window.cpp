@@ -19,6 +19,7 @@ constexpr CommandId kOpenOnlyItems[] = {
     CommandId::ApplyPatchToCopy,    CommandId::OriginalRom,       CommandId::CheckConsistency,
     CommandId::ExportScript,        CommandId::ImportScript,     CommandId::RunInEmulator,
     CommandId::History,
+    CommandId::CharacterTable,
 };
 
 constexpr CommandId kClipboardItems[] = {CommandId::Undo, CommandId::Cut, CommandId::Copy,
@@ -111,6 +112,7 @@ void EditorWindow::OnCommand(CommandId id) {
     case CommandId::ApplyPatchToCopy: ApplyPatchToCopy(); break;
     case CommandId::ReplaceInAllTexts: ReplaceInAllTexts(); break;
     case CommandId::OriginalRom: ChooseOriginal(); break;
+    case CommandId::CharacterTable: ChooseTable(); break;
     case CommandId::ForgetOriginal: ForgetOriginal(); break;
     case CommandId::FindNextUntranslated: FindNextUntranslated(); break;
     case CommandId::KeepChecksumRight: SetKeepChecksumRight(!doc_.KeepChecksumRight()); break;
@@ -159,6 +161,7 @@ void EditorWindow::OpenRomPath(const std::string& path, RomOpenMode mode) {
   EnableRevertItem();
   LoadRememberedOriginal();
   EnableOriginalItems();
+  LoadTable();
   FillEntryList();
 }
 
@@ -184,6 +187,7 @@ void EditorWindow::CloseRom() {
   for (CommandId id : kClipboardItems) view_.EnableMenuItem(id, false);
   EnableMoveItem();
   EnableOriginalItems();
+  view_.ShowCharacterTable(nullptr);
   ShowTranslations();
   ShowOriginal(-1);
   if (referencesShown_) {
@@ -325,8 +329,9 @@ void EditorWindow::UpdateTextStatus() {
   const int characters = static_cast<int>(std::count_if(editText_.begin(), editText_.end(), [](char c) {
     return (static_cast<uint8_t>(c) & 0xC0) != 0x80;
   }));
-  const bool laid =
-      previewer_.LayText(doc_.Dictionary(), editText_, TextWindowKind::Dialogue, fit_) == PreviewRefusal::None;
+  const std::string game = doc_.Characters() ? doc_.GameTextOf(editText_) : std::string();
+  const bool laid = previewer_.LayText(doc_.Dictionary(), doc_.Characters() ? game : editText_,
+                                       TextWindowKind::Dialogue, fit_) == PreviewRefusal::None;
   view_.ShowTextStatus(DescribeTextStatus(characters, laid ? &fit_ : nullptr), laid && fit_.notFitting == 0);
 }
 
@@ -334,13 +339,20 @@ void EditorWindow::UpdateCurrentSize() {
   const std::string& text = editText_;
   // Checked and encoded once on each keystroke: the size, the other rows it changes and the end
   // code's hint all come from these bytes (the compressed size from the compressor's own walk).
-  const EncodedText encoded = EncodeForWrite(text, nullptr);
+  // Through a character table, the encoder reads the text as the table spells it.
+  const CharacterTable* characters = doc_.Characters();
+  if (characters && characters->ReadsAsItself(text)) characters = nullptr;  // nothing to spell
+  std::string game;
+  NonGameCharacter refused;
+  const bool spelled = !characters || characters->ToGameText(text, game, refused);
+  const EncodedText encoded = spelled ? EncodeForWrite(characters ? game : text, nullptr)
+                                      : EncodedText{.refusal = TextRefusal::NonGameCharacter};
   const int32_t size = !encoded.Ok()             ? kMeasureBracketError
                        : compressWithDictionary_ ? MeasureEdit(text)
                                                  : static_cast<int32_t>(encoded.bytes.size());
   if (size < 0) {
     view_.SetLabel(LabelId::CurrentSize, editor_text::kCurrentSizeUnknown);
-    view_.SetLabelToolTip(LabelId::CurrentSize, EditFaultHint(text));
+    view_.SetLabelToolTip(LabelId::CurrentSize, EditFaultHint(text, doc_.Characters()));
     return;
   }
   view_.SetLabel(LabelId::CurrentSize,

@@ -119,6 +119,8 @@ class EditorWindow {
   void ChooseOriginal();
   // Options > Forget Original ROM: no original, and none remembered for this ROM.
   void ForgetOriginal();
+  // Options > Character Table...: the table the user picks (remembered for this ROM), or none.
+  void ChooseTable();
   // Edit > Find Next Untranslated: selects the first row after the marked one (wrapping round)
   // whose text is still its original's, after asking about typed work; gives it, or says in the
   // status bar that none is left and gives nothing.
@@ -256,6 +258,8 @@ class EditorWindow {
                    const std::string& head = "");
   // The original remembered for the ROM just opened; one now refused or gone is forgotten.
   void LoadRememberedOriginal();
+  // The open ROM's table: the one remembered for it, else the one beside it (game.tbl).
+  void LoadTable();
   void AfterOriginalChange();
   void EnableOriginalItems();
   // The original text of `row` above the edit box, or none shown without an original.

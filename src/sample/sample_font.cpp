@@ -18,7 +18,8 @@ constexpr int kFirstArtRow = 3;  // the art's top row within the 16
 
 // Characters 0x20-0x7F as the script shows them (at the bytes the character map gives them), each as its
 // rows from the top, separated by blanks; '#' is a set pixel. The width of a character is the
-// length of its rows. '@' (script byte 0x70) is the bullet that starts a speech.
+// length of its rows. '@' (script byte 0x70) is the bullet that starts a speech. Six glyphs the
+// sample's texts never use are drawn as the letters of its example table (kSampleCharacterTable).
 constexpr std::array<std::string_view, 96> kArt = {
     "...",                                          // ' '
     "# # # # # . #",                                // !
@@ -48,9 +49,9 @@ constexpr std::array<std::string_view, 96> kArt = {
     ".##. #..# #..# .### ...# ...# .##.",           // 9
     ". . # . . # .",                                // :
     ". . # . . # #",                                // ;
-    "... ..# .#. #.. .#. ..#",                      // <
+    ".##. #..# .##. #..# #### #... .##.",           // < drawn as ê
     "... ... ### ... ###",                          // =
-    "... #.. .#. ..# .#. #..",                      // >
+    ".##. #..# .##. #..# #..# #..# .##.",           // > drawn as ô
     ".##. #..# ...# ..#. .#.. .... .#..",           // ?
     ".... .... .##. #### #### .##.",                // @ (the bullet)
     ".##. #..# #..# #### #..# #..# #..#",           // A
@@ -80,11 +81,11 @@ constexpr std::array<std::string_view, 96> kArt = {
     "#...# .#.#. .#.#. ..#.. ..#.. ..#.. ..#..",    // Y
     "#### ...# ..#. .#.. .#.. #... ####",           // Z
     "## #. #. #. #. #. ##",                         // [
-    "#... #... .#.. .#.. ..#. ...# ...#",           // backslash
+    "..#. .#.. .##. #..# #### #... .##.",           // backslash drawn as é
     "## .# .# .# .# .# ##",                         // ]
-    ".#. #.#",                                      // ^
-    ".... .... .... .... .... .... .... ####",      // _
-    "#. .#",                                        // `
+    ".#.. ..#. .##. #..# #### #... .##.",           // ^ drawn as è
+    ".#.. ..#. .##. ...# .### #..# .###",           // _ drawn as à
+    "... ... .## #.. #.. #.. .## ..# .#.",          // ` drawn as ç
     ".... .... .##. ...# .### #..# .###",           // a
     "#... #... ###. #..# #..# #..# ###.",           // b
     "... ... .## #.. #.. #.. .##",                  // c

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 namespace lettermoor {
@@ -17,5 +18,16 @@ inline constexpr int64_t kSampleFontsEnd = 0x41400;
 // fonts it points at into `rom`: the main font, a wobbly Mr. Saturn font one pixel wider per
 // character, and the battle, tiny and large records pointing at the main font.
 void PutSampleFonts(std::vector<uint8_t>& rom);
+
+// An example character table for the sample: French letters on six punctuation glyphs its texts
+// never use, which the sample font draws as those letters.
+inline constexpr std::string_view kSampleCharacterTable =
+    "# Lettermoor's sample ROM: French letters on glyphs its texts never use.\n"
+    "8C=\u00E9\n"   // \\ is é
+    "8E=\u00E8\n"   // ^ is è
+    "8F=\u00E0\n"   // _ is à
+    "90=\u00E7\n"   // ` is ç
+    "6C=\u00EA\n"   // < is ê
+    "6E=\u00F4\n";  // > is ô
 
 }  // namespace lettermoor

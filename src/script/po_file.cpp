@@ -192,8 +192,17 @@ std::string HeaderCharset(const std::string& header) {
 }
 
 // A text of ours that the encoder would refuse: the fault, at `line`, the column counted in the text.
-std::optional<ScriptError> CheckPoText(const std::string& text, int line, const char* what) {
-  std::optional<ScriptError> bad = CheckScriptText(text, 0);
+// Through a table, the text is first read as the table spells it (in place).
+std::optional<ScriptError> CheckPoText(std::string& text, int line, const char* what, const CharacterTable* table) {
+  std::optional<ScriptError> bad;
+  std::string game;
+  NonGameCharacter refused;
+  if (table && !table->ToGameText(text, game, refused)) {
+    bad = TableCharacterError(refused);
+  } else {
+    if (table) text = std::move(game);
+    bad = CheckScriptText(text, 0);
+  }
   if (!bad) return std::nullopt;
   bad->expected = std::string("in the ") + what + ", character " + std::to_string(bad->column) + ": " + bad->expected;
   bad->line = line;
@@ -202,7 +211,7 @@ std::optional<ScriptError> CheckPoText(const std::string& text, int line, const 
 }
 
 // Checks an entry of ours as a whole once it is read.
-std::optional<ScriptError> CheckEntry(const PoEntry& e, std::unordered_set<std::string>& seen) {
+std::optional<ScriptError> CheckEntry(PoEntry& e, std::unordered_set<std::string>& seen, const CharacterTable* table) {
   if (e.obsolete) return std::nullopt;
   if (e.IsHeader()) {
     const std::string charset = HeaderCharset(e.str);
@@ -217,8 +226,8 @@ std::optional<ScriptError> CheckEntry(const PoEntry& e, std::unordered_set<std::
   if (!seen.insert(*e.context + '\x04' + e.id).second) {
     return ScriptError{e.line, 0, "expected each msgctxt and msgid pair once: \"" + *e.context + "\" is given twice"};
   }
-  if (std::optional<ScriptError> bad = CheckPoText(e.id, e.line, "msgid")) return bad;
-  if (!e.str.empty()) return CheckPoText(e.str, e.strLine, "msgstr");
+  if (std::optional<ScriptError> bad = CheckPoText(e.id, e.line, "msgid", table)) return bad;
+  if (!e.str.empty()) return CheckPoText(e.str, e.strLine, "msgstr", table);
   return std::nullopt;
 }
 
@@ -272,7 +281,7 @@ std::optional<SnesAddress> PoContextAddress(std::string_view context) {
   return static_cast<SnesAddress>(value);
 }
 
-ParsedPo ParsePo(std::string_view content) {
+ParsedPo ParsePo(std::string_view content, const CharacterTable* characters) {
   ParsedPo parsed;
   if (content.starts_with("\xEF\xBB\xBF")) content.remove_prefix(3);
   std::unordered_set<std::string> seen;
@@ -286,7 +295,7 @@ ParsedPo ParsePo(std::string_view content) {
   // Ends the entry read so far; gives its fault.
   auto finish = [&]() -> std::optional<ScriptError> {
     if (started) {
-      if (std::optional<ScriptError> bad = CheckEntry(entry, seen)) return bad;
+      if (std::optional<ScriptError> bad = CheckEntry(entry, seen, characters)) return bad;
       parsed.entries.push_back(std::move(entry));
     }
     entry = PoEntry();

@@ -59,8 +59,9 @@ struct ParsedPo {
 // Reads a whole PO file: comments, flags, continuation lines, obsolete "#~" entries. Refuses
 // (with its line) a broken string or escape, a keyword out of place, a plural entry, a
 // (msgctxt, msgid) pair given twice, and an entry of ours (with a msgctxt) whose texts the
-// encoder would refuse.
-ParsedPo ParsePo(std::string_view content);
+// encoder would refuse. Through `characters`, the texts are read as the table spells them and
+// given as the game's characters.
+ParsedPo ParsePo(std::string_view content, const CharacterTable* characters = nullptr);
 
 // The address a msgctxt of ours gives ("$C51D98", anything after a blank ignored).
 std::optional<SnesAddress> PoContextAddress(std::string_view context);

@@ -108,6 +108,41 @@ std::optional<ScriptError> CheckText(std::string_view text, int column0) {
   return std::nullopt;
 }
 
+// Through a table, a text of the file as the encoder reads it, in place.
+std::optional<ScriptError> FromTable(const CharacterTable* table, std::string& text, int column0) {
+  if (!table) return std::nullopt;
+  std::string game;
+  NonGameCharacter bad;
+  if (!table->ToGameText(text, game, bad)) {
+    ScriptError error = TableCharacterError(bad);
+    error.column += column0;
+    return error;
+  }
+  text = std::move(game);
+  return std::nullopt;
+}
+
+// The text appended to `out` from `from` on, as the table shows it. A table text that would read
+// as a comment or a header at the start, or be trimmed as a blank at the end, goes as its code.
+void ShowScriptText(const CharacterTable& table, std::string& out, size_t from) {
+  const std::string game = out.substr(from);
+  out.resize(from);
+  table.AppendDisplay(out, game);
+  const auto code = [&](char c) {
+    std::string group = "[";
+    AppendHexByte(group, kGameCharacters.ByteOf(c));
+    return group + "]";
+  };
+  if (game.empty()) return;
+  if (game.back() != ']' && table.Remaps(game.back()) && out.back() == ' ') {
+    out.replace(out.size() - 1, 1, code(game.back()));
+  }
+  const char first = out[from];
+  if (game[0] != '[' && table.Remaps(game[0]) && (first == '#' || first == '@' || first == ' ')) {
+    out.replace(from, 1, code(game[0]));
+  }
+}
+
 void AppendNumber(std::string& out, int64_t value) {
   char buf[24];
   const auto end = std::to_chars(buf, buf + sizeof buf, value).ptr;
@@ -243,7 +278,7 @@ void BuildBlockHead(std::string& head, const BlockRows& rows, int b, int32_t siz
 std::optional<std::string> ExportScript(const RomFile& rom, const TextEntryTable& table, ListingMode mode,
                                         const TextDictionary& dictionary, DecoderState& state,
                                         const ReferenceIndex* index, std::string_view romName,
-                                        const ScriptProgress& progress) {
+                                        const ScriptProgress& progress, const CharacterTable* characters) {
   const BlockRows rows(table);
   std::string out;
   out.reserve(rows.order.size() * 320);
@@ -251,6 +286,11 @@ std::optional<std::string> ExportScript(const RomFile& rom, const TextEntryTable
   std::snprintf(buf, sizeof buf, "# Lettermoor script of %.80s: %s listing, %zu texts\n",
                 std::string(romName).c_str(), ScriptListingName(mode), rows.order.size());
   out += buf;
+  if (characters) {
+    out += kScriptTableLine;
+    out += characters->Name();
+    out += '\n';
+  }
   out +=
       "# Edit the line under each \"#<\" line (the original); codes stay in brackets. See "
       "docs/script-format.md.\n";
@@ -266,6 +306,7 @@ std::optional<std::string> ExportScript(const RomFile& rom, const TextEntryTable
     const size_t blockStart = out.size();
     out += "#< ";
     const int32_t size = reader.Append(SnesToFileOffset(address), out);
+    if (characters) ShowScriptText(*characters, out, blockStart + 3);
     const size_t textLength = out.size() - blockStart - 3;
     BuildBlockHead(head, rows, n, size, index, entryPoints);
     out.insert(blockStart, head);
@@ -306,7 +347,21 @@ std::optional<std::string> ReadHeader(std::string_view line, int lineNumber,
 
 std::optional<ScriptError> CheckScriptText(std::string_view text) { return CheckText(text, 0); }
 
-ParsedScript ParseScript(std::string_view content) {
+ScriptError TableCharacterError(const NonGameCharacter& bad) {
+  return ScriptError{0, bad.column, "expected a character of the character table " + bad.table + ", found " + NameOf(bad)};
+}
+
+bool OtherTable(const ParsedScript& script, std::string_view inUse) { return script.table != inUse; }
+
+std::string DescribeOtherTable(std::string_view fileName, std::string_view exportedWith, std::string_view inUse) {
+  const auto name = [](std::string_view table) {
+    return table.empty() ? std::string("no character table") : "the character table " + std::string(table);
+  };
+  return std::string(fileName) + " was exported with " + name(exportedWith) + ", but " + name(inUse) +
+         " is in use: its letters would be read as other bytes.";
+}
+
+ParsedScript ParseScript(std::string_view content, const CharacterTable* characters) {
   ParsedScript parsed;
   if (content.starts_with("\xEF\xBB\xBF")) content.remove_prefix(3);  // a byte order mark some editors add
   std::unordered_map<SnesAddress, int> seen;
@@ -327,6 +382,9 @@ ParsedScript ParseScript(std::string_view content) {
     if (line.ends_with('\r')) line.remove_suffix(1);
 
     if (expect == Expect::Header) {
+      if (line.starts_with(kScriptTableLine) && parsed.blocks.empty()) {
+        parsed.table = std::string(line.substr(kScriptTableLine.size()));
+      }
       if (line.empty() || (line.front() == '#' && !line.starts_with(kOriginal))) continue;
       if (std::optional<std::string> expected = ReadHeader(line, lineNumber, seen, block)) {
         return fail(lineNumber, 0, std::move(*expected));
@@ -337,7 +395,10 @@ ParsedScript ParseScript(std::string_view content) {
     if (expect == Expect::Original) {
       if (line.starts_with(kOriginal)) {
         block.original = std::string(AfterPrefix(line, kOriginal.size()));
-        if (std::optional<ScriptError> bad = CheckText(block.original, static_cast<int>(line.size() - block.original.size()))) {
+        const int column0 = static_cast<int>(line.size() - block.original.size());
+        std::optional<ScriptError> bad = FromTable(characters, block.original, column0);
+        if (!bad) bad = CheckText(block.original, column0);
+        if (bad) {
           bad->line = lineNumber;
           bad->expected = "in the original text: " + bad->expected;
           parsed.error = *bad;
@@ -361,13 +422,15 @@ ParsedScript ParseScript(std::string_view content) {
       return fail(lineNumber, 0, "expected the block's text before the next block (a text that starts with \"@\" "
                                  "writes it as the code [70])");
     }
-    if (std::optional<ScriptError> bad = CheckText(line, 0)) {
+    block.text = std::string(line);
+    std::optional<ScriptError> bad = FromTable(characters, block.text, 0);
+    if (!bad) bad = CheckText(block.text, 0);
+    if (bad) {
       bad->line = lineNumber;
       parsed.error = *bad;
       return parsed;
     }
     block.textLine = lineNumber;
-    block.text = std::string(line);
     parsed.blocks.push_back(std::move(block));
     expect = Expect::Header;
   }

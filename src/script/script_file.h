@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "codec/character_table.h"
 #include "codec/decoder_state.h"
 #include "codec/text_dictionary.h"
 #include "entries/text_entry.h"
@@ -34,13 +35,18 @@ using ScriptProgress = std::function<bool(int done, int total)>;
 // The listing's names in a script file's first line.
 const char* ScriptListingName(ListingMode mode);
 
+// The line that names the character table a script was exported with (none: no table).
+inline constexpr std::string_view kScriptTableLine = "# Character table: ";
+
 // The whole script file of a listing: one block per distinct text address, in listing order.
 // `index`, when given, adds the references to each text; `romName` goes into the first line.
+// Through `characters`, the texts are written as the table shows them and the file names it.
 // Gives nothing when `progress` stopped it.
 std::optional<std::string> ExportScript(const RomFile& rom, const TextEntryTable& table, ListingMode mode,
                                         const TextDictionary& dictionary, DecoderState& state,
                                         const ReferenceIndex* index, std::string_view romName,
-                                        const ScriptProgress& progress = {});
+                                        const ScriptProgress& progress = {},
+                                        const CharacterTable* characters = nullptr);
 
 // One block as read back.
 struct ScriptBlock {
@@ -69,6 +75,7 @@ struct ScriptError {
 
 struct ParsedScript {
   std::vector<ScriptBlock> blocks;
+  std::string table;  // the character table the file names (kScriptTableLine); empty for none
   std::optional<ScriptError> error;  // the first fault; then `blocks` is incomplete
 };
 
@@ -77,9 +84,19 @@ struct ParsedScript {
 // `column0` + 1; nothing when it encodes as written. The error's line is left 0.
 std::optional<ScriptError> CheckScriptText(std::string_view text, int column0);
 
+// A character of a text that the character table in use cannot spell, as a file's fault (its
+// line left 0, its column the character's).
+ScriptError TableCharacterError(const NonGameCharacter& bad);
+
 // Reads a whole script file, checking its form and every text's brackets and characters (a
-// text the encoder would refuse is a fault of the file). A line may end in "\r\n".
-ParsedScript ParseScript(std::string_view content);
+// text the encoder would refuse is a fault of the file). A line may end in "\r\n". Through
+// `characters`, each text is read as the table spells it and given as the game's characters.
+ParsedScript ParseScript(std::string_view content, const CharacterTable* characters = nullptr);
+
+// Whether a script names another character table than the one in use (`inUse` empty: none), and
+// the sentence that refuses its import then.
+bool OtherTable(const ParsedScript& script, std::string_view inUse);
+std::string DescribeOtherTable(std::string_view fileName, std::string_view exportedWith, std::string_view inUse);
 
 // What is wrong with `text` as the text of a block (its line 0, its column from 1); nothing when
 // it encodes to what it says.

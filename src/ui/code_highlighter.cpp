@@ -51,6 +51,13 @@ void CodeHighlighter::UsePalette(const QPalette& palette) {
   rehighlight();
 }
 
+void CodeHighlighter::UseCharacterTable(const CharacterTable* table) {
+  characters_ = table;
+  made_ = false;
+  // Marking an empty box again would tell the logic its text changed, for nothing.
+  if (!document()->isEmpty()) rehighlight();
+}
+
 void CodeHighlighter::Update() {
   QString text = document()->toRawText();
   if (made_ && text == text_) return;
@@ -58,7 +65,7 @@ void CodeHighlighter::Update() {
   text_ = text;
   // Blocks are joined by one character, as the document counts positions.
   text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-  FindTextSpans(text.toUtf8().toStdString(), spans_);
+  FindTextSpans(text.toUtf8().toStdString(), spans_, characters_);
   utf16_.clear();
   if (std::any_of(text.begin(), text.end(), [](QChar c) { return c.isHighSurrogate(); })) {
     for (int i = 0; i < text.size(); i += text[i].isHighSurrogate() ? 2 : 1) utf16_.push_back(i);

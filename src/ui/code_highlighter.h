@@ -24,6 +24,9 @@ class CodeHighlighter : public QSyntaxHighlighter {
   // The hint over the document's character at `position` (UTF-16, as QTextCursor counts).
   QString HintAt(int position);
 
+  // Characters outside groups are the table's (null: the game's own); marks everything again.
+  void UseCharacterTable(const CharacterTable* table);
+
   // The format a code of `group` gets (for tests and the Insert Code list).
   const QTextCharFormat& GroupFormat(CodeGroup group) const { return groups_[static_cast<size_t>(group)]; }
 
@@ -39,6 +42,7 @@ class CodeHighlighter : public QSyntaxHighlighter {
   QString text_;
   bool made_ = false;
   std::vector<TextSpan> spans_;
+  const CharacterTable* characters_ = nullptr;
   std::vector<int> utf16_;  // characters to UTF-16 positions, only when the text needs it
   std::array<QTextCharFormat, kCodeGroupCount> groups_;
   QTextCharFormat bracket_;

@@ -75,4 +75,9 @@ inline QString FromBytes(std::string_view text) {
   return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// A text of the ROM's: UTF-8 through a character table, else one character per byte as above.
+inline QString FromText(std::string_view text, bool utf8) {
+  return utf8 ? QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())) : FromBytes(text);
+}
+
 }  // namespace lettermoor::ui

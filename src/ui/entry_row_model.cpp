@@ -33,7 +33,7 @@ int EntryRowModel::rowCount(const QModelIndex& parent) const {
 QVariant EntryRowModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= rowCount()) return {};
   const size_t row = static_cast<size_t>(index.row());
-  if (role == Qt::DisplayRole) return FromBytes(rows_[row]);
+  if (role == Qt::DisplayRole) return FromText(rows_[row], utf8_);
   if (translated_.empty()) return {};
   const bool translated = row < translated_.size() && translated_[row];
   switch (role) {

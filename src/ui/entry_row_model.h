@@ -27,12 +27,15 @@ class EntryRowModel : public QAbstractListModel {
   // A translated row's mark: a check drawn before its text (no colour needed to read it), with
   // "Translated" as its hint and for screen readers. Empty: no marks and no room kept for them.
   void SetTranslated(std::vector<bool> translated);
+  // Rows are UTF-8 (through a character table) rather than a character per byte.
+  void SetUtf8(bool utf8) { utf8_ = utf8; }
   // True for a row marked translated (the data of that role, for tests and tools).
   static constexpr int kTranslatedRole = Qt::UserRole + 1;
 
  private:
   RowList rows_;
   std::vector<bool> translated_;
+  bool utf8_ = false;
   mutable QPixmap marked_, blank_;  // drawn when first shown
 };
 

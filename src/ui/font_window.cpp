@@ -207,6 +207,7 @@ void FontWindow::Reload() {
   stored_ = doc && doc->IsOpen() ? doc->Fonts().Of(shown_) : RomFont();
   readFrom_ = doc && doc->IsOpen() ? doc->Rom().handle.get() : nullptr;
   readPath_ = readFrom_ ? readFrom_->OpenedPath() : std::string();
+  letters_ = FontLettersOf(doc && doc->IsOpen() ? doc->Characters() : nullptr);
   edited_ = stored_;
   if (!doc || !doc->IsOpen()) {
     heading_->setText(QStringLiteral("No ROM is open."));

@@ -29,6 +29,7 @@
 
 #include "document/document_text.h"
 #include "editor/editor_window.h"
+#include "ui/code_highlighter.h"
 #include "ui/column_delegate.h"
 #include "ui/dialog_frame.h"
 #include "ui/dialog_launchers.h"
@@ -154,6 +155,10 @@ void MainWindow::BuildControls() {
   progressLabel_->setTextFormat(Qt::PlainText);
   statusBar()->addPermanentWidget(progressLabel_);
   progressLabel_->hide();
+  tableLabel_ = new QLabel(this);
+  tableLabel_->setTextFormat(Qt::PlainText);
+  statusBar()->addPermanentWidget(tableLabel_);
+  tableLabel_->hide();
 }
 
 QAction* MainWindow::AddCommand(QMenu* menu, const char* text, CommandId id, bool checkable) {
@@ -249,6 +254,7 @@ void MainWindow::BuildMenus() {
   options->addSeparator();
   AddCommand(options, "Ori&ginal ROM...", CommandId::OriginalRom);
   AddCommand(options, "&Forget Original ROM", CommandId::ForgetOriginal);
+  AddCommand(options, "Character T&able...", CommandId::CharacterTable);
 
   QMenu* help = bar->addMenu(QStringLiteral("&Help"));
   AddCommand(help, "&Help", CommandId::Help)->setShortcut(QKeySequence(Qt::Key_F1));
@@ -511,7 +517,7 @@ void MainWindow::ShowTextStatus(const std::string& text, bool fits) {
 }
 
 void MainWindow::SetEditText(const std::string& text) {
-  edit_->SetText(FromBytes(text));
+  edit_->SetText(FromText(text, utf8Texts_));
   TellPreview(true);
 }
 
@@ -525,7 +531,8 @@ void MainWindow::OpenPreview() {
             s.dictionary = &logic_->Decoder().Dictionary();
             s.row = SelectionMark();
           }
-          s.text = EditText();
+          // Drawn by byte: through the character table, its letters are their bytes' glyphs.
+          s.text = logic_ ? logic_->Doc().GameTextOf(EditText()) : EditText();
           return s;
         },
         this);
@@ -785,7 +792,7 @@ void MainWindow::RememberOriginal(const std::string& rom, const std::string& ori
 
 void MainWindow::ShowOriginalText(const std::optional<std::string>& text) {
   const bool shown = text.has_value();
-  if (shown) original_->setPlainText(FromBytes(*text));
+  if (shown) original_->setPlainText(FromText(*text, utf8Texts_));
   if (shown == !original_->isHidden()) return;
   if (!shown) original_->clear();
   originalLabel_->setVisible(shown);
@@ -798,6 +805,51 @@ void MainWindow::SetTranslatedRows(std::vector<bool> translated) { rows_->SetTra
 void MainWindow::ShowTranslationProgress(const std::string& text) {
   progressLabel_->setText(FromBytes(text));
   progressLabel_->setVisible(!text.empty());
+}
+
+std::optional<std::string> MainWindow::ChooseCharacterTable(const std::string& current) {
+  std::optional<QString> path;
+  if (tablePrompt_) {
+    path = tablePrompt_();
+  } else {
+    if (!current.empty()) {
+      // A table in use may be dropped, or another picked.
+      QMessageBox ask(QMessageBox::Question, QStringLiteral("Character Table"),
+                      QStringLiteral("The character table %1 is in use.").arg(FromBytes(BareFileName(current))),
+                      QMessageBox::Cancel, this);
+      QPushButton* other = ask.addButton(QStringLiteral("&Choose Another..."), QMessageBox::AcceptRole);
+      QPushButton* none = ask.addButton(QStringLiteral("Use &No Table"), QMessageBox::DestructiveRole);
+      ask.exec();
+      if (ask.clickedButton() == none) return std::string();
+      if (ask.clickedButton() != other) return std::nullopt;
+    }
+    const QString start = QFileInfo(QFile::decodeName(QByteArray::fromStdString(current))).absolutePath();
+    const QString picked = QFileDialog::getOpenFileName(this, QStringLiteral("Character Table"), current.empty() ? QString() : start,
+                                                        QStringLiteral("Character tables (*.tbl);;All Files (*)"));
+    if (picked.isEmpty()) return std::nullopt;
+    path = picked;
+  }
+  if (!path) return std::nullopt;
+  return path->isEmpty() ? std::string() : QFile::encodeName(QFileInfo(*path).absoluteFilePath()).toStdString();
+}
+
+std::string MainWindow::RememberedTable(const std::string& rom) {
+  if (!settings_) return {};
+  return QFile::encodeName(settings_->CharacterTable(QFile::decodeName(QByteArray::fromStdString(rom)))).toStdString();
+}
+
+void MainWindow::RememberTable(const std::string& rom, const std::string& table) {
+  if (!settings_) return;
+  settings_->SetCharacterTable(QFile::decodeName(QByteArray::fromStdString(rom)),
+                               QFile::decodeName(QByteArray::fromStdString(table)));
+}
+
+void MainWindow::ShowCharacterTable(const CharacterTable* table) {
+  tableLabel_->setText(table ? QString::fromUtf8(FormatText(editor_text::kTableInUse, table->Name()).c_str()) : QString());
+  tableLabel_->setVisible(table != nullptr);
+  utf8Texts_ = table != nullptr;
+  rows_->SetUtf8(utf8Texts_);
+  edit_->Highlighter()->UseCharacterTable(table);
 }
 
 void MainWindow::ShowStatusNote(const std::string& text) {

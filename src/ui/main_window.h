@@ -103,6 +103,9 @@ class MainWindow : public QMainWindow, public EditorView {
   // translation progress.
   QPlainTextEdit* OriginalBox() const { return original_; }
   QLabel* ProgressLabel() const { return progressLabel_; }
+  QLabel* TableLabel() const { return tableLabel_; }
+  // Tests answer Options > Character Table... with this instead of the dialogs.
+  void SetTablePrompt(std::function<std::optional<QString>()> prompt) { tablePrompt_ = std::move(prompt); }
   HelpWindow* Help() const { return helpWindow_; }
   // Tools > "Preview Text Window", and the window it opens (null until first opened).
   QAction* PreviewAction() const { return previewAction_; }
@@ -169,6 +172,10 @@ class MainWindow : public QMainWindow, public EditorView {
   void ShowOriginalText(const std::optional<std::string>& text) override;
   void SetTranslatedRows(std::vector<bool> translated) override;
   void ShowTranslationProgress(const std::string& text) override;
+  std::optional<std::string> ChooseCharacterTable(const std::string& current) override;
+  std::string RememberedTable(const std::string& rom) override;
+  void RememberTable(const std::string& rom, const std::string& table) override;
+  void ShowCharacterTable(const CharacterTable* table) override;
   void ShowStatusNote(const std::string& text) override;
   void StartEmulator(const std::string& romPath) override;
   // The window of Tools > Find References (null until first opened).
@@ -206,6 +213,9 @@ class MainWindow : public QMainWindow, public EditorView {
   QLabel* originalLabel_ = nullptr;
   QPlainTextEdit* original_ = nullptr;
   QLabel* progressLabel_ = nullptr;
+  QLabel* tableLabel_ = nullptr;
+  bool utf8Texts_ = false;  // the texts come through a character table
+  std::function<std::optional<QString>()> tablePrompt_;
   // Message boxes belong to the dialog that is running the command, if any (the search window).
   QPointer<QWidget> messageOwner_;
   HelpWindow* helpWindow_ = nullptr;

@@ -11,10 +11,11 @@ const QString kRecentKey = QStringLiteral("recent/roms");
 QString OptionKey(const QString& name) { return QStringLiteral("options/") + name; }
 QString TextKey(const QString& name) { return QStringLiteral("text/") + name; }
 // A path as a key: QSettings treats '/' and '\\' as group separators, so hex-encode it.
-QString OriginalKey(const QString& rom) {
-  return QStringLiteral("originals/") +
-         QString::fromLatin1(QFileInfo(rom).absoluteFilePath().toUtf8().toHex());
+QString RomKey(const QString& group, const QString& rom) {
+  return group + QString::fromLatin1(QFileInfo(rom).absoluteFilePath().toUtf8().toHex());
 }
+QString OriginalKey(const QString& rom) { return RomKey(QStringLiteral("originals/"), rom); }
+QString TableKey(const QString& rom) { return RomKey(QStringLiteral("tables/"), rom); }
 }  // namespace
 
 SettingsStore::SettingsStore()
@@ -59,6 +60,16 @@ void SettingsStore::SetOriginalRom(const QString& rom, const QString& original) 
     settings_->remove(OriginalKey(rom));
   } else {
     settings_->setValue(OriginalKey(rom), QFileInfo(original).absoluteFilePath());
+  }
+}
+
+QString SettingsStore::CharacterTable(const QString& rom) const { return settings_->value(TableKey(rom)).toString(); }
+
+void SettingsStore::SetCharacterTable(const QString& rom, const QString& table) {
+  if (table.isEmpty()) {
+    settings_->remove(TableKey(rom));
+  } else {
+    settings_->setValue(TableKey(rom), table == QStringLiteral("-") ? table : QFileInfo(table).absoluteFilePath());
   }
 }
 

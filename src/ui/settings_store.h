@@ -45,6 +45,9 @@ class SettingsStore {
   // against it and translations compare with it; the backup is not an original.
   QString OriginalRom(const QString& rom) const;
   void SetOriginalRom(const QString& rom, const QString& original);  // empty forgets it
+  // The character table remembered for a ROM (a path, or "-" for none), as OriginalRom.
+  QString CharacterTable(const QString& rom) const;
+  void SetCharacterTable(const QString& rom, const QString& table);  // empty forgets it
 
   // Writes what changed to disk now (it is written on destruction anyway).
   void Sync();

@@ -82,7 +82,8 @@ const std::vector<std::pair<QString, std::vector<MenuItem>>>& ExpectedMenus() {
         {"E&mulator...", kEmulatorItem},
         {nullptr, kSeparator},
         {"Ori&ginal ROM...", CommandId::OriginalRom},
-        {"&Forget Original ROM", CommandId::ForgetOriginal}}},
+        {"&Forget Original ROM", CommandId::ForgetOriginal},
+        {"Character T&able...", CommandId::CharacterTable}}},
       {"&Help", {{"&Help", CommandId::Help}, {"&About", CommandId::About}}},
   };
   return menus;
