@@ -57,7 +57,7 @@ RevertResult EditorWindow::RevertToBackup() {
   EnableSizeItems();
   EnableMoveItem();
   FillEntryList();
-  if (mark >= 0 && Table().Contains(mark)) SelectRow(mark);
+  if (mark > 0 && Table().Contains(mark)) SelectRow(mark);
   RefreshReferencesWindow();
   EnableRevertItem();
   if (outcome.result != RevertResult::Reverted) {

@@ -178,7 +178,7 @@ void EditorWindow::AfterImport(const ImportResult& result, int mark, const std::
     // The texts (and, after moves, the addresses) of the list are the file's now; the marked row
     // stays marked.
     FillEntryList();
-    if (mark >= 0 && Table().Contains(mark)) SelectRow(mark);
+    if (mark > 0 && Table().Contains(mark)) SelectRow(mark);
     RefreshReferencesWindow();
     EnableRevertItem();
   }

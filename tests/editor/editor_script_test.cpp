@@ -72,7 +72,8 @@ TEST_F(EditorScript, ExportEditImportKeepsTheMarkedRow) {
   EXPECT_EQ(view.editText, "Shared![02]");
 
   // The first row, marked, stays marked too.
-  std::ofstream(view.scriptPath, std::ios::binary) << Replaced(ReadText(view.scriptPath), layout::kText0, "Hi there[03 00 02]");
+  const std::string edited = Replaced(ReadText(view.scriptPath), layout::kText0, "Hi there[03 00 02]");
+  std::ofstream(view.scriptPath, std::ios::binary) << edited;
   view.ClickRow(window, 0);
   window.OnCommand(CommandId::ImportScript);
   ASSERT_EQ(view.reports.size(), 3u);
