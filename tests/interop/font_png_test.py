@@ -8,33 +8,13 @@ Usage: font_png_test.py LETTERMOOR_CLI WORK_DIR. Exits 77 (skipped) when ImageMa
 
 import os
 import shutil
-import subprocess
 import sys
 
-CLI, WORK = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
-SKIP = 77
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from interop import CLI, WORK, check, finish, require, run  # noqa: E402
+
 FONTS = ("main", "saturn", "battle", "tiny", "large")
-failures = []
-
-missing = [t for t in ("identify", "convert") if shutil.which(t) is None]
-if missing:
-    print("not installed: " + ", ".join(missing) + " (scripts/install-deps installs imagemagick)")
-    # scripts/test installs it first: there a missing tool is a fault, not a reason to skip.
-    sys.exit(1 if os.environ.get("LETTERMOOR_REQUIRE_IMAGE_TOOLS") else SKIP)
-
-
-def check(ok, what):
-    if not ok:
-        failures.append(what)
-        print("FAILED: " + what)
-
-
-def run(args, expect=0):
-    r = subprocess.run(args, cwd=WORK, capture_output=True, text=True)
-    if expect is not None and r.returncode != expect:
-        print(r.stdout + r.stderr)
-        raise SystemExit("%s exited %d, not %d" % (" ".join(args), r.returncode, expect))
-    return r
+require(("identify", "convert"), "scripts/install-deps installs imagemagick", "LETTERMOOR_REQUIRE_IMAGE_TOOLS")
 
 
 def read(path):
@@ -115,6 +95,4 @@ r = run([CLI, "font", "import", rom, "red.png"], expect=None)
 check(r.returncode == 1 and "FF0000" in r.stderr, "red.png is refused naming its colour: " + r.stderr.strip())
 check(read(rom) == original, "a refused picture writes nothing")
 
-if failures:
-    sys.exit(1)
-print("font pictures: ImageMagick reads and writes back every one")
+finish("font pictures: ImageMagick reads and writes back every one")

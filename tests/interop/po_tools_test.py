@@ -11,36 +11,18 @@ import io
 import os
 import re
 import shutil
-import subprocess
 import sys
 
-CLI, WORK = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
-SKIP = 77
-failures = []
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from interop import CLI, WORK, check, finish, require, run  # noqa: E402
 
-missing = [t for t in ("msgfmt", "msgcat", "msgmerge", "pocount") if shutil.which(t) is None]
 try:
     import polib
 except ImportError:
-    missing.append("python3-polib")
-if missing:
-    print("not installed: " + ", ".join(missing) + " (scripts/install-deps installs them)")
-    # scripts/test installs them first: there a missing tool is a fault, not a reason to skip.
-    sys.exit(1 if os.environ.get("LETTERMOOR_REQUIRE_PO_TOOLS") else SKIP)
-
-
-def check(ok, what):
-    if not ok:
-        failures.append(what)
-        print("FAILED: " + what)
-
-
-def run(args, expect=0):
-    r = subprocess.run(args, cwd=WORK, capture_output=True, text=True)
-    if expect is not None and r.returncode != expect:
-        print(r.stdout + r.stderr)
-        raise SystemExit("%s exited %d, not %d" % (" ".join(args), r.returncode, expect))
-    return r
+    # scripts/test installs it first: there a missing library is a fault, not a reason to skip.
+    print("not installed: python3-polib (scripts/install-deps installs it)")
+    sys.exit(1 if os.environ.get("LETTERMOOR_REQUIRE_PO_TOOLS") else 77)
+require(("msgfmt", "msgcat", "msgmerge", "pocount"), "scripts/install-deps installs them", "LETTERMOOR_REQUIRE_PO_TOOLS")
 
 
 def cli(*args, expect=0):
@@ -196,6 +178,4 @@ r = cli("check", "rom.smc", "--original", "orig.smc", "--consistency", expect=1)
 heading = "Translated 2 ways: " + team[twice[0]].msgid
 check(heading in r.stdout.splitlines(), "check --consistency reports the text translated two ways")
 
-if failures:
-    sys.exit(1)
-print("all PO interop checks passed")
+finish("all PO interop checks passed")
