@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "rom/patch.h"
+#include "rom/field_reader.h"
 #include "rom/safe_file.h"
 
 namespace lettermoor {
@@ -36,57 +37,33 @@ class Out {
   }
 };
 
-// Reads fields in order; any read past the end spoils the whole record.
-class In {
- public:
-  In(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-  bool ok = true;
-  uint64_t Get(int n) {
-    uint64_t v = 0;
-    if (!Need(static_cast<uint64_t>(n))) return 0;
-    for (int i = 0; i < n; ++i) v |= static_cast<uint64_t>(data_[at_ + static_cast<size_t>(i)]) << (8 * i);
-    at_ += static_cast<size_t>(n);
-    return v;
-  }
-  template <typename Container>
-  void Blob(Container& out) {
-    const uint64_t n = Get(8);
-    if (!Need(n)) return;
-    out.assign(data_ + at_, data_ + at_ + n);
-    at_ += static_cast<size_t>(n);
-  }
-  bool AtEnd() const { return ok && at_ == size_; }
-
- private:
-  bool Need(uint64_t n) {
-    if (!ok || n > size_ - at_) ok = false;
-    return ok;
-  }
-  const uint8_t* data_;
-  size_t size_;
-  size_t at_ = 0;
-};
+// A length-prefixed run of bytes, into `out`.
+template <typename Container>
+void ReadBlob(FieldReader& in, Container& out) {
+  const uint64_t n = in.U64();
+  if (const uint8_t* p = in.Bytes(n)) out.assign(p, p + n);
+}
 
 bool DecodeBody(const uint8_t* data, size_t n, HistoryRecord& r) {
-  In in(data, n);
-  r.id = in.Get(8);
-  r.group = in.Get(8);
-  r.time = static_cast<int64_t>(in.Get(8));
-  r.label.kind = static_cast<ChangeKind>(in.Get(1));
-  r.label.undoes = in.Get(8);
-  const uint64_t lines = in.Get(4);
-  for (uint64_t i = 0; i < lines && in.ok; ++i) r.label.lines.push_back(static_cast<int32_t>(in.Get(4)));
-  in.Blob(r.label.before);
-  in.Blob(r.label.after);
-  r.oldSize = static_cast<int64_t>(in.Get(8));
-  r.newSize = static_cast<int64_t>(in.Get(8));
-  const uint64_t ranges = in.Get(4);
-  for (uint64_t i = 0; i < ranges && in.ok; ++i) {
+  FieldReader in(data, n);
+  r.id = in.U64();
+  r.group = in.U64();
+  r.time = static_cast<int64_t>(in.U64());
+  r.label.kind = static_cast<ChangeKind>(in.U8());
+  r.label.undoes = in.U64();
+  const uint64_t lines = in.U32();
+  for (uint64_t i = 0; i < lines && in.Ok(); ++i) r.label.lines.push_back(static_cast<int32_t>(in.U32()));
+  ReadBlob(in, r.label.before);
+  ReadBlob(in, r.label.after);
+  r.oldSize = static_cast<int64_t>(in.U64());
+  r.newSize = static_cast<int64_t>(in.U64());
+  const uint64_t ranges = in.U32();
+  for (uint64_t i = 0; i < ranges && in.Ok(); ++i) {
     HistoryRange& range = r.ranges.emplace_back();
-    range.offset = static_cast<int64_t>(in.Get(8));
-    range.derived = in.Get(1) != 0;
-    in.Blob(range.old);
-    in.Blob(range.now);
+    range.offset = static_cast<int64_t>(in.U64());
+    range.derived = in.U8() != 0;
+    ReadBlob(in, range.old);
+    ReadBlob(in, range.now);
   }
   return in.AtEnd();
 }
@@ -185,9 +162,9 @@ HistoryContents ParseHistory(const std::vector<uint8_t>& bytes) {
   size_t at = sizeof kMagic;
   contents.validLength = static_cast<int64_t>(at);
   while (bytes.size() - at >= kFrame) {
-    In frame(bytes.data() + at, kFrame);
-    const uint64_t n = frame.Get(8);
-    const auto crc = static_cast<uint32_t>(frame.Get(4));
+    FieldReader frame(bytes.data() + at, kFrame);
+    const uint64_t n = frame.U64();
+    const uint32_t crc = frame.U32();
     if (n > bytes.size() - at - kFrame) break;  // cut short
     const uint8_t* body = bytes.data() + at + kFrame;
     HistoryRecord record;

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "rom/field_reader.h"
 #include "rom/safe_file.h"
 
 namespace lettermoor {
@@ -42,45 +43,6 @@ uint32_t Crc32(const uint8_t* data, size_t n) {
   }
   return static_cast<uint32_t>(crc);
 }
-
-// Reads fields in order; any read past the end marks the whole journal as torn.
-class Reader {
- public:
-  Reader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-  bool Ok() const { return ok_; }
-  size_t At() const { return at_; }
-
-  uint64_t U64() {
-    uint64_t v = 0;
-    if (!Need(8)) return 0;
-    for (int i = 0; i < 8; ++i) v |= static_cast<uint64_t>(data_[at_ + i]) << (8 * i);
-    at_ += 8;
-    return v;
-  }
-  uint32_t U32() {
-    uint32_t v = 0;
-    if (!Need(4)) return 0;
-    for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(data_[at_ + i]) << (8 * i);
-    at_ += 4;
-    return v;
-  }
-  const uint8_t* Bytes(uint64_t n) {
-    if (!Need(n)) return nullptr;
-    const uint8_t* p = data_ + at_;
-    at_ += static_cast<size_t>(n);
-    return p;
-  }
-
- private:
-  bool Need(uint64_t n) {
-    if (!ok_ || n > size_ - at_) ok_ = false;
-    return ok_;
-  }
-  const uint8_t* data_;
-  size_t size_;
-  size_t at_ = 0;
-  bool ok_ = true;
-};
 
 int WriteAllTo(int fd, const uint8_t* data, size_t n) {
   size_t done = 0;
@@ -163,10 +125,10 @@ JournalState ReadJournal(const std::string& path, JournalContents& contents) {
   const bool withHistory = std::memcmp(data.data(), kMagic, sizeof kMagic) == 0;
   if (!withHistory && std::memcmp(data.data(), kMagicWithoutHistory, sizeof kMagic) != 0) return JournalState::Torn;
   const size_t body = data.size() - 4;
-  Reader check(data.data() + body, 4);
+  FieldReader check(data.data() + body, 4);
   if (check.U32() != Crc32(data.data(), body)) return JournalState::Torn;
 
-  Reader in(data.data() + sizeof kMagic, body - sizeof kMagic);
+  FieldReader in(data.data() + sizeof kMagic, body - sizeof kMagic);
   JournalContents c;
   const uint32_t nameLength = in.U32();
   if (const uint8_t* name = in.Bytes(nameLength)) c.romName.assign(name, name + nameLength);
