@@ -5,9 +5,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <filesystem>
+#include <future>
 #include <unordered_map>
 
 #include "codec/jump_codes.h"
@@ -171,30 +173,87 @@ void Document::PrefetchRow(const RomFile& rom, int row) const {
   }
 }
 
+namespace {
+
+// Makes list rows: each string's preview, shown through the table when it has one of its
+// letters, and gives each string's size count.
+class RowPreviews {
+ public:
+  RowPreviews(const RomFile& rom, TextDecoder& decoder, const CharacterTable* characters, RowList& rows)
+      : rom_(rom), decoder_(decoder), characters_(characters), rows_(rows) {}
+
+  int32_t operator()(int64_t offset) {
+    const int32_t size = decoder_.DecodePreview(rom_, offset, text_, kRowPreviewLength);
+    if (characters_ && characters_->RemapsAny(text_.View())) {
+      shown_.clear();
+      characters_->AppendDisplay(shown_, text_.View());
+      rows_.Append(shown_);
+    } else {
+      rows_.Append(text_.View());
+    }
+    return size;
+  }
+
+ private:
+  const RomFile& rom_;
+  TextDecoder& decoder_;
+  const CharacterTable* characters_;
+  RowList& rows_;
+  TextBuffer text_{4 * kRowPreviewLength};
+  std::string shown_;
+};
+
+// Notes whether a string holds a control code, and so sets the carry-over state.
+struct CodeSeen {
+  static constexpr bool kTakesText = false;
+  bool seen = false;
+  void Characters(const uint8_t*, size_t) {}
+  void Word(const std::string&) {}
+  void Code(const CodeItem&) { seen = true; }
+  void Zeros(int64_t, int32_t) {}
+};
+
+// Lists of fewer rows than this are searched on one core: a second thread costs more than it saves.
+constexpr int kRowsWorthTwoCores = 1024;
+
+}  // namespace
+
+void Document::LoadDictionary(const RomFile& rom) {
+  // The words are the file's: they need reading again only when its bytes may have changed.
+  if (dictionaryVersion_ == rom.Version()) return;
+  LoadTextDictionary(rom, dictionary_);
+  compressor_.reset();
+  dictionaryVersion_ = rom.Version();
+}
+
+void Document::CarryOverFrom(const RomFile& rom, int first, int end) {
+  if (first >= end) return;
+  state_.interpreterText.clear();
+  // Decoding the rows one after another leaves the state as the last control code among them
+  // set it: that of the last row that holds one.
+  for (int row = end - 1; row >= first; --row) {
+    CodeSeen sink;
+    bool described = state_.lastCodeDescribed;
+    ReadItems(rom, EntryOffset(row), dictionary_, sink, described);
+    if (sink.seen) {
+      state_.lastCodeDescribed = described;
+      return;
+    }
+  }
+}
+
 FilledListing Document::Fill() {
   FilledListing listing;
   RomFile* rom = Synced();
   if (!rom) return listing;
-  LoadTextDictionary(*rom, dictionary_);
-  compressor_.reset();
+  LoadDictionary(*rom);
   // Every listed string is decoded once, from this one look at the file, for its row preview.
   // The raw and expanded listings take each string's size count from that same decode instead
-  // of decoding every string once more beforehand: the sizes are the same, and so is the decoder
-  // state left at the end, since decoding the same strings twice over in the same order ends
-  // where decoding them once does.
-  TextBuffer text(4 * kRowPreviewLength);
-  std::string shown;
-  auto preview = [&](int64_t offset) {
-    const int32_t size = decoder_.DecodePreview(*rom, offset, text, kRowPreviewLength);
-    if (characters_ && characters_->RemapsAny(text.View())) {
-      shown.clear();
-      characters_->AppendDisplay(shown, text.View());
-      listing.rows.Append(shown);
-    } else {
-      listing.rows.Append(text.View());
-    }
-    return size;
-  };
+  // of decoding every string once more beforehand. The decodes use a state of their own; the
+  // editor's carry-over state is then left as decoding the rows in order leaves it.
+  DecoderState state;
+  TextDecoder decoder(dictionary_, state);
+  RowPreviews preview(*rom, decoder, Characters(), listing.rows);
   if (mode_ == ListingMode::PointerTableListing) {
     BuildTextEntries(*rom, mode_, table_, decoder_);
     listing.rows.Reserve(table_.entries.size(), table_.entries.size() * kRowPreviewLength / 2);
@@ -202,12 +261,52 @@ FilledListing Document::Fill() {
       PrefetchRow(*rom, i + kPrefetchDistance);
       preview(EntryOffset(i));
     }
+  } else if (mode_ == ListingMode::RawTextListing) {
+    listing.rows.Reserve(TextEntryTable::kCapacity, TextEntryTable::kCapacity * kRowPreviewLength / 2);
+    FillRaw(*rom, std::ref(preview), listing.rows);
   } else {
     listing.rows.Reserve(TextEntryTable::kCapacity, TextEntryTable::kCapacity * kRowPreviewLength / 2);
-    BuildTextEntries(*rom, mode_, table_, preview);
+    BuildTextEntries(*rom, mode_, table_, std::ref(preview));
   }
+  CarryOverFrom(*rom, 0, table_.count());
   listing.truncated = table_.truncated;
   return listing;
+}
+
+void Document::FillRaw(const RomFile& rom, const std::function<int32_t(int64_t)>& preview, RowList& rows) {
+  // Each raw area is listed from its own start, so the later areas are decoded on a second core
+  // while this one decodes the earlier ones; the two halves are joined in order.
+  const std::span<const TextRange> ranges(kRawTextRanges);
+  int64_t bytes = 0;
+  for (const TextRange& range : ranges) bytes += range.end - range.start;
+  // This core also starts the other and joins the halves: it takes the areas up to halfway.
+  size_t split = 0;
+  for (int64_t before = 0; split < ranges.size(); ++split) {
+    before += ranges[split].end - ranges[split].start;
+    if (2 * before > bytes) break;
+  }
+  struct Part {
+    TextEntryTable table;
+    RowList rows;
+  };
+  auto later = std::async(std::launch::async, [&] {
+    Part part;
+    DecoderState state;
+    TextDecoder decoder(dictionary_, state);
+    RowPreviews preview(rom, decoder, Characters(), part.rows);
+    ListRanges(ranges.subspan(split), part.table, std::ref(preview));
+    return part;
+  });
+  table_.entries.clear();
+  table_.truncated = false;
+  const bool room = ListRanges(ranges.first(split), table_, preview);
+  const Part part = later.get();
+  if (!room) return;
+  const size_t free = TextEntryTable::kCapacity - table_.entries.size();
+  const size_t taken = std::min(free, part.table.entries.size());
+  table_.entries.insert(table_.entries.end(), part.table.entries.begin(), part.table.entries.begin() + taken);
+  rows.Append(part.rows, taken);
+  table_.truncated = part.table.truncated || taken < part.table.entries.size();
 }
 
 std::string Document::EntryText(int row, int32_t* size) {
@@ -387,30 +486,23 @@ std::vector<int> Document::RowsChangedBy(int row, std::span<const uint8_t> bytes
   return rows;
 }
 
-std::optional<int> Document::Find(std::string_view query, int after) {
-  const RomFile* rom = Synced();
-  if (!rom) return std::nullopt;
-  // One look at the file for the whole walk. Rows are decoded one after another into one piece
-  // of text, which is searched as a whole: a match counts only where it lies within one row.
+// The first row of [first, end) whose text holds `needle` (folded by `fold` when there is one,
+// then upper-cased), or nothing; nothing as well once `stop` is set.
+std::optional<int> Document::FindInRows(const RomFile& rom, TextDecoder& decoder, int first, int end,
+                                        const std::string& needle, const CaseFold* fold,
+                                        const std::atomic<bool>& stop) const {
+  // Rows are decoded one after another into one piece of text, which is searched as a whole: a
+  // match counts only where it lies within one row.
   constexpr size_t kPiece = 32 * 1024;
-  // Through a table, both sides are folded by its letters first (a query it cannot spell is in no text).
-  std::optional<CaseFold> fold;
-  std::optional<std::string> folded;
-  if (characters_) {
-    folded = fold.emplace(*characters_).Needle(query);
-    if (!folded) return std::nullopt;
-    query = *folded;
-  }
-  const std::string needle = UpperCaseAscii(query);
   TextBuffer text(kPiece + 16 * 1024);
   std::vector<size_t> ends;  // where each row of the piece ends
-  for (int row = std::max(after + 1, 0); row < table_.count();) {
+  for (int row = first; row < end && !stop.load(std::memory_order_relaxed);) {
     const int pieceFirst = row;
     text.Clear();
     ends.clear();
-    for (; row < table_.count() && text.Size() < kPiece; ++row) {
-      PrefetchRow(*rom, row + kPrefetchDistance);
-      decoder_.DecodeBracketed(*rom, EntryOffset(row), text);
+    for (; row < end && text.Size() < kPiece; ++row) {
+      PrefetchRow(rom, row + kPrefetchDistance);
+      decoder.DecodeBracketed(rom, EntryOffset(row), text);
       ends.push_back(text.Size());
     }
     if (fold) fold->Fold(text.Data(), text.Size());
@@ -422,6 +514,44 @@ std::optional<int> Document::Find(std::string_view query, int after) {
     }
   }
   return std::nullopt;
+}
+
+std::optional<int> Document::Find(std::string_view query, int after) {
+  const RomFile* rom = Synced();
+  if (!rom) return std::nullopt;
+  // Through a table, both sides are folded by its letters first (a query it cannot spell is in no text).
+  std::optional<CaseFold> fold;
+  std::optional<std::string> folded;
+  if (characters_) {
+    folded = fold.emplace(*characters_).Needle(query);
+    if (!folded) return std::nullopt;
+    query = *folded;
+  }
+  const std::string needle = UpperCaseAscii(query);
+  const CaseFold* folding = fold ? &*fold : nullptr;
+  const int first = std::max(after + 1, 0);
+  const int end = table_.count();
+  DecoderState state;
+  TextDecoder decoder(dictionary_, state);
+  std::atomic<bool> found{false};
+  std::optional<int> hit;
+  if (end - first < kRowsWorthTwoCores) {
+    hit = FindInRows(*rom, decoder, first, end, needle, folding, found);
+  } else {
+    // The later half is searched on a second core; its hit counts only when the earlier half has none.
+    const int middle = first + (end - first) / 2;
+    auto later = std::async(std::launch::async, [&] {
+      DecoderState laterState;
+      TextDecoder laterDecoder(dictionary_, laterState);
+      return FindInRows(*rom, laterDecoder, middle, end, needle, folding, found);
+    });
+    hit = FindInRows(*rom, decoder, first, middle, needle, folding, found);
+    if (hit) found = true;  // the later half need go no further
+    const std::optional<int> laterHit = later.get();
+    if (!hit) hit = laterHit;
+  }
+  CarryOverFrom(*rom, first, hit ? *hit + 1 : end);
+  return hit;
 }
 
 bool Document::WriteDump(std::FILE* out) {

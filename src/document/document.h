@@ -5,6 +5,7 @@
 // arguments and give results as values; no words, no view. The window presents the results (its
 // message boxes, list rows); the tool prints them.
 
+#include <atomic>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -190,6 +191,8 @@ struct FontWriteOutcome {
   WriteResult written;      // what the file said (Written also when nothing differed)
   int changedBytes = 0;     // glyph and width bytes that differed from the file's
 };
+
+class CaseFold;
 
 // A listing filled from the file.
 struct FilledListing {
@@ -379,6 +382,18 @@ class Document {
  private:
   void PrefetchRow(const RomFile& rom, int row) const;
   static constexpr int kPrefetchDistance = 8;
+  // Reads the dictionary from the file unless it is read already from the file as it is now.
+  void LoadDictionary(const RomFile& rom);
+  // Lists the raw areas into the table, the later ones on a second core, `preview` making the
+  // earlier ones' rows and giving their size counts.
+  void FillRaw(const RomFile& rom, const std::function<int32_t(int64_t)>& preview, RowList& rows);
+  // The first row of [first, end) whose text holds `needle` (folded by `fold` when there is one,
+  // and upper-cased), or nothing; nothing as well once `stop` is set. Reads, changes nothing.
+  std::optional<int> FindInRows(const RomFile& rom, TextDecoder& decoder, int first, int end,
+                                const std::string& needle, const CaseFold* fold,
+                                const std::atomic<bool>& stop) const;
+  // Leaves the carry-over state as decoding rows [first, end) in order would have left it.
+  void CarryOverFrom(const RomFile& rom, int first, int end);
   // In the pointer listing, each row takes the text address its record or plain pointer holds in
   // the file now. Gives the rows that changed.
   std::vector<int> FollowMovedTexts(const RomFile& rom);
@@ -399,6 +414,7 @@ class Document {
   bool keepChecksumRight_ = false;
   TextEntryTable table_;
   TextDictionary dictionary_;
+  uint64_t dictionaryVersion_ = 0;  // the file version the dictionary was read at; 0 for none
   DecoderState state_;
   TextDecoder decoder_{dictionary_, state_};
   std::optional<TextCompressor> compressor_;

@@ -22,6 +22,10 @@ class RowList {
     bytes_.reserve(bytes);
   }
   void Append(std::string_view text) { spans_.push_back(Store(text)); }
+  // Appends the first `count` rows of `other`.
+  void Append(const RowList& other, size_t count) {
+    for (size_t i = 0; i < count; ++i) Append(other[i]);
+  }
   // Replaces row `i`'s text; the old text's room is not reused, which is fine for the few
   // rows an edit renews.
   void Set(size_t i, std::string_view text) { spans_[i] = Store(text); }

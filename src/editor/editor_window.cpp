@@ -271,7 +271,6 @@ void EditorWindow::EnableSizeItems() {
 void EditorWindow::FillEntryList() {
   if (!SyncedRom()) return;
   FilledListing listing = doc_.Fill();
-  fontsRead_ = false;  // the file may have changed under us
   ReportRecovery(doc_.TakeRecovery());
   view_.SetAllRows(std::move(listing.rows));
   ShowTranslations();
@@ -321,9 +320,10 @@ void EditorWindow::UpdateTextStatus() {
     view_.ShowTextStatus("", false);
     return;
   }
-  if (!fontsRead_) {
+  // The fonts are the file's: read again whenever its bytes may have changed.
+  if (fontsVersion_ != Rom().handle->Version()) {
     previewer_.ReadFonts(*Rom().handle);
-    fontsRead_ = true;
+    fontsVersion_ = Rom().handle->Version();
   }
   // Characters as the edit box counts them: a UTF-8 sequence is one.
   const int characters = static_cast<int>(std::count_if(editText_.begin(), editText_.end(), [](char c) {

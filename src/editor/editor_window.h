@@ -279,9 +279,9 @@ class EditorWindow {
   // The other rows the last apply changed: the size label's hint says so until another entry is
   // shown or the text is edited.
   std::vector<int> changedByApply_;
-  // The fonts the status bar's fit is measured with, read on first use after a fill.
+  // The fonts the status bar's fit is measured with, read again once the file has changed.
   TextPreviewer previewer_;
-  bool fontsRead_ = false;
+  uint64_t fontsVersion_ = 0;  // the file version the previewer's fonts were read at; 0 for none
   TextPreview fit_;
   // The text the references window shows, while it is open.
   std::optional<SnesAddress> referencesShown_;

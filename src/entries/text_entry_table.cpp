@@ -74,14 +74,20 @@ void BuildTextEntries(const RomFile& rom, ListingMode mode, TextEntryTable& tabl
       ListPointers(rom, table);
       break;
     case ListingMode::RawTextListing:
-      for (const TextRange& range : kRawTextRanges) {
-        if (!ListRange(range, table, sizeOf)) break;
-      }
+      ListRanges(kRawTextRanges, table, sizeOf);
       break;
     case ListingMode::ExpandedRomListing:
       ListRange(TextRange{kExpansionStart, kExpansionListEnd}, table, sizeOf);
       break;
   }
+}
+
+bool ListRanges(std::span<const TextRange> ranges, TextEntryTable& table,
+                const std::function<int32_t(int64_t offset)>& sizeOf) {
+  for (const TextRange& range : ranges) {
+    if (!ListRange(range, table, sizeOf)) return false;
+  }
+  return true;
 }
 
 bool IsPointerRecordLocation(int64_t location) {

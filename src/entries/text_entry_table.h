@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <optional>
 
 #include "entries/text_entry.h"
@@ -59,6 +60,13 @@ void BuildTextEntries(const RomFile& rom, ListingMode mode, TextEntryTable& tabl
 // anyway (the list fill) learns the sizes from that one decode.
 void BuildTextEntries(const RomFile& rom, ListingMode mode, TextEntryTable& table,
                       const std::function<int32_t(int64_t offset)>& sizeOf);
+
+// Lists the strings of `ranges` after what `table` holds, as the raw listing does: each range
+// string after string from its own start. Gives false once the table is full (it is then marked
+// truncated). No range depends on another, so ranges listed apart and joined in order give the
+// same entries.
+bool ListRanges(std::span<const TextRange> ranges, TextEntryTable& table,
+                const std::function<int32_t(int64_t offset)>& sizeOf);
 
 // True when `location` is the first byte of one of the 1406 text pointer table records.
 bool IsPointerRecordLocation(int64_t location);

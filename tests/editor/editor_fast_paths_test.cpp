@@ -120,14 +120,45 @@ class FastPaths : public ::testing::Test {
     EXPECT_TRUE(window_.State().interpreterText.empty());
   }
 
-  // Every Find from every mark gives the hit the plain search gives.
+  // The carry-over state each row's decode leaves behind, whatever it starts from; nothing for a
+  // row without a control code, which leaves the state as it found it.
+  std::vector<std::optional<bool>> RowStates() {
+    const RomFile& rom = *window_.Rom().handle;
+    TextDictionary dictionary;
+    LoadTextDictionary(rom, dictionary);
+    std::vector<std::optional<bool>> states;
+    for (const TextEntry& e : window_.Table().entries) {
+      bool after[2];
+      for (bool start : {false, true}) {
+        DecoderState state;
+        state.lastCodeDescribed = start;
+        test::ReferenceDecode(rom, SnesToFileOffset(e.textAddress), dictionary, state, nullptr, DecodeFlags{true, false});
+        after[start] = state.lastCodeDescribed;
+      }
+      states.push_back(after[0] == after[1] ? std::optional<bool>(after[0]) : std::nullopt);
+    }
+    return states;
+  }
+
+  // Every Find from every mark gives the hit the plain search gives, and leaves the carry-over
+  // state as decoding the rows it looked at one after another leaves it.
   void ExpectFindAsPlain(const std::vector<std::string>& queries) {
     const std::vector<std::string> texts = PlainTexts(*window_.Rom().handle, window_.Table());
+    const std::vector<std::optional<bool>> rowStates = RowStates();
     const int count = window_.Table().count();
     for (const std::string& query : queries) {
       for (int mark : {-1, 0, count / 2, count - 2, count - 1}) {
         const std::optional<int> expected =
             FindNextRow(query, mark, count, [&](int row) { return texts[static_cast<size_t>(row)]; });
+        for (bool start : {false, true}) {
+          window_.State().lastCodeDescribed = start;
+          EXPECT_EQ(window_.Doc().Find(query, mark), expected) << "query \"" << query << "\", mark " << mark;
+          bool state = start;
+          for (int row = std::max(mark + 1, 0); row < (expected ? *expected + 1 : count); ++row) {
+            state = rowStates[static_cast<size_t>(row)].value_or(state);
+          }
+          EXPECT_EQ(window_.State().lastCodeDescribed, state) << "query \"" << query << "\", mark " << mark;
+        }
         view_.selectionMark = mark;
         view_.TakeMessages();
         const bool found = view_.PressFind(window_, query).has_value();
@@ -175,12 +206,34 @@ TEST_F(FastPaths, EveryFillOfTheSampleMatchesThePlainFill) {
   }
 }
 
-TEST_F(FastPaths, FillsLeaveTheStateThePlainFillLeaves) {
+TEST_F(FastPaths, FillsAndFindsLeaveTheStateThePlainOnesLeave) {
   Open(StateRom().Bytes());
   ExpectFillAsPlain(ListingMode::RawTextListing, true);
   EXPECT_FALSE(window_.State().lastCodeDescribed);  // from the previews of the last range
+  // Row 0 holds no code: a Find that stops there keeps the state it found.
+  ExpectFindAsPlain({"0000", "[07", "zq not in any text qz"});
   ExpectFillAsPlain(ListingMode::PointerTableListing, false);
   EXPECT_TRUE(window_.State().lastCodeDescribed);  // row 0 ends in described codes
+}
+
+// Raw listings that reach the list's capacity early, late or only in the last area: the areas
+// are listed apart and joined, and the join keeps the plain fill's rows and its cut.
+TEST_F(FastPaths, RawFillsThatReachTheCapacityMatchThePlainFill) {
+  struct Shape {
+    const char* name;
+    size_t firstEndCodeRange;  // the areas from this one on hold one-byte strings; the others zeros
+  };
+  for (const Shape& shape : {Shape{"every area", 0}, Shape{"the later areas", 6}, Shape{"the last area", 10}}) {
+    SCOPED_TRACE(shape.name);
+    test::SyntheticRom image;
+    for (size_t r = shape.firstEndCodeRange; r < kRawTextRanges.size(); ++r) {
+      const TextRange& range = kRawTextRanges[r];
+      image.Put(range.start, std::vector<uint8_t>(static_cast<size_t>(range.end - range.start), 0x02));
+    }
+    Open(image.Bytes());
+    for (bool lastDescribed : {false, true}) ExpectFillAsPlain(ListingMode::RawTextListing, lastDescribed);
+    EXPECT_TRUE(window_.Table().truncated);
+  }
 }
 
 TEST_F(FastPaths, FindGivesThePlainSearchHits) {
