@@ -1,10 +1,11 @@
 // Document's translation work beside an original ROM: the PO export and the consistency check.
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <future>
+#include <span>
 #include <unordered_map>
-#include <unordered_set>
 
 #include "codec/decode_items.h"
 #include "codec/hex_text.h"
@@ -28,35 +29,98 @@ void AppendNumbered(std::string& out, std::string_view label, long number) {
   out.append(digits, std::to_chars(digits, digits + sizeof digits, number).ptr);
 }
 
-// What the size comment of each text says beyond its size: the entry point it shares bytes with,
-// and whether its dialogue-window layout runs over or cuts a word (nothing when the fonts are
-// unreadable). It needs only the file, so it is worked out beside the texts.
-struct SizeNotes {
-  std::vector<std::optional<SnesAddress>> shares;
-  std::optional<std::vector<bool>> overruns;
+// Each text's comment lines: "#." with its size, its room in place (none when it shares bytes
+// with another entry point) and whether its dialogue-window layout runs over or cuts a word (unsaid
+// when the fonts are unreadable); "#:" with its lines and references. They need only the file, so
+// they are written on another core while this one decodes the texts.
+struct Comments {
+  std::string text;
+  std::vector<size_t> at;  // text n's lines run from at[n] to at[n + 1]
 };
 
-SizeNotes NotesFor(const RomFile& rom, const std::vector<SnesAddress>& texts, const TextDictionary& dictionary,
-                   const ReferenceIndex& index) {
-  SizeNotes notes;
+Comments CommentsFor(const RomFile& rom, const std::vector<SnesAddress>& texts, std::span<const int> rows,
+                     std::span<const size_t> rowsAt, const TextDictionary& dictionary, const ReferenceIndex& index) {
+  std::vector<int32_t> sizes;
+  std::vector<std::optional<SnesAddress>> shares;
+  sizes.reserve(texts.size());
+  shares.reserve(texts.size());
   EntryPoints entryPoints(rom, texts, &index);
   for (const SnesAddress address : texts) {
     NoText none;
     bool lastDescribed = false;
     const int64_t offset = SnesToFileOffset(address);
-    notes.shares.push_back(entryPoints.SharedWith(offset, ReadItems(rom, offset, kNoWords, none, lastDescribed)));
+    sizes.push_back(ReadItems(rom, offset, kNoWords, none, lastDescribed));
+    shares.push_back(entryPoints.SharedWith(offset, sizes.back()));
   }
+  std::vector<bool> overruns;
   const TextPreviewer previewer(rom);
-  if (previewer.RefusalFor(TextWindowKind::Dialogue) != PreviewRefusal::None) return notes;
-  const TextLayout layout(dictionary, previewer.Widths());
-  notes.overruns.emplace(texts.size(), false);
-  TextLayoutResult result;
-  for (size_t n = 0; n < texts.size(); ++n) {
-    layout.LayForCheck(rom, SnesToFileOffset(texts[n]), TextWindowKind::Dialogue, false, result);
-    (*notes.overruns)[n] = FindLayoutFault(result, false).has_value();
+  const bool laid = previewer.RefusalFor(TextWindowKind::Dialogue) == PreviewRefusal::None;
+  if (laid) {
+    const TextLayout layout(dictionary, previewer.Widths());
+    TextLayoutResult result;
+    for (const SnesAddress address : texts) {
+      layout.LayForCheck(rom, SnesToFileOffset(address), TextWindowKind::Dialogue, false, result);
+      overruns.push_back(FindLayoutFault(result, false).has_value());
+    }
   }
-  return notes;
+  Comments comments;
+  comments.text.reserve(texts.size() * 100);
+  comments.at.reserve(texts.size() + 1);
+  // One entry, refilled for each text: its strings keep their room.
+  PoEntry entry;
+  entry.extracted.emplace_back();
+  for (size_t n = 0; n < texts.size(); ++n) {
+    comments.at.push_back(comments.text.size());
+    std::optional<bool> fits;
+    if (laid) fits = !overruns[n];
+    entry.extracted[0].clear();
+    AppendPoSizeComment(entry.extracted[0], sizes[n], shares[n], fits);
+    entry.references.clear();
+    for (size_t k = rowsAt[n]; k < rowsAt[n + 1]; ++k) AppendNumbered(entry.references.emplace_back(), "line:", rows[k] + 1);
+    for (const Reference& r : index.To(texts[n])) {
+      if (r.kind == ReferenceKind::PointerRecord) AppendNumbered(entry.references.emplace_back(), "record:", r.number);
+      if (r.kind == ReferenceKind::PlainPointer) AppendNumbered(entry.references.emplace_back(), "pointer:", r.number);
+      if (r.kind == ReferenceKind::JumpCode) {
+        std::string& jump = entry.references.emplace_back("jump:");
+        AppendAddress(jump, FileOffsetToSnes(static_cast<int32_t>(r.stringOffset)));
+      }
+    }
+    AppendPoComments(comments.text, entry);
+  }
+  comments.at.push_back(comments.text.size());
+  return comments;
 }
+
+// Numbers addresses in the order they are first met, in one flat table rather than a node each.
+class FirstSeen {
+ public:
+  explicit FirstSeen(size_t most)
+      : slots_(std::bit_ceil(2 * most + 2)), shift_(64 - std::countr_zero(slots_.size())) {}
+
+  // The number of `address`, and whether it is new.
+  std::pair<size_t, bool> Add(SnesAddress address) {
+    const size_t mask = slots_.size() - 1;
+    // The high bits of a multiplicative hash pick the slot; the next free one takes a collision.
+    const uint64_t hash = static_cast<uint64_t>(static_cast<uint32_t>(address)) * 0x9E3779B97F4A7C15ull;
+    for (size_t i = static_cast<size_t>(hash >> shift_) & mask;; i = (i + 1) & mask) {
+      Slot& slot = slots_[i];
+      if (slot.number == 0) {
+        slot = Slot{address, ++count_};
+        return {count_ - 1, true};
+      }
+      if (slot.address == address) return {slot.number - 1, false};
+    }
+  }
+
+ private:
+  struct Slot {
+    SnesAddress address = 0;
+    size_t number = 0;  // 1 + the address's number; 0 for an empty slot
+  };
+  std::vector<Slot> slots_;
+  int shift_;
+  size_t count_ = 0;
+};
 
 // Letters outside the bracketed codes: a text a translator would have had to touch.
 bool HoldsLetters(std::string_view text) {
@@ -83,21 +147,27 @@ std::optional<PoExport> Document::ExportPo(const std::function<bool(int, int)>& 
   const ReferenceIndex& index = References();
   // One entry per distinct text address, in the order the listing first shows it.
   std::vector<SnesAddress> order;
-  std::vector<std::vector<int>> rowsOf;
-  std::unordered_map<SnesAddress, size_t> blockOf;
-  for (int row = 0; row < table_.count(); ++row) {
-    const SnesAddress address = table_.entries[static_cast<size_t>(row)].textAddress;
-    auto [it, added] = blockOf.try_emplace(address, order.size());
-    if (added) {
-      order.push_back(address);
-      rowsOf.emplace_back();
-    }
-    rowsOf[it->second].push_back(row);
+  std::vector<size_t> blockOfRow(table_.entries.size());
+  FirstSeen blockOf(table_.entries.size());
+  for (size_t row = 0; row < table_.entries.size(); ++row) {
+    const auto [block, added] = blockOf.Add(table_.entries[row].textAddress);
+    if (added) order.push_back(table_.entries[row].textAddress);
+    blockOfRow[row] = block;
   }
-  // Only reads of the file and the dictionary, on another core while this one decodes the texts.
-  std::future<SizeNotes> pending =
-      std::async(std::launch::async, [&] { return NotesFor(*rom, order, dictionary_, index); });
-  // The texts first, into one buffer, while the notes are worked out; then the file.
+  // Each text's rows, in order, one list after another: text n's from rowsAt[n] to rowsAt[n + 1].
+  std::vector<size_t> rowsAt(order.size() + 1, 0);
+  for (const size_t block : blockOfRow) ++rowsAt[block + 1];
+  for (size_t n = 0; n < order.size(); ++n) rowsAt[n + 1] += rowsAt[n];
+  std::vector<int> rows(blockOfRow.size());
+  {
+    std::vector<size_t> next(rowsAt.begin(), rowsAt.end() - 1);
+    for (size_t row = 0; row < blockOfRow.size(); ++row) rows[next[blockOfRow[row]]++] = static_cast<int>(row);
+  }
+  // Only reads of the file, the dictionary and the index, on another core while this one decodes the texts.
+  std::future<Comments> pending = std::async(std::launch::async, [&] {
+    return CommentsFor(*rom, order, rows, rowsAt, dictionary_, index);
+  });
+  // The texts first, into one buffer, while the comments are written; then the file.
   struct Texts {
     SnesAddress identity;  // where the original holds the text, which stays when the text moves
     int32_t size;
@@ -120,7 +190,7 @@ std::optional<PoExport> Document::ExportPo(const std::function<bool(int, int)>& 
     t.size = reader.Append(SnesToFileOffset(address), texts);
     t.idLength = texts.size() - t.id;
     if (!original_) continue;
-    const std::optional<SnesAddress> at = original_->AddressFor(table_.entries[static_cast<size_t>(rowsOf[static_cast<size_t>(n)][0])], mode_);
+    const std::optional<SnesAddress> at = original_->AddressFor(table_.entries[static_cast<size_t>(rows[rowsAt[static_cast<size_t>(n)]])], mode_);
     if (!at) continue;
     t.identity = *at;
     if (sameWords && original_->SameBytes(*rom, SnesToFileOffset(address), t.size, *at)) continue;
@@ -135,45 +205,32 @@ std::optional<PoExport> Document::ExportPo(const std::function<bool(int, int)>& 
     ++result.translated;
   }
   result.untranslated = total - result.translated;
-  const SizeNotes notes = pending.get();
-  result.text.reserve(texts.size() * 2 + order.size() * 160);
+  const Comments comments = pending.get();
+  result.text.reserve(texts.size() * 2 + comments.text.size() + order.size() * 64);
   AppendPoEntry(result.text, PoHeader(rom_.fileName, ScriptListingName(mode_)));
-  std::unordered_set<SnesAddress> identities;
-  // One entry, refilled for each text: its strings keep their room.
-  PoEntry entry;
-  entry.context.emplace();
-  entry.extracted.emplace_back();
+  // Two texts that lead back to one original text (a pointer edited by hand) stay two entries: the
+  // later ones' contexts name their own addresses too.
+  std::vector<bool> repeated(blocks.size(), false);
+  FirstSeen identities(blocks.size());
+  for (size_t n = 0; n < blocks.size(); ++n) repeated[n] = !identities.Add(blocks[n].identity).second;
+  std::string context, id, str;
   for (size_t n = 0; n < blocks.size(); ++n) {
     const Texts& t = blocks[n];
-    const SnesAddress address = order[n];
-    entry.id.assign(texts, t.id, t.idLength);
-    entry.str.assign(texts, t.str, t.strLength);
+    context.clear();
+    AppendAddress(context, t.identity);
+    if (repeated[n]) {
+      context += " at ";
+      AppendAddress(context, order[n]);
+    }
+    std::string_view idText = std::string_view(texts).substr(t.id, t.idLength);
+    std::string_view strText = std::string_view(texts).substr(t.str, t.strLength);
     if (characters_) {
-      entry.id = Shown(std::move(entry.id));
-      entry.str = Shown(std::move(entry.str));
+      idText = id = Shown(std::string(idText));
+      strText = str = Shown(std::string(strText));
     }
-    entry.context->clear();
-    AppendAddress(*entry.context, t.identity);
-    // Two texts that lead back to one original text (a pointer edited by hand) stay two entries.
-    if (!identities.insert(t.identity).second) {
-      *entry.context += " at ";
-      AppendAddress(*entry.context, address);
-    }
-    entry.references.clear();
-    for (const int row : rowsOf[n]) AppendNumbered(entry.references.emplace_back(), "line:", row + 1);
-    for (const Reference& r : index.To(address)) {
-      if (r.kind == ReferenceKind::PointerRecord) AppendNumbered(entry.references.emplace_back(), "record:", r.number);
-      if (r.kind == ReferenceKind::PlainPointer) AppendNumbered(entry.references.emplace_back(), "pointer:", r.number);
-      if (r.kind == ReferenceKind::JumpCode) {
-        std::string& jump = entry.references.emplace_back("jump:");
-        AppendAddress(jump, FileOffsetToSnes(static_cast<int32_t>(r.stringOffset)));
-      }
-    }
-    std::optional<bool> fits;
-    if (notes.overruns) fits = !(*notes.overruns)[n];
-    entry.extracted[0] = PoSizeComment(t.size, notes.shares[n], fits);
     result.text += '\n';
-    AppendPoEntry(result.text, entry);
+    result.text.append(comments.text, comments.at[n], comments.at[n + 1] - comments.at[n]);
+    AppendPoFields(result.text, context, idText, strText);
   }
   if (progress) progress(total, total);
   return result;

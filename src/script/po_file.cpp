@@ -148,6 +148,11 @@ void AppendField(std::string& out, std::string_view keyword, std::string_view te
 }  // namespace
 
 void AppendPoEntry(std::string& out, const PoEntry& e) {
+  AppendPoComments(out, e);
+  AppendPoFields(out, e.context, e.id, e.str);
+}
+
+void AppendPoComments(std::string& out, const PoEntry& e) {
   for (const std::string& c : e.comments) {
     out += c.empty() ? "#" : "# ";
     out += c;
@@ -174,9 +179,13 @@ void AppendPoEntry(std::string& out, const PoEntry& e) {
     }
     out += '\n';
   }
-  if (e.context) AppendField(out, "msgctxt", *e.context);
-  AppendField(out, "msgid", e.id);
-  AppendField(out, "msgstr", e.str);
+}
+
+void AppendPoFields(std::string& out, std::optional<std::string_view> context, std::string_view id,
+                    std::string_view str) {
+  if (context) AppendField(out, "msgctxt", *context);
+  AppendField(out, "msgid", id);
+  AppendField(out, "msgstr", str);
 }
 
 namespace {
@@ -430,10 +439,15 @@ PoImportPlan PlanPoImport(const ParsedPo& po, bool includeFuzzy,
 }
 
 std::string PoSizeComment(int32_t size, std::optional<SnesAddress> shares, std::optional<bool> fits) {
-  char digits[16];
-  const std::string_view count(digits, static_cast<size_t>(std::to_chars(digits, digits + sizeof digits, size).ptr - digits));
   std::string out;
   out.reserve(96);
+  AppendPoSizeComment(out, size, shares, fits);
+  return out;
+}
+
+void AppendPoSizeComment(std::string& out, int32_t size, std::optional<SnesAddress> shares, std::optional<bool> fits) {
+  char digits[16];
+  const std::string_view count(digits, static_cast<size_t>(std::to_chars(digits, digits + sizeof digits, size).ptr - digits));
   out += count;
   if (shares) {
     out += " bytes, no room in place (shares bytes with ";
@@ -445,7 +459,6 @@ std::string PoSizeComment(int32_t size, std::optional<SnesAddress> shares, std::
     out += " in place";
   }
   if (fits) out += *fits ? "; fits the dialogue window" : "; does not fit the dialogue window";
-  return out;
 }
 
 std::string DescribePoCounts(int translated, int fuzzy, int untranslated) {

@@ -47,6 +47,11 @@ std::string PoQuoted(std::string_view text);
 std::string WritePo(const PoEntry& header, const std::vector<PoEntry>& entries);
 // Appends one entry as WritePo writes it: a file is its header, then a blank line before each entry.
 void AppendPoEntry(std::string& out, const PoEntry& entry);
+// The two halves of an entry: its comment lines (translator, extracted, references, flags), then
+// its msgctxt (when it has one), msgid and msgstr.
+void AppendPoComments(std::string& out, const PoEntry& entry);
+void AppendPoFields(std::string& out, std::optional<std::string_view> context, std::string_view id,
+                    std::string_view str);
 
 // The header entry of our files: UTF-8, and the fields msgfmt --check asks for.
 PoEntry PoHeader(std::string_view romName, std::string_view listing);
@@ -88,6 +93,8 @@ PoImportPlan PlanPoImport(const ParsedPo& po, bool includeFuzzy,
 // `shares`, which makes a changed text move), and whether it fits the dialogue window (unsaid when
 // the fonts could not be read).
 std::string PoSizeComment(int32_t size, std::optional<SnesAddress> shares, std::optional<bool> fits);
+// The same, appended to `out`.
+void AppendPoSizeComment(std::string& out, int32_t size, std::optional<SnesAddress> shares, std::optional<bool> fits);
 
 // The import's first lines: what the file holds ("PO file: 412 translated messages, ...") and
 // which entries were not imported.

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <functional>
+#include <sstream>
 
 #include "document/document_text.h"
 
@@ -160,6 +161,41 @@ TEST(Document, RowsAreComparedWithTheirOriginalsAsText) {
   const std::vector<RowTranslation> expanded = doc.Translations();
   EXPECT_TRUE(std::find(expanded.begin(), expanded.end(), NoOriginal) != expanded.end());
   EXPECT_EQ(std::count(expanded.begin(), expanded.end(), Untranslated), 0);
+}
+
+// The PO export's entries: one per text address, in the order of first rows, each naming all its
+// rows; a text whose pointer was moved by hand to a copy keeps the original's address as its
+// context, and names its own beside it, so that the two stay two entries.
+TEST(Document, PoEntriesFollowTheListingAndKeepRepointedTextsApart) {
+  using namespace layout;
+  const int64_t copy = kScriptEnd + 16;
+  SyntheticRom present = StandardRom();
+  present.Put(copy, Concat(ScriptText("Shared words"), {0x02}));
+  present.PointerRecord(3, FileOffsetToSnes(static_cast<int32_t>(copy)), 2, 0);
+  const std::unique_ptr<TempFile> rom = present.Save();
+  const std::unique_ptr<TempFile> original = StandardRom().Save();
+  Document doc;
+  doc.SetKeepBackup(false);
+  doc.Adopt(Document::OpenFile(rom->Path(), RomOpenMode::Update));
+  doc.Fill();
+  ASSERT_TRUE(doc.SetOriginal(original->Path()).Accepted());
+  const std::optional<PoExport> po = doc.ExportPo();
+  ASSERT_TRUE(po);
+  auto address = [](int64_t offset) {
+    char text[16];
+    std::snprintf(text, sizeof text, "$%06X", static_cast<unsigned>(FileOffsetToSnes(static_cast<int32_t>(offset))));
+    return std::string(text);
+  };
+  std::vector<std::string> contexts, lines;
+  std::istringstream in(po->text);
+  for (std::string line; std::getline(in, line);) {
+    if (line.starts_with("msgctxt \"")) contexts.push_back(line.substr(9, line.size() - 10));
+    if (line.starts_with("#: ")) lines.push_back(line.substr(3, line.find(" record") - 3));
+  }
+  EXPECT_EQ(contexts, (std::vector<std::string>{address(kS0), address(kS3), address(kS1),
+                                                address(kS3) + " at " + address(copy), address(kS2)}));
+  EXPECT_EQ(lines, (std::vector<std::string>{"line:1", "line:2", "line:3 line:6", "line:4", "line:5"}));
+  EXPECT_EQ(po->translated, 0);
 }
 
 }  // namespace
