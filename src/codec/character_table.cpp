@@ -143,17 +143,22 @@ bool HoldsAny(std::string_view text, const std::vector<char>& few, const std::ar
               bool highBytes) {
   size_t i = 0;
 #ifdef __SSE2__
-  // A table names a few bytes: sixteen characters at a time against each of them.
+  // A table names a few bytes: sixteen characters at a time against each of them, the last
+  // sixteen (which may overlap the ones before) as well, so that no character is left over.
   if (few.size() <= 8 && text.size() >= 16) {
     __m128i wanted[8];
     const size_t count = few.size();
     for (size_t k = 0; k < count; ++k) wanted[k] = _mm_set1_epi8(few[k]);
-    for (; i + 16 <= text.size(); i += 16) {
-      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
+    auto holds = [&](size_t at) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + at));
       __m128i hits = highBytes ? _mm_cmplt_epi8(v, _mm_setzero_si128()) : _mm_setzero_si128();
       for (size_t k = 0; k < count; ++k) hits = _mm_or_si128(hits, _mm_cmpeq_epi8(v, wanted[k]));
-      if (_mm_movemask_epi8(hits) != 0) return true;
+      return _mm_movemask_epi8(hits) != 0;
+    };
+    for (; i + 16 <= text.size(); i += 16) {
+      if (holds(i)) return true;
     }
+    return i < text.size() && holds(text.size() - 16);
   }
 #endif
   bool any = false;

@@ -63,6 +63,31 @@ TEST(CharacterTable, BadTablesAreRefusedWithTheirLineAndReason) {
   EXPECT_EQ(fault.fault, TableFault::CannotRead);
 }
 
+// The quick looks at a whole text agree with a look at each character, wherever in the text the
+// table's characters (or bytes above 0x7F) stand, the last few included.
+TEST(CharacterTable, QuickLooksAgreeWithEachCharacter) {
+  const CharacterTable table = Sample();
+  std::string pool = "Hello, world! [13 02]";
+  for (int c = 1; c < 256; ++c) {
+    if (table.Remaps(static_cast<char>(c))) pool += static_cast<char>(c);
+  }
+  pool += "\xC3\xA9";
+  std::mt19937 random(11);
+  for (int round = 0; round < 4000; ++round) {
+    // Letters, and at most one character from the pool at any place.
+    std::string text(random() % 70, 'a');
+    for (char& c : text) c = static_cast<char>('a' + random() % 26);
+    if (!text.empty() && random() % 2) text[random() % text.size()] = pool[random() % pool.size()];
+    bool remaps = false, high = false;
+    for (const char c : text) {
+      remaps |= table.Remaps(c);
+      high |= static_cast<uint8_t>(c) >= 0x80;
+    }
+    ASSERT_EQ(table.RemapsAny(text), remaps) << text;
+    ASSERT_EQ(table.ReadsAsItself(text), !remaps && !high) << text;
+  }
+}
+
 TEST(CharacterTable, TextGoesThroughTheTableOutsideBracketsOnly) {
   const CharacterTable table = Sample();
   struct Case {
