@@ -313,6 +313,22 @@ TEST(ContainsUpperCased, AgreesWithUpperCasingThenSearching) {
   }
 }
 
+// The fonts the status bar measures with are read once per state of the file: a font written
+// just before a keystroke is the one the keystroke's fit is measured with.
+TEST_F(FastPaths, TheFitFollowsAFontWrittenJustBefore) {
+  Open(MakeSampleRom(true));
+  // The window measures after each keystroke, once its events are handled.
+  view_.Type(window_, "Hi[02]");
+  window_.UpdateTextStatus();
+  EXPECT_TRUE(view_.textFits) << view_.textStatus;
+  RomFont wide = window_.Doc().Fonts().Of(text_window::FontId::Main);
+  wide.widths.fill(250);
+  ASSERT_TRUE(window_.Doc().WriteFont(text_window::FontId::Main, wide).written);
+  view_.Type(window_, "Hi![02]");
+  window_.UpdateTextStatus();
+  EXPECT_FALSE(view_.textFits) << view_.textStatus;
+}
+
 TEST_F(FastPaths, EachCommandFollowsAChangeMadeJustBeforeIt) {
   // One look at the file per command still sees what another program wrote just before it.
   Open(StateRom().Bytes());

@@ -54,6 +54,10 @@ class FakeEditorView : public EditorView {
   void EditCopy() override { ++copyCalls; }
   void EditPaste() override { ++pasteCalls; }
   void SetLabel(LabelId label, const std::string& text) override { labels[label] = text; }
+  void ShowTextStatus(const std::string& text, bool fits) override {
+    textStatus = text;
+    textFits = fits;
+  }
   void SetLabelToolTip(LabelId label, const std::string& text) override { toolTips[label] = text; }
   void InsertListColumn(int widthPixels) override { columnWidths.push_back(widthPixels); }
   void DeleteAllRows() override;
@@ -172,6 +176,8 @@ class FakeEditorView : public EditorView {
   int editLimit = 0;
   int setEditTextCalls = 0;
   std::map<LabelId, std::string> labels;
+  std::string textStatus;  // the status bar's line about the edited text
+  bool textFits = false;
   std::map<LabelId, std::string> toolTips;
   std::vector<int> columnWidths;
   std::vector<std::string> rows;
