@@ -109,6 +109,13 @@ size_t PlainGameCharacters(std::string_view text, size_t at) {
 }  // namespace
 
 std::optional<NonGameCharacter> FindNonGameCharacter(std::string_view text) {
+  // On every keystroke: a text of game characters alone (brackets, digits and blanks are among
+  // them) holds none that is not one, wherever its groups stand.
+  if (script_scan::RunInRange(reinterpret_cast<const uint8_t*>(text.data()), text.size(),
+                              static_cast<uint8_t>(kFirstGameCharacter),
+                              static_cast<uint8_t>(kLastGameCharacter - kFirstGameCharacter)) == text.size()) {
+    return std::nullopt;
+  }
   size_t i = 0;
   int column = 0;
   while (i < text.size()) {
@@ -170,11 +177,21 @@ bool BracketCountsDiffer(std::string_view text) {
   int64_t balance = 0;
   size_t i = 0;
 #ifdef __SSE2__
-  const __m128i open = _mm_set1_epi8('['), close = _mm_set1_epi8(']');
-  for (; i + 16 <= text.size(); i += 16) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
-    balance += __builtin_popcount(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, open))));
-    balance -= __builtin_popcount(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, close))));
+  // Each byte lane counts its brackets (a match is -1, taken away) for up to 255 blocks, then
+  // the lanes are summed.
+  const __m128i open = _mm_set1_epi8('['), close = _mm_set1_epi8(']'), zero = _mm_setzero_si128();
+  auto sum = [&](__m128i lanes) {
+    const __m128i halves = _mm_sad_epu8(lanes, zero);
+    return _mm_cvtsi128_si64(halves) + _mm_cvtsi128_si64(_mm_unpackhi_epi64(halves, halves));
+  };
+  while (i + 16 <= text.size()) {
+    __m128i opens = zero, closes = zero;
+    for (int block = 0; block < 255 && i + 16 <= text.size(); ++block, i += 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
+      opens = _mm_sub_epi8(opens, _mm_cmpeq_epi8(v, open));
+      closes = _mm_sub_epi8(closes, _mm_cmpeq_epi8(v, close));
+    }
+    balance += sum(opens) - sum(closes);
   }
 #endif
   for (; i < text.size(); ++i) balance += (text[i] == '[') - (text[i] == ']');

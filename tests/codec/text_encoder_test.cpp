@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <random>
 
 #include "codec/byte_class.h"
@@ -60,6 +61,46 @@ TEST(MeasureText, CountsOrRefusesUnbalancedBrackets) {
   EXPECT_EQ(MeasureText("]x["), 2);
   EXPECT_EQ(TextEncoder("]x["), (Bytes{0x8D, 0xA8}));
   EXPECT_EQ(TextEncoder("a[1 2"), (Bytes{0x91, 0x01, 0x02}));
+}
+
+// Texts as long as a keystroke's (thousands of characters, past the lengths the checks take in
+// one step): a stray bracket anywhere is a bracket error, a character outside the game's anywhere
+// outside a group is refused at its column, and a text of words and groups alone measures as its
+// encoding.
+TEST(MeasureText, LongTextsAreCheckedToTheirLastCharacter) {
+  std::mt19937 random(5);
+  const char kBad[] = {'\t', '{', '~', '\x7F'};
+  for (int round = 0; round < 300; ++round) {
+    std::vector<std::string> tokens;
+    for (size_t n = random() % 1500; n > 0; --n) {
+      if (random() % 3) {
+        tokens.push_back(std::string(1 + random() % 6, static_cast<char>('a' + random() % 26)) + " ");
+      } else {
+        char group[16];
+        std::snprintf(group, sizeof group, "[%02X %02X]", static_cast<unsigned>(random() % 256),
+                      static_cast<unsigned>(random() % 256));
+        tokens.push_back(group);
+      }
+    }
+    const int fault = static_cast<int>(random() % 3);  // none, a stray bracket, a character not the game's
+    const size_t at = tokens.empty() ? 0 : random() % tokens.size();
+    std::string before;
+    for (size_t k = 0; k < at; ++k) before += tokens[k];
+    std::string text = before;
+    if (fault == 1) text += random() % 2 ? "[" : "]";
+    if (fault == 2) text += kBad[random() % sizeof kBad];
+    for (size_t k = at; k < tokens.size(); ++k) text += tokens[k];
+    SCOPED_TRACE(testing::Message() << "round " << round << ", " << text.size() << " characters");
+    const std::optional<NonGameCharacter> found = FindNonGameCharacter(text);
+    ASSERT_EQ(found.has_value(), fault == 2);
+    if (found) EXPECT_EQ(found->column, static_cast<int>(before.size()) + 1);
+    const int32_t measure = MeasureText(text);
+    if (fault == 0) {
+      EXPECT_EQ(measure, static_cast<int32_t>(TextEncoder(text).size()));
+    } else {
+      EXPECT_EQ(measure, fault == 1 ? kMeasureBracketError : kMeasureNonGameCharacter);
+    }
+  }
 }
 
 // Characters the decoder never shows for a character byte are refused, not encoded into some other
