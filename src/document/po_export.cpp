@@ -1,10 +1,8 @@
 // Document's translation work beside an original ROM: the PO export and the consistency check.
 
 #include <algorithm>
-#include <bit>
 #include <charconv>
 #include <future>
-#include <span>
 #include <unordered_map>
 
 #include "codec/decode_items.h"
@@ -14,6 +12,7 @@
 #include "codec/text_window_picture.h"
 #include "document/document.h"
 #include "entries/entry_points.h"
+#include "entries/text_blocks.h"
 #include "script/po_file.h"
 #include "script/script_text.h"
 
@@ -38,8 +37,9 @@ struct Comments {
   std::vector<size_t> at;  // text n's lines run from at[n] to at[n + 1]
 };
 
-Comments CommentsFor(const RomFile& rom, const std::vector<SnesAddress>& texts, std::span<const int> rows,
-                     std::span<const size_t> rowsAt, const TextDictionary& dictionary, const ReferenceIndex& index) {
+Comments CommentsFor(const RomFile& rom, const TextBlocks& blocks, const TextDictionary& dictionary,
+                     const ReferenceIndex& index) {
+  const std::vector<SnesAddress>& texts = blocks.order;
   std::vector<int32_t> sizes;
   std::vector<std::optional<SnesAddress>> shares;
   sizes.reserve(texts.size());
@@ -76,7 +76,7 @@ Comments CommentsFor(const RomFile& rom, const std::vector<SnesAddress>& texts, 
     entry.extracted[0].clear();
     AppendPoSizeComment(entry.extracted[0], sizes[n], shares[n], fits);
     entry.references.clear();
-    for (size_t k = rowsAt[n]; k < rowsAt[n + 1]; ++k) AppendNumbered(entry.references.emplace_back(), "line:", rows[k] + 1);
+    for (const int row : blocks.RowsOf(n)) AppendNumbered(entry.references.emplace_back(), "line:", row + 1);
     for (const Reference& r : index.To(texts[n])) {
       if (r.kind == ReferenceKind::PointerRecord) AppendNumbered(entry.references.emplace_back(), "record:", r.number);
       if (r.kind == ReferenceKind::PlainPointer) AppendNumbered(entry.references.emplace_back(), "pointer:", r.number);
@@ -90,37 +90,6 @@ Comments CommentsFor(const RomFile& rom, const std::vector<SnesAddress>& texts, 
   comments.at.push_back(comments.text.size());
   return comments;
 }
-
-// Numbers addresses in the order they are first met, in one flat table rather than a node each.
-class FirstSeen {
- public:
-  explicit FirstSeen(size_t most)
-      : slots_(std::bit_ceil(2 * most + 2)), shift_(64 - std::countr_zero(slots_.size())) {}
-
-  // The number of `address`, and whether it is new.
-  std::pair<size_t, bool> Add(SnesAddress address) {
-    const size_t mask = slots_.size() - 1;
-    // The high bits of a multiplicative hash pick the slot; the next free one takes a collision.
-    const uint64_t hash = static_cast<uint64_t>(static_cast<uint32_t>(address)) * 0x9E3779B97F4A7C15ull;
-    for (size_t i = static_cast<size_t>(hash >> shift_) & mask;; i = (i + 1) & mask) {
-      Slot& slot = slots_[i];
-      if (slot.number == 0) {
-        slot = Slot{address, ++count_};
-        return {count_ - 1, true};
-      }
-      if (slot.address == address) return {slot.number - 1, false};
-    }
-  }
-
- private:
-  struct Slot {
-    SnesAddress address = 0;
-    size_t number = 0;  // 1 + the address's number; 0 for an empty slot
-  };
-  std::vector<Slot> slots_;
-  int shift_;
-  size_t count_ = 0;
-};
 
 // Letters outside the bracketed codes: a text a translator would have had to touch.
 bool HoldsLetters(std::string_view text) {
@@ -146,26 +115,11 @@ std::optional<PoExport> Document::ExportPo(const std::function<bool(int, int)>& 
   if (!rom) return std::nullopt;
   const ReferenceIndex& index = References();
   // One entry per distinct text address, in the order the listing first shows it.
-  std::vector<SnesAddress> order;
-  std::vector<size_t> blockOfRow(table_.entries.size());
-  FirstSeen blockOf(table_.entries.size());
-  for (size_t row = 0; row < table_.entries.size(); ++row) {
-    const auto [block, added] = blockOf.Add(table_.entries[row].textAddress);
-    if (added) order.push_back(table_.entries[row].textAddress);
-    blockOfRow[row] = block;
-  }
-  // Each text's rows, in order, one list after another: text n's from rowsAt[n] to rowsAt[n + 1].
-  std::vector<size_t> rowsAt(order.size() + 1, 0);
-  for (const size_t block : blockOfRow) ++rowsAt[block + 1];
-  for (size_t n = 0; n < order.size(); ++n) rowsAt[n + 1] += rowsAt[n];
-  std::vector<int> rows(blockOfRow.size());
-  {
-    std::vector<size_t> next(rowsAt.begin(), rowsAt.end() - 1);
-    for (size_t row = 0; row < blockOfRow.size(); ++row) rows[next[blockOfRow[row]]++] = static_cast<int>(row);
-  }
+  const TextBlocks blocksOf(table_);
+  const std::vector<SnesAddress>& order = blocksOf.order;
   // Only reads of the file, the dictionary and the index, on another core while this one decodes the texts.
   std::future<Comments> pending = std::async(std::launch::async, [&] {
-    return CommentsFor(*rom, order, rows, rowsAt, dictionary_, index);
+    return CommentsFor(*rom, blocksOf, dictionary_, index);
   });
   // The texts first, into one buffer, while the comments are written; then the file.
   struct Texts {
@@ -190,7 +144,7 @@ std::optional<PoExport> Document::ExportPo(const std::function<bool(int, int)>& 
     t.size = reader.Append(SnesToFileOffset(address), texts);
     t.idLength = texts.size() - t.id;
     if (!original_) continue;
-    const std::optional<SnesAddress> at = original_->AddressFor(table_.entries[static_cast<size_t>(rows[rowsAt[static_cast<size_t>(n)]])], mode_);
+    const std::optional<SnesAddress> at = original_->AddressFor(table_.entries[static_cast<size_t>(blocksOf.RowsOf(static_cast<size_t>(n))[0])], mode_);
     if (!at) continue;
     t.identity = *at;
     if (sameWords && original_->SameBytes(*rom, SnesToFileOffset(address), t.size, *at)) continue;

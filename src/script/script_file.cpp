@@ -9,6 +9,8 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <future>
+#include <span>
 #include <unordered_map>
 
 #include "codec/bracket_check.h"
@@ -18,6 +20,7 @@
 #include "codec/text_encoder.h"
 #include "entries/entry_points.h"
 #include "entries/reference_index.h"
+#include "entries/text_blocks.h"
 #include "rom/rom_file.h"
 #include "script/script_text.h"
 
@@ -193,30 +196,6 @@ const char* ScriptListingName(ListingMode mode) {
 
 namespace {
 
-// The rows of each distinct address, in the order the addresses first appear: each block's
-// rows are a chain through `nextRow`.
-struct BlockRows {
-  std::vector<SnesAddress> order;
-  std::vector<int> firstRow, lastRow, nextRow;
-
-  explicit BlockRows(const TextEntryTable& table) : nextRow(table.entries.size(), -1) {
-    std::unordered_map<SnesAddress, int> blockOf;
-    blockOf.reserve(table.entries.size());
-    for (int row = 0; row < table.count(); ++row) {
-      const SnesAddress address = table.entries[static_cast<size_t>(row)].textAddress;
-      auto [it, added] = blockOf.try_emplace(address, static_cast<int>(order.size()));
-      if (added) {
-        order.push_back(address);
-        firstRow.push_back(row);
-        lastRow.push_back(row);
-      } else {
-        nextRow[static_cast<size_t>(lastRow[static_cast<size_t>(it->second)])] = row;
-        lastRow[static_cast<size_t>(it->second)] = row;
-      }
-    }
-  }
-};
-
 // Appends "; Pointer record 3; Plain pointer 2; ..." for every reference to `address`.
 void AppendReferences(std::string& head, const ReferenceIndex& index, SnesAddress address) {
   for (const Reference& r : index.To(address)) {
@@ -239,14 +218,12 @@ void AppendReferences(std::string& head, const ReferenceIndex& index, SnesAddres
   }
 }
 
-// Block `b`'s header and comment line, into `head` (cleared first). Built by hand: thousands of
-// blocks and references go by, and formatting each through snprintf would cost more than
-// decoding the texts.
-void BuildBlockHead(std::string& head, const BlockRows& rows, int b, int32_t size, const ReferenceIndex* index,
-                    EntryPoints& entryPoints) {
-  const SnesAddress address = rows.order[static_cast<size_t>(b)];
-  const int first = rows.firstRow[static_cast<size_t>(b)];
-  head.clear();
+// Block `b`'s header and comment line, appended to `head`. Built by hand: thousands of blocks and
+// references go by, and formatting each through snprintf would cost more than decoding the texts.
+void AppendBlockHead(std::string& head, const TextBlocks& blocks, size_t b, int32_t size, const ReferenceIndex* index,
+                     EntryPoints& entryPoints) {
+  const SnesAddress address = blocks.order[b];
+  const std::span<const int> rows = blocks.RowsOf(b);
   head += "\n@ $";
   AppendAddress(head, address);
   head += ' ';
@@ -259,10 +236,10 @@ void BuildBlockHead(std::string& head, const BlockRows& rows, int b, int32_t siz
     head += count == 1 ? " reference" : " references";
   }
   head += "\n# line";
-  if (first != rows.lastRow[static_cast<size_t>(b)]) head += 's';
-  for (int row = first; row >= 0; row = rows.nextRow[static_cast<size_t>(row)]) {
-    head += row == first ? " " : ", ";
-    AppendNumber(head, row + 1);
+  if (rows.size() > 1) head += 's';
+  for (size_t k = 0; k < rows.size(); ++k) {
+    head += k == 0 ? " " : ", ";
+    AppendNumber(head, rows[k] + 1);
   }
   if (index) AppendReferences(head, *index, address);
   // Writing such a text in place changes the other one too: said here, and the import moves it.
@@ -273,18 +250,57 @@ void BuildBlockHead(std::string& head, const BlockRows& rows, int b, int32_t siz
   head += '\n';
 }
 
+// Every block's header and comment line, one after another: block b's from at[b] to at[b + 1].
+// They need only the file and the index, so they are written on another core beside the texts.
+struct BlockHeads {
+  std::string text;
+  std::vector<size_t> at;
+};
+
+BlockHeads HeadsOf(const RomFile& rom, const TextBlocks& blocks, const ReferenceIndex* index) {
+  BlockHeads heads;
+  heads.text.reserve(blocks.size() * 96);
+  heads.at.reserve(blocks.size() + 1);
+  EntryPoints entryPoints(rom, blocks.order, index);
+  for (size_t b = 0; b < blocks.size(); ++b) {
+    NoText none;
+    bool lastDescribed = false;
+    const int32_t size = ReadItems(rom, SnesToFileOffset(blocks.order[b]), kNoWords, none, lastDescribed);
+    heads.at.push_back(heads.text.size());
+    AppendBlockHead(heads.text, blocks, b, size, index, entryPoints);
+  }
+  heads.at.push_back(heads.text.size());
+  return heads;
+}
+
 }  // namespace
 
 std::optional<std::string> ExportScript(const RomFile& rom, const TextEntryTable& table, ListingMode mode,
                                         const TextDictionary& dictionary, DecoderState& state,
                                         const ReferenceIndex* index, std::string_view romName,
                                         const ScriptProgress& progress, const CharacterTable* characters) {
-  const BlockRows rows(table);
+  const TextBlocks blocks(table);
+  const int total = static_cast<int>(blocks.size());
+  std::future<BlockHeads> pending = std::async(std::launch::async, [&] { return HeadsOf(rom, blocks, index); });
+  // The texts first, into one buffer, while the headers are written; then the file.
+  std::string texts;
+  texts.reserve(blocks.size() * 128);
+  std::vector<size_t> textAt;
+  textAt.reserve(blocks.size() + 1);
+  ScriptTextReader reader(rom, dictionary, state);
+  for (int n = 0; n < total; ++n) {
+    if (progress && n % 64 == 0 && !progress(n, total)) return std::nullopt;
+    textAt.push_back(texts.size());
+    reader.Append(SnesToFileOffset(blocks.order[static_cast<size_t>(n)]), texts);
+    if (characters) ShowScriptText(*characters, texts, textAt.back());
+  }
+  textAt.push_back(texts.size());
+  const BlockHeads heads = pending.get();
   std::string out;
-  out.reserve(rows.order.size() * 320);
+  out.reserve(heads.text.size() + 2 * texts.size() + blocks.size() * 8 + 512);
   char buf[160];
   std::snprintf(buf, sizeof buf, "# Lettermoor script of %.80s: %s listing, %zu texts\n",
-                std::string(romName).c_str(), ScriptListingName(mode), rows.order.size());
+                std::string(romName).c_str(), ScriptListingName(mode), blocks.size());
   out += buf;
   if (characters) {
     out += kScriptTableLine;
@@ -294,24 +310,13 @@ std::optional<std::string> ExportScript(const RomFile& rom, const TextEntryTable
   out +=
       "# Edit the line under each \"#<\" line (the original); codes stay in brackets. See "
       "docs/script-format.md.\n";
-  const int total = static_cast<int>(rows.order.size());
-  EntryPoints entryPoints(rom, rows.order, index);
-  std::string head;
-  ScriptTextReader reader(rom, dictionary, state);
-  for (int n = 0; n < total; ++n) {
-    if (progress && n % 64 == 0 && !progress(n, total)) return std::nullopt;
-    const SnesAddress address = rows.order[static_cast<size_t>(n)];
-    // The text goes in first, where the original's line will be, and is copied below it once
-    // the header (which needs its size) is in place.
-    const size_t blockStart = out.size();
+  for (size_t n = 0; n < blocks.size(); ++n) {
+    const std::string_view text = std::string_view(texts).substr(textAt[n], textAt[n + 1] - textAt[n]);
+    out.append(heads.text, heads.at[n], heads.at[n + 1] - heads.at[n]);
     out += "#< ";
-    const int32_t size = reader.Append(SnesToFileOffset(address), out);
-    if (characters) ShowScriptText(*characters, out, blockStart + 3);
-    const size_t textLength = out.size() - blockStart - 3;
-    BuildBlockHead(head, rows, n, size, index, entryPoints);
-    out.insert(blockStart, head);
+    out += text;
     out += '\n';
-    out.append(out, out.size() - 1 - textLength, textLength);
+    out += text;
     out += '\n';
   }
   if (progress) progress(total, total);

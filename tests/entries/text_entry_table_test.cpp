@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
 #include "codec/text_decoder.h"
+#include "entries/text_blocks.h"
 #include "entries/text_entry_table.h"
 #include "rom/rom_image.h"
 #include "support/synthetic_rom.h"
@@ -156,6 +160,39 @@ TEST(TextWindow, AcceptsExactlyItsRange) {
   EXPECT_FALSE(IsInTextWindow(0x1000000));
   EXPECT_FALSE(IsInTextWindow(0));
   EXPECT_FALSE(IsInTextWindow(-1));
+}
+
+// The exports' grouping of rows by text address, on tables with few or many repeats and with
+// addresses that differ only in their high bits: each address once, in the order of its first
+// row, with all its rows in order.
+TEST(TextBlocks, GroupRowsByAddressInTheOrderFirstShown) {
+  std::mt19937 random(3);
+  for (int round = 0; round < 200; ++round) {
+    TextEntryTable table;
+    const uint32_t kinds = 1 + random() % 600;
+    for (size_t n = random() % 900; n > 0; --n) {
+      const uint32_t k = random() % kinds;
+      table.entries.push_back(TextEntry{0, static_cast<SnesAddress>(0xC00000 + ((k & 7) << 20) + (k >> 3)), 0, 0});
+    }
+    std::vector<SnesAddress> order;
+    std::vector<std::vector<int>> rows;
+    for (int row = 0; row < table.count(); ++row) {
+      const SnesAddress a = table.entries[static_cast<size_t>(row)].textAddress;
+      const auto at = std::find(order.begin(), order.end(), a);
+      if (at == order.end()) {
+        order.push_back(a);
+        rows.push_back({row});
+      } else {
+        rows[static_cast<size_t>(at - order.begin())].push_back(row);
+      }
+    }
+    const TextBlocks blocks(table);
+    ASSERT_EQ(blocks.order, order);
+    for (size_t b = 0; b < order.size(); ++b) {
+      const std::span<const int> got = blocks.RowsOf(b);
+      EXPECT_EQ(std::vector<int>(got.begin(), got.end()), rows[b]);
+    }
+  }
 }
 
 }  // namespace
