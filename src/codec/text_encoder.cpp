@@ -99,11 +99,11 @@ int CountCharacters(std::string_view text, size_t from, size_t to, int column) {
   return column;
 }
 
-// How many characters from text[at] on are plain game characters, none of them "[".
-size_t PlainGameCharacters(std::string_view text, size_t at) {
+// How many characters from text[at] on are game characters, none of them `except` (-1: none).
+size_t GameCharacters(std::string_view text, size_t at, int except) {
   return script_scan::RunInRange(reinterpret_cast<const uint8_t*>(text.data()) + at, text.size() - at,
                                  static_cast<uint8_t>(kFirstGameCharacter),
-                                 static_cast<uint8_t>(kLastGameCharacter - kFirstGameCharacter), '[');
+                                 static_cast<uint8_t>(kLastGameCharacter - kFirstGameCharacter), except);
 }
 
 }  // namespace
@@ -111,11 +111,7 @@ size_t PlainGameCharacters(std::string_view text, size_t at) {
 std::optional<NonGameCharacter> FindNonGameCharacter(std::string_view text) {
   // On every keystroke: a text of game characters alone (brackets, digits and blanks are among
   // them) holds none that is not one, wherever its groups stand.
-  if (script_scan::RunInRange(reinterpret_cast<const uint8_t*>(text.data()), text.size(),
-                              static_cast<uint8_t>(kFirstGameCharacter),
-                              static_cast<uint8_t>(kLastGameCharacter - kFirstGameCharacter)) == text.size()) {
-    return std::nullopt;
-  }
+  if (GameCharacters(text, 0, -1) == text.size()) return std::nullopt;
   size_t i = 0;
   int column = 0;
   while (i < text.size()) {
@@ -126,7 +122,7 @@ std::optional<NonGameCharacter> FindNonGameCharacter(std::string_view text) {
       continue;
     }
     // Nearly every character is a plain game character: no need to decode it.
-    if (const size_t plain = PlainGameCharacters(text, i); plain > 0) {
+    if (const size_t plain = GameCharacters(text, i, '['); plain > 0) {
       column += static_cast<int>(plain);
       i += plain;
       continue;
