@@ -438,13 +438,6 @@ PoImportPlan PlanPoImport(const ParsedPo& po, bool includeFuzzy,
   return plan;
 }
 
-std::string PoSizeComment(int32_t size, std::optional<SnesAddress> shares, std::optional<bool> fits) {
-  std::string out;
-  out.reserve(96);
-  AppendPoSizeComment(out, size, shares, fits);
-  return out;
-}
-
 void AppendPoSizeComment(std::string& out, int32_t size, std::optional<SnesAddress> shares, std::optional<bool> fits) {
   char digits[16];
   const std::string_view count(digits, static_cast<size_t>(std::to_chars(digits, digits + sizeof digits, size).ptr - digits));

@@ -92,8 +92,6 @@ PoImportPlan PlanPoImport(const ParsedPo& po, bool includeFuzzy,
 // An entry's "#." line: the text's size, the room it has in place (none when it shares bytes with
 // `shares`, which makes a changed text move), and whether it fits the dialogue window (unsaid when
 // the fonts could not be read).
-std::string PoSizeComment(int32_t size, std::optional<SnesAddress> shares, std::optional<bool> fits);
-// The same, appended to `out`.
 void AppendPoSizeComment(std::string& out, int32_t size, std::optional<SnesAddress> shares, std::optional<bool> fits);
 
 // The import's first lines: what the file holds ("PO file: 412 translated messages, ...") and

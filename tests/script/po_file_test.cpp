@@ -165,7 +165,7 @@ TEST(PoRead, BrokenFilesAreRefusedWithTheirLine) {
 TEST(PoRead, WrittenFileReadsBack) {
   std::vector<PoEntry> entries = {Entry("$C50010", "Hello[02]", "Hallo \"du\"[02]"), Entry("$C50020", "[50]#Bye[02]")};
   entries[0].references = {"line:1", "record:0"};
-  entries[0].extracted = {PoSizeComment(12, std::nullopt, true)};
+  AppendPoSizeComment(entries[0].extracted.emplace_back(), 12, std::nullopt, true);
   const std::string file = WritePo(PoHeader("x.smc", "pointer"), entries);
   const ParsedPo parsed = ParsePo(file);
   ASSERT_FALSE(parsed.error) << parsed.error->expected;
