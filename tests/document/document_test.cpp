@@ -125,6 +125,14 @@ TEST(Document, AnOriginalIsRefusedWithItsReason) {
   EXPECT_EQ(doc.OriginalPath(), original->Path());
 }
 
+// Opens `rom` for update without a backup, fills its pointer listing and sets `original` beside it.
+bool OpenWithOriginal(Document& doc, const TempFile& rom, const TempFile& original) {
+  doc.SetKeepBackup(false);
+  doc.Adopt(Document::OpenFile(rom.Path(), RomOpenMode::Update));
+  doc.Fill();
+  return doc.SetOriginal(original.Path()).Accepted();
+}
+
 // Rows differ from the original when their text does: not when the same words are stored
 // another way, nor when the text moved and its record followed it.
 TEST(Document, RowsAreComparedWithTheirOriginalsAsText) {
@@ -132,10 +140,7 @@ TEST(Document, RowsAreComparedWithTheirOriginalsAsText) {
   const std::unique_ptr<TempFile> rom = StandardRom().Save();
   const std::unique_ptr<TempFile> original = StandardRom().Save();
   Document doc;
-  doc.SetKeepBackup(false);
-  doc.Adopt(Document::OpenFile(rom->Path(), RomOpenMode::Update));
-  doc.Fill();
-  ASSERT_TRUE(doc.SetOriginal(original->Path()).Accepted());
+  ASSERT_TRUE(OpenWithOriginal(doc, *rom, *original));
   using enum RowTranslation;
   EXPECT_EQ(doc.Translations(), std::vector<RowTranslation>(kPointerRows, Untranslated));
 
@@ -175,10 +180,7 @@ TEST(Document, PoEntriesFollowTheListingAndKeepRepointedTextsApart) {
   const std::unique_ptr<TempFile> rom = present.Save();
   const std::unique_ptr<TempFile> original = StandardRom().Save();
   Document doc;
-  doc.SetKeepBackup(false);
-  doc.Adopt(Document::OpenFile(rom->Path(), RomOpenMode::Update));
-  doc.Fill();
-  ASSERT_TRUE(doc.SetOriginal(original->Path()).Accepted());
+  ASSERT_TRUE(OpenWithOriginal(doc, *rom, *original));
   const std::optional<PoExport> po = doc.ExportPo();
   ASSERT_TRUE(po);
   auto address = [](int64_t offset) {
