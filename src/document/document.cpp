@@ -9,9 +9,9 @@
 #include <cerrno>
 #include <cstdint>
 #include <filesystem>
-#include <future>
 #include <unordered_map>
 
+#include "base/second_core.h"
 #include "codec/jump_codes.h"
 #include "codec/text_encoder.h"
 #include "codec/text_layout.h"
@@ -289,7 +289,7 @@ void Document::FillRaw(const RomFile& rom, const std::function<int32_t(int64_t)>
     TextEntryTable table;
     RowList rows;
   };
-  auto later = std::async(std::launch::async, [&] {
+  auto later = OnSecondCore([&] {
     Part part;
     DecoderState state;
     TextDecoder decoder(dictionary_, state);
@@ -540,7 +540,7 @@ std::optional<int> Document::Find(std::string_view query, int after) {
   } else {
     // The later half is searched on a second core; its hit counts only when the earlier half has none.
     const int middle = first + (end - first) / 2;
-    auto later = std::async(std::launch::async, [&] {
+    auto later = OnSecondCore([&] {
       DecoderState laterState;
       TextDecoder laterDecoder(dictionary_, laterState);
       return FindInRows(*rom, laterDecoder, middle, end, needle, folding, found);

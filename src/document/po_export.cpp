@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <charconv>
-#include <future>
 #include <unordered_map>
 
+#include "base/second_core.h"
 #include "codec/decode_items.h"
 #include "codec/hex_text.h"
 #include "codec/text_sinks.h"
@@ -118,7 +118,7 @@ std::optional<PoExport> Document::ExportPo(const std::function<bool(int, int)>& 
   const TextBlocks blocksOf(table_);
   const std::vector<SnesAddress>& order = blocksOf.order;
   // Only reads of the file, the dictionary and the index, on another core while this one decodes the texts.
-  std::future<Comments> pending = std::async(std::launch::async, [&] {
+  std::future<Comments> pending = OnSecondCore([&] {
     return CommentsFor(*rom, blocksOf, dictionary_, index);
   });
   // The texts first, into one buffer, while the comments are written; then the file.

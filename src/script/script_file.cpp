@@ -9,10 +9,10 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
-#include <future>
 #include <span>
 #include <unordered_map>
 
+#include "base/second_core.h"
 #include "codec/bracket_check.h"
 #include "codec/decode_items.h"
 #include "codec/hex_text.h"
@@ -281,7 +281,7 @@ std::optional<std::string> ExportScript(const RomFile& rom, const TextEntryTable
                                         const ScriptProgress& progress, const CharacterTable* characters) {
   const TextBlocks blocks(table);
   const int total = static_cast<int>(blocks.size());
-  std::future<BlockHeads> pending = std::async(std::launch::async, [&] { return HeadsOf(rom, blocks, index); });
+  std::future<BlockHeads> pending = OnSecondCore([&] { return HeadsOf(rom, blocks, index); });
   // The texts first, into one buffer, while the headers are written; then the file.
   std::string texts;
   texts.reserve(blocks.size() * 128);
