@@ -40,6 +40,20 @@ EntryPoints::EntryPoints(const RomFile& rom, const std::vector<SnesAddress>& tex
   points_.erase(std::unique(points_.begin(), points_.end(),
                             [](const Point& a, const Point& b) { return a.offset == b.offset; }),
                 points_.end());
+  furthest_.reserve(points_.size());
+}
+
+int64_t EntryPoints::EndOf(Point& p) const {
+  if (p.size < 0) p.size = ScanJumpCodes(rom_, p.offset, [](const JumpCodeAt&) {});
+  return p.offset + p.size;
+}
+
+int64_t EntryPoints::FurthestEndUpTo(size_t i) {
+  while (furthest_.size() <= i) {
+    const int64_t end = EndOf(points_[furthest_.size()]);
+    furthest_.push_back(furthest_.empty() ? end : std::max(furthest_.back(), end));
+  }
+  return furthest_[i];
 }
 
 std::optional<SnesAddress> EntryPoints::SharedWith(int64_t offset, int32_t size) {
@@ -50,12 +64,15 @@ std::optional<SnesAddress> EntryPoints::SharedWith(int64_t offset, int32_t size)
     const bool reached = it->block || (index_ && ReachedFromOutside(*index_, AddressOf(*it), offset, end));
     if (it->offset != offset && reached) return AddressOf(*it);
   }
+  // Most strings are reached by none that starts before them: then there is no walk back.
+  const size_t first = static_cast<size_t>(at - points_.begin());
+  if (first == 0 || FurthestEndUpTo(first - 1) <= offset) return std::nullopt;
   // A string is never longer than the decoder reads: only so far back can one start and reach here.
+  const int64_t reach = offset - kDecodeSizeLimit - 16;
   for (auto it = at; it != points_.begin();) {
     --it;
-    if (it->offset < offset - kDecodeSizeLimit - 16) break;
-    if (it->size < 0) it->size = ScanJumpCodes(rom_, it->offset, [](const JumpCodeAt&) {});
-    if (it->offset + it->size > offset) return AddressOf(*it);
+    if (it->offset < reach) break;
+    if (EndOf(*it) > offset) return AddressOf(*it);
   }
   return std::nullopt;
 }

@@ -31,10 +31,13 @@ class EntryPoints {
   };
 
   static SnesAddress AddressOf(const Point& p) { return FileOffsetToSnes(static_cast<int32_t>(p.offset)); }
+  int64_t EndOf(Point& p) const;
+  int64_t FurthestEndUpTo(size_t i);
 
   const RomFile& rom_;
   const ReferenceIndex* index_;
   std::vector<Point> points_;
+  std::vector<int64_t> furthest_;  // the furthest end of the strings up to each point, measured as needed
 };
 
 }  // namespace lettermoor
