@@ -30,13 +30,22 @@ class LayoutSink {
   }
 
   void Characters(const uint8_t* bytes, size_t n) {
-    for (size_t k = 0; k < n; ++k) Character(bytes[k], 1, false);
+    if constexpr (kItems) {
+      for (size_t k = 0; k < n; ++k) Character(bytes[k], 1, false);
+    } else {
+      Widths(n, [bytes](size_t k) { return bytes[k]; });
+      at_ += static_cast<int64_t>(n);
+    }
   }
   void Word(const std::string& text) {
-    uint8_t byteCount = 2;  // the word's first character stands for its two bytes
-    for (char c : text) {
-      Character(kGameCharacters.ByteOf(c), byteCount, true);
-      byteCount = 0;
+    if constexpr (kItems) {
+      uint8_t byteCount = 2;  // the word's first character stands for its two bytes
+      for (char c : text) {
+        Character(kGameCharacters.ByteOf(c), byteCount, true);
+        byteCount = 0;
+      }
+    } else {
+      Widths(text.size(), [&text](size_t k) { return kGameCharacters.ByteOf(text[k]); });
     }
     at_ += 2;
   }
@@ -52,6 +61,21 @@ class LayoutSink {
   }
   // A character: the word it stands in grows by its width; a blank ends the word.
   void Character(uint8_t value, uint8_t byteCount, bool fromDictionary);
+  // As Character for `n` characters when only the widest word is wanted (the check's quick
+  // look): kept in registers, without a branch.
+  template <typename ByteAt>
+  void Widths(size_t n, ByteAt byteAt) {
+    int32_t word = word_, widest = widestWord_;
+    for (size_t k = 0; k < n; ++k) {
+      const uint8_t value = byteAt(k);
+      const bool blank = value == kBlankByte;
+      const int32_t width = fontWidths_[FontIndex(value)] + kCharacterSpacing;
+      word = blank ? 0 : word + width;
+      widest = std::max(widest, blank ? width : word);
+    }
+    word_ = word;
+    widestWord_ = widest;
+  }
 
   const LayoutWidths& widths_;
   const FontId regular_;

@@ -190,6 +190,20 @@ TEST(TextLayout, CheckFindsWhatTheFullLayoutFinds) {
     }
   }
   EXPECT_GT(faults, 1000);  // the texts do run over and cut words
+  // A word one character longer each time, after blanks and codes, crosses the width at which a
+  // wrapped line cuts it: the quick look must see the crossing to the pixel.
+  for (const uint8_t letter : {uint8_t{0x91}, uint8_t{0x92}, uint8_t{0x87}}) {
+    for (int length = 1; length < 40; ++length) {
+      std::vector<uint8_t> text = {0x50, 0x91, 0x50, 0x50, 0x03};
+      text.insert(text.end(), static_cast<size_t>(length), letter);
+      text.push_back(0x02);
+      for (TextWindowKind kind : {TextWindowKind::Dialogue, TextWindowKind::Battle}) {
+        layout.Lay(text, kind, full);
+        layout.LayForCheck(text, kind, false, check);
+        ASSERT_EQ(LayoutFault(check, false), LayoutFault(full, false)) << length;
+      }
+    }
+  }
 }
 
 // Every line that runs over or cuts a word is seen whole in some frame, however the window
