@@ -158,13 +158,15 @@ int32_t TextCompressor::PlainEncoding(std::string_view text, Scratch& scratch) {
     const auto* from = reinterpret_cast<const uint8_t*>(data + i);
     const size_t count = end - i;
     uint8_t outside = 0;
+    uint32_t closing = 0;
     for (size_t k = 0; k < count; ++k) {
       const uint8_t u = from[k];
       outside |= static_cast<uint8_t>(static_cast<uint8_t>(u - kFirstGameCharacter) >
                                       kLastGameCharacter - kFirstGameCharacter);
+      closing += u == ']';
     }
     kGameCharacters.ToBytes(plain + out, from, count);
-    close += static_cast<size_t>(std::count(from, from + count, static_cast<uint8_t>(']')));
+    close += closing;
     if (outside != 0) {
       // Only an encode goes on with such a text; its other characters may be read as codes.
       gameCharacters = false;
