@@ -279,11 +279,11 @@ void Document::FillRaw(const RomFile& rom, const std::function<int32_t(int64_t)>
   const std::span<const TextRange> ranges(kRawTextRanges);
   int64_t bytes = 0;
   for (const TextRange& range : ranges) bytes += range.end - range.start;
-  // This core also starts the other and joins the halves: it takes the areas up to halfway.
+  // This core takes the areas up to and with the one that passes halfway, so that the other is
+  // done first as a rule and this one goes on to the join without a wait.
   size_t split = 0;
-  for (int64_t before = 0; split < ranges.size(); ++split) {
+  for (int64_t before = 0; split < ranges.size() && 2 * before < bytes; ++split) {
     before += ranges[split].end - ranges[split].start;
-    if (2 * before > bytes) break;
   }
   struct Part {
     TextEntryTable table;
