@@ -97,8 +97,14 @@ TextCompressor::TextCompressor(const TextDictionary& dictionary) {
 }
 
 int32_t TextCompressor::ParseRun(const uint8_t* run, size_t n, int peekingCode, Scratch::Pick* picks) const {
+  // A measure wants no picks: its own copy of the loop keeps none.
+  return picks ? ParseRun<true>(run, n, peekingCode, picks) : ParseRun<false>(run, n, peekingCode, nullptr);
+}
+
+template <bool kPicks>
+int32_t TextCompressor::ParseRun(const uint8_t* run, size_t n, int peekingCode, Scratch::Pick* picks) const {
   if (n < kShortestUsefulWord) {
-    if (picks) std::fill(picks, picks + n, Scratch::Pick{-1, 0});
+    if constexpr (kPicks) std::fill(picks, picks + n, Scratch::Pick{-1, 0});
     return static_cast<int32_t>(n);
   }
   // A code that looked at the run's first byte for its sub-code and left it must see the same
@@ -129,11 +135,11 @@ int32_t TextCompressor::ParseRun(const uint8_t* run, size_t n, int peekingCode, 
       node = &nodes_[child];
       if (node->slot >= 0 && cost[(i + d + 1) % kRing] + 2 < best && (i > 0 || allowedFirst(node->slot))) {
         best = cost[(i + d + 1) % kRing] + 2;
-        pick = {node->slot, static_cast<uint8_t>(d + 1)};
+        if constexpr (kPicks) pick = {node->slot, static_cast<uint8_t>(d + 1)};
       }
     }
     cost[i % kRing] = best;
-    if (picks) picks[i] = pick;
+    if constexpr (kPicks) picks[i] = pick;
   }
   return cost[0];
 }

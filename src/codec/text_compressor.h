@@ -81,6 +81,8 @@ class TextCompressor {
   // sub-coded control code right before the run that read its first byte as a sub-code and left
   // it (-1 for none): a reference may start the run only where that code reads its byte alike.
   int32_t ParseRun(const uint8_t* run, size_t n, int peekingCode, Scratch::Pick* picks) const;
+  template <bool kPicks>
+  int32_t ParseRun(const uint8_t* run, size_t n, int peekingCode, Scratch::Pick* picks) const;
   // Walks the plain encoding item by item as the decoder will read it: gives the compressed
   // size, and with `out` appends the compressed bytes.
   int32_t Compress(Scratch& scratch, std::vector<uint8_t>* out) const;
