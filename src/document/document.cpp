@@ -179,11 +179,13 @@ namespace {
 // letters, and gives each string's size count.
 class RowPreviews {
  public:
-  RowPreviews(const RomFile& rom, TextDecoder& decoder, const CharacterTable* characters, RowList& rows)
-      : rom_(rom), decoder_(decoder), characters_(characters), rows_(rows) {}
+  RowPreviews(const RomFile& rom, TextDecoder& decoder, const CharacterTable* characters, RowList& rows,
+              std::vector<int32_t>& sizes)
+      : rom_(rom), decoder_(decoder), characters_(characters), rows_(rows), sizes_(sizes) {}
 
   int32_t operator()(int64_t offset) {
     const int32_t size = decoder_.DecodePreview(rom_, offset, text_, kRowPreviewLength);
+    sizes_.push_back(size);
     if (characters_ && characters_->RemapsAny(text_.View())) {
       shown_.clear();
       characters_->AppendDisplay(shown_, text_.View());
@@ -199,6 +201,7 @@ class RowPreviews {
   TextDecoder& decoder_;
   const CharacterTable* characters_;
   RowList& rows_;
+  std::vector<int32_t>& sizes_;  // each row's size count, beside its preview
   TextBuffer text_{4 * kRowPreviewLength};
   std::string shown_;
 };
@@ -253,7 +256,8 @@ FilledListing Document::Fill() {
   // editor's carry-over state is then left as decoding the rows in order leaves it.
   DecoderState state;
   TextDecoder decoder(dictionary_, state);
-  RowPreviews preview(*rom, decoder, Characters(), listing.rows);
+  std::vector<int32_t> sizes;
+  RowPreviews preview(*rom, decoder, Characters(), listing.rows, sizes);
   if (mode_ == ListingMode::PointerTableListing) {
     BuildTextEntries(*rom, mode_, table_, decoder_);
     listing.rows.Reserve(table_.entries.size(), table_.entries.size() * kRowPreviewLength / 2);
@@ -263,17 +267,34 @@ FilledListing Document::Fill() {
     }
   } else if (mode_ == ListingMode::RawTextListing) {
     listing.rows.Reserve(TextEntryTable::kCapacity, TextEntryTable::kCapacity * kRowPreviewLength / 2);
-    FillRaw(*rom, std::ref(preview), listing.rows);
+    FillRaw(*rom, std::ref(preview), listing.rows, sizes);
   } else {
     listing.rows.Reserve(TextEntryTable::kCapacity, TextEntryTable::kCapacity * kRowPreviewLength / 2);
     BuildTextEntries(*rom, mode_, table_, std::ref(preview));
   }
   CarryOverFrom(*rom, 0, table_.count());
+  KeepRowSizes(*rom, sizes);
   listing.truncated = table_.truncated;
   return listing;
 }
 
-void Document::FillRaw(const RomFile& rom, const std::function<int32_t(int64_t)>& preview, RowList& rows) {
+void Document::KeepRowSizes(const RomFile& rom, const std::vector<int32_t>& sizes) {
+  rowSizes_.clear();
+  rowSizesVersion_ = rom.Version();
+  if (sizes.size() != table_.entries.size()) return;
+  rowSizes_.reserve(sizes.size());
+  for (size_t i = 0; i < sizes.size(); ++i) rowSizes_.push_back({table_.entries[i].textAddress, sizes[i]});
+}
+
+std::optional<int32_t> Document::KnownRowSize(int row) const {
+  const auto i = static_cast<size_t>(row);
+  if (!rom_.handle || rowSizesVersion_ != rom_.handle->Version() || i >= rowSizes_.size()) return std::nullopt;
+  if (rowSizes_[i].address != table_.entries[i].textAddress) return std::nullopt;
+  return rowSizes_[i].size;
+}
+
+void Document::FillRaw(const RomFile& rom, const std::function<int32_t(int64_t)>& preview, RowList& rows,
+                       std::vector<int32_t>& sizes) {
   // Each raw area is listed from its own start, so the later areas are decoded on a second core
   // while this one decodes the earlier ones; the two halves are joined in order.
   const std::span<const TextRange> ranges(kRawTextRanges);
@@ -288,12 +309,13 @@ void Document::FillRaw(const RomFile& rom, const std::function<int32_t(int64_t)>
   struct Part {
     TextEntryTable table;
     RowList rows;
+    std::vector<int32_t> sizes;
   };
   auto later = OnSecondCore([&] {
     Part part;
     DecoderState state;
     TextDecoder decoder(dictionary_, state);
-    RowPreviews preview(rom, decoder, Characters(), part.rows);
+    RowPreviews preview(rom, decoder, Characters(), part.rows, part.sizes);
     ListRanges(ranges.subspan(split), part.table, std::ref(preview));
     return part;
   });
@@ -306,6 +328,7 @@ void Document::FillRaw(const RomFile& rom, const std::function<int32_t(int64_t)>
   const size_t taken = std::min(free, part.table.entries.size());
   table_.entries.insert(table_.entries.end(), part.table.entries.begin(), part.table.entries.begin() + taken);
   rows.Append(part.rows, taken);
+  sizes.insert(sizes.end(), part.sizes.begin(), part.sizes.begin() + static_cast<std::ptrdiff_t>(taken));
   table_.truncated = part.table.truncated || taken < part.table.entries.size();
 }
 
@@ -1069,8 +1092,9 @@ RowTranslation Document::TranslationOf(int row) const {
   const TextEntry& entry = table_.entries[static_cast<size_t>(row)];
   const std::optional<SnesAddress> address = original_->AddressFor(entry, mode_);
   if (!address) return RowTranslation::NoOriginal;
-  return original_->SameText(*rom_.handle, dictionary_, entry.textAddress, *address) ? RowTranslation::Untranslated
-                                                                                      : RowTranslation::Translated;
+  return original_->SameText(*rom_.handle, dictionary_, entry.textAddress, *address, KnownRowSize(row))
+             ? RowTranslation::Untranslated
+             : RowTranslation::Translated;
 }
 
 std::vector<RowTranslation> Document::Translations() {

@@ -386,7 +386,12 @@ class Document {
   void LoadDictionary(const RomFile& rom);
   // Lists the raw areas into the table, the later ones on a second core, `preview` making the
   // earlier ones' rows and giving their size counts.
-  void FillRaw(const RomFile& rom, const std::function<int32_t(int64_t)>& preview, RowList& rows);
+  void FillRaw(const RomFile& rom, const std::function<int32_t(int64_t)>& preview, RowList& rows,
+               std::vector<int32_t>& sizes);
+  // The size counts the fill's previews gave, kept for the comparisons with the original that
+  // follow each fill; a row's is known while the file and the row's text address are unchanged.
+  void KeepRowSizes(const RomFile& rom, const std::vector<int32_t>& sizes);
+  std::optional<int32_t> KnownRowSize(int row) const;
   // The first row of [first, end) whose text holds `needle` (folded by `fold` when there is one,
   // and upper-cased), or nothing; nothing as well once `stop` is set. Reads, changes nothing.
   std::optional<int> FindInRows(const RomFile& rom, TextDecoder& decoder, int first, int end,
@@ -415,6 +420,12 @@ class Document {
   TextEntryTable table_;
   TextDictionary dictionary_;
   uint64_t dictionaryVersion_ = 0;  // the file version the dictionary was read at; 0 for none
+  struct RowSize {
+    SnesAddress address;
+    int32_t size;
+  };
+  std::vector<RowSize> rowSizes_;    // by row, as the last fill found them
+  uint64_t rowSizesVersion_ = 0;     // the file version they were found at
   DecoderState state_;
   TextDecoder decoder_{dictionary_, state_};
   std::optional<TextCompressor> compressor_;

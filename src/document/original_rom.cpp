@@ -99,12 +99,12 @@ std::string OriginalRom::TextAt(SnesAddress address) const {
 }
 
 bool OriginalRom::SameText(const RomFile& present, const TextDictionary& presentWords, SnesAddress presentAddress,
-                           SnesAddress originalAddress) const {
+                           SnesAddress originalAddress, std::optional<int32_t> presentSize) const {
   const int64_t at = SnesToFileOffset(presentAddress);
   const int64_t from = SnesToFileOffset(originalAddress);
-  // The same bytes are the same text, and end where the present string ends: one walk, and the
-  // bytes compared where they lie (this runs for every row of every fill).
-  const int32_t size = SizeAt(present, at);
+  // The same bytes are the same text, and end where the present string ends: at most one walk,
+  // and the bytes compared where they lie (this runs for every row of every fill).
+  const int32_t size = presentSize ? *presentSize : SizeAt(present, at);
   if (size > 0 && at + size <= present.MirrorSize() && from + size <= file_->MirrorSize()) {
     if (SameBytes(present, at, size, originalAddress)) return true;
   } else if (size == SizeAt(*file_, from)) {

@@ -68,9 +68,10 @@ class OriginalRom {
   std::string TextAt(SnesAddress address) const;
   // Compares the text at `presentAddress` of `present` (decoded with `presentWords`) with the
   // original's at `originalAddress`: byte for byte first, and when the bytes differ, as text
-  // (the same words may be stored compressed one way and plain the other).
+  // (the same words may be stored compressed one way and plain the other). `presentSize`, when
+  // known, is the present string's size count, which spares a walk through it.
   bool SameText(const RomFile& present, const TextDictionary& presentWords, SnesAddress presentAddress,
-                SnesAddress originalAddress) const;
+                SnesAddress originalAddress, std::optional<int32_t> presentSize = std::nullopt) const;
   // True when the `size` bytes at file offset `at` of `present` are the original's at
   // `originalAddress`.
   bool SameBytes(const RomFile& present, int64_t at, int32_t size, SnesAddress originalAddress) const;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <functional>
+#include <random>
 #include <sstream>
 
 #include "document/document_text.h"
@@ -166,6 +167,53 @@ TEST(Document, RowsAreComparedWithTheirOriginalsAsText) {
   const std::vector<RowTranslation> expanded = doc.Translations();
   EXPECT_TRUE(std::find(expanded.begin(), expanded.end(), NoOriginal) != expanded.end());
   EXPECT_EQ(std::count(expanded.begin(), expanded.end(), Untranslated), 0);
+}
+
+// A row's mark agrees with comparing its text with its original's, whatever was written to it
+// (shorter, longer and over its neighbours, the same words spelt out, a code's last argument), in
+// both listings, before and after a fill: the fill's size counts that spare the comparison a walk
+// are taken only while they are those of the texts as they now stand.
+TEST(Document, TranslationMarksAgreeWithTheTextsCompared) {
+  using namespace layout;
+  const std::vector<std::string> texts = {kText0, kText1, kText2, kText3, "Hi[02]", "Good[10 1E 02]",
+                                          "Hello there[03 01 02]", "Good morning[10 1F 02]", "[02]",
+                                          "Hello there, my friend, and good morning[03 00 02]"};
+  std::mt19937 random(28);
+  for (int round = 0; round < 6; ++round) {
+    SCOPED_TRACE(round);
+    const std::unique_ptr<TempFile> rom = StandardRom().Save();
+    const std::unique_ptr<TempFile> original = StandardRom().Save();
+    Document doc;
+    ASSERT_TRUE(OpenWithOriginal(doc, *rom, *original));
+    auto expectMarks = [&doc] {
+      const std::vector<RowTranslation> marks = doc.Translations();
+      ASSERT_EQ(marks.size(), static_cast<size_t>(doc.Table().count()));
+      for (int row = 0; row < doc.Table().count(); ++row) {
+        const std::optional<OriginalTextOf> was = doc.Original(row);
+        const RowTranslation expected = !was                              ? RowTranslation::NoOriginal
+                                        : was->text == doc.EntryText(row) ? RowTranslation::Untranslated
+                                                                          : RowTranslation::Translated;
+        ASSERT_EQ(marks[static_cast<size_t>(row)], expected) << "row " << row;
+      }
+    };
+    auto writeSome = [&] {
+      for (int row = 0; row < kPointerRows; ++row) {
+        if (random() % 2) continue;
+        const WriteOptions options{false, random() % 2 == 0};
+        ASSERT_EQ(doc.Apply(row, texts[random() % texts.size()], options).result, ApplyResult::Written);
+      }
+    };
+    writeSome();
+    expectMarks();  // the rows as the fill before the writes listed them
+    for (const ListingMode mode : {ListingMode::RawTextListing, ListingMode::PointerTableListing}) {
+      doc.SetMode(mode);
+      doc.Fill();
+      SCOPED_TRACE(static_cast<int>(mode));
+      expectMarks();
+    }
+    writeSome();
+    expectMarks();
+  }
 }
 
 // The PO export's entries: one per text address, in the order of first rows, each naming all its
