@@ -170,18 +170,18 @@ bool TextLayoutResult::OverflowOnlyEstimated() const {
 }
 
 void TextLayout::Lay(std::span<const uint8_t> bytes, TextWindowKind kind, TextLayoutResult& out) const {
-  WalkItems<true>(ByteSpan{bytes}, 0, static_cast<int64_t>(bytes.size()), kind, &out);
+  WalkItems<true>(ByteSpan{bytes}, 0, static_cast<int64_t>(bytes.size()), kind, out);
   Place(out);
 }
 
 void TextLayout::Lay(const RomFile& rom, int64_t offset, TextWindowKind kind, TextLayoutResult& out) const {
-  WalkItems<true>(rom, offset, kDecodeSizeLimit, kind, &out);
+  WalkItems<true>(rom, offset, kDecodeSizeLimit, kind, out);
   Place(out);
 }
 
 void TextLayout::LayForCheck(const RomFile& rom, int64_t offset, TextWindowKind kind, bool estimates,
                              TextLayoutResult& out) const {
-  if (estimates || WideWord(rom, offset, kDecodeSizeLimit, kind)) {
+  if (estimates || WideWord(rom, offset, kDecodeSizeLimit, kind, out)) {
     Lay(rom, offset, kind, out);
   } else {
     Clear(kind, out);
@@ -190,7 +190,7 @@ void TextLayout::LayForCheck(const RomFile& rom, int64_t offset, TextWindowKind 
 
 void TextLayout::LayForCheck(std::span<const uint8_t> bytes, TextWindowKind kind, bool estimates,
                              TextLayoutResult& out) const {
-  if (estimates || WideWord(ByteSpan{bytes}, 0, static_cast<int64_t>(bytes.size()), kind)) {
+  if (estimates || WideWord(ByteSpan{bytes}, 0, static_cast<int64_t>(bytes.size()), kind, out)) {
     Lay(bytes, kind, out);
   } else {
     Clear(kind, out);
@@ -198,10 +198,11 @@ void TextLayout::LayForCheck(std::span<const uint8_t> bytes, TextWindowKind kind
 }
 
 template <typename Bytes>
-bool TextLayout::WideWord(const Bytes& bytes, int64_t offset, int64_t end, TextWindowKind kind) const {
+bool TextLayout::WideWord(const Bytes& bytes, int64_t offset, int64_t end, TextWindowKind kind,
+                          TextLayoutResult& out) const {
   // A word no wider than this fits on any line it is wrapped to; lines only ever start at the
   // indent or further left.
-  return WalkItems<false>(bytes, offset, end, kind, nullptr) > ShapeOf(kind).lineWidth - kWrapIndent;
+  return WalkItems<false>(bytes, offset, end, kind, out) > ShapeOf(kind).lineWidth - kWrapIndent;
 }
 
 void TextLayout::Clear(TextWindowKind kind, TextLayoutResult& out) {
@@ -215,19 +216,16 @@ void TextLayout::Clear(TextWindowKind kind, TextLayoutResult& out) {
 // `out` with `kItems`, else only the widest word.
 template <bool kItems, typename Bytes>
 int32_t TextLayout::WalkItems(const Bytes& bytes, int64_t offset, int64_t end, TextWindowKind kind,
-                              TextLayoutResult* out) const {
-  LayoutSink<kItems> sink(widths_, kind, end, kItems ? &out->items : nullptr);
+                              TextLayoutResult& out) const {
+  LayoutSink<kItems> sink(widths_, kind, end, kItems ? &out.items : nullptr);
   if constexpr (kItems) {
-    out->kind = kind;
-    out->items.clear();
+    out.kind = kind;
+    out.items.clear();
   }
   bool lastDescribed = false;
-  const int32_t size = end > 0 ? ReadItems(bytes, offset, dictionary_, sink, lastDescribed) : 0;
-  if constexpr (kItems) {
-    out->size = size;
-    out->widestWord = sink.WidestWord();
-  }
-  return sink.WidestWord();
+  out.size = end > 0 ? ReadItems(bytes, offset, dictionary_, sink, lastDescribed) : 0;
+  out.widestWord = sink.WidestWord();
+  return out.widestWord;
 }
 
 namespace {

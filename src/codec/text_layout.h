@@ -118,17 +118,19 @@ class TextLayout {
   // As Lay, as far as a check for cut words and lines that run over needs. When no word is wider
   // than a wrapped line holds, no line can cut a word, and only a worst-case substitution can
   // run over: then, unless `estimates` asks for those, the lines are not worked out at all
-  // (`out.lines` stays empty, which has no fault).
+  // (`out.lines` stays empty, which has no fault). `out.size` is set either way.
   void LayForCheck(const RomFile& rom, int64_t offset, TextWindowKind kind, bool estimates,
                    TextLayoutResult& out) const;
   void LayForCheck(std::span<const uint8_t> bytes, TextWindowKind kind, bool estimates, TextLayoutResult& out) const;
 
  private:
+  // The walk through the string, with the items into `out` when kItems; gives the widest word
+  // and sets `out.size`.
   template <bool kItems, typename Bytes>
-  int32_t WalkItems(const Bytes& bytes, int64_t offset, int64_t end, TextWindowKind kind, TextLayoutResult* out) const;
-  // Whether the text has a word too wide for a wrapped line.
+  int32_t WalkItems(const Bytes& bytes, int64_t offset, int64_t end, TextWindowKind kind, TextLayoutResult& out) const;
+  // Whether the text has a word too wide for a wrapped line; sets `out.size`.
   template <typename Bytes>
-  bool WideWord(const Bytes& bytes, int64_t offset, int64_t end, TextWindowKind kind) const;
+  bool WideWord(const Bytes& bytes, int64_t offset, int64_t end, TextWindowKind kind, TextLayoutResult& out) const;
   static void Clear(TextWindowKind kind, TextLayoutResult& out);
   void Place(TextLayoutResult& out) const;
 

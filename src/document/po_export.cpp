@@ -40,18 +40,9 @@ struct Comments {
 Comments CommentsFor(const RomFile& rom, const TextBlocks& blocks, const TextDictionary& dictionary,
                      const ReferenceIndex& index) {
   const std::vector<SnesAddress>& texts = blocks.order;
+  // The sizes from the layout's walk where there is one, else from a walk of their own.
   std::vector<int32_t> sizes;
-  std::vector<std::optional<SnesAddress>> shares;
   sizes.reserve(texts.size());
-  shares.reserve(texts.size());
-  EntryPoints entryPoints(rom, texts, &index);
-  for (const SnesAddress address : texts) {
-    NoText none;
-    bool lastDescribed = false;
-    const int64_t offset = SnesToFileOffset(address);
-    sizes.push_back(ReadItems(rom, offset, kNoWords, none, lastDescribed));
-    shares.push_back(entryPoints.SharedWith(offset, sizes.back()));
-  }
   std::vector<bool> overruns;
   const TextPreviewer previewer(rom);
   const bool laid = previewer.RefusalFor(TextWindowKind::Dialogue) == PreviewRefusal::None;
@@ -61,8 +52,19 @@ Comments CommentsFor(const RomFile& rom, const TextBlocks& blocks, const TextDic
     for (const SnesAddress address : texts) {
       layout.LayForCheck(rom, SnesToFileOffset(address), TextWindowKind::Dialogue, false, result);
       overruns.push_back(FindLayoutFault(result, false).has_value());
+      sizes.push_back(result.size);
+    }
+  } else {
+    for (const SnesAddress address : texts) {
+      NoText none;
+      bool lastDescribed = false;
+      sizes.push_back(ReadItems(rom, SnesToFileOffset(address), kNoWords, none, lastDescribed));
     }
   }
+  std::vector<std::optional<SnesAddress>> shares;
+  shares.reserve(texts.size());
+  EntryPoints entryPoints(rom, texts, &index);
+  for (size_t n = 0; n < texts.size(); ++n) shares.push_back(entryPoints.SharedWith(SnesToFileOffset(texts[n]), sizes[n]));
   Comments comments;
   comments.text.reserve(texts.size() * 100);
   comments.at.reserve(texts.size() + 1);

@@ -183,6 +183,7 @@ TEST(TextLayout, CheckFindsWhatTheFullLayoutFinds) {
       for (bool estimates : {false, true}) {
         layout.Lay(text, kind, full);
         layout.LayForCheck(text, kind, estimates, check);
+        ASSERT_EQ(check.size, full.size) << "round " << round;
         const std::string expected = LayoutFault(full, estimates);
         faults += !expected.empty();
         ASSERT_EQ(LayoutFault(check, estimates), expected) << "round " << round;
