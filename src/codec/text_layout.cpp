@@ -1,6 +1,7 @@
 #include "codec/text_layout.h"
 
 #include <algorithm>
+#include <functional>
 
 #include "codec/byte_class.h"
 #include "codec/control_code_table.h"
@@ -24,9 +25,19 @@ class LayoutSink {
   static constexpr std::array<uint8_t, 2> kTwoByteItem = {kClearWindowCode, kClearWindowSubCode};
   static constexpr bool kStopsWhenFull = true;
 
+  using WordWidths = TextLayout::WordWidths;
+  using WordCache = std::array<std::vector<WordWidths>, kFontCount>;
+
   LayoutSink(const LayoutWidths& widths, TextWindowKind kind, int64_t end, std::vector<LayoutItem>* items)
       : widths_(widths), regular_(RegularFontOf(kind)), end_(end), items_(items) {
     SetFont(regular_);
+  }
+  // The quick look's dictionary words: each word's widths worked out once per font into `cache`.
+  LayoutSink(const LayoutWidths& widths, TextWindowKind kind, int64_t end, const TextDictionary& dictionary,
+             WordCache& cache)
+      : LayoutSink(widths, kind, end, nullptr) {
+    dictionary_ = &dictionary;
+    wordCache_ = &cache;
   }
 
   void Characters(const uint8_t* bytes, size_t n) {
@@ -45,7 +56,14 @@ class LayoutSink {
         byteCount = 0;
       }
     } else {
-      Widths(text.size(), [&text](size_t k) { return kGameCharacters.ByteOf(text[k]); });
+      const WordWidths w = WidthsOf(text);
+      widestWord_ = std::max(widestWord_, word_ + w.head);
+      if (w.blank) {
+        widestWord_ = std::max(widestWord_, w.inner);
+        word_ = w.tail;
+      } else {
+        word_ += w.head;
+      }
     }
     at_ += 2;
   }
@@ -55,6 +73,37 @@ class LayoutSink {
   int32_t WidestWord() const { return widestWord_; }
 
  private:
+  // `text` is one of the dictionary's words: its slot is where it stands among them.
+  WordWidths WidthsOf(const std::string& text) {
+    const auto& words = dictionary_->words;
+    const std::less_equal<const std::string*> atMost;
+    if (!atMost(words.data(), &text) || !atMost(&text, &words.back())) return Measured(text);
+    std::vector<WordWidths>& cache = (*wordCache_)[static_cast<size_t>(font_)];
+    if (cache.empty()) cache.resize(words.size());
+    WordWidths& w = cache[static_cast<size_t>(&text - words.data())];
+    if (!w.known) w = Measured(text);
+    return w;
+  }
+  WordWidths Measured(const std::string& text) const {
+    WordWidths w;
+    w.known = true;
+    for (const char c : text) {
+      const uint8_t value = kGameCharacters.ByteOf(c);
+      const int32_t width = fontWidths_[FontIndex(value)] + kCharacterSpacing;
+      if (value == kBlankByte) {
+        w.blank = true;
+        w.tail = 0;
+        w.inner = std::max(w.inner, width);
+      } else if (w.blank) {
+        w.tail += width;
+        w.inner = std::max(w.inner, w.tail);
+      } else {
+        w.head += width;
+      }
+    }
+    return w;
+  }
+
   void SetFont(FontId font) {
     font_ = font;
     fontWidths_ = widths_.widths[static_cast<size_t>(font)].data();
@@ -81,6 +130,8 @@ class LayoutSink {
   const FontId regular_;
   const int64_t end_;
   std::vector<LayoutItem>* items_;
+  const TextDictionary* dictionary_ = nullptr;  // with wordCache_, the quick look's only
+  WordCache* wordCache_ = nullptr;
   FontId font_ = FontId::Main;
   const uint8_t* fontWidths_ = nullptr;
   int64_t at_ = 0;         // where the next item starts in the string
@@ -217,7 +268,13 @@ void TextLayout::Clear(TextWindowKind kind, TextLayoutResult& out) {
 template <bool kItems, typename Bytes>
 int32_t TextLayout::WalkItems(const Bytes& bytes, int64_t offset, int64_t end, TextWindowKind kind,
                               TextLayoutResult& out) const {
-  LayoutSink<kItems> sink(widths_, kind, end, kItems ? &out.items : nullptr);
+  LayoutSink<kItems> sink = [&] {
+    if constexpr (kItems) {
+      return LayoutSink<kItems>(widths_, kind, end, &out.items);
+    } else {
+      return LayoutSink<kItems>(widths_, kind, end, dictionary_, wordWidths_);
+    }
+  }();
   if constexpr (kItems) {
     out.kind = kind;
     out.items.clear();

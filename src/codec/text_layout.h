@@ -105,6 +105,15 @@ struct TextLayoutResult {
 // words, wraps words, and notes every line and every point where the player presses a button.
 class TextLayout {
  public:
+  // A dictionary word's widths in one font, for the check's quick look: the width before its
+  // first blank (all of it when it has none), after its last blank, and the widest stretch from
+  // that first blank on (a blank itself, a word inside, the part after the last blank).
+  struct WordWidths {
+    int32_t head = 0, tail = 0, inner = 0;
+    bool blank = false;
+    bool known = false;
+  };
+
   TextLayout(const TextDictionary& dictionary, const LayoutWidths& widths)
       : dictionary_(dictionary), widths_(widths) {}
 
@@ -136,6 +145,9 @@ class TextLayout {
 
   const TextDictionary& dictionary_;
   const LayoutWidths& widths_;
+  // Worked out as the quick look first meets each word in each font; kept for the layout's life,
+  // so that one layout is not for two threads at once.
+  mutable std::array<std::vector<WordWidths>, text_window::kFontCount> wordWidths_;
 };
 
 }  // namespace lettermoor
