@@ -44,7 +44,16 @@ class LayoutSink {
     if constexpr (kItems) {
       for (size_t k = 0; k < n; ++k) Character(bytes[k], 1, false);
     } else {
-      Widths(n, [bytes](size_t k) { return bytes[k]; });
+      // Only the widest word is wanted (the check's quick look): kept in registers, no branch.
+      int32_t word = word_, widest = widestWord_;
+      for (size_t k = 0; k < n; ++k) {
+        const bool blank = bytes[k] == kBlankByte;
+        const int32_t width = fontWidths_[FontIndex(bytes[k])] + kCharacterSpacing;
+        word = blank ? 0 : word + width;
+        widest = std::max(widest, blank ? width : word);
+      }
+      word_ = word;
+      widestWord_ = widest;
       at_ += static_cast<int64_t>(n);
     }
   }
@@ -110,22 +119,6 @@ class LayoutSink {
   }
   // A character: the word it stands in grows by its width; a blank ends the word.
   void Character(uint8_t value, uint8_t byteCount, bool fromDictionary);
-  // As Character for `n` characters when only the widest word is wanted (the check's quick
-  // look): kept in registers, without a branch.
-  template <typename ByteAt>
-  void Widths(size_t n, ByteAt byteAt) {
-    int32_t word = word_, widest = widestWord_;
-    for (size_t k = 0; k < n; ++k) {
-      const uint8_t value = byteAt(k);
-      const bool blank = value == kBlankByte;
-      const int32_t width = fontWidths_[FontIndex(value)] + kCharacterSpacing;
-      word = blank ? 0 : word + width;
-      widest = std::max(widest, blank ? width : word);
-    }
-    word_ = word;
-    widestWord_ = widest;
-  }
-
   const LayoutWidths& widths_;
   const FontId regular_;
   const int64_t end_;
