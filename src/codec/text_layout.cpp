@@ -119,6 +119,7 @@ class LayoutSink {
   }
   // A character: the word it stands in grows by its width; a blank ends the word.
   void Character(uint8_t value, uint8_t byteCount, bool fromDictionary);
+
   const LayoutWidths& widths_;
   const FontId regular_;
   const int64_t end_;
