@@ -9,11 +9,12 @@
 #include <filesystem>
 
 #include "sample_fixture.h"
+#include "support/tool_paths.h"
 
 namespace lettermoor::test {
 namespace {
 
-const std::string kTool = LETTERMOOR_BPS_TOOL;
+const std::string kTool = kBpsToolPath;
 
 bool Succeeded(const std::string& printed) { return printed.find("\u2714") != std::string::npos; }
 

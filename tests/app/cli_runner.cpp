@@ -12,6 +12,7 @@
 #include <stdexcept>
 
 #include "support/synthetic_rom.h"
+#include "support/tool_paths.h"
 
 namespace lettermoor::test {
 
@@ -30,7 +31,7 @@ CliRun RunCli(const std::vector<std::string>& arguments, const std::string& cwd,
   const std::string outPath = capture.File("stdout");
   const std::string errPath = capture.File("stderr");
 
-  std::vector<std::string> args{LETTERMOOR_CLI_PATH};
+  std::vector<std::string> args{kCliPath};
   args.insert(args.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());

@@ -18,6 +18,7 @@
 #include "rom/snes_address.h"
 #include "support/synthetic_rom.h"
 #include "support/syscall_trace.h"
+#include "support/tool_paths.h"
 
 namespace lettermoor::test {
 namespace {
@@ -63,7 +64,7 @@ enum class As { Us, Nobody };
 CliResult Cli(const std::vector<std::string>& arguments, As as = As::Us) {
   TempDir capture;
   const std::string outPath = capture.File("out"), errPath = capture.File("err");
-  std::vector<std::string> args{LETTERMOOR_CLI_PATH};
+  std::vector<std::string> args{kCliPath};
   args.insert(args.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
@@ -273,7 +274,7 @@ TEST(HostileCli, ARomCutShortWhileTheToolHasItOpenIsNeverWrittenPastItsEnd) {
           const char* asan = std::getenv("ASAN_OPTIONS");
           const std::string options = std::string(asan ? asan : "") + ":detect_leaks=0";
           ::setenv("ASAN_OPTIONS", options.c_str(), 1);
-          std::vector<std::string> args{LETTERMOOR_CLI_PATH};
+          std::vector<std::string> args{kCliPath};
           args.insert(args.end(), arguments.begin(), arguments.end());
           std::vector<char*> argv;
           for (std::string& a : args) argv.push_back(a.data());
@@ -368,7 +369,7 @@ class CliDurability : public ::testing::Test {
           const char* asan = std::getenv("ASAN_OPTIONS");
           const std::string options = std::string(asan ? asan : "") + ":detect_leaks=0";
           ::setenv("ASAN_OPTIONS", options.c_str(), 1);
-          std::vector<std::string> args{LETTERMOOR_CLI_PATH};
+          std::vector<std::string> args{kCliPath};
           args.insert(args.end(), arguments.begin(), arguments.end());
           std::vector<char*> argv;
           for (std::string& a : args) argv.push_back(a.data());
