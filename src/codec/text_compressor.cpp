@@ -121,8 +121,10 @@ int32_t TextCompressor::ParseRun(const uint8_t* run, size_t n, int peekingCode, 
   static_assert(kRing > kLongestWord);
   std::array<int32_t, kRing> cost;
   cost[n % kRing] = 0;
+  // cost[i + 1], kept out of memory: each step waits on the one before only through it.
+  int32_t next = 0;
   for (size_t i = n; i-- > 0;) {
-    int32_t best = cost[(i + 1) % kRing] + 1;
+    int32_t best = next + 1;
     Scratch::Pick pick{-1, 0};
     const size_t reach = std::min(n - i, kLongestWord);
     const uint32_t start = reach < kShortestUsefulWord
@@ -139,9 +141,10 @@ int32_t TextCompressor::ParseRun(const uint8_t* run, size_t n, int peekingCode, 
       }
     }
     cost[i % kRing] = best;
+    next = best;
     if constexpr (kPicks) picks[i] = pick;
   }
-  return cost[0];
+  return next;
 }
 
 int32_t TextCompressor::PlainEncoding(std::string_view text, Scratch& scratch) {
