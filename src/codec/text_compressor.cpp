@@ -28,24 +28,34 @@ std::array<uint8_t, 2> ReferenceBytes(int slot) {
 }  // namespace
 
 TextCompressor::TextCompressor(const TextDictionary& dictionary) {
-  // The usable words in byte order, each once, with its lowest slot.
+  // The usable words in byte order, each once, with its lowest slot. A word's first eight
+  // characters, read as one big-endian number (a shorter word padded with zeros, which no word
+  // holds), order almost every pair with one comparison of integers.
   struct Word {
+    uint64_t head;
     std::string_view text;
     int slot;
   };
   std::vector<Word> words;
   words.reserve(kDictionarySlots);
+  size_t characters = 0;
   // Slot 0 is the empty word and is never used.
   for (int slot = 1; slot < kDictionarySlots; ++slot) {
     const std::string& word = dictionary.words[static_cast<size_t>(slot)];
     if (word.size() < kShortestUsefulWord) continue;
     if (!std::all_of(word.begin(), word.end(), IsPlainWordCharacter)) continue;
-    words.push_back({word, slot});
+    uint64_t head = 0;
+    for (size_t k = 0; k < 8; ++k) head = head << 8 | (k < word.size() ? static_cast<uint8_t>(word[k]) : 0u);
+    words.push_back({head, word, slot});
+    characters += word.size();
   }
   std::sort(words.begin(), words.end(), [](const Word& a, const Word& b) {
-    return a.text != b.text ? a.text < b.text : a.slot < b.slot;
+    if (a.head != b.head) return a.head < b.head;
+    const int order = a.text.compare(b.text);
+    return order != 0 ? order < 0 : a.slot < b.slot;
   });
-  words.erase(std::unique(words.begin(), words.end(), [](const Word& a, const Word& b) { return a.text == b.text; }),
+  words.erase(std::unique(words.begin(), words.end(),
+                          [](const Word& a, const Word& b) { return a.head == b.head && a.text == b.text; }),
               words.end());
   usableWords_ = static_cast<int>(words.size());
 
@@ -56,9 +66,12 @@ TextCompressor::TextCompressor(const TextDictionary& dictionary) {
     size_t first, last;
     size_t depth;
   };
-  nodes_.reserve(words.size() * 4 + kPrintableBytes);
+  // A task per distinct prefix: never more than the words' characters, and the root.
+  std::vector<Task> tasks;
+  tasks.reserve(characters + 1);
+  tasks.push_back({0, 0, words.size(), 0});
+  nodes_.reserve(characters * 2 + kPrintableBytes);
   nodes_.emplace_back();
-  std::vector<Task> tasks{{0, 0, words.size(), 0}};
   for (size_t t = 0; t < tasks.size(); ++t) {
     const Task task = tasks[t];
     size_t i = task.first;
@@ -163,25 +176,21 @@ int32_t TextCompressor::PlainEncoding(std::string_view text, Scratch& scratch) {
     // The characters up to the next group, one byte each.
     const void* bracket = std::memchr(data + i, '[', n - i);
     const size_t end = bracket ? static_cast<size_t>(static_cast<const char*>(bracket) - data) : n;
-    // Simple loops over bytes, which the compiler turns into vector instructions.
+    // Simple loops over bytes, which the compiler turns into vector instructions. A "]" is rare
+    // out here: one pass says whether there is one or any character that is not the game's, and
+    // only then are they told apart.
     const auto* from = reinterpret_cast<const uint8_t*>(data + i);
     const size_t count = end - i;
-    uint8_t outside = 0;
-    uint32_t closing = 0;
-    for (size_t k = 0; k < count; ++k) {
-      const uint8_t u = from[k];
-      outside |= static_cast<uint8_t>(static_cast<uint8_t>(u - kFirstGameCharacter) >
-                                      kLastGameCharacter - kFirstGameCharacter);
-      closing += u == ']';
-    }
+    const auto notTheGames = [](uint8_t u) { return u < kFirstGameCharacter || u > kLastGameCharacter; };
+    uint8_t unusual = 0;
+    for (size_t k = 0; k < count; ++k) unusual |= static_cast<uint8_t>(notTheGames(from[k]) | (from[k] == ']'));
     kGameCharacters.ToBytes(plain + out, from, count);
-    close += closing;
-    if (outside != 0) {
+    if (unusual != 0) close += static_cast<size_t>(std::count(from, from + count, ']'));
+    if (unusual != 0 && std::any_of(from, from + count, notTheGames)) {
       // Only an encode goes on with such a text; its other characters may be read as codes.
       gameCharacters = false;
       for (size_t k = i; k < end; ++k) {
-        const auto u = static_cast<unsigned char>(data[k]);
-        if (u < kFirstGameCharacter || u > kLastGameCharacter) {
+        if (notTheGames(static_cast<uint8_t>(data[k]))) {
           scratch.breaks.push_back(static_cast<uint32_t>(out + (k - i)));
         }
       }

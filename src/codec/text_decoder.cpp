@@ -6,7 +6,8 @@
 namespace lettermoor {
 
 int32_t TextDecoder::Decode(const RomFile& rom, int64_t offset, std::string* text, DecodeFlags flags) {
-  TextBuffer buffer;
+  TextBuffer& buffer = text_;
+  buffer.Clear();
   int32_t size = 0;
   // The listing is written into the state itself, which the decode empties before the first item.
   auto decode = [&](auto& textSink) {

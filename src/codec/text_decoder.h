@@ -53,7 +53,8 @@ class TextDecoder {
 
   // Decodes into `text` (replacing its content; null when only the size is wanted): the text
   // with or without bracketed codes, and with the interpreter listing, that listing into the
-  // state's `interpreterText`.
+  // state's `interpreterText`. The decoder's own buffer takes the text first, so that string
+  // after string allocates nothing once it has grown.
   int32_t Decode(const RomFile& rom, int64_t offset, std::string* text, DecodeFlags flags);
 
   // The size count alone.
@@ -69,6 +70,7 @@ class TextDecoder {
  private:
   const TextDictionary& dictionary_;
   DecoderState& state_;
+  TextBuffer text_;
 };
 
 // The codes-only view: "[" then each of `count` bytes from `offset` as "%.2X ", the last blank
