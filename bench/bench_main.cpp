@@ -6,9 +6,13 @@
 //   --json-out=PATH     also write the table as a JSON list to PATH
 //   --make-inputs=DIR   only write the input ROMs into DIR (for the memory measurements) and exit
 //   --check-inputs=no   skip the checks of the inputs (they take seconds; for profiling runs)
+//   --repetitions-out=PATH  also write every repetition to PATH, for a later --merge
+//   --merge=PATH,...    measure nothing: print the table (and --json-out) of the repetitions that
+//                       the processes of one run wrote
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -65,6 +69,17 @@ int main(int argc, char** argv) {
   const std::string jsonOut = TakeOption(argc, argv, "--json-out");
   const std::string makeInputs = TakeOption(argc, argv, "--make-inputs");
   const bool checkInputs = TakeOption(argc, argv, "--check-inputs") != "no";
+  const std::string repetitionsOut = TakeOption(argc, argv, "--repetitions-out");
+  const std::string merge = TakeOption(argc, argv, "--merge");
+  if (!merge.empty()) {
+    SummaryReporter merged;
+    for (size_t from = 0; from <= merge.size();) {
+      const size_t comma = std::min(merge.find(',', from), merge.size());
+      if (!merged.ReadRepetitions(merge.substr(from, comma - from))) return 1;
+      from = comma + 1;
+    }
+    return PrintSummary(merged, jsonOut) == 0 ? 0 : 1;
+  }
   if (!makeInputs.empty()) {
     BenchInputs inputs;
     if (!WriteBenchInputs(makeInputs, inputs)) {
@@ -101,6 +116,7 @@ int main(int argc, char** argv) {
   SummaryReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   const int missed = PrintSummary(reporter, jsonOut);
+  if (!repetitionsOut.empty() && !reporter.WriteRepetitions(repetitionsOut)) return 1;
   benchmark::Shutdown();
   RemoveBenchInputs(inputs);
   return missed == 0 ? 0 : 1;

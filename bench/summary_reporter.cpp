@@ -157,30 +157,14 @@ void SummaryReporter::ReportRuns(const std::vector<Run>& runs) {
       continue;
     }
     // Every repetition counts; the median aggregate stands in only for repetitions not reported.
-    const bool repetition = run.run_type == Run::RT_Iteration;
+    const bool single = run.run_type == Run::RT_Iteration;
     const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-    if (!repetition && !median) continue;
-    auto row = std::find_if(rows_.begin(), rows_.end(), [&](const Row& r) { return r.name == name; });
-    if (median && row != rows_.end()) continue;
-    if (row == rows_.end()) {
-      Row fresh;
-      fresh.name = name;
-      row = rows_.insert(rows_.end(), std::move(fresh));
-    }
+    if (!single && !median) continue;
+    if (median && std::any_of(rows_.begin(), rows_.end(), [&](const Row& r) { return r.name == name; })) continue;
     const double toNs = 1e9 / benchmark::GetTimeUnitMultiplier(run.time_unit);
-    const double realNs = run.GetAdjustedRealTime() * toNs;
-    const double cpuNs = run.GetAdjustedCPUTime() * toNs;
-    const double baseNs = Counter(run, kBaselineCounter);
-    const double baseCpuNs = Counter(run, kBaselineCpuCounter);
-    row->realNs.push_back(realNs);
-    row->cpuNs.push_back(cpuNs);
-    if (baseNs > 0) {
-      row->baselineNs.push_back(baseNs);
-      row->ratios.push_back(realNs / baseNs);
-    }
-    if (baseCpuNs > 0) row->cpuRatios.push_back(cpuNs / baseCpuNs);
-    row->loadAverage = CurrentLoadAverage()[0];
-    const size_t index = static_cast<size_t>(row - rows_.begin());
+    const size_t index = Add(name, {run.GetAdjustedRealTime() * toNs, run.GetAdjustedCPUTime() * toNs,
+                                    Counter(run, kBaselineCounter), Counter(run, kBaselineCpuCounter),
+                                    CurrentLoadAverage()[0]});
     if (std::find(touched.begin(), touched.end(), index) == touched.end()) touched.push_back(index);
   }
   for (size_t index : touched) {
@@ -188,6 +172,65 @@ void SummaryReporter::ReportRuns(const std::vector<Run>& runs) {
     std::fprintf(stderr, "  %-34s %10.3f ms  ratio %9.3f (%.3f-%.3f)\n", r.name.c_str(), Median(r.realNs) / 1e6,
                  Median(r.ratios), Min(r.ratios), Max(r.ratios));
   }
+}
+
+size_t SummaryReporter::Add(const std::string& name, const Repetition& repetition) {
+  auto row = std::find_if(rows_.begin(), rows_.end(), [&](const Row& r) { return r.name == name; });
+  if (row == rows_.end()) {
+    Row fresh;
+    fresh.name = name;
+    row = rows_.insert(rows_.end(), std::move(fresh));
+  }
+  row->realNs.push_back(repetition.realNs);
+  row->cpuNs.push_back(repetition.cpuNs);
+  if (repetition.baselineNs > 0) {
+    row->baselineNs.push_back(repetition.baselineNs);
+    row->ratios.push_back(repetition.realNs / repetition.baselineNs);
+  }
+  if (repetition.baselineCpuNs > 0) row->cpuRatios.push_back(repetition.cpuNs / repetition.baselineCpuNs);
+  row->loadAverage = repetition.loadAverage;
+  repetitions_.emplace_back(name, repetition);
+  return static_cast<size_t>(row - rows_.begin());
+}
+
+// The file: a line "load L1 L5 L15" (the start's), then a line "NAME REAL CPU BASELINE
+// BASELINE_CPU LOAD" per repetition, times in nanoseconds. Benchmark names hold no blanks.
+bool SummaryReporter::WriteRepetitions(const std::string& path) const {
+  std::FILE* out = std::fopen(path.c_str(), "w");
+  if (!out) {
+    std::perror(path.c_str());
+    return false;
+  }
+  std::fprintf(out, "load %.2f %.2f %.2f\n", startLoad_[0], startLoad_[1], startLoad_[2]);
+  for (const auto& [name, r] : repetitions_) {
+    std::fprintf(out, "%s %.1f %.1f %.1f %.1f %.2f\n", name.c_str(), r.realNs, r.cpuNs, r.baselineNs,
+                 r.baselineCpuNs, r.loadAverage);
+  }
+  return std::fclose(out) == 0;
+}
+
+bool SummaryReporter::ReadRepetitions(const std::string& path) {
+  std::FILE* in = std::fopen(path.c_str(), "r");
+  if (!in) {
+    std::perror(path.c_str());
+    return false;
+  }
+  LoadAverage start{};
+  bool ok = std::fscanf(in, "load %lf %lf %lf", &start[0], &start[1], &start[2]) == 3;
+  if (ok && !startLoadRead_) {
+    startLoad_ = start;
+    startLoadRead_ = true;
+  }
+  char name[256];
+  Repetition r;
+  while (ok && std::fscanf(in, "%255s %lf %lf %lf %lf %lf", name, &r.realNs, &r.cpuNs, &r.baselineNs,
+                           &r.baselineCpuNs, &r.loadAverage) == 6) {
+    Add(name, r);
+  }
+  ok = ok && std::feof(in);
+  std::fclose(in);
+  if (!ok) std::fprintf(stderr, "lettermoor_bench: %s is not a file of repetitions\n", path.c_str());
+  return ok;
 }
 
 int PrintSummary(const SummaryReporter& reporter, const std::string& jsonPath) {

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace lettermoor::bench {
@@ -20,6 +21,13 @@ class SummaryReporter : public benchmark::BenchmarkReporter {
   bool ReportContext(const Context& context) override;
   void ReportRuns(const std::vector<Run>& runs) override;
 
+  // One repetition as measured: the row's time, the baseline's beside it (0: none measured) and
+  // the 1-minute load average after it.
+  struct Repetition {
+    double realNs = 0, cpuNs = 0;
+    double baselineNs = 0, baselineCpuNs = 0;
+    double loadAverage = 0;
+  };
   struct Row {
     std::string name;
     std::vector<double> realNs;      // per repetition, wall-clock time: what the user waits
@@ -32,9 +40,20 @@ class SummaryReporter : public benchmark::BenchmarkReporter {
   const std::vector<Row>& Rows() const { return rows_; }
   const LoadAverage& StartLoad() const { return startLoad_; }
 
+  // Several processes make one run, so that no one process's luck (where its memory and files
+  // landed) sets a row's median: each writes its repetitions to a file, and one reporter reads
+  // them all back before the table is printed. The first file read gives the start's load.
+  bool WriteRepetitions(const std::string& path) const;
+  bool ReadRepetitions(const std::string& path);
+
  private:
+  // Gives the row's index.
+  size_t Add(const std::string& name, const Repetition& repetition);
+
   std::vector<Row> rows_;
+  std::vector<std::pair<std::string, Repetition>> repetitions_;  // in the order they ran
   LoadAverage startLoad_{};
+  bool startLoadRead_ = false;
 };
 
 // Prints the table (median, the ratio's median and spread, target, whether it holds) under the
