@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "rom/patch.h"
 #include "rom/patch_detail.h"
@@ -72,13 +73,16 @@ size_t MatchLength(const uint8_t* a, size_t ai, size_t aEnd, const uint8_t* b, s
 }
 
 // Positions of a file by the hash of the eight bytes there, newest first along each chain; only
-// every `step`th position is kept.
+// every `step`th position is kept. A position's link is written when it is inserted and read only
+// after that, so the links are left uninitialised: the target's chains hold few positions, and
+// filling links for every byte of it would touch 16 MB of fresh pages for every patch.
 class HashChains {
  public:
   static constexpr int kBits = 20;
   static constexpr size_t kWindow = 8;
 
-  HashChains(size_t size, size_t step) : step_(step), head_(size_t{1} << kBits, -1), previous_(size / step + 1, -1) {}
+  HashChains(size_t size, size_t step)
+      : step_(step), head_(size_t{1} << kBits, -1), previous_(new int32_t[size / step + 1]) {}
 
   static uint32_t Hash(const uint8_t* at) {
     uint64_t x;
@@ -97,7 +101,7 @@ class HashChains {
  private:
   size_t step_;
   std::vector<int32_t> head_;
-  std::vector<int32_t> previous_;
+  std::unique_ptr<int32_t[]> previous_;
 };
 
 class BpsWriter {

@@ -302,8 +302,9 @@ Bytes ReferenceEncode(const TextDictionary& dictionary, std::string_view text) {
 }
 
 // The same bytes as the plain parse, and Measure agrees, on generated texts and dictionaries
-// (words repeated in several slots, words too long to be used, words that share prefixes, words
-// at the ends of the printable range) and on every string of the sample; one scratch serves all.
+// (words repeated in several slots, words too long to be used, words that share prefixes, some
+// longer than eight characters, words at the ends of the printable range) and on every string of
+// the sample; one scratch serves all.
 TEST(TextCompressor, SameBytesAsThePlainParse) {
   std::mt19937 rng(1414);
   const std::string alphabet = "abc ,'\x5Cz{A[]";
@@ -319,6 +320,12 @@ TEST(TextCompressor, SameBytesAsThePlainParse) {
       if (rng() % 4 == 0 && !words.empty()) w = words[rng() % words.size()];  // a repeat
       dictionary.words[static_cast<size_t>(slot)] = w;
       if (!w.empty()) words.push_back(w);
+    }
+    // A family of words that differ only past their eighth character, in slots anywhere.
+    const std::string stem = "ab, c'z" + std::string(1 + rng() % 4, alphabet[rng() % 4]);
+    for (const char* tail : {"", "b", "a", "ba", "ab", "c"}) {
+      dictionary.words[1 + rng() % (kDictionarySlots - 1)] = stem + tail;
+      words.push_back(stem + tail);
     }
     const TextCompressor compressor(dictionary);
     for (int i = 0; i < 40; ++i) {
