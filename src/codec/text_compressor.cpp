@@ -7,6 +7,7 @@
 #include "codec/bracket_check.h"
 #include "codec/control_code_table.h"
 #include "codec/decode_items.h"
+#include "codec/script_scan.h"
 #include "codec/text_encoder.h"
 #include "rom/rom_file.h"
 
@@ -176,17 +177,17 @@ int32_t TextCompressor::PlainEncoding(std::string_view text, Scratch& scratch) {
     // The characters up to the next group, one byte each.
     const void* bracket = std::memchr(data + i, '[', n - i);
     const size_t end = bracket ? static_cast<size_t>(static_cast<const char*>(bracket) - data) : n;
-    // Simple loops over bytes, which the compiler turns into vector instructions. A "]" is rare
-    // out here: one pass says whether there is one or any character that is not the game's, and
-    // only then are they told apart.
+    // A "]" is rare out here: one pass says whether there is one or any character that is not
+    // the game's, and only then are they told apart.
     const auto* from = reinterpret_cast<const uint8_t*>(data + i);
     const size_t count = end - i;
     const auto notTheGames = [](uint8_t u) { return u < kFirstGameCharacter || u > kLastGameCharacter; };
-    uint8_t unusual = 0;
-    for (size_t k = 0; k < count; ++k) unusual |= static_cast<uint8_t>(notTheGames(from[k]) | (from[k] == ']'));
+    const bool unusual = script_scan::RunInRange(from, count, static_cast<uint8_t>(kFirstGameCharacter),
+                                                 static_cast<uint8_t>(kLastGameCharacter - kFirstGameCharacter),
+                                                 ']') < count;
     kGameCharacters.ToBytes(plain + out, from, count);
-    if (unusual != 0) close += static_cast<size_t>(std::count(from, from + count, ']'));
-    if (unusual != 0 && std::any_of(from, from + count, notTheGames)) {
+    if (unusual) close += static_cast<size_t>(std::count(from, from + count, ']'));
+    if (unusual && std::any_of(from, from + count, notTheGames)) {
       // Only an encode goes on with such a text; its other characters may be read as codes.
       gameCharacters = false;
       for (size_t k = i; k < end; ++k) {
