@@ -78,7 +78,7 @@ size_t MatchLength(const uint8_t* a, size_t ai, size_t aEnd, const uint8_t* b, s
 // filling links for every byte of it would touch 16 MB of fresh pages for every patch.
 class HashChains {
  public:
-  static constexpr int kBits = 20;
+  static constexpr int kBits = 17;
   static constexpr size_t kWindow = 8;
 
   HashChains(size_t size, size_t step)
