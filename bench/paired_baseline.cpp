@@ -1,8 +1,6 @@
 #include "paired_baseline.h"
 
-#include <fcntl.h>
 #include <time.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdint>
@@ -19,7 +17,6 @@ namespace {
 struct BaselineFile {
   std::FILE* file = nullptr;
   std::vector<unsigned char> buffer;
-  int syncFile = -1;  // the disk probe's, beside it
 };
 
 BaselineFile& File() {
@@ -70,20 +67,6 @@ double MeasureProbe() {
   return std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - t0).count();
 }
 
-double MeasureDiskProbe() {
-  constexpr int kSyncs = 4;
-  const int fd = File().syncFile;
-  if (fd < 0) return 0;
-  static const std::vector<unsigned char> block(4096, 0x5A);
-  const auto t0 = std::chrono::steady_clock::now();
-  for (int i = 0; i < kSyncs; ++i) {
-    if (pwrite(fd, block.data(), block.size(), 0) != static_cast<ssize_t>(block.size()) || fdatasync(fd) != 0) {
-      return 0;
-    }
-  }
-  return std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - t0).count() / kSyncs;
-}
-
 void SetBaselineFile(const std::string& path) {
   BaselineFile& f = File();
   f.file = std::fopen(path.c_str(), "rb");
@@ -95,9 +78,6 @@ void SetBaselineFile(const std::string& path) {
   std::fseek(f.file, 0, SEEK_END);
   f.buffer.resize(static_cast<size_t>(std::ftell(f.file)));
   ProbeTable();  // made now, not inside the first measurement
-  const std::string syncPath = path + ".sync";
-  f.syncFile = open(syncPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (f.syncFile < 0) std::perror(syncPath.c_str());  // measured without the disk probe
   // Once untimed, so that the file is in the page cache and the buffer's pages are mapped.
   if (!ReadWhole(f)) {
     std::fprintf(stderr, "lettermoor_bench: short read of %s\n", path.c_str());
@@ -123,7 +103,7 @@ BaselineSample MeasureBaseline() {
   }
   const double realNs = std::chrono::duration<double, std::nano>(t1 - t0).count();
   const double cpuNs = ThreadCpuNs() - cpu0;
-  return {realNs / reads, cpuNs / reads, MeasureProbe(), MeasureDiskProbe()};
+  return {realNs / reads, cpuNs / reads, MeasureProbe()};
 }
 
 }  // namespace lettermoor::bench

@@ -16,8 +16,6 @@ inline constexpr const char* kBaselineCounter = "baseline_ns";
 inline constexpr const char* kBaselineCpuCounter = "baseline_cpu_ns";
 // The slower of the two probes beside the run (see MeasureProbe).
 inline constexpr const char* kProbeCounter = "probe_ns";
-// The slower of the two disk probes beside the run (see MeasureDiskProbe).
-inline constexpr const char* kDiskProbeCounter = "disk_probe_ns";
 
 // The file the baseline reads; set once before the benchmarks run.
 void SetBaselineFile(const std::string& path);
@@ -26,9 +24,8 @@ struct BaselineSample {
   double realNs = 0;
   double cpuNs = 0;
   double probeNs = 0;
-  double diskProbeNs = 0;
 };
-// The mean of the baseline's reads over a few milliseconds, and one of each probe after them.
+// The mean of the baseline's reads over a few milliseconds, and one probe after them.
 BaselineSample MeasureBaseline();
 
 // A fixed piece of work of our own (arithmetic and lookups in a small table), about a
@@ -38,14 +35,8 @@ BaselineSample MeasureBaseline();
 // and the probe says when. Gives its time in nanoseconds.
 double MeasureProbe();
 
-// The same for the disk: a few 4 KB writes to a file beside the baseline's, each made durable
-// (`fdatasync`), as the program's safe writes are; their mean time in nanoseconds, 0 where the
-// file could not be made. The rows that wait on the disk took from one to two times as long
-// from one repetition to the next, and this says when the disk was the slow one.
-double MeasureDiskProbe();
-
 // Registers `fn(state, args...)` with the baseline measured just before and just after it; the
-// mean of the two goes into the run's counters, and the slower of the two of each probe beside it.
+// mean of the two goes into the run's counters, and the slower of the two probes beside it.
 template <class Fn, class... Args>
 benchmark::internal::Benchmark* RegisterRow(const std::string& name, Fn fn, Args... args) {
   return benchmark::RegisterBenchmark(name.c_str(), [=](benchmark::State& state) {
@@ -55,7 +46,6 @@ benchmark::internal::Benchmark* RegisterRow(const std::string& name, Fn fn, Args
     state.counters[kBaselineCounter] = (before.realNs + after.realNs) / 2;
     state.counters[kBaselineCpuCounter] = (before.cpuNs + after.cpuNs) / 2;
     state.counters[kProbeCounter] = std::max(before.probeNs, after.probeNs);
-    state.counters[kDiskProbeCounter] = std::max(before.diskProbeNs, after.diskProbeNs);
   });
 }
 

@@ -94,32 +94,19 @@ double Spread(const std::vector<double>& ratios) {
 // A probe this much slower than the run's quick ones says the processor was slowed by others
 // (on a quiet processor the probes of a run lie within a few percent; slowed, a tenth or more).
 constexpr double kProbeSlack = 1.06;
-// The disk's syncs wander more from one to the next (a fifth either way when quiet); slowed,
-// they took two or three times as long.
-constexpr double kDiskProbeSlack = 1.5;
-// A row waits when its wall-clock time is this much over its thread's processor time: on the
-// disk (the applies and writes: 1.2 to 4 times), or on the other core (some finds); the disk probe
-// is asked of both kinds, which costs the second only a few repetitions.
-constexpr double kWaitsOnTheDisk = 1.15;
 // Below this share of quiet repetitions a row keeps them all: a median of a few says little.
 constexpr double kQuietShareNeeded = 1.0 / 3;
 
-// How slow a probe may be and still say quiet: a little over the run's quick ones (their 5th
-// percentile, so that one odd reading does not set it); 0 where none was measured.
-struct ProbeLimits {
-  double processorNs = 0, diskNs = 0;
-};
-
-ProbeLimits QuietProbeLimits(const std::vector<SummaryReporter::Row>& rows) {
-  std::vector<double> probes, disk;
+// The longest probe of a quiet processor: a little over the run's quick ones (its 5th
+// percentile, so that one odd reading does not set it); 0 when no probe was measured.
+double QuietProbeLimit(const std::vector<SummaryReporter::Row>& rows) {
+  std::vector<double> probes;
   for (const auto& row : rows) {
     for (const auto& r : row.repetitions) {
       if (r.probeNs > 0) probes.push_back(r.probeNs);
-      if (r.diskProbeNs > 0) disk.push_back(r.diskProbeNs);
     }
   }
-  return {probes.empty() ? 0 : Quantile(probes, 0.05) * kProbeSlack,
-          disk.empty() ? 0 : Quantile(disk, 0.05) * kDiskProbeSlack};
+  return probes.empty() ? 0 : Quantile(probes, 0.05) * kProbeSlack;
 }
 
 // What the table says of one row, from the repetitions it counts.
@@ -128,14 +115,9 @@ struct Figures {
   size_t counted = 0, measured = 0;
 };
 
-bool Within(double value, double limit) { return limit <= 0 || value <= 0 || value <= limit; }
-
-Figures FiguresOf(const SummaryReporter::Row& row, const ProbeLimits& limits) {
-  std::vector<double> real, cpu;
-  for (const auto& r : row.repetitions) real.push_back(r.realNs), cpu.push_back(r.cpuNs);
-  const bool waitsOnTheDisk = Median(real) > kWaitsOnTheDisk * Median(cpu);
+Figures FiguresOf(const SummaryReporter::Row& row, double probeLimit) {
   auto quiet = [&](const SummaryReporter::Repetition& r) {
-    return Within(r.probeNs, limits.processorNs) && (!waitsOnTheDisk || Within(r.diskProbeNs, limits.diskNs));
+    return probeLimit <= 0 || r.probeNs <= 0 || r.probeNs <= probeLimit;
   };
   const size_t quietCount = static_cast<size_t>(std::count_if(row.repetitions.begin(), row.repetitions.end(), quiet));
   const bool enough = static_cast<double>(quietCount) >= kQuietShareNeeded * static_cast<double>(row.repetitions.size());
@@ -156,10 +138,10 @@ Figures FiguresOf(const SummaryReporter::Row& row, const ProbeLimits& limits) {
 }
 
 std::optional<double> MedianRatio(const std::vector<SummaryReporter::Row>& rows, const std::string& name,
-                                  const ProbeLimits& limits) {
+                                  double probeLimit) {
   for (const auto& r : rows) {
     if (r.name != name) continue;
-    const Figures f = FiguresOf(r, limits);
+    const Figures f = FiguresOf(r, probeLimit);
     if (!f.ratios.empty()) return Median(f.ratios);
   }
   return std::nullopt;
@@ -179,7 +161,7 @@ double Counter(const benchmark::BenchmarkReporter::Run& run, const char* name) {
   return it == run.counters.end() ? 0.0 : it->second.value;
 }
 
-bool WriteJson(const std::vector<SummaryReporter::Row>& rows, const ProbeLimits& limits, const std::string& path) {
+bool WriteJson(const std::vector<SummaryReporter::Row>& rows, double probeLimit, const std::string& path) {
   std::FILE* out = std::fopen(path.c_str(), "w");
   if (!out) {
     std::perror(path.c_str());
@@ -188,7 +170,7 @@ bool WriteJson(const std::vector<SummaryReporter::Row>& rows, const ProbeLimits&
   std::fprintf(out, "[\n");
   for (size_t i = 0; i < rows.size(); ++i) {
     const SummaryReporter::Row& r = rows[i];
-    const Figures f = FiguresOf(r, limits);
+    const Figures f = FiguresOf(r, probeLimit);
     const double load = r.repetitions.empty() ? 0 : r.repetitions.back().loadAverage;
     std::fprintf(out,
                  "  {\"name\": \"%s\", \"median_ns\": %.1f, \"ratio\": %.4f, \"ratio_min\": %.4f, "
@@ -234,12 +216,11 @@ void SummaryReporter::ReportRuns(const std::vector<Run>& runs) {
     const double toNs = 1e9 / benchmark::GetTimeUnitMultiplier(run.time_unit);
     const size_t index = Add(name, {run.GetAdjustedRealTime() * toNs, run.GetAdjustedCPUTime() * toNs,
                                     Counter(run, kBaselineCounter), Counter(run, kBaselineCpuCounter),
-                                    Counter(run, kProbeCounter), Counter(run, kDiskProbeCounter),
-                                    CurrentLoadAverage()[0]});
+                                    Counter(run, kProbeCounter), CurrentLoadAverage()[0]});
     if (std::find(touched.begin(), touched.end(), index) == touched.end()) touched.push_back(index);
   }
   for (size_t index : touched) {
-    const Figures f = FiguresOf(rows_[index], {});  // progress only: every repetition so far
+    const Figures f = FiguresOf(rows_[index], 0);  // progress only: every repetition so far
     std::fprintf(stderr, "  %-34s %10.3f ms  ratio %9.3f (%.3f-%.3f)\n", rows_[index].name.c_str(),
                  Median(f.realNs) / 1e6, Median(f.ratios), Min(f.ratios), Max(f.ratios));
   }
@@ -255,7 +236,7 @@ size_t SummaryReporter::Add(const std::string& name, const Repetition& repetitio
 }
 
 // The file: a line "load L1 L5 L15" (the start's), then a line "NAME REAL CPU BASELINE
-// BASELINE_CPU PROBE DISK_PROBE LOAD" per repetition, times in nanoseconds. Benchmark names hold no blanks.
+// BASELINE_CPU PROBE LOAD" per repetition, times in nanoseconds. Benchmark names hold no blanks.
 bool SummaryReporter::WriteRepetitions(const std::string& path) const {
   std::FILE* out = std::fopen(path.c_str(), "w");
   if (!out) {
@@ -265,8 +246,8 @@ bool SummaryReporter::WriteRepetitions(const std::string& path) const {
   std::fprintf(out, "load %.2f %.2f %.2f\n", startLoad_[0], startLoad_[1], startLoad_[2]);
   for (const auto& [row, repetition] : order_) {
     const Repetition& r = rows_[row].repetitions[repetition];
-    std::fprintf(out, "%s %.1f %.1f %.1f %.1f %.1f %.1f %.2f\n", rows_[row].name.c_str(), r.realNs, r.cpuNs,
-                 r.baselineNs, r.baselineCpuNs, r.probeNs, r.diskProbeNs, r.loadAverage);
+    std::fprintf(out, "%s %.1f %.1f %.1f %.1f %.1f %.2f\n", rows_[row].name.c_str(), r.realNs, r.cpuNs,
+                 r.baselineNs, r.baselineCpuNs, r.probeNs, r.loadAverage);
   }
   return std::fclose(out) == 0;
 }
@@ -285,8 +266,8 @@ bool SummaryReporter::ReadRepetitions(const std::string& path) {
   }
   char name[256];
   Repetition r;
-  while (ok && std::fscanf(in, "%255s %lf %lf %lf %lf %lf %lf %lf", name, &r.realNs, &r.cpuNs, &r.baselineNs,
-                           &r.baselineCpuNs, &r.probeNs, &r.diskProbeNs, &r.loadAverage) == 8) {
+  while (ok && std::fscanf(in, "%255s %lf %lf %lf %lf %lf %lf", name, &r.realNs, &r.cpuNs, &r.baselineNs,
+                           &r.baselineCpuNs, &r.probeNs, &r.loadAverage) == 7) {
     Add(name, r);
   }
   ok = ok && std::feof(in);
@@ -297,9 +278,9 @@ bool SummaryReporter::ReadRepetitions(const std::string& path) {
 
 int PrintSummary(const SummaryReporter& reporter, const std::string& jsonPath) {
   const std::vector<SummaryReporter::Row>& rows = reporter.Rows();
-  const ProbeLimits limits = QuietProbeLimits(rows);
+  const double probeLimit = QuietProbeLimit(rows);
   std::vector<Figures> figures;
-  for (const auto& row : rows) figures.push_back(FiguresOf(row, limits));
+  for (const auto& row : rows) figures.push_back(FiguresOf(row, probeLimit));
   if (std::all_of(figures.begin(), figures.end(), [](const Figures& f) { return f.ratios.empty(); })) {
     std::fprintf(stderr, "no baseline measured: no ratios\n");
     return -1;
@@ -310,12 +291,10 @@ int PrintSummary(const SummaryReporter& reporter, const std::string& jsonPath) {
               start[2], end[0], end[1], end[2]);
   std::printf("ratio: median over the repetitions of the time over the baseline measured beside it; "
               "min, max and spread (max / min - 1) of those ratios\n");
-  if (limits.processorNs > 0) {
+  if (probeLimit > 0) {
     std::printf("counted: the repetitions whose probe beside them took at most %.3f ms (the run's quick "
-                "probes and %.0f%%) and, for the rows that wait on the disk, whose disk probe took at most "
-                "%.3f ms (and %.0f%%); the others ran while the machine was slowed by others\n",
-                limits.processorNs / 1e6, (kProbeSlack - 1) * 100, limits.diskNs / 1e6,
-                (kDiskProbeSlack - 1) * 100);
+                "probes and %.0f%%); the others ran while the processor was slowed by others\n",
+                probeLimit / 1e6, (kProbeSlack - 1) * 100);
   }
   std::printf("%-34s %12s %9s %9s %9s %7s %9s  %-6s %12s %9s %8s\n", "operation", "median ms", "ratio", "min",
               "max", "spread", "target", "", "cpu ms", "cpu ratio", "counted");
@@ -337,8 +316,8 @@ int PrintSummary(const SummaryReporter& reporter, const std::string& jsonPath) {
                 Median(f.realNs) / 1e6, ratio, Min(f.ratios), Max(f.ratios), Spread(f.ratios) * 100, target,
                 verdict, Median(f.cpuNs) / 1e6, Median(f.cpuRatios), counted);
   }
-  const std::optional<double> reference = MedianRatio(rows, kReference, limits);
-  const std::optional<double> ours = MedianRatio(rows, kOursAgainstReference, limits);
+  const std::optional<double> reference = MedianRatio(rows, kReference, probeLimit);
+  const std::optional<double> ours = MedianRatio(rows, kOursAgainstReference, probeLimit);
   if (reference && ours && *ours > 0) {
     const double speedUp = *reference / *ours;
     const bool ok = speedUp >= kReferenceSpeedUp;
@@ -346,7 +325,7 @@ int PrintSummary(const SummaryReporter& reporter, const std::string& jsonPath) {
     std::printf("\n%s is %.0f times faster than %s (target >= %g): %s\n", kOursAgainstReference,
                 speedUp, kReference, kReferenceSpeedUp, ok ? "ok" : "MISSED");
   }
-  if (!jsonPath.empty() && !WriteJson(rows, limits, jsonPath)) return missed + 1;
+  if (!jsonPath.empty() && !WriteJson(rows, probeLimit, jsonPath)) return missed + 1;
   return missed;
 }
 

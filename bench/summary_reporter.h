@@ -22,11 +22,11 @@ class SummaryReporter : public benchmark::BenchmarkReporter {
   void ReportRuns(const std::vector<Run>& runs) override;
 
   // One repetition as measured: the row's time, the baseline's beside it (0: none measured), the
-  // probes' beside it (0: none) and the 1-minute load average after it.
+  // probe's beside it (0: none) and the 1-minute load average after it.
   struct Repetition {
     double realNs = 0, cpuNs = 0;
     double baselineNs = 0, baselineCpuNs = 0;
-    double probeNs = 0, diskProbeNs = 0;
+    double probeNs = 0;
     double loadAverage = 0;
   };
   struct Row {
@@ -53,9 +53,8 @@ class SummaryReporter : public benchmark::BenchmarkReporter {
 };
 
 // Prints the table (median, the ratio's median and spread, target, whether it holds) under the
-// load averages at the start and the end of the run, from the repetitions whose probes say the
-// processor was not slowed by others, nor the disk for the rows that wait on it (all of a row's
-// when too few of them were), and writes the JSON list
+// load averages at the start and the end of the run, from the repetitions whose probe says the
+// processor was not slowed by others (all of a row's when too few of them were), and writes the JSON list
 // [{"name", "median_ns", "ratio", ...}, ...] to `jsonPath` when it is not empty. Gives the number
 // of targets missed, or -1 when no row carries a baseline to compare with.
 int PrintSummary(const SummaryReporter& reporter, const std::string& jsonPath);
