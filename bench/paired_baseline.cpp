@@ -3,10 +3,8 @@
 #include <time.h>
 
 #include <chrono>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <random>
 #include <vector>
 
 namespace lettermoor::bench {
@@ -38,34 +36,7 @@ bool ReadWhole(BaselineFile& f) {
   return got == f.buffer.size();
 }
 
-// The probe's table: 256 KB of random words, which stays in the processor's own cache.
-const std::vector<uint32_t>& ProbeTable() {
-  static const std::vector<uint32_t> table = [] {
-    std::vector<uint32_t> t(1u << 16);
-    std::mt19937 random(12345);
-    for (uint32_t& v : t) v = random();
-    return t;
-  }();
-  return table;
-}
-
 }  // namespace
-
-double MeasureProbe() {
-  // Each step's lookup waits on the step before: about a millisecond of the processor's own
-  // arithmetic and cache, nothing the rows could leave behind.
-  constexpr int kSteps = 200000;
-  const std::vector<uint32_t>& table = ProbeTable();
-  // Into the cache first: the reads before it left it cold, and by how much varies.
-  uint64_t h = 0;
-  for (uint32_t v : table) h += v;
-  benchmark::DoNotOptimize(h);
-  const auto t0 = std::chrono::steady_clock::now();
-  h = 1;
-  for (int i = 0; i < kSteps; ++i) h = h * 6364136223846793005ull + table[(h >> 40) & 0xffff];
-  benchmark::DoNotOptimize(h);
-  return std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - t0).count();
-}
 
 void SetBaselineFile(const std::string& path) {
   BaselineFile& f = File();
@@ -77,7 +48,6 @@ void SetBaselineFile(const std::string& path) {
   std::setvbuf(f.file, nullptr, _IONBF, 0);
   std::fseek(f.file, 0, SEEK_END);
   f.buffer.resize(static_cast<size_t>(std::ftell(f.file)));
-  ProbeTable();  // made now, not inside the first measurement
   // Once untimed, so that the file is in the page cache and the buffer's pages are mapped.
   if (!ReadWhole(f)) {
     std::fprintf(stderr, "lettermoor_bench: short read of %s\n", path.c_str());
@@ -102,8 +72,7 @@ BaselineSample MeasureBaseline() {
     t1 = Clock::now();
   }
   const double realNs = std::chrono::duration<double, std::nano>(t1 - t0).count();
-  const double cpuNs = ThreadCpuNs() - cpu0;
-  return {realNs / reads, cpuNs / reads, MeasureProbe()};
+  return {realNs / reads, (ThreadCpuNs() - cpu0) / reads};
 }
 
 }  // namespace lettermoor::bench

@@ -2,7 +2,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
 #include <string>
 
 namespace lettermoor::bench {
@@ -14,8 +13,6 @@ namespace lettermoor::bench {
 // The counters each run carries: the baseline measured beside it, wall-clock and processor time.
 inline constexpr const char* kBaselineCounter = "baseline_ns";
 inline constexpr const char* kBaselineCpuCounter = "baseline_cpu_ns";
-// The slower of the two probes beside the run (see MeasureProbe).
-inline constexpr const char* kProbeCounter = "probe_ns";
 
 // The file the baseline reads; set once before the benchmarks run.
 void SetBaselineFile(const std::string& path);
@@ -23,20 +20,12 @@ void SetBaselineFile(const std::string& path);
 struct BaselineSample {
   double realNs = 0;
   double cpuNs = 0;
-  double probeNs = 0;
 };
-// The mean of the baseline's reads over a few milliseconds, and one probe after them.
+// The mean of the baseline's reads over a few milliseconds.
 BaselineSample MeasureBaseline();
 
-// A fixed piece of work of our own (arithmetic and lookups in a small table), about a
-// millisecond, that takes the same time whenever the processor is ours alone. The
-// machine the benchmarks run on is shared: for a minute at a time its processors ran the same
-// code a tenth to a half slower (the load average, which sees only this machine, stayed at zero),
-// and the probe says when. Gives its time in nanoseconds.
-double MeasureProbe();
-
 // Registers `fn(state, args...)` with the baseline measured just before and just after it; the
-// mean of the two goes into the run's counters, and the slower of the two probes beside it.
+// mean of the two goes into the run's counters.
 template <class Fn, class... Args>
 benchmark::internal::Benchmark* RegisterRow(const std::string& name, Fn fn, Args... args) {
   return benchmark::RegisterBenchmark(name.c_str(), [=](benchmark::State& state) {
@@ -45,7 +34,6 @@ benchmark::internal::Benchmark* RegisterRow(const std::string& name, Fn fn, Args
     const BaselineSample after = MeasureBaseline();
     state.counters[kBaselineCounter] = (before.realNs + after.realNs) / 2;
     state.counters[kBaselineCpuCounter] = (before.cpuNs + after.cpuNs) / 2;
-    state.counters[kProbeCounter] = std::max(before.probeNs, after.probeNs);
   });
 }
 

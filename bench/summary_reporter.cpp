@@ -91,58 +91,9 @@ double Spread(const std::vector<double>& ratios) {
   return low > 0 ? Max(ratios) / low - 1 : 0;
 }
 
-// A probe this much slower than the run's quick ones says the processor was slowed by others
-// (on a quiet processor the probes of a run lie within a few percent; slowed, a tenth or more).
-constexpr double kProbeSlack = 1.06;
-// Below this share of quiet repetitions a row keeps them all: a median of a few says little.
-constexpr double kQuietShareNeeded = 1.0 / 3;
-
-// The longest probe of a quiet processor: a little over the run's quick ones (its 5th
-// percentile, so that one odd reading does not set it); 0 when no probe was measured.
-double QuietProbeLimit(const std::vector<SummaryReporter::Row>& rows) {
-  std::vector<double> probes;
-  for (const auto& row : rows) {
-    for (const auto& r : row.repetitions) {
-      if (r.probeNs > 0) probes.push_back(r.probeNs);
-    }
-  }
-  return probes.empty() ? 0 : Quantile(probes, 0.05) * kProbeSlack;
-}
-
-// What the table says of one row, from the repetitions it counts.
-struct Figures {
-  std::vector<double> realNs, cpuNs, ratios, cpuRatios, baselineNs;
-  size_t counted = 0, measured = 0;
-};
-
-Figures FiguresOf(const SummaryReporter::Row& row, double probeLimit) {
-  auto quiet = [&](const SummaryReporter::Repetition& r) {
-    return probeLimit <= 0 || r.probeNs <= 0 || r.probeNs <= probeLimit;
-  };
-  const size_t quietCount = static_cast<size_t>(std::count_if(row.repetitions.begin(), row.repetitions.end(), quiet));
-  const bool enough = static_cast<double>(quietCount) >= kQuietShareNeeded * static_cast<double>(row.repetitions.size());
-  Figures f;
-  f.measured = row.repetitions.size();
-  for (const auto& r : row.repetitions) {
-    if (enough && !quiet(r)) continue;
-    ++f.counted;
-    f.realNs.push_back(r.realNs);
-    f.cpuNs.push_back(r.cpuNs);
-    if (r.baselineNs > 0) {
-      f.baselineNs.push_back(r.baselineNs);
-      f.ratios.push_back(r.realNs / r.baselineNs);
-    }
-    if (r.baselineCpuNs > 0) f.cpuRatios.push_back(r.cpuNs / r.baselineCpuNs);
-  }
-  return f;
-}
-
-std::optional<double> MedianRatio(const std::vector<SummaryReporter::Row>& rows, const std::string& name,
-                                  double probeLimit) {
+std::optional<double> MedianRatio(const std::vector<SummaryReporter::Row>& rows, const std::string& name) {
   for (const auto& r : rows) {
-    if (r.name != name) continue;
-    const Figures f = FiguresOf(r, probeLimit);
-    if (!f.ratios.empty()) return Median(f.ratios);
+    if (r.name == name && !r.ratios.empty()) return Median(r.ratios);
   }
   return std::nullopt;
 }
@@ -161,7 +112,7 @@ double Counter(const benchmark::BenchmarkReporter::Run& run, const char* name) {
   return it == run.counters.end() ? 0.0 : it->second.value;
 }
 
-bool WriteJson(const std::vector<SummaryReporter::Row>& rows, double probeLimit, const std::string& path) {
+bool WriteJson(const std::vector<SummaryReporter::Row>& rows, const std::string& path) {
   std::FILE* out = std::fopen(path.c_str(), "w");
   if (!out) {
     std::perror(path.c_str());
@@ -170,16 +121,13 @@ bool WriteJson(const std::vector<SummaryReporter::Row>& rows, double probeLimit,
   std::fprintf(out, "[\n");
   for (size_t i = 0; i < rows.size(); ++i) {
     const SummaryReporter::Row& r = rows[i];
-    const Figures f = FiguresOf(r, probeLimit);
-    const double load = r.repetitions.empty() ? 0 : r.repetitions.back().loadAverage;
     std::fprintf(out,
                  "  {\"name\": \"%s\", \"median_ns\": %.1f, \"ratio\": %.4f, \"ratio_min\": %.4f, "
                  "\"ratio_max\": %.4f, \"ratio_q1\": %.4f, \"ratio_q3\": %.4f, \"cpu_median_ns\": %.1f, "
-                 "\"cpu_ratio\": %.4f, \"baseline_ns\": %.1f, \"repetitions\": %zu, \"repetitions_counted\": %zu, "
-                 "\"load_average\": %.2f}%s\n",
-                 Escaped(r.name).c_str(), Median(f.realNs), Median(f.ratios), Min(f.ratios), Max(f.ratios),
-                 Quantile(f.ratios, 0.25), Quantile(f.ratios, 0.75), Median(f.cpuNs), Median(f.cpuRatios),
-                 Median(f.baselineNs), f.measured, f.counted, load, i + 1 < rows.size() ? "," : "");
+                 "\"cpu_ratio\": %.4f, \"baseline_ns\": %.1f, \"repetitions\": %zu, \"load_average\": %.2f}%s\n",
+                 Escaped(r.name).c_str(), Median(r.realNs), Median(r.ratios), Min(r.ratios), Max(r.ratios),
+                 Quantile(r.ratios, 0.25), Quantile(r.ratios, 0.75), Median(r.cpuNs), Median(r.cpuRatios),
+                 Median(r.baselineNs), r.realNs.size(), r.loadAverage, i + 1 < rows.size() ? "," : "");
   }
   std::fprintf(out, "]\n");
   return std::fclose(out) == 0;
@@ -216,27 +164,37 @@ void SummaryReporter::ReportRuns(const std::vector<Run>& runs) {
     const double toNs = 1e9 / benchmark::GetTimeUnitMultiplier(run.time_unit);
     const size_t index = Add(name, {run.GetAdjustedRealTime() * toNs, run.GetAdjustedCPUTime() * toNs,
                                     Counter(run, kBaselineCounter), Counter(run, kBaselineCpuCounter),
-                                    Counter(run, kProbeCounter), CurrentLoadAverage()[0]});
+                                    CurrentLoadAverage()[0]});
     if (std::find(touched.begin(), touched.end(), index) == touched.end()) touched.push_back(index);
   }
   for (size_t index : touched) {
-    const Figures f = FiguresOf(rows_[index], 0);  // progress only: every repetition so far
-    std::fprintf(stderr, "  %-34s %10.3f ms  ratio %9.3f (%.3f-%.3f)\n", rows_[index].name.c_str(),
-                 Median(f.realNs) / 1e6, Median(f.ratios), Min(f.ratios), Max(f.ratios));
+    const Row& r = rows_[index];
+    std::fprintf(stderr, "  %-34s %10.3f ms  ratio %9.3f (%.3f-%.3f)\n", r.name.c_str(), Median(r.realNs) / 1e6,
+                 Median(r.ratios), Min(r.ratios), Max(r.ratios));
   }
 }
 
 size_t SummaryReporter::Add(const std::string& name, const Repetition& repetition) {
   auto row = std::find_if(rows_.begin(), rows_.end(), [&](const Row& r) { return r.name == name; });
-  if (row == rows_.end()) row = rows_.insert(rows_.end(), Row{name, {}});
-  row->repetitions.push_back(repetition);
-  const size_t index = static_cast<size_t>(row - rows_.begin());
-  order_.emplace_back(index, row->repetitions.size() - 1);
-  return index;
+  if (row == rows_.end()) {
+    Row fresh;
+    fresh.name = name;
+    row = rows_.insert(rows_.end(), std::move(fresh));
+  }
+  row->realNs.push_back(repetition.realNs);
+  row->cpuNs.push_back(repetition.cpuNs);
+  if (repetition.baselineNs > 0) {
+    row->baselineNs.push_back(repetition.baselineNs);
+    row->ratios.push_back(repetition.realNs / repetition.baselineNs);
+  }
+  if (repetition.baselineCpuNs > 0) row->cpuRatios.push_back(repetition.cpuNs / repetition.baselineCpuNs);
+  row->loadAverage = repetition.loadAverage;
+  repetitions_.emplace_back(name, repetition);
+  return static_cast<size_t>(row - rows_.begin());
 }
 
 // The file: a line "load L1 L5 L15" (the start's), then a line "NAME REAL CPU BASELINE
-// BASELINE_CPU PROBE LOAD" per repetition, times in nanoseconds. Benchmark names hold no blanks.
+// BASELINE_CPU LOAD" per repetition, times in nanoseconds. Benchmark names hold no blanks.
 bool SummaryReporter::WriteRepetitions(const std::string& path) const {
   std::FILE* out = std::fopen(path.c_str(), "w");
   if (!out) {
@@ -244,10 +202,9 @@ bool SummaryReporter::WriteRepetitions(const std::string& path) const {
     return false;
   }
   std::fprintf(out, "load %.2f %.2f %.2f\n", startLoad_[0], startLoad_[1], startLoad_[2]);
-  for (const auto& [row, repetition] : order_) {
-    const Repetition& r = rows_[row].repetitions[repetition];
-    std::fprintf(out, "%s %.1f %.1f %.1f %.1f %.1f %.2f\n", rows_[row].name.c_str(), r.realNs, r.cpuNs,
-                 r.baselineNs, r.baselineCpuNs, r.probeNs, r.loadAverage);
+  for (const auto& [name, r] : repetitions_) {
+    std::fprintf(out, "%s %.1f %.1f %.1f %.1f %.2f\n", name.c_str(), r.realNs, r.cpuNs, r.baselineNs,
+                 r.baselineCpuNs, r.loadAverage);
   }
   return std::fclose(out) == 0;
 }
@@ -266,8 +223,8 @@ bool SummaryReporter::ReadRepetitions(const std::string& path) {
   }
   char name[256];
   Repetition r;
-  while (ok && std::fscanf(in, "%255s %lf %lf %lf %lf %lf %lf", name, &r.realNs, &r.cpuNs, &r.baselineNs,
-                           &r.baselineCpuNs, &r.probeNs, &r.loadAverage) == 7) {
+  while (ok && std::fscanf(in, "%255s %lf %lf %lf %lf %lf", name, &r.realNs, &r.cpuNs, &r.baselineNs,
+                           &r.baselineCpuNs, &r.loadAverage) == 6) {
     Add(name, r);
   }
   ok = ok && std::feof(in);
@@ -278,10 +235,7 @@ bool SummaryReporter::ReadRepetitions(const std::string& path) {
 
 int PrintSummary(const SummaryReporter& reporter, const std::string& jsonPath) {
   const std::vector<SummaryReporter::Row>& rows = reporter.Rows();
-  const double probeLimit = QuietProbeLimit(rows);
-  std::vector<Figures> figures;
-  for (const auto& row : rows) figures.push_back(FiguresOf(row, probeLimit));
-  if (std::all_of(figures.begin(), figures.end(), [](const Figures& f) { return f.ratios.empty(); })) {
+  if (std::none_of(rows.begin(), rows.end(), [](const auto& r) { return !r.ratios.empty(); })) {
     std::fprintf(stderr, "no baseline measured: no ratios\n");
     return -1;
   }
@@ -291,33 +245,25 @@ int PrintSummary(const SummaryReporter& reporter, const std::string& jsonPath) {
               start[2], end[0], end[1], end[2]);
   std::printf("ratio: median over the repetitions of the time over the baseline measured beside it; "
               "min, max and spread (max / min - 1) of those ratios\n");
-  if (probeLimit > 0) {
-    std::printf("counted: the repetitions whose probe beside them took at most %.3f ms (the run's quick "
-                "probes and %.0f%%); the others ran while the processor was slowed by others\n",
-                probeLimit / 1e6, (kProbeSlack - 1) * 100);
-  }
-  std::printf("%-34s %12s %9s %9s %9s %7s %9s  %-6s %12s %9s %8s\n", "operation", "median ms", "ratio", "min",
-              "max", "spread", "target", "", "cpu ms", "cpu ratio", "counted");
+  std::printf("%-34s %12s %9s %9s %9s %7s %9s  %-6s %12s %9s\n", "operation", "median ms", "ratio", "min", "max",
+              "spread", "target", "", "cpu ms", "cpu ratio");
   int missed = 0;
-  for (size_t i = 0; i < rows.size(); ++i) {
-    const Figures& f = figures[i];
-    const double ratio = Median(f.ratios);
+  for (const auto& row : rows) {
+    const double ratio = Median(row.ratios);
     char target[32] = "";
     const char* verdict = "";
-    auto limit = RatioLimits().find(rows[i].name);
+    auto limit = RatioLimits().find(row.name);
     if (limit != RatioLimits().end()) {
       std::snprintf(target, sizeof target, "<= %g", limit->second);
       verdict = ratio <= limit->second ? "ok" : "MISSED";
       missed += ratio > limit->second;
     }
-    char counted[24];
-    std::snprintf(counted, sizeof counted, "%zu/%zu", f.counted, f.measured);
-    std::printf("%-34s %12.3f %9.3f %9.3f %9.3f %6.1f%% %9s  %-6s %12.3f %9.3f %8s\n", rows[i].name.c_str(),
-                Median(f.realNs) / 1e6, ratio, Min(f.ratios), Max(f.ratios), Spread(f.ratios) * 100, target,
-                verdict, Median(f.cpuNs) / 1e6, Median(f.cpuRatios), counted);
+    std::printf("%-34s %12.3f %9.3f %9.3f %9.3f %6.1f%% %9s  %-6s %12.3f %9.3f\n", row.name.c_str(),
+                Median(row.realNs) / 1e6, ratio, Min(row.ratios), Max(row.ratios), Spread(row.ratios) * 100,
+                target, verdict, Median(row.cpuNs) / 1e6, Median(row.cpuRatios));
   }
-  const std::optional<double> reference = MedianRatio(rows, kReference, probeLimit);
-  const std::optional<double> ours = MedianRatio(rows, kOursAgainstReference, probeLimit);
+  const std::optional<double> reference = MedianRatio(rows, kReference);
+  const std::optional<double> ours = MedianRatio(rows, kOursAgainstReference);
   if (reference && ours && *ours > 0) {
     const double speedUp = *reference / *ours;
     const bool ok = speedUp >= kReferenceSpeedUp;
@@ -325,7 +271,7 @@ int PrintSummary(const SummaryReporter& reporter, const std::string& jsonPath) {
     std::printf("\n%s is %.0f times faster than %s (target >= %g): %s\n", kOursAgainstReference,
                 speedUp, kReference, kReferenceSpeedUp, ok ? "ok" : "MISSED");
   }
-  if (!jsonPath.empty() && !WriteJson(rows, probeLimit, jsonPath)) return missed + 1;
+  if (!jsonPath.empty() && !WriteJson(rows, jsonPath)) return missed + 1;
   return missed;
 }
 

@@ -21,17 +21,21 @@ class SummaryReporter : public benchmark::BenchmarkReporter {
   bool ReportContext(const Context& context) override;
   void ReportRuns(const std::vector<Run>& runs) override;
 
-  // One repetition as measured: the row's time, the baseline's beside it (0: none measured), the
-  // probe's beside it (0: none) and the 1-minute load average after it.
+  // One repetition as measured: the row's time, the baseline's beside it (0: none measured) and
+  // the 1-minute load average after it.
   struct Repetition {
     double realNs = 0, cpuNs = 0;
     double baselineNs = 0, baselineCpuNs = 0;
-    double probeNs = 0;
     double loadAverage = 0;
   };
   struct Row {
     std::string name;
-    std::vector<Repetition> repetitions;  // in the order they ran
+    std::vector<double> realNs;      // per repetition, wall-clock time: what the user waits
+    std::vector<double> cpuNs;       // per repetition, processor time: steadier on a busy machine
+    std::vector<double> ratios;      // per repetition, wall-clock time over the baseline beside it
+    std::vector<double> cpuRatios;   // the same in processor time
+    std::vector<double> baselineNs;  // per repetition, the baseline beside it
+    double loadAverage = 0;          // the 1-minute load average when the row was done
   };
   const std::vector<Row>& Rows() const { return rows_; }
   const LoadAverage& StartLoad() const { return startLoad_; }
@@ -47,14 +51,13 @@ class SummaryReporter : public benchmark::BenchmarkReporter {
   size_t Add(const std::string& name, const Repetition& repetition);
 
   std::vector<Row> rows_;
-  std::vector<std::pair<size_t, size_t>> order_;  // (row, repetition) in the order they ran
+  std::vector<std::pair<std::string, Repetition>> repetitions_;  // in the order they ran
   LoadAverage startLoad_{};
   bool startLoadRead_ = false;
 };
 
 // Prints the table (median, the ratio's median and spread, target, whether it holds) under the
-// load averages at the start and the end of the run, from the repetitions whose probe says the
-// processor was not slowed by others (all of a row's when too few of them were), and writes the JSON list
+// load averages at the start and the end of the run, and writes the JSON list
 // [{"name", "median_ns", "ratio", ...}, ...] to `jsonPath` when it is not empty. Gives the number
 // of targets missed, or -1 when no row carries a baseline to compare with.
 int PrintSummary(const SummaryReporter& reporter, const std::string& jsonPath);
