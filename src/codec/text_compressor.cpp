@@ -7,7 +7,6 @@
 #include "codec/bracket_check.h"
 #include "codec/control_code_table.h"
 #include "codec/decode_items.h"
-#include "codec/script_scan.h"
 #include "codec/text_encoder.h"
 #include "rom/rom_file.h"
 
@@ -182,9 +181,7 @@ int32_t TextCompressor::PlainEncoding(std::string_view text, Scratch& scratch) {
     const auto* from = reinterpret_cast<const uint8_t*>(data + i);
     const size_t count = end - i;
     const auto notTheGames = [](uint8_t u) { return u < kFirstGameCharacter || u > kLastGameCharacter; };
-    const bool unusual = script_scan::RunInRange(from, count, static_cast<uint8_t>(kFirstGameCharacter),
-                                                 static_cast<uint8_t>(kLastGameCharacter - kFirstGameCharacter),
-                                                 ']') < count;
+    const bool unusual = GameCharacters(text.substr(0, end), i, ']') < count;
     kGameCharacters.ToBytes(plain + out, from, count);
     if (unusual) close += static_cast<size_t>(std::count(from, from + count, ']'));
     if (unusual && std::any_of(from, from + count, notTheGames)) {

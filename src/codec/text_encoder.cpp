@@ -99,14 +99,13 @@ int CountCharacters(std::string_view text, size_t from, size_t to, int column) {
   return column;
 }
 
-// How many characters from text[at] on are game characters, none of them `except` (-1: none).
+}  // namespace
+
 size_t GameCharacters(std::string_view text, size_t at, int except) {
   return script_scan::RunInRange(reinterpret_cast<const uint8_t*>(text.data()) + at, text.size() - at,
                                  static_cast<uint8_t>(kFirstGameCharacter),
                                  static_cast<uint8_t>(kLastGameCharacter - kFirstGameCharacter), except);
 }
-
-}  // namespace
 
 std::optional<NonGameCharacter> FindNonGameCharacter(std::string_view text) {
   // On every keystroke: a text of game characters alone (brackets, digits and blanks are among

@@ -31,6 +31,9 @@ inline constexpr int32_t kMeasureNonGameCharacter = -2;  // a character outside 
 inline constexpr char32_t kFirstGameCharacter = static_cast<unsigned char>(kGameCharacters.FirstCharacter());
 inline constexpr char32_t kLastGameCharacter = static_cast<unsigned char>(kGameCharacters.LastCharacter());
 
+// How many characters from text[at] on are game characters, none of them `except` (-1: none).
+size_t GameCharacters(std::string_view text, size_t at, int except = -1);
+
 // Decodes the UTF-8 sequence at text[i] into `out`; gives its length, or 0 when it is malformed.
 size_t Utf8Sequence(std::string_view text, size_t i, char32_t& out);
 

@@ -4,7 +4,6 @@
 
 #include "codec/bracket_check.h"
 #include "codec/decode_items.h"
-#include "codec/script_scan.h"
 #include "codec/text_encoder.h"
 
 namespace lettermoor {
@@ -89,8 +88,6 @@ void FindTextSpans(std::string_view text, std::vector<TextSpan>& out, const Char
   out.clear();
   CharacterCount count(text);
   std::vector<BracketToken> tokens;
-  const auto first = static_cast<uint8_t>(kFirstGameCharacter);
-  const auto range = static_cast<uint8_t>(kLastGameCharacter - kFirstGameCharacter);
   size_t i = 0;
   while (i < text.size()) {
     if (text[i] == '[') {
@@ -106,7 +103,7 @@ void FindTextSpans(std::string_view text, std::vector<TextSpan>& out, const Char
     }
     // Every game character is plain ASCII; the run stops at a "[" or at one that is not.
     if (!characters) {
-      i += script_scan::RunInRange(reinterpret_cast<const uint8_t*>(text.data()) + i, text.size() - i, first, range, '[');
+      i += GameCharacters(text, i, '[');
       if (i >= text.size() || text[i] == '[') continue;
     }
     char32_t c = 0;
