@@ -345,8 +345,12 @@ void EditorWindow::UpdateCurrentSize() {
   std::string game;
   NonGameCharacter refused;
   const bool spelled = !characters || characters->ToGameText(text, game, refused);
-  const EncodedText encoded = spelled ? EncodeForWrite(characters ? game : text, nullptr)
-                                      : EncodedText{.refusal = TextRefusal::NonGameCharacter};
+  EncodedText encoded;
+  if (spelled) {
+    encoded = EncodeForWrite(characters ? game : text, nullptr);
+  } else {
+    encoded.refusal = TextRefusal::NonGameCharacter;
+  }
   const int32_t size = !encoded.Ok()             ? kMeasureBracketError
                        : compressWithDictionary_ ? MeasureEdit(text)
                                                  : static_cast<int32_t>(encoded.bytes.size());

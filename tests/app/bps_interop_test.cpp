@@ -41,7 +41,7 @@ TEST_F(BpsInterop, OurPatchesApplyWithItAndItsWithOurs) {
   ASSERT_EQ(Run({"apply", "--no-backup", changed, "4", "Tobias tipped his hat.[02]"}).exitCode, 0);
   ASSERT_EQ(Run({"make-sample", "--expanded", "interop-expanded.smc"}).exitCode, 0);
   // One string changed, and the expansion's blank blocks.
-  for (const std::string target : {changed, Dir() + "/interop-expanded.smc"}) {
+  for (const std::string& target : {changed, Dir() + "/interop-expanded.smc"}) {
     SCOPED_TRACE(target);
     std::filesystem::remove(Dir() + "/ours.bps");
     std::filesystem::remove(Dir() + "/by-tool.smc");

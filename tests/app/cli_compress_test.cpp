@@ -56,7 +56,7 @@ TEST_F(CliCompress, MeasurePrintsTheSizeTheBytesOrWhereTheBracketsFail) {
     EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments[2] << run.err;
     EXPECT_EQ(run.out, c.out) << c.arguments[2];
     EXPECT_NE(run.err.find(c.errHas), std::string::npos) << run.err;
-    if (c.exitCode != 0) EXPECT_NE(run.err.find(editor_text::kBracketError), std::string::npos) << run.err;
+    if (c.exitCode != 0) { EXPECT_NE(run.err.find(editor_text::kBracketError), std::string::npos) << run.err; }
   }
 
   // The compressed bytes are as many as the size says, and fewer than the plain ones.

@@ -85,7 +85,7 @@ TEST_P(CliPatch, CreateThenApplyGivesTheModifiedFile) {
       CliRun run = Run({"patch", "create", original, modified, "-o", patch});
       ASSERT_EQ(run.exitCode, 0) << run.err;
       const size_t size = ReadBytes(Dir() + "/" + patch).size();
-      if (std::string(patch).ends_with(".bps")) EXPECT_LT(size, c.bpsLimit);
+      if (std::string(patch).ends_with(".bps")) { EXPECT_LT(size, c.bpsLimit); }
       const std::string out = Dir() + "/" + Name("patched");
       std::filesystem::remove(out);
       run = Run({"patch", "apply", original, patch, "-o", out});
@@ -183,7 +183,7 @@ TEST_F(CliSample, PatchCommandsRefuseBadFilesAndOutputsOverInputs) {
     const CliRun run = Run(c.args);
     EXPECT_EQ(run.exitCode, c.exit) << c.args[4] << ": " << run.err;
     EXPECT_FALSE(run.err.empty());
-    if (!c.output.empty()) EXPECT_FALSE(Exists(Dir() + "/" + c.output)) << c.output;
+    if (!c.output.empty()) { EXPECT_FALSE(Exists(Dir() + "/" + c.output)) << c.output; }
   }
   EXPECT_EQ(ReadBytes(RomPath()), sample);
   EXPECT_EQ(ReadBytes(Dir() + "/guard.bps"), patch);

@@ -180,7 +180,7 @@ TEST_P(CliWrite, AFailedBackupWritesNothingAndSaysWhatToDo) {
     const std::string path = CopyOfSample("bak-fail");
     std::filesystem::remove_all(path + ".bak");
     // A move to free space needs an expanded ROM and a text too long for its place.
-    if (verb == "relocate") ASSERT_EQ(Run({"expand", Name("bak-fail"), "--no-backup"}).exitCode, 0);
+    if (verb == "relocate") { ASSERT_EQ(Run({"expand", Name("bak-fail"), "--no-backup"}).exitCode, 0); }
     std::filesystem::create_directory(path + ".bak");  // no file can be made there
     const std::vector<uint8_t> before = ReadBytes(path);
     std::vector<std::string> args = {verb == "relocate" ? "apply" : verb, Name("bak-fail")};

@@ -93,7 +93,7 @@ TEST(MeasureText, LongTextsAreCheckedToTheirLastCharacter) {
     SCOPED_TRACE(testing::Message() << "round " << round << ", " << text.size() << " characters");
     const std::optional<NonGameCharacter> found = FindNonGameCharacter(text);
     ASSERT_EQ(found.has_value(), fault == 2);
-    if (found) EXPECT_EQ(found->column, static_cast<int>(before.size()) + 1);
+    if (found) { EXPECT_EQ(found->column, static_cast<int>(before.size()) + 1); }
     const int32_t measure = MeasureText(text);
     if (fault == 0) {
       EXPECT_EQ(measure, static_cast<int32_t>(TextEncoder(text).size()));
@@ -194,7 +194,7 @@ TEST(EncodeForWrite, RefusesWithKindAndColumnOrGivesTheBytes) {
       EXPECT_EQ(encoded.refusal, c.refusal);
       EXPECT_EQ(encoded.column, c.column);
       EXPECT_EQ(encoded.Ok(), c.refusal == TextRefusal::None);
-      if (c.refusal == TextRefusal::NonGameCharacter) EXPECT_EQ(encoded.character.column, c.column);
+      if (c.refusal == TextRefusal::NonGameCharacter) { EXPECT_EQ(encoded.character.column, c.column); }
       if (!encoded.Ok()) {
         EXPECT_TRUE(encoded.bytes.empty());
         continue;

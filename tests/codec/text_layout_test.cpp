@@ -234,7 +234,7 @@ TEST(TextLayout, EveryLineThatDoesNotFitIsInAFrame) {
         const bool shown = std::any_of(r.frames.begin(), r.frames.end(), [&](const LayoutFrame& f) {
           return f.firstLine <= n && (f.lastLine > n || (f.lastLine == n && f.endItem >= end));
         });
-        if (line.overflow || line.cut) ASSERT_TRUE(shown) << "round " << round << ", line " << n;
+        if (line.overflow || line.cut) { ASSERT_TRUE(shown) << "round " << round << ", line " << n; }
       }
       for (const LayoutFrame& f : r.frames) {
         if (!f.passing) continue;

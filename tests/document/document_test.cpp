@@ -117,7 +117,7 @@ TEST(Document, AnOriginalIsRefusedWithItsReason) {
                         Case{original->Path(), OriginalResult::Accepted},
                         Case{otherTitle->Path(), OriginalResult::NotARom}}) {
     SCOPED_TRACE(c.path);
-    if (c.result == OriginalResult::IsTheBackup) ASSERT_TRUE(doc.EnsureBackup());
+    if (c.result == OriginalResult::IsTheBackup) { ASSERT_TRUE(doc.EnsureBackup()); }
     EXPECT_EQ(doc.SetOriginal(c.path).result, c.result);
     taken = taken || c.result == OriginalResult::Accepted;
     EXPECT_EQ(doc.HasOriginal(), taken);

@@ -63,7 +63,7 @@ TEST_F(EditorOriginal, ChosenRefusedAndForgotten) {
     window.OnCommand(CommandId::OriginalRom);
     const std::vector<FakeEditorView::Message> messages = view.TakeMessages();
     ASSERT_EQ(messages.size(), s.warned ? 1u : 0u);
-    if (s.warned) EXPECT_EQ(messages[0].caption, editor_text::kOriginalCaption);
+    if (s.warned) { EXPECT_EQ(messages[0].caption, editor_text::kOriginalCaption); }
     EXPECT_EQ(window.Doc().OriginalPath(), s.kept);
     EXPECT_EQ(view.RememberedOriginal(rom.Path()), s.kept);
     EXPECT_EQ(view.IsEnabled(CommandId::FindNextUntranslated), !s.kept.empty());

@@ -156,7 +156,7 @@ TEST_F(EditorReferences, MoveRefusalsWriteNothing) {
       ASSERT_FALSE(messages.empty());
       EXPECT_EQ(messages.back().text, c.message);
     }
-    if (!c.moved) EXPECT_EQ(file.ReadAll(), before);
+    if (!c.moved) { EXPECT_EQ(file.ReadAll(), before); }
   }
 }
 

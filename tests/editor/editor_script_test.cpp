@@ -181,8 +181,8 @@ TEST_F(EditorScript, NoScriptOrDumpIsWrittenOverTheBackup) {
     const std::string link = dir.File("link.txt");
     std::filesystem::remove(link);
     std::filesystem::remove(dump);
-    if (by == By::HardLink) ASSERT_EQ(::link(bak.c_str(), link.c_str()), 0);
-    if (by == By::SymbolicLink) ASSERT_EQ(::symlink(bak.c_str(), link.c_str()), 0);
+    if (by == By::HardLink) { ASSERT_EQ(::link(bak.c_str(), link.c_str()), 0); }
+    if (by == By::SymbolicLink) { ASSERT_EQ(::symlink(bak.c_str(), link.c_str()), 0); }
     view.messages.clear();
     view.scriptPath = by == By::Name ? bak : link;
     EXPECT_FALSE(window.ExportScriptFile());

@@ -147,8 +147,8 @@ TEST(RomFileIdentity, WritesOnlyWhileThePathNamesTheOpenFile) {
     const bool written = c.expected == WriteStatus::Written;
     EXPECT_EQ(rom->ReadByte(0x10), written ? 9 : 0);
     // Whatever the path names now holds what it should: the edit only when it is our file.
-    if (::access(path.c_str(), F_OK) == 0) EXPECT_EQ(test::ReadBytesOf(path)[0x10], written ? 9 : 0);
-    if (::access(copy.c_str(), F_OK) == 0) EXPECT_EQ(test::ReadBytesOf(copy)[0x10], written ? 9 : 0);
+    if (::access(path.c_str(), F_OK) == 0) { EXPECT_EQ(test::ReadBytesOf(path)[0x10], written ? 9 : 0); }
+    if (::access(copy.c_str(), F_OK) == 0) { EXPECT_EQ(test::ReadBytesOf(copy)[0x10], written ? 9 : 0); }
   }
 }
 

@@ -556,7 +556,7 @@ TEST_F(ScriptImport, WarningsAreReportedAndStrictMakesThemRefusals) {
           EXPECT_FALSE(b.warnings.empty()) << std::hex << b.address;
         }
         for (const auto& [address, kinds] : c.warnings) {
-          if (!kinds.empty()) EXPECT_EQ(named[address], kinds) << std::hex << address;
+          if (!kinds.empty()) { EXPECT_EQ(named[address], kinds) << std::hex << address; }
         }
         continue;
       }

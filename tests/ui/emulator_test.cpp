@@ -60,7 +60,7 @@ TEST(EmulatorPresets, OnlyWhatIsInstalledIsOffered) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    if (c.balancedInDebian) ASSERT_TRUE(touch(debian.filePath("bsnes_mercury_balanced_libretro.so")));
+    if (c.balancedInDebian) { ASSERT_TRUE(touch(debian.filePath("bsnes_mercury_balanced_libretro.so"))); }
     const QStringList folders = std::string(c.name) == "retroarch without its core"
                                     ? QStringList{debian.path()}
                                     : QStringList{debian.path(), local.path()};

@@ -306,7 +306,7 @@ TEST_F(MarkTest, EndingTheProgramAsksAboutTypedWork) {
       EXPECT_EQ(asked, QStringLiteral("Apply the changes to line 6?"));
       EXPECT_EQ(window.isVisible(), !answer.ends);
       EXPECT_EQ(ReadFile(), answer.written ? WrittenAt(before, kStart, typed) : before);
-      if (!answer.ends) EXPECT_EQ(Edit().toPlainText(), typed);
+      if (!answer.ends) { EXPECT_EQ(Edit().toPlainText(), typed); }
       modals.onQuestion = nullptr;
       modals.TakeMessages();
     }
