@@ -234,7 +234,9 @@ bool SummaryReporter::ReadRepetitions(const std::string& path) {
 }
 
 int PrintSummary(const SummaryReporter& reporter, const std::string& jsonPath) {
-  const std::vector<SummaryReporter::Row>& rows = reporter.Rows();
+  // By name: the repetitions arrive shuffled, and tables of different runs are read side by side.
+  std::vector<SummaryReporter::Row> rows = reporter.Rows();
+  std::sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
   if (std::none_of(rows.begin(), rows.end(), [](const auto& r) { return !r.ratios.empty(); })) {
     std::fprintf(stderr, "no baseline measured: no ratios\n");
     return -1;
