@@ -180,17 +180,16 @@ int32_t TextCompressor::PlainEncoding(std::string_view text, Scratch& scratch) {
     // the game's, and only then are they told apart.
     const auto* from = reinterpret_cast<const uint8_t*>(data + i);
     const size_t count = end - i;
-    const auto notTheGames = [](uint8_t u) { return u < kFirstGameCharacter || u > kLastGameCharacter; };
-    const bool unusual = GameCharacters(text.substr(0, end), i, ']') < count;
+    const std::string_view run = text.substr(0, end);
+    const bool unusual = GameCharacters(run, i, ']') < count;
     kGameCharacters.ToBytes(plain + out, from, count);
     if (unusual) close += static_cast<size_t>(std::count(from, from + count, ']'));
-    if (unusual && std::any_of(from, from + count, notTheGames)) {
+    size_t k = unusual ? i + GameCharacters(run, i) : end;  // the first that is not the game's
+    if (k < end) {
       // Only an encode goes on with such a text; its other characters may be read as codes.
       gameCharacters = false;
-      for (size_t k = i; k < end; ++k) {
-        if (notTheGames(static_cast<uint8_t>(data[k]))) {
-          scratch.breaks.push_back(static_cast<uint32_t>(out + (k - i)));
-        }
+      for (; k < end; k += 1 + GameCharacters(run, k + 1)) {
+        scratch.breaks.push_back(static_cast<uint32_t>(out + (k - i)));
       }
     }
     out += end - i;
