@@ -9,6 +9,8 @@
 //   --repetitions-out=PATH  also write every repetition to PATH, for a later --merge
 //   --merge=PATH,...    measure nothing: print the table (and --json-out) of the repetitions that
 //                       the processes of one run wrote
+//   --instructions=yes  run under callgrind (--instr-atstart=no): count each row's instructions
+//                       instead of timing it, as callgrind dumps labelled "NAME ITERATIONS"
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -71,6 +73,7 @@ int main(int argc, char** argv) {
   const bool checkInputs = TakeOption(argc, argv, "--check-inputs") != "no";
   const std::string repetitionsOut = TakeOption(argc, argv, "--repetitions-out");
   const std::string merge = TakeOption(argc, argv, "--merge");
+  SetCountingInstructions(TakeOption(argc, argv, "--instructions") == "yes");
   if (!merge.empty()) {
     SummaryReporter merged;
     for (size_t from = 0; from <= merge.size();) {
@@ -115,7 +118,8 @@ int main(int argc, char** argv) {
 
   SummaryReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  const int missed = PrintSummary(reporter, jsonOut);
+  // Counted rows carry no times: the callgrind dumps are the result.
+  const int missed = CountingInstructions() ? 0 : PrintSummary(reporter, jsonOut);
   if (!repetitionsOut.empty() && !reporter.WriteRepetitions(repetitionsOut)) return 1;
   benchmark::Shutdown();
   RemoveBenchInputs(inputs);

@@ -7,6 +7,10 @@
 #include <cstdlib>
 #include <vector>
 
+#ifdef LETTERMOOR_BENCH_CALLGRIND
+#include <valgrind/callgrind.h>
+#endif
+
 namespace lettermoor::bench {
 
 namespace {
@@ -27,6 +31,8 @@ double ThreadCpuNs() {
   clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
   return static_cast<double>(t.tv_sec) * 1e9 + static_cast<double>(t.tv_nsec);
 }
+
+bool countingInstructions = false;
 
 bool ReadWhole(BaselineFile& f) {
   std::fseek(f.file, 0, SEEK_SET);
@@ -74,5 +80,25 @@ BaselineSample MeasureBaseline() {
   const double realNs = std::chrono::duration<double, std::nano>(t1 - t0).count();
   return {realNs / reads, (ThreadCpuNs() - cpu0) / reads};
 }
+
+void SetCountingInstructions(bool on) { countingInstructions = on; }
+
+bool CountingInstructions() { return countingInstructions; }
+
+#ifdef LETTERMOOR_BENCH_CALLGRIND
+void StartCounting() {
+  CALLGRIND_START_INSTRUMENTATION;
+  CALLGRIND_ZERO_STATS;
+}
+
+void StopCounting(const std::string& name, int64_t iterations) {
+  const std::string label = name + " " + std::to_string(iterations);
+  CALLGRIND_DUMP_STATS_AT(label.c_str());
+  CALLGRIND_STOP_INSTRUMENTATION;
+}
+#else
+void StartCounting() {}
+void StopCounting(const std::string&, int64_t) {}
+#endif
 
 }  // namespace lettermoor::bench

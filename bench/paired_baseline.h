@@ -2,6 +2,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
 #include <string>
 
 namespace lettermoor::bench {
@@ -24,10 +25,39 @@ struct BaselineSample {
 // The mean of the baseline's reads over a few milliseconds.
 BaselineSample MeasureBaseline();
 
+// Counting instructions in place of timing (under callgrind, `--instructions`): each row runs
+// once uncounted (what the process does only once, such as Qt's first window, stays out), then
+// counted with one iteration and with 1 + kExtraIterations; only the row's own call is counted
+// (every thread of it). The two counts' difference over kExtraIterations is the row's instructions
+// per iteration, its setup cancelled out. The counts do not move with the machine's speed, so they
+// tell whether runs whose times disagree did the same work.
+inline constexpr int kExtraIterations = 2;
+void SetCountingInstructions(bool on);
+bool CountingInstructions();
+// Zeroes the counts and starts instrumenting; `StopCounting` writes them out as a callgrind dump
+// labelled "NAME ITERATIONS" and stops. Both do nothing outside callgrind.
+void StartCounting();
+void StopCounting(const std::string& name, int64_t iterations);
+
 // Registers `fn(state, args...)` with the baseline measured just before and just after it; the
-// mean of the two goes into the run's counters.
+// mean of the two goes into the run's counters. When counting instructions, registers the two
+// counted runs instead and gives the first.
 template <class Fn, class... Args>
 benchmark::internal::Benchmark* RegisterRow(const std::string& name, Fn fn, Args... args) {
+  if (CountingInstructions()) {
+    benchmark::internal::Benchmark* first = nullptr;
+    for (int iterations : {0, 1, 1 + kExtraIterations}) {
+      const bool counted = iterations > 0;
+      benchmark::internal::Benchmark* b = benchmark::RegisterBenchmark(name.c_str(), [=](benchmark::State& state) {
+        if (counted) StartCounting();
+        fn(state, args...);
+        if (counted) StopCounting(name, state.iterations());
+      });
+      b->Iterations(counted ? iterations : 1)->Repetitions(1);
+      if (!first) first = b;
+    }
+    return first;
+  }
   return benchmark::RegisterBenchmark(name.c_str(), [=](benchmark::State& state) {
     const BaselineSample before = MeasureBaseline();
     fn(state, args...);
