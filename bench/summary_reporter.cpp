@@ -149,7 +149,7 @@ bool SummaryReporter::ReportContext(const Context& context) {
 }
 
 void SummaryReporter::ReportRuns(const std::vector<Run>& runs) {
-  std::vector<size_t> touched;
+  std::vector<std::string> touched;
   for (const Run& run : runs) {
     const std::string& name = run.run_name.function_name;
     if (run.error_occurred) {
@@ -160,37 +160,39 @@ void SummaryReporter::ReportRuns(const std::vector<Run>& runs) {
     const bool single = run.run_type == Run::RT_Iteration;
     const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
     if (!single && !median) continue;
-    if (median && std::any_of(rows_.begin(), rows_.end(), [&](const Row& r) { return r.name == name; })) continue;
+    const auto seen = [&](const auto& r) { return r.first == name; };
+    if (median && std::any_of(repetitions_.begin(), repetitions_.end(), seen)) continue;
     const double toNs = 1e9 / benchmark::GetTimeUnitMultiplier(run.time_unit);
-    const size_t index = Add(name, {run.GetAdjustedRealTime() * toNs, run.GetAdjustedCPUTime() * toNs,
-                                    Counter(run, kBaselineCounter), Counter(run, kBaselineCpuCounter),
-                                    CurrentLoadAverage()[0]});
-    if (std::find(touched.begin(), touched.end(), index) == touched.end()) touched.push_back(index);
+    repetitions_.emplace_back(name, Repetition{run.GetAdjustedRealTime() * toNs, run.GetAdjustedCPUTime() * toNs,
+                                               Counter(run, kBaselineCounter), Counter(run, kBaselineCpuCounter),
+                                               CurrentLoadAverage()[0]});
+    if (std::find(touched.begin(), touched.end(), name) == touched.end()) touched.push_back(name);
   }
-  for (size_t index : touched) {
-    const Row& r = rows_[index];
+  for (const Row& r : Rows()) {
+    if (std::find(touched.begin(), touched.end(), r.name) == touched.end()) continue;
     std::fprintf(stderr, "  %-34s %10.3f ms  ratio %9.3f (%.3f-%.3f)\n", r.name.c_str(), Median(r.realNs) / 1e6,
                  Median(r.ratios), Min(r.ratios), Max(r.ratios));
   }
 }
 
-size_t SummaryReporter::Add(const std::string& name, const Repetition& repetition) {
-  auto row = std::find_if(rows_.begin(), rows_.end(), [&](const Row& r) { return r.name == name; });
-  if (row == rows_.end()) {
-    Row fresh;
-    fresh.name = name;
-    row = rows_.insert(rows_.end(), std::move(fresh));
+std::vector<SummaryReporter::Row> SummaryReporter::Rows() const {
+  std::vector<Row> rows;
+  for (const auto& [name, repetition] : repetitions_) {
+    auto row = std::find_if(rows.begin(), rows.end(), [&](const Row& r) { return r.name == name; });
+    if (row == rows.end()) {
+      row = rows.insert(rows.end(), Row{});
+      row->name = name;
+    }
+    row->realNs.push_back(repetition.realNs);
+    row->cpuNs.push_back(repetition.cpuNs);
+    if (repetition.baselineNs > 0) {
+      row->baselineNs.push_back(repetition.baselineNs);
+      row->ratios.push_back(repetition.realNs / repetition.baselineNs);
+    }
+    if (repetition.baselineCpuNs > 0) row->cpuRatios.push_back(repetition.cpuNs / repetition.baselineCpuNs);
+    row->loadAverage = repetition.loadAverage;
   }
-  row->realNs.push_back(repetition.realNs);
-  row->cpuNs.push_back(repetition.cpuNs);
-  if (repetition.baselineNs > 0) {
-    row->baselineNs.push_back(repetition.baselineNs);
-    row->ratios.push_back(repetition.realNs / repetition.baselineNs);
-  }
-  if (repetition.baselineCpuNs > 0) row->cpuRatios.push_back(repetition.cpuNs / repetition.baselineCpuNs);
-  row->loadAverage = repetition.loadAverage;
-  repetitions_.emplace_back(name, repetition);
-  return static_cast<size_t>(row - rows_.begin());
+  return rows;
 }
 
 // The file: a line "load L1 L5 L15" (the start's), then a line "NAME REAL CPU BASELINE
@@ -225,7 +227,7 @@ bool SummaryReporter::ReadRepetitions(const std::string& path) {
   Repetition r;
   while (ok && std::fscanf(in, "%255s %lf %lf %lf %lf %lf", name, &r.realNs, &r.cpuNs, &r.baselineNs,
                            &r.baselineCpuNs, &r.loadAverage) == 6) {
-    Add(name, r);
+    repetitions_.emplace_back(name, r);
   }
   ok = ok && std::feof(in);
   std::fclose(in);

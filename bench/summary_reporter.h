@@ -37,7 +37,8 @@ class SummaryReporter : public benchmark::BenchmarkReporter {
     std::vector<double> baselineNs;  // per repetition, the baseline beside it
     double loadAverage = 0;          // the 1-minute load average when the row was done
   };
-  const std::vector<Row>& Rows() const { return rows_; }
+  // The repetitions gathered by row, rows in the order they first ran.
+  std::vector<Row> Rows() const;
   const LoadAverage& StartLoad() const { return startLoad_; }
 
   // Several processes make one run, so that no one process's luck (where its memory and files
@@ -47,10 +48,6 @@ class SummaryReporter : public benchmark::BenchmarkReporter {
   bool ReadRepetitions(const std::string& path);
 
  private:
-  // Gives the row's index.
-  size_t Add(const std::string& name, const Repetition& repetition);
-
-  std::vector<Row> rows_;
   std::vector<std::pair<std::string, Repetition>> repetitions_;  // in the order they ran
   LoadAverage startLoad_{};
   bool startLoadRead_ = false;
