@@ -25,7 +25,7 @@ struct BaselineSample {
 // The mean of the baseline's reads over a few milliseconds.
 BaselineSample MeasureBaseline();
 
-// Counting instructions in place of timing (under callgrind, `--instructions`): each row runs
+// Counting instructions in place of timing (under callgrind, `--instructions=yes`): each row runs
 // once uncounted (what the process does only once, such as Qt's first window, stays out), then
 // counted with one iteration and with 1 + kExtraIterations; only the row's own call is counted
 // (every thread of it). The two counts' difference over kExtraIterations is the row's instructions
@@ -40,8 +40,8 @@ void StartCounting();
 void StopCounting(const std::string& name, int64_t iterations);
 
 // Registers `fn(state, args...)` with the baseline measured just before and just after it; the
-// mean of the two goes into the run's counters. When counting instructions, registers the two
-// counted runs instead and gives the first.
+// mean of the two goes into the run's counters. When counting instructions, registers the
+// uncounted run and the two counted ones instead, and gives the first.
 template <class Fn, class... Args>
 benchmark::internal::Benchmark* RegisterRow(const std::string& name, Fn fn, Args... args) {
   if (CountingInstructions()) {
